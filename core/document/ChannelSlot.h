@@ -1,0 +1,47 @@
+#pragma once
+// One of the document's four channels: its samples exactly as in a WAV data chunk, its format as
+// a 36-byte header image, and the mixer parameters the panel edits.
+
+#include <cstdint>
+#include <string>
+
+#include "document/WavHeader.h"
+#include "io/ByteBuffer.h"
+
+namespace velmora {
+
+constexpr int kChannelCount = 4;
+constexpr int32_t kLevelMax = 200;
+constexpr int32_t kBalanceMax = 20;
+constexpr int32_t kBalanceCentre = 10;
+constexpr int32_t kDefaultLevel = 100;
+
+struct ChannelSlot {
+  int32_t inUse = 0;
+  int32_t level = kDefaultLevel;     // slider position 0..200 (0 = loudest)
+  int32_t balance = kBalanceCentre;  // 0..20, 10 = centre
+  int32_t offset = 0;                // milliseconds; positive places the channel later
+  ByteBuffer data;                   // absent = empty slot
+  int32_t autoLevel = 0;             // level derived from the peak; 0 when empty
+  RiffHeader header{};
+  ChunkHeader dataChunk{};
+  std::string path;  // UTF-8; empty = the samples exist in no file
+  uint32_t frames = 0;
+  int32_t selected = 0;
+
+  bool HasData() const { return data.has(); }
+  bool IsStereo() const { return header.channels == 2; }
+  bool Is16Bit() const { return header.bitsPerSample == 16; }
+  uint32_t Rate() const { return static_cast<uint32_t>(header.samplesPerSec); }
+  int FrameBytes() const { return velmora::FrameBytes(header); }
+
+  // Back to the state of a slot that was never filled (fields and buffer); fades are the
+  // document's and stay.
+  void Clear();
+};
+
+// Level slider position from a channel's peak: g = peak × 200 / full scale, 200 − g / 2.
+// A full-scale channel gets 100, a silent one 200.
+int32_t AutoLevelFromSamples(const uint8_t* data, uint32_t frames, int channels, int bits);
+
+}  // namespace velmora

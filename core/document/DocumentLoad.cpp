@@ -1,0 +1,116 @@
+// Opening files into channel slots: the Open command, the shared load steps and the WAV branch.
+
+#include "app/Ui.h"
+#include "document/VelmoraDoc.h"
+#include "document/WavReader.h"
+
+namespace velmora {
+
+namespace {
+
+const char* MessageFor(WavError error) {
+  switch (error) {
+    case WavError::NotPcm:
+      return msg::kNotPcm;
+    case WavError::ShortHeader:
+      return msg::kShortHeader;
+    case WavError::UnsupportedFormat:
+      return msg::kUnsupportedFormat;
+    case WavError::RateMismatch:
+      return msg::kRateMismatch;
+    case WavError::OutOfMemory:
+      return msg::kOutOfMemory;
+    case WavError::ReadFailed:
+    case WavError::None:
+      break;
+  }
+  return msg::kReadFailed;
+}
+
+}  // namespace
+
+void CVelmoraDoc::OpenFileCommand() {
+  FileDialogRequest request;
+  request.filter = "Velmora ﾌｧｲﾙ(*.wav, *.wma)|*.wav;*.wma||";
+  request.mustExist = true;
+  const std::optional<std::string> chosen = ui_.ChooseOpenFile(request);
+  if (!chosen) return;
+
+  const int index = FirstEmptySlot();
+  if (index < 0) {
+    ui_.ShowError(msg::kNoEmptySlot);
+    return;
+  }
+  LoadIntoSlot(index, *chosen);
+
+  const bool wasModified = IsModified();
+  SetModifiedFlag(true);
+  UpdateAllViews(0);
+  if (!wasModified && index == 0) SetModifiedFlag(false);
+}
+
+bool CVelmoraDoc::LoadIntoSlot(int index, const std::string& path) {
+  ChannelSlot& slot = slots[index];
+  slot.frames = 0;
+  slot.header = RiffHeader{};
+  slot.path = path;
+  const bool loaded = LoadChannel(index);
+  if (!loaded) slot.path.clear();
+  if (outputPath.empty()) SetTitle(msg::kUntitled);
+  return loaded;
+}
+
+bool CVelmoraDoc::LoadChannel(int index) {
+  ChannelSlot& slot = slots[index];
+  const std::string extension = UpperExtension3(slot.path);
+  WaitCursor wait(ui_);
+  slot.autoLevel = 0;
+
+  bool loaded = false;
+  if (extension == "WAV") {
+    loaded = LoadWav(index);
+  } else if (extension == "WMA") {
+    loaded = ImportCompressed(index);
+  } else {
+    ui_.ShowError(msg::kWrongType);
+  }
+  if (!loaded) return false;
+
+  CompleteLoad(index);
+  if (GetPathName().empty()) SetPathName(slot.path);
+  return true;
+}
+
+bool CVelmoraDoc::LoadWav(int index) {
+  ChannelSlot& slot = slots[index];
+  WavFile file;
+  const WavError error = ReadWavFile(
+      slot.path, [this](int32_t rate) { return IsRateCompatible(rate); }, file);
+  if (error != WavError::None) {
+    ui_.ShowError(MessageFor(error));
+    return false;
+  }
+  slot.header = file.header;
+  slot.dataChunk = file.dataChunk;
+  slot.data = std::move(file.samples);
+  slot.frames = file.frames;
+  return true;
+}
+
+void CVelmoraDoc::CompleteLoad(int index) {
+  ChannelSlot& slot = slots[index];
+  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, slot.header.channels,
+                                        slot.header.bitsPerSample);
+  UpdateOutputFormat();
+  slot.level = slot.autoLevel;
+  slot.balance = kBalanceCentre;
+  slot.offset = 0;
+  slot.inUse = 1;
+  slot.selected = 1;
+  mixStale.store(1);
+  startMark = endMark = position = 0;
+  transportState = TransportState::Stopped;
+  paused = 0;
+}
+
+}  // namespace velmora

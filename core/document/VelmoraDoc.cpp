@@ -1,0 +1,169 @@
+#include "document/VelmoraDoc.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+
+#include "app/Ui.h"
+
+namespace velmora {
+
+CVelmoraDoc::CVelmoraDoc(Ui& ui) : ui_(ui) {}
+
+CVelmoraDoc::~CVelmoraDoc() {
+  WaitForWorker(true);
+}
+
+void CVelmoraDoc::WaitForWorker(bool askToStop) {
+  if (askToStop && workerBusy.load(std::memory_order_acquire) == 1) workerStop.store(1);
+  while (workerBusy.load(std::memory_order_acquire) == 1) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (workerThread.joinable()) workerThread.join();
+  workerStop.store(0);
+}
+
+bool CVelmoraDoc::HasAnyChannel() const {
+  return std::any_of(slots.begin(), slots.end(), [](const ChannelSlot& s) { return s.HasData(); });
+}
+
+int CVelmoraDoc::FirstEmptySlot() const {
+  for (int i = 0; i < kChannelCount; ++i) {
+    if (!slots[i].HasData()) return i;
+  }
+  return -1;
+}
+
+bool CVelmoraDoc::IsRateCompatible(int32_t rate) const {
+  if (rate <= 0) return false;
+  int32_t base = rate;
+  if (rate % 11025 == 0) {
+    base = 11025;
+  } else if (rate % 48000 == 0) {
+    base = 48000;
+  }
+  for (const ChannelSlot& slot : slots) {
+    if (slot.HasData() && slot.header.samplesPerSec % base != 0) return false;
+  }
+  return true;
+}
+
+void CVelmoraDoc::UpdateOutputFormat() {
+  int32_t rate = 0;
+  int16_t bits = 0;
+  for (const ChannelSlot& slot : slots) {
+    if (!slot.HasData()) continue;
+    rate = std::max(rate, slot.header.samplesPerSec);
+    bits = std::max(bits, slot.header.bitsPerSample);
+  }
+  outHeader.riff.samplesPerSec = rate;
+  outHeader.riff.bitsPerSample = bits;
+  outHeader.riff.channels = 2;
+}
+
+void CVelmoraDoc::ResetMix() {
+  mixBuffer.Reset();
+  blockPeaks.Reset();
+  mixFrames = 0;
+}
+
+bool CVelmoraDoc::OnNewDocument() {
+  // The framework's New clears the path name and the modified flag.
+  WaitForWorker(true);
+  pathName_.clear();
+  modified_ = false;
+  for (ChannelSlot& slot : slots) slot.Clear();
+  ResetMix();
+  corrections.clear();
+  outputPath.clear();
+  startMark = endMark = position = 0;
+  outHeader = OutHeader{};
+  mixStale.store(0);
+  fadeIn.fill(FadeSetting{});
+  fadeOut.fill(FadeSetting{});
+  SetTitle(msg::kUntitled);
+  return true;
+}
+
+bool CVelmoraDoc::SaveModified() {
+  for (int i = 0; i < kChannelCount; ++i) {
+    if (!slots[i].HasData() || !slots[i].path.empty()) continue;
+    const Answer answer = ui_.ShowMessage(Format(msg::kUnsavedChannel, i + 1), MessageIcon::Warning,
+                                          MessageButtons::YesNoCancel);
+    if (answer == Answer::Cancel) return false;
+    if (answer == Answer::Yes && !SaveChannel(i)) return false;
+  }
+  if (!IsModified()) return true;
+  const Answer answer = ui_.ShowMessage(Format(msg::kSaveChanges, title_.c_str()),
+                                        MessageIcon::Warning, MessageButtons::YesNoCancel);
+  if (answer == Answer::Cancel) return false;
+  if (answer == Answer::Yes) SaveMixAs();
+  return true;
+}
+
+void CVelmoraDoc::SetTitle(const std::string& title) {
+  title_ = title;
+  if (listener_ != nullptr) listener_->OnTitleChanged(title_);
+}
+
+void CVelmoraDoc::SetPathName(const std::string& path) {
+  pathName_ = path;
+  SetTitle(FileNameOf(path));
+}
+
+void CVelmoraDoc::UpdateAllViews(int hint) {
+  if (listener_ != nullptr) listener_->OnUpdateAllViews(hint);
+}
+
+void ChannelSlot::Clear() {
+  data.Reset();
+  frames = 0;
+  autoLevel = 0;
+  selected = 0;
+  inUse = 0;
+  level = kDefaultLevel;
+  balance = kBalanceCentre;
+  offset = 0;
+  path.clear();
+  header = RiffHeader{};
+  dataChunk = ChunkHeader{};
+}
+
+int32_t AutoLevelFromSamples(const uint8_t* data, uint32_t frames, int channels, int bits) {
+  const uint64_t samples = static_cast<uint64_t>(frames) * (channels == 2 ? 2 : 1);
+  int32_t peak = 0;
+  if (bits == 16) {
+    for (uint64_t i = 0; i < samples; ++i) {
+      const auto s = static_cast<int16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+      peak = std::max(peak, std::abs(static_cast<int32_t>(s)));
+    }
+  } else {
+    for (uint64_t i = 0; i < samples; ++i) {
+      peak = std::max(peak, std::abs(static_cast<int32_t>(data[i]) - 128));
+    }
+  }
+  const int32_t g = peak * 200 / (bits == 16 ? 32768 : 128);
+  return 200 - g / 2;
+}
+
+std::string UpperExtension3(const std::string& path) {
+  // Walk back three UTF-8 characters, so that a name ending in kana is not cut mid-character.
+  std::size_t start = path.size();
+  for (int chars = 0; chars < 3 && start > 0; ++chars) {
+    do {
+      --start;
+    } while (start > 0 && (static_cast<unsigned char>(path[start]) & 0xC0) == 0x80);
+  }
+  std::string tail = path.substr(start);
+  for (char& c : tail) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return tail;
+}
+
+std::string FileNameOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace velmora

@@ -1,0 +1,117 @@
+#include "io/File.h"
+
+#include <filesystem>
+#include <system_error>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace velmora {
+
+namespace {
+
+std::filesystem::path FromUtf8(const std::string& utf8Path) {
+  // u8path is deprecated in C++20 but is the portable way in C++17 to give Windows a UTF-8 name.
+  return std::filesystem::u8path(utf8Path);
+}
+
+}  // namespace
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    stream_ = other.stream_;
+    other.stream_ = nullptr;
+  }
+  return *this;
+}
+
+bool File::Open(const std::string& utf8Path, Mode mode) {
+  Close();
+  if (utf8Path.empty()) return false;
+  const std::filesystem::path path = FromUtf8(utf8Path);
+#ifdef _WIN32
+  stream_ = _wfopen(path.c_str(), mode == Mode::Read ? L"rb" : L"wb");
+#else
+  stream_ = std::fopen(path.c_str(), mode == Mode::Read ? "rb" : "wb");
+#endif
+  return stream_ != nullptr;
+}
+
+std::size_t File::Read(void* buffer, std::size_t size) {
+  if (stream_ == nullptr || size == 0) return 0;
+  return std::fread(buffer, 1, size, stream_);
+}
+
+bool File::Write(const void* buffer, std::size_t size) {
+  if (stream_ == nullptr) return false;
+  return size == 0 || std::fwrite(buffer, 1, size, stream_) == size;
+}
+
+bool File::Skip(uint64_t count) {
+  if (stream_ == nullptr) return false;
+  const int64_t here = Tell();
+  const int64_t total = Size();
+  if (here < 0 || total < 0) return false;
+  if (count > static_cast<uint64_t>(total - here)) {
+    Seek(0, SEEK_END);
+    return false;
+  }
+  return Seek(here + static_cast<int64_t>(count), SEEK_SET);
+}
+
+int64_t File::Size() {
+  if (stream_ == nullptr) return -1;
+  const int64_t here = Tell();
+  if (here < 0 || !Seek(0, SEEK_END)) return -1;
+  const int64_t end = Tell();
+  Seek(here, SEEK_SET);
+  return end;
+}
+
+int64_t File::Tell() {
+  if (stream_ == nullptr) return -1;
+#ifdef _WIN32
+  return _ftelli64(stream_);
+#else
+  return static_cast<int64_t>(ftello(stream_));
+#endif
+}
+
+bool File::Seek(int64_t offset, int origin) {
+  if (stream_ == nullptr) return false;
+#ifdef _WIN32
+  return _fseeki64(stream_, offset, origin) == 0;
+#else
+  return fseeko(stream_, static_cast<off_t>(offset), origin) == 0;
+#endif
+}
+
+bool File::Sync() {
+  if (stream_ == nullptr || std::fflush(stream_) != 0) return false;
+#ifdef _WIN32
+  return true;
+#else
+  return fsync(fileno(stream_)) == 0;
+#endif
+}
+
+bool File::Close() {
+  if (stream_ == nullptr) return true;
+  const bool ok = std::fclose(stream_) == 0;
+  stream_ = nullptr;
+  return ok;
+}
+
+bool RemoveFile(const std::string& utf8Path) {
+  std::error_code error;
+  return std::filesystem::remove(FromUtf8(utf8Path), error);
+}
+
+bool FileExists(const std::string& utf8Path) {
+  std::error_code error;
+  return std::filesystem::exists(FromUtf8(utf8Path), error);
+}
+
+}  // namespace velmora

@@ -1,0 +1,47 @@
+#pragma once
+// RAII wrapper of a C stdio stream opened from a UTF-8 path of any length and any characters.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace velmora {
+
+class File {
+ public:
+  enum class Mode { Read, Write };
+
+  File() = default;
+  ~File() { Close(); }
+  File(File&& other) noexcept : stream_(other.stream_) { other.stream_ = nullptr; }
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  bool Open(const std::string& utf8Path, Mode mode);
+  bool IsOpen() const { return stream_ != nullptr; }
+  // Returns the number of bytes actually read (short at the end of the file or on an error).
+  std::size_t Read(void* buffer, std::size_t size);
+  bool ReadExact(void* buffer, std::size_t size) { return Read(buffer, size) == size; }
+  bool Write(const void* buffer, std::size_t size);
+  // Moves forward `count` bytes; false when the file ends first.
+  bool Skip(uint64_t count);
+  // Size of the file in bytes, or -1 when it cannot be told.
+  int64_t Size();
+  int64_t Tell();
+  bool Seek(int64_t offset, int origin);
+  // Flushes stdio and the system's buffers to the disk.
+  bool Sync();
+  // Closes the stream; false when the final flush failed.
+  bool Close();
+
+ private:
+  std::FILE* stream_ = nullptr;
+};
+
+// Removes a file; false when it did not exist or could not be removed.
+bool RemoveFile(const std::string& utf8Path);
+bool FileExists(const std::string& utf8Path);
+
+}  // namespace velmora

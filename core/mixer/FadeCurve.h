@@ -1,0 +1,26 @@
+#pragma once
+// Fade settings of a channel or of the whole mix, and the gain factor each curve yields.
+
+#include <cstdint>
+
+namespace velmora {
+
+enum class FadeCurve : int32_t { Convex = 0, Concave = 1, Linear = 2 };
+
+struct FadeSetting {
+  FadeCurve curve = FadeCurve::Convex;
+  int32_t time = 0;  // milliseconds, 0..100000; 0 = no fade
+};
+
+constexpr int kWholeMix = 4;  // index of the whole-mix entry in the document's fade arrays
+constexpr int32_t kMaxFadeMs = 100000;
+
+// Fade length in output frames: time × rate / 1000 without 32-bit overflow.
+uint32_t FadeFrames(int32_t timeMs, uint32_t rate);
+
+// Fade-in factor at x frames into a fade of `length` frames (0 <= x < length).
+double FadeInFactor(FadeCurve curve, uint32_t x, uint32_t length);
+// Fade-out factor with `remaining` frames left to the end (0 < remaining < length).
+double FadeOutFactor(FadeCurve curve, uint32_t remaining, uint32_t length);
+
+}  // namespace velmora

@@ -1,0 +1,39 @@
+# Shared by scripts/run and scripts/test: installs what the build needs and configures/builds.
+# Sourced, not run.
+
+# Debian packages the build and the tests need.
+VELMORA_BUILD_PACKAGES=(
+  g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
+  libwxgtk3.2-dev portaudio19-dev libasound2-dev libasound2-plugins
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libsystemd-dev
+  fonts-noto-cjk
+)
+VELMORA_TEST_PACKAGES=(xvfb xauth pulseaudio pulseaudio-utils ffmpeg sox)
+
+velmora_as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs every package of the given lists that is not installed yet.
+velmora_ensure_packages() {
+  local missing=()
+  local pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    velmora_as_root apt-get update
+    velmora_as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+  fi
+}
+
+# velmora_build DIR [cmake args...]: configure (once) and build a tree with Ninja.
+velmora_build() {
+  local dir=$1
+  shift
+  cmake -S "$VELMORA_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}
