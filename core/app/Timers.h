@@ -1,0 +1,15 @@
+#pragma once
+// The view's window timers, by id. Ticks come back into core on the user-interface thread
+// (the owner's OnTimer(id)); tests tick by hand, so no test sleeps.
+
+namespace velmora {
+
+class Timers {
+ public:
+  virtual ~Timers() = default;
+  // Starts (or restarts) timer `id` with the interval in milliseconds.
+  virtual void Start(int id, int intervalMs) = 0;
+  virtual void Kill(int id) = 0;
+};
+
+}  // namespace velmora
