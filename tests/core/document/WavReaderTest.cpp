@@ -1,0 +1,334 @@
+// Loading WAV files into channel slots: every check and message, frame counts, levels, titles.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "document/VelmoraDoc.h"
+#include "support/FakeUi.h"
+#include "support/WavFixture.h"
+
+namespace velmora {
+namespace {
+
+using test::FakeUi;
+using test::TempDir;
+using test::WavSpec;
+
+class LoadTest : public ::testing::Test {
+ protected:
+  LoadTest() { doc.OnNewDocument(); }
+  ~LoadTest() override { ByteBuffer::SetFailAboveForTesting(0); }
+
+  // Opens `path` through the Open command into the next free slot.
+  void Open(const std::string& path) {
+    ui.openChoices.push_back(path);
+    doc.OpenFileCommand();
+  }
+
+  FakeUi ui;
+  CVelmoraDoc doc{ui};
+  TempDir dir;
+};
+
+std::vector<uint8_t> Bytes(std::size_t count, uint8_t value = 0) {
+  return std::vector<uint8_t>(count, value);
+}
+
+struct RefusedCase {
+  const char* name;
+  WavSpec spec;
+  const char* message;
+};
+
+TEST_F(LoadTest, RefusedFilesLeaveTheSlotEmptyWithTheirMessage) {
+  WavSpec float32;
+  float32.formatTag = 3;
+  float32.bits = 32;
+  WavSpec shortFmt;
+  shortFmt.fmtSize = 14;
+  WavSpec sixChannels;
+  sixChannels.channels = 6;
+  WavSpec bits24;
+  bits24.bits = 24;
+  WavSpec bits12;
+  bits12.bits = 12;
+  const std::vector<RefusedCase> cases = {
+      {"float.wav", float32, msg::kNotPcm},
+      {"short.wav", shortFmt, msg::kShortHeader},
+      {"six.wav", sixChannels, msg::kUnsupportedFormat},
+      {"b24.wav", bits24, msg::kUnsupportedFormat},
+      {"b12.wav", bits12, msg::kUnsupportedFormat},
+  };
+  for (const RefusedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui.messages.clear();
+    Open(test::WriteWav(dir, c.name, c.spec, Bytes(48)));
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{c.message});
+    EXPECT_FALSE(doc.slots[0].HasData());
+    EXPECT_TRUE(doc.slots[0].path.empty());
+    EXPECT_EQ(ui.waitDepth, 0);
+  }
+}
+
+TEST_F(LoadTest, NameDecidesTheReaderWhateverItsCase) {
+  const std::vector<uint8_t> wav = test::MakeWav(WavSpec{}, Bytes(40));
+  struct Case {
+    const char* name;
+    bool loads;
+  };
+  const std::vector<Case> cases = {{"a.Wav", true}, {"b.WAV", true}, {"c.wav", true},
+                                   {"d.wave", false}, {"e.mp3", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    doc.OnNewDocument();
+    ui.messages.clear();
+    test::WriteBytes(dir.File(c.name), wav);
+    Open(dir.File(c.name));
+    EXPECT_EQ(doc.slots[0].HasData(), c.loads);
+    if (!c.loads) {
+      EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kWrongType});
+    }
+  }
+}
+
+TEST_F(LoadTest, CompressedFileWithoutDecoderIsAReadFailure) {
+  test::WriteBytes(dir.File("song.WMA"), Bytes(100, 7));
+  Open(dir.File("song.WMA"));
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kReadFailed});
+  EXPECT_FALSE(doc.slots[0].HasData());
+}
+
+TEST_F(LoadTest, FramesAndHeaderOfAcceptedLayouts) {
+  WavSpec stereo16;
+  WavSpec mono8;
+  mono8.channels = 1;
+  mono8.bits = 8;
+  WavSpec fmt18;
+  fmt18.fmtSize = 18;
+  WavSpec listChunk;
+  listChunk.chunksBeforeData = {"LIST", "fact"};
+  WavSpec oddChunk;
+  oddChunk.chunksBeforeData = {"junk"};
+  oddChunk.fillerSize = 11;  // an odd chunk is skipped by its size, without a pad byte
+  WavSpec extensible;
+  extensible.formatTag = kFormatExtensible;
+  extensible.fmtSize = 40;
+  struct Case {
+    const char* name;
+    WavSpec spec;
+    std::size_t bytes;
+    uint32_t frames;
+  };
+  const std::vector<Case> cases = {
+      {"stereo16.wav", stereo16, 400, 100}, {"mono8.wav", mono8, 400, 400},
+      {"fmt18.wav", fmt18, 400, 100},       {"list.wav", listChunk, 400, 100},
+      {"odd.wav", oddChunk, 400, 100},      {"partial.wav", stereo16, 402, 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    doc.OnNewDocument();
+    ui.messages.clear();
+    Open(test::WriteWav(dir, c.name, c.spec, Bytes(c.bytes, c.spec.bits == 8 ? 128 : 0)));
+    ASSERT_TRUE(ui.messages.empty()) << ui.messages[0].text;
+    const ChannelSlot& slot = doc.slots[0];
+    ASSERT_TRUE(slot.HasData());
+    EXPECT_EQ(slot.frames, c.frames);
+    EXPECT_EQ(slot.data.size(), c.bytes);
+    EXPECT_EQ(slot.header.fmtSize, 16);
+    EXPECT_EQ(slot.header.formatTag, kFormatPcm);
+    EXPECT_EQ(slot.header.channels, c.spec.channels);
+    EXPECT_EQ(slot.header.bitsPerSample, c.spec.bits);
+    EXPECT_TRUE(slot.dataChunk.Is("data"));
+  }
+  // The extensible layout needs its PCM sub-format GUID after the 22-byte extension header.
+  std::vector<uint8_t> ext = test::MakeWav(extensible, Bytes(400));
+  const uint8_t pcmGuid[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  std::copy(std::begin(pcmGuid), std::end(pcmGuid), ext.begin() + 20 + 24);
+  test::WriteBytes(dir.File("ext.wav"), ext);
+  doc.OnNewDocument();
+  Open(dir.File("ext.wav"));
+  ASSERT_TRUE(doc.slots[0].HasData());
+  EXPECT_EQ(doc.slots[0].header.formatTag, kFormatPcm);
+  EXPECT_EQ(doc.slots[0].header.fmtSize, 16);
+  // Any other sub-format is not PCM.
+  ext[20 + 24] = 3;
+  test::WriteBytes(dir.File("extfloat.wav"), ext);
+  doc.OnNewDocument();
+  ui.messages.clear();
+  Open(dir.File("extfloat.wav"));
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kNotPcm});
+}
+
+TEST_F(LoadTest, BrokenFilesAreReadFailuresAndAllocateOnlyWhatTheFileHolds) {
+  const std::vector<uint8_t> good = test::MakeWav(WavSpec{}, Bytes(400));
+  WavSpec hugeDeclared;
+  hugeDeclared.declaredDataSize = 0xFFFFFFF0;
+  WavSpec runaway;
+  runaway.chunksBeforeData = {"LIST"};
+  runaway.fillerSize = 10;
+  std::vector<uint8_t> chunkPastEnd = test::MakeWav(runaway, Bytes(8));
+  chunkPastEnd[40] = 0xFF;  // the LIST chunk now claims more bytes than follow
+  chunkPastEnd[41] = 0xFF;
+
+  // Only the data that is really there may be allocated.
+  ByteBuffer::SetFailAboveForTesting(1 << 20);
+  test::WriteBytes(dir.File("huge.wav"), test::MakeWav(hugeDeclared, Bytes(400)));
+  Open(dir.File("huge.wav"));
+  ASSERT_TRUE(ui.messages.empty());
+  EXPECT_EQ(doc.slots[0].frames, 100u);
+  EXPECT_EQ(doc.slots[0].dataChunk.size, 400u);
+
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+  };
+  const std::vector<Case> cases = {
+      {"empty.wav", {}},
+      {"header-only.wav", std::vector<uint8_t>(good.begin(), good.begin() + 30)},
+      {"no-data.wav", std::vector<uint8_t>(good.begin(), good.begin() + 36)},
+      {"cut-chunk.wav", std::vector<uint8_t>(good.begin(), good.begin() + 40)},
+      {"chunk-past-end.wav", chunkPastEnd},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    doc.OnNewDocument();
+    ui.messages.clear();
+    test::WriteBytes(dir.File(c.name), c.bytes);
+    Open(dir.File(c.name));
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kReadFailed});
+    EXPECT_FALSE(doc.slots[0].HasData());
+  }
+  doc.OnNewDocument();
+  ui.messages.clear();
+  Open(dir.File("does-not-exist.wav"));
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kReadFailed});
+}
+
+TEST_F(LoadTest, AllocationFailureIsReportedAndTheSlotStaysEmpty) {
+  ByteBuffer::SetFailAboveForTesting(100);
+  Open(test::WriteWav(dir, "big.wav", WavSpec{}, Bytes(400)));
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kOutOfMemory});
+  EXPECT_FALSE(doc.slots[0].HasData());
+  EXPECT_EQ(ui.waitDepth, 0);
+}
+
+TEST_F(LoadTest, PathsOfAnyLengthAndCharactersLoad) {
+  std::string deep = dir.path();
+  for (int i = 0; i < 6; ++i) {
+    deep += "/録音 フォルダ " + std::string(40, 'x');
+    std::filesystem::create_directory(std::filesystem::u8path(deep));
+  }
+  const std::string path = deep + "/ギター テイク 1.wav";
+  ASSERT_GT(path.size(), 300u);
+  test::WriteBytes(path, test::MakeWav(WavSpec{}, Bytes(400)));
+  Open(path);
+  ASSERT_TRUE(doc.slots[0].HasData());
+  EXPECT_EQ(doc.slots[0].path, path);
+  EXPECT_EQ(doc.GetPathName(), path);
+  EXPECT_EQ(doc.GetTitle(), msg::kUntitled);
+}
+
+TEST_F(LoadTest, LevelFollowsThePeak) {
+  WavSpec mono8;
+  mono8.channels = 1;
+  mono8.bits = 8;
+  struct Case {
+    const char* name;
+    WavSpec spec;
+    std::vector<uint8_t> data;
+    int32_t level;
+  };
+  const std::vector<Case> cases = {
+      {"half.wav", WavSpec{}, test::Pcm16({0, 16384, -100, 5}), 150},
+      {"silent.wav", WavSpec{}, test::Pcm16({0, 0, 0, 0}), 200},
+      {"full-negative.wav", WavSpec{}, test::Pcm16({-32768, 0}), 100},
+      {"full-positive.wav", WavSpec{}, test::Pcm16({32767, 0}), 101},  // 199 / 2 rounds down
+      {"eight-bit-low.wav", mono8, {128, 0, 130}, 100},
+      {"eight-bit-half.wav", mono8, {128, 192, 100}, 150},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    doc.OnNewDocument();
+    Open(test::WriteWav(dir, c.name, c.spec, c.data));
+    const ChannelSlot& slot = doc.slots[0];
+    ASSERT_TRUE(slot.HasData());
+    EXPECT_EQ(slot.autoLevel, c.level);
+    EXPECT_EQ(slot.level, c.level);
+    EXPECT_EQ(slot.balance, 10);
+    EXPECT_EQ(slot.offset, 0);
+    EXPECT_EQ(slot.inUse, 1);
+    EXPECT_EQ(slot.selected, 1);
+  }
+}
+
+TEST_F(LoadTest, LoadResetsTransportAndMarksAndStalesTheMix) {
+  doc.startMark = 10;
+  doc.endMark = 20;
+  doc.position = 15;
+  doc.paused = 1;
+  doc.transportState = TransportState::Playing;
+  Open(test::WriteWav(dir, "a.wav", WavSpec{}, Bytes(400)));
+  EXPECT_EQ(doc.startMark, 0u);
+  EXPECT_EQ(doc.endMark, 0u);
+  EXPECT_EQ(doc.position, 0u);
+  EXPECT_EQ(doc.paused, 0);
+  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_EQ(doc.mixStale.load(), 1);
+  EXPECT_EQ(doc.outHeader.riff.samplesPerSec, 44100);
+  EXPECT_EQ(doc.outHeader.riff.bitsPerSample, 16);
+  EXPECT_EQ(doc.outHeader.riff.channels, 2);
+}
+
+TEST_F(LoadTest, RateRuleAcrossChannels) {
+  Open(test::WriteWav(dir, "a.wav", WavSpec{}, Bytes(400)));
+  WavSpec rate48;
+  rate48.rate = 48000;
+  Open(test::WriteWav(dir, "b.wav", rate48, Bytes(400)));
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kRateMismatch});
+  EXPECT_FALSE(doc.slots[1].HasData());
+  EXPECT_TRUE(doc.slots[1].path.empty());
+  WavSpec rate22;
+  rate22.rate = 22050;
+  Open(test::WriteWav(dir, "c.wav", rate22, Bytes(400)));
+  EXPECT_TRUE(doc.slots[1].HasData());
+}
+
+TEST_F(LoadTest, ModifiedFlagTitleAndTheFifthFile) {
+  const std::string path = test::WriteWav(dir, "take.wav", WavSpec{}, Bytes(400));
+  Open(path);
+  EXPECT_FALSE(doc.IsModified()) << "the first file of a clean document leaves it clean";
+  EXPECT_EQ(doc.GetTitle(), msg::kUntitled);
+  EXPECT_EQ(doc.GetPathName(), path);
+  Open(path);
+  EXPECT_TRUE(doc.IsModified());
+  Open(path);
+  Open(path);
+  for (const ChannelSlot& slot : doc.slots) EXPECT_TRUE(slot.HasData());
+  ASSERT_TRUE(ui.messages.empty());
+  Open(path);
+  EXPECT_EQ(ui.openRequests.size(), 5u) << "the dialog still shows";
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kNoEmptySlot});
+  EXPECT_EQ(ui.openRequests[0].filter, "Velmora ﾌｧｲﾙ(*.wav, *.wma)|*.wav;*.wma||");
+  EXPECT_TRUE(ui.openRequests[0].mustExist);
+}
+
+TEST_F(LoadTest, FailedLoadIntoTheSecondSlotStillMarksModified) {
+  Open(test::WriteWav(dir, "a.wav", WavSpec{}, Bytes(400)));
+  ASSERT_FALSE(doc.IsModified());
+  Open(dir.File("missing.wav"));
+  EXPECT_TRUE(doc.IsModified());
+  EXPECT_TRUE(doc.slots[1].path.empty());
+}
+
+TEST_F(LoadTest, CancelledDialogChangesNothing) {
+  doc.OpenFileCommand();
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_FALSE(doc.HasAnyChannel());
+  EXPECT_FALSE(doc.IsModified());
+}
+
+}  // namespace
+}  // namespace velmora
