@@ -1,4 +1,10 @@
+// The document's own rules: the rate rule, the mix format, New, the close questions and the
+// destructor's wait for the mixdown worker.
+
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include "document/VelmoraDoc.h"
 #include "support/FakeUi.h"
@@ -6,16 +12,169 @@
 namespace velmora {
 namespace {
 
-TEST(DocumentModel, NewDocumentHasEmptySlotsWithDefaults) {
-  test::FakeUi ui;
+using test::FakeUi;
+
+// Puts `frames` silent frames of the given format into a slot, as a load would.
+void Fill(CVelmoraDoc& doc, int index, int rate, int bits, int channels, uint32_t frames = 4) {
+  ChannelSlot& slot = doc.slots[index];
+  const uint32_t bytes = frames * static_cast<uint32_t>(channels * bits / 8);
+  ASSERT_TRUE(slot.data.Allocate(bytes));
+  std::fill(slot.data.data(), slot.data.data() + bytes, bits == 8 ? 128 : 0);
+  FillCanonical(slot.header, slot.dataChunk, channels, rate, bits, frames);
+  slot.frames = frames;
+  slot.inUse = 1;
+  slot.selected = 1;
+}
+
+TEST(DocumentModel, RateRule) {
+  struct Case {
+    std::vector<int> loaded;
+    int rate;
+    bool accepted;
+  };
+  const std::vector<Case> cases = {
+      {{}, 12345, true},       {{22050}, 44100, true},  {{11025, 22050}, 44100, true},
+      {{48000}, 44100, false}, {{44100}, 48000, false}, {{48000}, 96000, true},
+      {{96000}, 192000, true}, {{20000}, 10000, true},  // 2r loaded: a multiple of r
+      {{5000}, 10000, false},                           // r/2 loaded: not a multiple
+      {{33075}, 44100, true},                           // both in the 11025 family
+      {{96000}, 144000, true},                          // both in the 48000 family
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rate);
+    FakeUi ui;
+    CVelmoraDoc doc(ui);
+    for (std::size_t i = 0; i < c.loaded.size(); ++i) {
+      Fill(doc, static_cast<int>(i), c.loaded[i], 16, 2);
+    }
+    EXPECT_EQ(doc.IsRateCompatible(c.rate), c.accepted);
+  }
+}
+
+TEST(DocumentModel, OutputFormatTakesTheHighestRateAndWidth) {
+  FakeUi ui;
   CVelmoraDoc doc(ui);
+  doc.UpdateOutputFormat();
+  EXPECT_EQ(doc.outHeader.riff.samplesPerSec, 0);
+  EXPECT_EQ(doc.outHeader.riff.bitsPerSample, 0);
+  Fill(doc, 1, 22050, 8, 1);
+  Fill(doc, 3, 11025, 16, 2);
+  doc.UpdateOutputFormat();
+  EXPECT_EQ(doc.outHeader.riff.samplesPerSec, 22050);
+  EXPECT_EQ(doc.outHeader.riff.bitsPerSample, 16);
+  EXPECT_EQ(doc.outHeader.riff.channels, 2);
+}
+
+TEST(DocumentModel, NewDocumentClearsEverything) {
+  FakeUi ui;
+  CVelmoraDoc doc(ui);
+  Fill(doc, 0, 44100, 16, 2);
+  doc.slots[0].level = 30;
+  doc.slots[0].path = "/tmp/x.wav";
+  ASSERT_TRUE(doc.mixBuffer.Allocate(16));
+  doc.mixFrames = 4;
+  doc.startMark = doc.endMark = doc.position = 3;
+  doc.outputPath = "/tmp/mix.wav";
+  doc.fadeIn[2] = {FadeCurve::Linear, 500};
+  doc.fadeOut[4] = {FadeCurve::Concave, 900};
+  doc.corrections.push_back({1, 2});
+  doc.mixStale = 1;
+  doc.SetModifiedFlag(true);
+  doc.SetPathName("/tmp/x.wav");
+
   ASSERT_TRUE(doc.OnNewDocument());
   for (const ChannelSlot& slot : doc.slots) {
     EXPECT_FALSE(slot.HasData());
+    EXPECT_EQ(slot.frames, 0u);
+    EXPECT_EQ(slot.autoLevel, 0);
+    EXPECT_EQ(slot.selected, 0);
+    EXPECT_EQ(slot.inUse, 0);
     EXPECT_EQ(slot.level, 100);
     EXPECT_EQ(slot.balance, 10);
+    EXPECT_EQ(slot.offset, 0);
+    EXPECT_TRUE(slot.path.empty());
   }
-  EXPECT_FALSE(doc.HasAnyChannel());
+  EXPECT_FALSE(doc.HasMix());
+  EXPECT_FALSE(doc.blockPeaks.has());
+  EXPECT_EQ(doc.mixFrames, 0u);
+  EXPECT_TRUE(doc.outputPath.empty());
+  EXPECT_EQ(doc.startMark + doc.endMark + doc.position, 0u);
+  EXPECT_EQ(doc.outHeader.riff.samplesPerSec, 0);
+  EXPECT_EQ(doc.mixStale.load(), 0);
+  EXPECT_EQ(doc.fadeIn[2].time, 0);
+  EXPECT_EQ(doc.fadeOut[4].curve, FadeCurve::Convex);
+  EXPECT_EQ(doc.correctionCount(), 0);
+  EXPECT_FALSE(doc.IsModified());
+  EXPECT_TRUE(doc.GetPathName().empty());
+}
+
+TEST(DocumentModel, SaveModifiedAsksAboutUnsavedChannelsFirst) {
+  struct Case {
+    const char* name;
+    bool modified;
+    std::vector<Answer> answers;
+    bool result;
+    int questions;
+  };
+  const std::vector<Case> cases = {
+      {"cancel at the channel keeps the program open", true, {Answer::Cancel}, false, 1},
+      {"no, no: closes", true, {Answer::No, Answer::No}, true, 2},
+      {"no, then cancel at the mix", true, {Answer::No, Answer::Cancel}, false, 2},
+      {"unmodified asks only about the channel", false, {Answer::No}, true, 1},
+      {"yes but the channel's save is cancelled", true, {Answer::Yes}, false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeUi ui;
+    CVelmoraDoc doc(ui);
+    doc.SetTitle("無題");
+    Fill(doc, 0, 44100, 16, 2);
+    doc.slots[0].path = "/tmp/loaded.wav";
+    Fill(doc, 2, 44100, 16, 2);  // recorded: no path
+    doc.SetModifiedFlag(c.modified);
+    ui.answers.assign(c.answers.begin(), c.answers.end());
+    EXPECT_EQ(doc.SaveModified(), c.result);
+    ASSERT_EQ(ui.messages.size(), static_cast<std::size_t>(c.questions));
+    EXPECT_EQ(ui.messages[0].text, "チャンネル3のデータは保存されていません。\n保存しますか？");
+    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::YesNoCancel);
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Warning);
+    if (c.questions == 2) {
+      EXPECT_EQ(ui.messages[1].text, "無題 への変更を保存しますか？");
+    }
+  }
+}
+
+TEST(DocumentModel, SaveModifiedWithNothingUnsavedAndCleanAsksNothing) {
+  FakeUi ui;
+  CVelmoraDoc doc(ui);
+  EXPECT_TRUE(doc.SaveModified());
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST(DocumentWorker, DestructorAsksTheWorkerToStopAndWaitsForIt) {
+  FakeUi ui;
+  std::atomic<bool> sawStop{false};
+  {
+    CVelmoraDoc doc(ui);
+    doc.workerBusy = 1;
+    doc.workerThread = std::thread([&doc, &sawStop] {
+      while (doc.workerStop.load() == 0) std::this_thread::yield();
+      sawStop = true;
+      doc.workerBusy.store(0, std::memory_order_release);
+    });
+  }
+  EXPECT_TRUE(sawStop);
+}
+
+TEST(DocumentModel, TitleAndPathNameAsTheFrameworkKeepsThem) {
+  FakeUi ui;
+  CVelmoraDoc doc(ui);
+  doc.SetPathName("/home/user/録音/take 1.wav");
+  EXPECT_EQ(doc.GetTitle(), "take 1.wav");
+  EXPECT_EQ(UpperExtension3("/a/b.wav"), "WAV");
+  EXPECT_EQ(UpperExtension3("/a/歌.wAv"), "WAV");
+  EXPECT_EQ(UpperExtension3("/a/うた"), "/うた");
+  EXPECT_EQ(UpperExtension3("ab"), "AB");
 }
 
 }  // namespace
