@@ -1,0 +1,176 @@
+#pragma once
+// One wave output stream and one wave input stream over an AudioBackend, in blocks.
+//
+// The owner points up to 128 block slots into its own memory (blockData); block number n always
+// uses slot n mod 128. The device plays (or fills) the blocks in order and counts the finished
+// ones in doneCount; the owner refills from a timer on the user-interface thread. The device
+// never copies the owner's blocks ahead of time and never owns audio memory: a block must stay
+// valid until doneCount has passed it or the stream is closed.
+//
+// Threads: every operation runs on the user-interface thread. The backend's audio thread runs
+// the callbacks, which only copy frames, store recorded byte counts and raise doneCount (no lock,
+// no allocation). Block descriptors are handed over through release/acquire counters.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "audio/AudioBackend.h"
+
+namespace velmora {
+
+class Ui;
+
+// Device messages, used exactly as they stand; the placeholder is the backend's error code.
+namespace msg {
+inline constexpr const char* kWaveOutPrepareError = "waveOutP Error - %d";
+inline constexpr const char* kWaveOutWriteError = "waveOutW Error - %d";
+inline constexpr const char* kWaveInError = "waveIn Error - %d";
+}  // namespace msg
+
+// Error code of a refill or requeue whose ring slot still holds a block the device has not
+// returned (the owner went more than 128 blocks ahead of doneCount).
+constexpr int kBlockStillQueued = 33;
+
+constexpr uint32_t kBlockSlots = 128;
+// Devices per direction that enumeration reports.
+constexpr int kMaxListedDevices = 4;
+
+// What enumeration reports per device.
+struct WaveDeviceCaps {
+  std::string name;
+  uint32_t formats = 0;  // standard capability bits (audio/FormatMask.h)
+};
+
+class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
+ public:
+  // Both must outlive the device. The backend's initialisation state is taken here.
+  WaveDevice(AudioBackend& backend, Ui& ui);
+  // Closes every open stream (so no callback runs any more).
+  ~WaveDevice() override;
+  WaveDevice(const WaveDevice&) = delete;
+  WaveDevice& operator=(const WaveDevice&) = delete;
+
+  // False when the audio library did not initialise; the transport then refuses playback.
+  bool Initialised() const { return initialised_; }
+
+  // ---- Output ----
+  // The owner has set the format fields, blockLength, lastBlockLength, lastIndex (at most 127)
+  // and blockData[0..lastIndex]. Opens the output stream on `device` (kDefaultDevice or 0..3)
+  // and queues blocks 0..lastIndex; cursor = lastIndex. False with the device closed, no message.
+  bool OpenPlayback(int device, bool startPaused);
+  // Queues the blocks after cursor up to lastIndex (the owner keeps lastIndex < doneCount + 128).
+  // Shows "waveOutP Error - %d" / "waveOutW Error - %d" and returns false on a failure; cursor
+  // has then moved past the failed block, which counts as returned without sounding.
+  bool QueuePending();
+  // Output open: silences the output keeping its position, sets streamPaused; true.
+  bool Pause();
+  // streamPaused: clears it, lets the output sound again and starts the input; true.
+  bool Resume();
+  // Clears streamPaused; stops and closes the output. Every written block counts as returned
+  // afterwards (doneCount = cursor + 1). Always true.
+  bool ClosePlayback();
+
+  // ---- Input ----
+  // The owner has set the format fields, blockLength (frames) and all 128 blockData entries and
+  // sets cursor to 0. Opens the input on `device` and hands it all 128 blocks; lastIndex = 127.
+  // With startPaused the input does not start before Resume.
+  bool OpenRecord(int device, bool startPaused);
+  // Hands blocks back while lastIndex < cursor + 127. Shows "waveIn Error - %d" and returns
+  // false on a failure; lastIndex then stays, so the next call retries the same block.
+  bool RequeueInput();
+  // Stops and closes the input. Every handed block counts as returned afterwards
+  // (doneCount = lastIndex + 1); the one being filled keeps its partial byte count.
+  void CloseRecord();
+
+  // ---- Devices ----
+  // Queries the default device, then devices 0..3 (fewer when there are fewer). `maxFormats` =
+  // the numerically largest mask seen (not their union); caps[0..3] = devices 0..3. Result: the
+  // device count, or -1 when a query failed (maxFormats then holds the largest so far).
+  int EnumerateOutputDevices(uint32_t& maxFormats,
+                             std::array<WaveDeviceCaps, kMaxListedDevices>& caps);
+  int EnumerateInputDevices(uint32_t& maxFormats,
+                            std::array<WaveDeviceCaps, kMaxListedDevices>& caps);
+
+  // Gain of all the program's output streams: low 16 bits left, high 16 bits right, 0xFFFF =
+  // samples unchanged (mono streams use the left word). Sets the format fields to 11025 Hz,
+  // 8-bit, mono as its only side effect. True when a default output device exists.
+  bool SetVolume(uint32_t volume);
+
+  // A second output stream on `device` with the current format, kept open (silent) to hold the
+  // device. Always true.
+  bool OpenHold(int device);
+  bool CloseHold();
+
+  // ---- Fields (set by the owner before an open, read by the owner while streams run) ----
+  uint8_t streamPaused = 0;  // shared by both directions
+  uint8_t outputOpen = 0;
+  uint8_t inputOpen = 0;
+  uint32_t sampleRate = 44100;
+  uint16_t bitsPerSample = 16;
+  uint16_t channels = 2;
+  // Output: samples of all channels (frames x channels); bytes = blockLength, x2 for 16-bit.
+  // Input: frames; bytes = channels x bitsPerSample x blockLength / 8.
+  uint32_t blockLength = 0;
+  // Output: length of the final block of a finite sound, same unit; 0 = not yet known.
+  uint32_t lastBlockLength = 0;
+  std::array<uint8_t*, kBlockSlots> blockData{};  // into the owner's memory
+  // Output: last block written. Input: filled blocks the owner has taken out (owner's).
+  uint32_t cursor = 0;
+  // Output: last block that may be written (owner raises it). Input: last block handed.
+  uint32_t lastIndex = 0;
+  // Blocks returned since the open; written by the callback (or by a close once it stopped).
+  std::atomic<uint32_t> doneCount{0};
+  // Input: byte count of each returned block, at slot (block number) mod 128.
+  std::array<std::atomic<uint32_t>, kBlockSlots> recordedBytes{};
+  uint32_t preparedCount = 0;  // output: slots filled by OpenPlayback
+  WaveFormat format{};         // of the last open
+
+ private:
+  struct Block {
+    const uint8_t* data = nullptr;
+    uint32_t bytes = 0;
+  };
+
+  void Render(uint8_t* out, uint32_t frames) override;
+  void Capture(const uint8_t* in, uint32_t frames) override;
+
+  void FillFormat();
+  uint32_t OutputBlockBytes(uint32_t blockNumber) const;
+  uint32_t InputBlockBytes() const;
+  OpenStreamResult OpenOutputWithRetry(int device, OutputStreamCallback& callback);
+  int Enumerate(StreamDirection direction, uint32_t& maxFormats,
+                std::array<WaveDeviceCaps, kMaxListedDevices>& caps);
+
+  AudioBackend& backend_;
+  Ui& ui_;
+  const bool initialised_;
+
+  // Output side. written_ = blocks published to the callback (cursor + 1 after a write).
+  std::unique_ptr<AudioStream> outStream_;
+  std::array<Block, kBlockSlots> outBlocks_{};
+  std::atomic<uint32_t> written_{0};
+  std::atomic<bool> outputSilenced_{false};
+  std::atomic<uint32_t> outOffset_{0};  // bytes of block doneCount already played; callback only
+
+  // Input side. handed_ = blocks handed to the callback (lastIndex + 1).
+  std::unique_ptr<AudioStream> inStream_;
+  std::array<Block, kBlockSlots> inBlocks_{};
+  std::atomic<uint32_t> handed_{0};
+  std::atomic<bool> inputStarted_{false};
+  std::atomic<uint32_t> inOffset_{0};  // bytes of block doneCount filled; callback only
+
+  // The held second output stream and the silence it would give.
+  class Silence : public OutputStreamCallback {
+   public:
+    void Render(uint8_t* out, uint32_t frames) override;
+    uint32_t frameBytes = 0;
+    uint8_t value = 0;
+  };
+  Silence holdSilence_;
+  std::unique_ptr<AudioStream> holdStream_;
+};
+
+}  // namespace velmora
