@@ -51,7 +51,7 @@ class VirtualAudioBackend : public AudioBackend {
   int failStarts = 0;     // the next this many starts fail, with openError
 
   // ---- Record of calls ----
-  std::vector<std::pair<StreamDirection, int>> nameQueries;
+  mutable std::vector<std::pair<StreamDirection, int>> nameQueries;
   int openCalls = 0;
 
   // ---- AudioBackend ----

@@ -130,7 +130,7 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
 
  private:
   struct Block {
-    const uint8_t* data = nullptr;
+    uint8_t* data = nullptr;
     uint32_t bytes = 0;
   };
 
@@ -139,6 +139,9 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
 
   void FillFormat();
   uint32_t OutputBlockBytes(uint32_t blockNumber) const;
+  void PublishOutputThrough(uint32_t blockNumber);
+  void CloseOutputStream();
+  void CloseInputStream();
   uint32_t InputBlockBytes() const;
   OpenStreamResult OpenOutputWithRetry(int device, OutputStreamCallback& callback);
   int Enumerate(StreamDirection direction, uint32_t& maxFormats,
@@ -150,6 +153,7 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
 
   // Output side. written_ = blocks published to the callback (cursor + 1 after a write).
   std::unique_ptr<AudioStream> outStream_;
+  WaveFormat outFormat_{};  // of the open output, read by the callback
   std::array<Block, kBlockSlots> outBlocks_{};
   std::atomic<uint32_t> written_{0};
   std::atomic<bool> outputSilenced_{false};
@@ -157,6 +161,7 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
 
   // Input side. handed_ = blocks handed to the callback (lastIndex + 1).
   std::unique_ptr<AudioStream> inStream_;
+  WaveFormat inFormat_{};  // of the open input, read by the callback
   std::array<Block, kBlockSlots> inBlocks_{};
   std::atomic<uint32_t> handed_{0};
   std::atomic<bool> inputStarted_{false};
