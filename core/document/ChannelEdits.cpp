@@ -1,13 +1,211 @@
-// Mono conversion, trimming and release of a channel (not built yet).
+// Mono conversion, trimming to the marks and release of a channel. Each edit replaces or frees
+// the slot's sample buffer, which a background mixdown may be reading: it waits for the worker
+// (without stopping it, so that playback keeps a whole mix) right before the buffer changes.
 
+#include <algorithm>
+#include <cmath>
+
+#include "app/Ui.h"
 #include "document/VelmoraDoc.h"
 
 namespace velmora {
 
-bool CVelmoraDoc::ConvertToMono(int /*index*/) {
-  return false;
+namespace {
+
+constexpr const char* kConvertUnsaved =
+    "変換元のデータは保存されていません。\n変換してもよろしいですか？";
+constexpr const char* kTrimUnsaved =
+    "切り詰め前のデータは保存されていません。\n切り詰め処理を行ってもよろしいですか？";
+constexpr const char* kOutOfChannel = "チャンネルの範囲外です!";
+constexpr double kPi = 3.1415926535;
+
+int16_t Sample16(const uint8_t* p) {
+  return static_cast<int16_t>(p[0] | (p[1] << 8));
 }
-void CVelmoraDoc::TrimToMarks(int /*index*/) {}
-void CVelmoraDoc::ReleaseChannel(int /*index*/) {}
+void Put16(uint8_t* p, int32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+// The mono sample of one stereo frame, weighted by the balance; 8-bit values are centred on 0.
+int32_t MonoOf(int32_t left, int32_t right, int32_t balance, int32_t low, int32_t high) {
+  const double m =
+      (left * 2.0 * (kBalanceMax - balance) / 20.0 + right * 2.0 * balance / 20.0) * 0.5;
+  return std::clamp(static_cast<int32_t>(m), low, high);
+}
+
+void ConvertFramesToMono(const uint8_t* stereo, uint8_t* mono, uint32_t frames, bool is16Bit,
+                         int32_t balance) {
+  if (is16Bit) {
+    for (uint32_t f = 0; f < frames; ++f) {
+      const int32_t m =
+          MonoOf(Sample16(stereo + 4 * static_cast<std::size_t>(f)),
+                 Sample16(stereo + 4 * static_cast<std::size_t>(f) + 2), balance, -32768, 32767);
+      Put16(mono + 2 * static_cast<std::size_t>(f), m);
+    }
+  } else {
+    for (uint32_t f = 0; f < frames; ++f) {
+      const int32_t m =
+          MonoOf(stereo[2 * static_cast<std::size_t>(f)] - 128,
+                 stereo[2 * static_cast<std::size_t>(f) + 1] - 128, balance, -128, 127);
+      mono[f] = static_cast<uint8_t>(m + 128);
+    }
+  }
+}
+
+// sin of a whole number of degrees, with the program's value of π.
+double SineDegrees(int64_t degrees) {
+  return std::sin(static_cast<double>(degrees) * kPi / 180.0);
+}
+
+// What trimming keeps of a channel, in channel frames: [head, tail), with edge fades.
+struct TrimPlan {
+  int64_t head = 0;
+  int64_t tail = 0;
+  int64_t fadeIn = 0;   // frames
+  int64_t fadeOut = 0;  // frames
+  bool headCut = false;
+  int64_t Length() const { return tail - head; }
+};
+
+// The marks are mix frames; each channel frame covers k mix frames and the channel starts oi
+// mix frames into the mix. An end mark of 0 is no end mark (the end of the mix).
+TrimPlan PlanTrim(const ChannelSlot& slot, uint32_t mixRate, uint32_t startMark, uint32_t endMark) {
+  const int64_t rate = slot.Rate();
+  const int64_t k =
+      std::max<int64_t>(1, static_cast<int64_t>(mixRate) / std::max<int64_t>(1, rate));
+  const auto oi = static_cast<int64_t>(static_cast<double>(mixRate) * slot.offset / 1000.0);
+  TrimPlan plan;
+  if (static_cast<int64_t>(startMark) - oi > 0) {
+    plan.head = (static_cast<int64_t>(startMark) - oi) / k;
+    plan.fadeIn = rate / 100;
+    plan.headCut = true;
+  }
+  const int64_t lastInMix = (static_cast<int64_t>(slot.frames) - 1) * k + oi;
+  if (endMark != 0 && static_cast<int64_t>(endMark) < lastInMix) {
+    plan.tail = (static_cast<int64_t>(endMark) - oi) / k;
+    plan.fadeOut = rate / 100;
+  } else {
+    plan.tail = slot.frames;
+  }
+  return plan;
+}
+
+// Sample s of c × n interleaved samples, faded in over the first c × fi and out over the last
+// c × fo samples by integer-degree sines; products truncate toward zero.
+int32_t FadeEdges(int32_t value, int64_t s, int64_t c, int64_t n, int64_t fi, int64_t fo) {
+  if (s < c * fi) value = static_cast<int32_t>(value * SineDegrees(90 * s / (c * fi)));
+  if (c * n - s < c * fo) {
+    value = static_cast<int32_t>(value * SineDegrees(90 + 90 * (s - c * (n - fo)) / (c * fo)));
+  }
+  return value;
+}
+
+void CopyTrimmed(const ChannelSlot& slot, const TrimPlan& plan, uint8_t* out) {
+  const int64_t c = slot.IsStereo() ? 2 : 1;
+  const int64_t n = plan.Length();
+  const int64_t samples = c * n;
+  if (slot.Is16Bit()) {
+    const uint8_t* in = slot.data.data() + 2 * c * plan.head;
+    for (int64_t s = 0; s < samples; ++s) {
+      Put16(out + 2 * s, FadeEdges(Sample16(in + 2 * s), s, c, n, plan.fadeIn, plan.fadeOut));
+    }
+  } else {
+    const uint8_t* in = slot.data.data() + c * plan.head;
+    for (int64_t s = 0; s < samples; ++s) {
+      out[s] =
+          static_cast<uint8_t>(FadeEdges(in[s] - 128, s, c, n, plan.fadeIn, plan.fadeOut) + 128);
+    }
+  }
+}
+
+}  // namespace
+
+bool CVelmoraDoc::ConvertToMono(int index) {
+  ChannelSlot& slot = slots[index];
+  if (!slot.HasData() || !slot.IsStereo()) return false;
+  if (slot.path.empty() && ui_.ShowMessage(kConvertUnsaved, MessageIcon::Warning,
+                                           MessageButtons::YesNo) != Answer::Yes) {
+    return false;
+  }
+  const int bytesPerSample = slot.Is16Bit() ? 2 : 1;
+  ByteBuffer mono;
+  if (!mono.Allocate(static_cast<std::size_t>(bytesPerSample) * slot.frames)) {
+    ui_.ShowError(msg::kOutOfMemory);
+    return false;
+  }
+  WaitCursor wait(ui_);
+  ConvertFramesToMono(slot.data.data(), mono.data(), slot.frames, slot.Is16Bit(), slot.balance);
+
+  WaitForWorker(false);
+  slot.data = std::move(mono);
+  slot.autoLevel =
+      AutoLevelFromSamples(slot.data.data(), slot.frames, 1, slot.header.bitsPerSample);
+  slot.level = slot.autoLevel;
+  slot.header.channels = 1;
+  slot.header.blockAlign = static_cast<int16_t>(bytesPerSample);
+  slot.header.avgBytesPerSec = slot.header.samplesPerSec * bytesPerSample;
+  slot.dataChunk.size = slot.frames * static_cast<uint32_t>(bytesPerSample);
+  slot.header.riffSize = slot.dataChunk.size + 36;
+  mixStale.store(1);
+  return true;
+}
+
+void CVelmoraDoc::TrimToMarks(int index) {
+  ChannelSlot& slot = slots[index];
+  if (!slot.HasData()) return;
+  if (slot.path.empty() &&
+      ui_.ShowMessage(kTrimUnsaved, MessageIcon::Warning, MessageButtons::YesNo) != Answer::Yes) {
+    return;
+  }
+  WaitCursor wait(ui_);
+  const uint32_t mixRate = MixRate();
+  const TrimPlan plan = PlanTrim(slot, mixRate, startMark, endMark);
+  // A plan that keeps no frame would leave an empty channel: the marks miss the channel.
+  if (plan.Length() <= 0) {
+    ui_.ShowError(kOutOfChannel);
+    return;
+  }
+  const int64_t frameBytes = slot.FrameBytes();
+  ByteBuffer kept;
+  if (!kept.Allocate(static_cast<std::size_t>(frameBytes * plan.Length()))) {
+    ui_.ShowError(msg::kOutOfMemory);
+    return;
+  }
+  CopyTrimmed(slot, plan, kept.data());
+
+  WaitForWorker(false);
+  slot.data = std::move(kept);
+  slot.frames = static_cast<uint32_t>(plan.Length());
+  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, slot.header.channels,
+                                        slot.header.bitsPerSample);
+  slot.level = slot.autoLevel;
+  if (plan.headCut && mixRate > 0) {
+    slot.offset = static_cast<int32_t>(static_cast<int64_t>(startMark) * 1000 / mixRate);
+  }
+  UpdateAllViews(0);
+  mixStale.store(1);
+}
+
+void CVelmoraDoc::ReleaseChannel(int index) {
+  ChannelSlot& slot = slots[index];
+  if (!slot.HasData()) return;
+  if (slot.path.empty()) {
+    const Answer answer = ui_.ShowMessage(Format(msg::kUnsavedChannel, index + 1),
+                                          MessageIcon::Warning, MessageButtons::YesNoCancel);
+    if (answer == Answer::Cancel) return;
+    if (answer == Answer::Yes && !SaveChannel(index)) return;
+  }
+  WaitForWorker(false);
+  slot.Clear();  // the channel's fade settings are the document's and stay
+  mixStale.store(1);
+  if (HasAnyChannel()) {
+    SetModifiedFlag(true);
+    return;
+  }
+  ResetMix();
+  startMark = endMark = position = 0;
+  outHeader = OutHeader{};
+}
 
 }  // namespace velmora

@@ -1,17 +1,125 @@
-// Saving the mix, the marks stretch and single channels (not built yet).
+// Saving the mix, the stretch between the marks and single channels as canonical PCM WAV files.
 
+#include <algorithm>
+#include <optional>
+
+#include "app/Ui.h"
 #include "document/VelmoraDoc.h"
+#include "document/WavWriter.h"
 
 namespace velmora {
 
-void CVelmoraDoc::OnFileSave() {}
-void CVelmoraDoc::SaveMixAs() {}
-bool CVelmoraDoc::SaveMix() {
-  return false;
+namespace {
+
+constexpr const char* kSaveFilter = "Velmora ﾌｧｲﾙ(*.wav)|*.wav||";
+constexpr const char* kMarksTitle = "マーク間のデータを保存";
+constexpr const char* kChannelTitle = "チャンネル%d のデータを保存";
+// Save As writes only WAV files; another name would save nothing while the work looked saved.
+constexpr const char* kOnlyWav =
+    "WAVファイル(*.wav)以外には保存できません。\n拡張子を .wav にして保存し直してください。";
+
+FileDialogRequest SaveRequest(const std::string& title) {
+  FileDialogRequest request;
+  request.title = title;
+  request.filter = kSaveFilter;
+  request.defaultExtension = "wav";
+  request.confirmOverwrite = true;
+  return request;
 }
-void CVelmoraDoc::SaveBetweenMarks() {}
-bool CVelmoraDoc::SaveChannel(int /*index*/) {
-  return false;
+
+// Builds the mix on this thread when there is none or it is stale; false when no current mix
+// could be made. Mixing starts at frame 0: the play position only says where playback begins,
+// and one beyond a shorter new mix would leave no mix at all. Afterwards the position is kept,
+// or returns to 0 when it lies beyond the mix, as the kernel's own clamp would have it.
+bool BuildMixForSaving(CVelmoraDoc& doc) {
+  doc.WaitForWorker(false);
+  if (doc.HasMix() && doc.mixStale.load() == 0) return true;
+  doc.UpdateOutputFormat();
+  const uint32_t playPosition = doc.position;
+  doc.position = 0;
+  doc.BuildMix(SaveBlockFrames(doc.MixRate()), 0);
+  doc.position = playPosition < doc.mixFrames ? playPosition : 0;
+  return doc.HasMix() && doc.mixStale.load() == 0;
+}
+
+}  // namespace
+
+void CVelmoraDoc::OnFileSave() {
+  if (outputPath.empty()) {
+    SaveMixAs();
+    return;
+  }
+  if (!SaveMix()) ui_.ReportFileError(outputPath);
+}
+
+void CVelmoraDoc::SaveMixAs() {
+  const std::optional<std::string> chosen = ui_.ChooseSaveFile(SaveRequest(""));
+  if (!chosen) return;
+  if (UpperExtension3(*chosen) != "WAV") {
+    ui_.ShowError(kOnlyWav);
+    return;
+  }
+  outputPath = *chosen;
+  if (!SaveMix()) {
+    ui_.ReportFileError(outputPath);
+    return;
+  }
+  SetPathName(outputPath);  // the title becomes the file name
+  SetModifiedFlag(false);
+}
+
+bool CVelmoraDoc::SaveMix() {
+  const std::string extension = UpperExtension3(outputPath);
+  WaitCursor wait(ui_);
+  if (extension != "WAV") return true;
+  if (!BuildMixForSaving(*this) || !WriteMixFile(*this, outputPath, 0, mixFrames)) {
+    ui_.ShowError(msg::kSaveFailed);
+    return false;
+  }
+  return true;
+}
+
+void CVelmoraDoc::SaveBetweenMarks() {
+  if (!HasMix()) return;
+  const std::optional<std::string> chosen = ui_.ChooseSaveFile(SaveRequest(kMarksTitle));
+  if (!chosen) return;
+  WaitCursor wait(ui_);
+  WaitForWorker(false);
+  uint32_t first = 0;
+  uint32_t count = 0;
+  if (mixFrames > 0) {
+    // An end mark of 0 is no end mark (the end of the mix); marks set one by one may stand in
+    // reverse order, and the stretch between them is saved in order.
+    const uint32_t end = (endMark == 0 || endMark >= mixFrames) ? mixFrames - 1 : endMark;
+    const uint32_t start = std::min(startMark, mixFrames - 1);
+    first = std::min(start, end);
+    count = std::max(start, end) - first + 1;
+  }
+  if (!WriteMixFile(*this, *chosen, first, count)) ui_.ShowError(msg::kSaveFailed);
+}
+
+bool CVelmoraDoc::SaveChannel(int index) {
+  ChannelSlot& slot = slots[index];
+  if (!slot.HasData()) return false;
+  const std::optional<std::string> chosen =
+      ui_.ChooseSaveFile(SaveRequest(Format(kChannelTitle, index + 1)));
+  if (!chosen) return false;
+  WaitCursor wait(ui_);
+  // The header image is refreshed in place, and a background mixdown reads its format fields.
+  WaitForWorker(false);
+  if (!FitsInWav(slot.frames, slot.FrameBytes())) {
+    ui_.ShowError(msg::kSaveFailed);
+    return false;
+  }
+  FillCanonical(slot.header, slot.dataChunk, slot.header.channels, slot.header.samplesPerSec,
+                slot.header.bitsPerSample, slot.frames);
+  if (!WriteWavFile(*chosen, slot.header, slot.dataChunk, slot.data.data())) {
+    ui_.ShowError(msg::kSaveFailed);
+    return false;
+  }
+  // Only a written file gives the channel a home; after a failure it still counts as unsaved.
+  slot.path = *chosen;
+  return true;
 }
 
 }  // namespace velmora

@@ -1,0 +1,49 @@
+#pragma once
+// Writing whole files so that a failed save never destroys the file it replaces, and the
+// canonical 44-byte-header PCM WAV files of the mix, the marks stretch and single channels.
+// Called from the user-interface thread (or the command-line renderer); not thread-safe.
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <system_error>
+
+#include "document/WavHeader.h"
+
+namespace velmora {
+
+class CVelmoraDoc;
+
+struct ByteSpan {
+  const uint8_t* data = nullptr;
+  std::size_t size = 0;
+};
+
+// Writes `pieces` one after another as the whole content of `path` (UTF-8). A regular file or a
+// new name is written under a unique temporary name in the same folder, flushed to the disk and
+// then renamed over the target, so that an existing file stays as it was until the new one is
+// complete; on any failure the temporary file is removed. A symbolic link is followed, and a
+// device or pipe (e.g. /dev/stdout) is written straight into. `why` receives the system's reason
+// for a failure.
+bool WriteWholeFile(const std::string& path, std::initializer_list<ByteSpan> pieces,
+                    std::error_code* why = nullptr);
+
+// The 36-byte RIFF/fmt part, the 8-byte data chunk header, then data.size bytes of `samples`.
+bool WriteWavFile(const std::string& path, const RiffHeader& riff, const ChunkHeader& data,
+                  const uint8_t* samples, std::error_code* why = nullptr);
+
+// False when `frames` frames of `blockAlign` bytes do not fit the 32-bit sizes of a WAV header.
+bool FitsInWav(uint32_t frames, int blockAlign);
+
+// Block length of the peak table when a mix is built for saving: by mix rate, 4096 frames for
+// rates outside the table.
+uint32_t SaveBlockFrames(uint32_t mixRate);
+
+// Fills the document's outHeader for `frames` stereo frames at the mix format and writes them,
+// starting at mix frame `first`, straight from the mix buffer. The caller keeps the range
+// inside the mix.
+bool WriteMixFile(CVelmoraDoc& doc, const std::string& path, uint32_t first, uint32_t frames,
+                  std::error_code* why = nullptr);
+
+}  // namespace velmora
