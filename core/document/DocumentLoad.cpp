@@ -35,13 +35,16 @@ void CVelmoraDoc::OpenFileCommand() {
   request.mustExist = true;
   const std::optional<std::string> chosen = ui_.ChooseOpenFile(request);
   if (!chosen) return;
+  OpenPath(*chosen);
+}
 
+void CVelmoraDoc::OpenPath(const std::string& path) {
   const int index = FirstEmptySlot();
   if (index < 0) {
     ui_.ShowError(msg::kNoEmptySlot);
     return;
   }
-  LoadIntoSlot(index, *chosen);
+  LoadIntoSlot(index, path);
 
   const bool wasModified = IsModified();
   SetModifiedFlag(true);

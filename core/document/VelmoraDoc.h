@@ -107,6 +107,9 @@ class CVelmoraDoc {
 
   // ---- Loading ----
   void OpenFileCommand();
+  // Open's steps once a file is chosen (also for files named on the command line): the next
+  // free slot or the 'no empty slot' message, the load, the modified flag, the refresh.
+  void OpenPath(const std::string& path);
   // Reads the file named by slots[index].path; the caller stores the path first and empties it
   // again on failure (LoadIntoSlot does both).
   bool LoadChannel(int index);
