@@ -1,0 +1,383 @@
+#include "transport/Transport.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <thread>
+
+#include "app/CommandIds.h"
+#include "app/ControlIds.h"
+#include "app/Form.h"
+#include "app/Timers.h"
+#include "app/Ui.h"
+#include "app/ViewSettings.h"
+#include "audio/WaveDevice.h"
+#include "document/VelmoraDoc.h"
+
+namespace velmora {
+
+namespace {
+
+// Blocks the device holds at most; also how far Play lets the mixdown get ahead before it starts.
+constexpr uint32_t kRingBlocks = kBlockSlots;
+
+// Track bars take an int; a mix longer than that stops the thumb at the end.
+int SliderValue(uint64_t frame) {
+  return static_cast<int>(std::min<uint64_t>(frame, INT_MAX));
+}
+
+}  // namespace
+
+uint32_t FrameToMs(uint32_t frame, uint32_t rate) {
+  if (rate == 0) return 0;
+  return static_cast<uint32_t>(static_cast<double>(frame) / rate * 1000);
+}
+
+std::string FormatPlayTime(uint32_t ms) {
+  return Format("%02u:%02u.%03u", ms / 60000, ms % 60000 / 1000, ms % 1000);
+}
+
+Transport::Transport(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
+                     WaveDevice& playDevice)
+    : buildMix([this](uint32_t blockFrames, int runInWorker) {
+        return doc_.BuildMix(blockFrames, runInWorker);
+      }),
+      waitForMix([] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }),
+      doc_(doc),
+      ui_(ui),
+      form_(form),
+      timers_(timers),
+      view_(view),
+      playDevice_(playDevice) {}
+
+bool Transport::OnCommand(int id) {
+  switch (id) {
+    case cmd::kPlay:
+      Play();
+      return true;
+    case cmd::kStop:
+      Stop();
+      return true;
+    case cmd::kPause:
+      TogglePause();
+      return true;
+    case cmd::kGoToStart:
+      GoToStart();
+      return true;
+    case cmd::kGoToEnd:
+      GoToEnd();
+      return true;
+    case cmd::kStartMark:
+      ToggleStartMark();
+      return true;
+    case cmd::kEndMark:
+      ToggleEndMark();
+      return true;
+    default:
+      break;
+  }
+  const int channel = cmd::ChannelOf(id, cmd::kGoToOffset);
+  if (channel < 0) return false;
+  GoToOffset(channel);
+  return true;
+}
+
+bool Transport::OnTimer(int id) {
+  if (id == timer::kPlayback) {
+    PlaybackTick();
+    return true;
+  }
+  if (id == timer::kMixWatch) {
+    MixWatchTick();
+    return true;
+  }
+  return false;
+}
+
+void Transport::OnDestroy() {
+  if (doc_.transportState == TransportState::Playing) {
+    playDevice_.ClosePlayback();
+    timers_.Kill(timer::kPlayback);
+  }
+  timers_.Kill(timer::kMixWatch);
+}
+
+void Transport::Play(bool setUpBlocks) {
+  if (pausedPlayback == 1) return;
+  doc_.position = static_cast<uint32_t>(std::max(form_.GetPosition(ctl::kPositionSlider), 0));
+  if (!BuildAndWaitForFirstBlocks()) {
+    ui_.ShowError(msg::kNoPlayData);
+    return;
+  }
+  if (!playDevice_.Initialised()) {
+    ui_.ShowError(msg::kPlaybackInitFailed);
+    return;
+  }
+  playDevice_.ClosePlayback();
+
+  if (setUpBlocks) {
+    playDevice_.sampleRate = doc_.MixRate();
+    playDevice_.bitsPerSample = static_cast<uint16_t>(doc_.MixBits());
+    playDevice_.channels = 2;
+    playDevice_.blockLength = 2 * view_.blockFrames;
+    playDevice_.lastBlockLength = 0;
+    startFrame = doc_.position;
+    remainingFrames = PlayLength(startFrame);
+    if (SetBlocks(0, kRingBlocks) == 0) {
+      doc_.transportState = TransportState::Playing;
+      Stop();
+      return;
+    }
+  }
+
+  form_.Enable(ctl::kMakeMix, false);
+  if (doc_.workerBusy.load(std::memory_order_acquire) != 0) {
+    form_.SetText(ctl::kMakeMix, msg::kMakingMixCaption);
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+      EnableChannelControls(channel, false);
+    }
+    timers_.Start(timer::kMixWatch, timer::kTransportIntervalMs);
+  } else {
+    form_.Enable(ctl::kPositionSlider, true);
+  }
+
+  if (doc_.transportState == TransportState::Recording) {
+    // The recorder resumes the device when its recording starts.
+    if (setUpBlocks) playDevice_.OpenPlayback(view_.outputDevice, true);
+    return;
+  }
+
+  const bool restart = doc_.transportState == TransportState::Playing;
+  if (playDevice_.OpenPlayback(view_.outputDevice, doc_.paused != 0)) {
+    form_.Enable(ctl::kTuningButton, false);
+    doc_.transportState = TransportState::Playing;
+    if (doc_.paused == 0) timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);
+  } else {
+    ui_.ShowError(msg::kPlaybackStartFailed);
+    timers_.Kill(timer::kPlayback);
+    // A restart has already closed the playback that was running: nothing plays any more.
+    if (restart) {
+      doc_.transportState = TransportState::Stopped;
+      form_.Enable(ctl::kTuningButton, true);
+    }
+  }
+}
+
+bool Transport::BuildAndWaitForFirstBlocks() {
+  WaitCursor wait(ui_);
+  // Only Play starts background builds, so a build found running was started from buildStart_.
+  const bool buildRunning = doc_.workerBusy.load(std::memory_order_acquire) != 0;
+  const uint32_t from = doc_.position;
+  buildMix(view_.blockFrames, 1);
+  if (!buildRunning) buildStart_ = from;
+  if (doc_.mixFrames <= from) return false;
+  SetSliderRange();
+  const uint64_t firstBlocks =
+      std::min<uint64_t>(uint64_t{kRingBlocks} * view_.blockFrames, PlayLength(from));
+  while (!FramesMixed(from, static_cast<uint32_t>(from + firstBlocks))) waitForMix();
+  return true;
+}
+
+void Transport::PlaybackTick() {
+  timers_.Kill(timer::kPlayback);
+  const TransportState state = doc_.transportState;
+  if (state != TransportState::Playing && state != TransportState::Recording) return;
+  const uint32_t done = playDevice_.doneCount.load(std::memory_order_acquire);
+
+  if (playDevice_.lastBlockLength == 0) {
+    if (!playDevice_.outputOpen) return;
+    SetBlocks(playDevice_.lastIndex + 1, done + kRingBlocks);
+    playDevice_.QueuePending();
+  }
+  if (playDevice_.lastBlockLength != 0 && done > playDevice_.lastIndex) {
+    // Every block has come back.
+    if (state == TransportState::Playing) {
+      Stop();
+    } else {
+      playDevice_.ClosePlayback();
+    }
+    return;
+  }
+
+  if (state == TransportState::Playing) {
+    const uint64_t frame = uint64_t{done} * view_.blockFrames + startFrame;
+    // The peak table is counted in the blocks of the build, which may differ from today's.
+    const uint32_t peakBlock = doc_.mixBlockFrames != 0 ? doc_.mixBlockFrames : view_.blockFrames;
+    const uint64_t entry = frame / peakBlock;
+    if (entry < doc_.blockPeaks.entries()) {
+      SetMeters(doc_.blockPeaks.LeftPercent(entry), doc_.blockPeaks.RightPercent(entry));
+    }
+    MoveTo(static_cast<uint32_t>(frame));
+  }
+  timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);
+}
+
+void Transport::MixWatchTick() {
+  if (doc_.workerBusy.load(std::memory_order_acquire) != 0) return;
+  timers_.Kill(timer::kMixWatch);
+  form_.SetText(ctl::kMakeMix, msg::kMakeMixCaption);
+  form_.Enable(ctl::kPositionSlider, true);
+  for (int channel = 0; channel < kChannelCount; ++channel) {
+    EnableChannelControls(channel, doc_.slots[channel].inUse == 1);
+  }
+}
+
+void Transport::Stop() {
+  SetMeters(0, 0);
+  if (doc_.transportState == TransportState::Playing) {
+    playDevice_.ClosePlayback();
+    timers_.Kill(timer::kPlayback);
+    if (doc_.paused == 0) MoveTo(doc_.startMark);
+  } else if (doc_.transportState == TransportState::Recording) {
+    if (stopRecording) stopRecording();
+  }
+  if (doc_.paused != 0) {
+    doc_.paused = 0;
+    pausedPlayback = 0;
+  }
+  doc_.transportState = TransportState::Stopped;
+  form_.Enable(ctl::kTuningButton, true);
+}
+
+void Transport::TogglePause() {
+  const bool playing = doc_.transportState == TransportState::Playing;
+  if (doc_.paused != 0) {
+    if (playing) {
+      playDevice_.Resume();
+      pausedPlayback = 0;
+      timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);
+    }
+    doc_.paused = 0;
+  } else {
+    if (playing) {
+      timers_.Kill(timer::kPlayback);
+      if (playDevice_.Pause()) pausedPlayback = 1;
+    }
+    doc_.paused = 1;
+  }
+}
+
+void Transport::GoToStart() {
+  if (doc_.transportState != TransportState::Stopped) {
+    Stop();
+    return;
+  }
+  MoveTo(doc_.startMark < doc_.position ? doc_.startMark : 0);
+}
+
+void Transport::GoToEnd() {
+  if (doc_.transportState != TransportState::Stopped) Stop();
+  const int64_t block = view_.blockFrames;
+  int64_t target = int64_t{doc_.endMark} - block + 1;
+  if (int64_t{doc_.position} >= target) target = int64_t{doc_.mixFrames} - block + 1;
+  // A mix or an end mark shorter than one block: the start of the mix.
+  MoveTo(static_cast<uint32_t>(std::max<int64_t>(target, 0)));
+}
+
+void Transport::GoToOffset(int channel) {
+  if (doc_.transportState != TransportState::Stopped) Stop();
+  // A channel placed before the start of the mix (negative offset) starts at frame 0.
+  const int32_t offsetMs = std::max(doc_.slots[channel].offset, 0);
+  const double frame = static_cast<double>(doc_.MixRate()) * offsetMs / 1000;
+  doc_.position = static_cast<uint32_t>(std::min<double>(frame, UINT32_MAX));
+  form_.SetPosition(ctl::kPositionSlider, SliderValue(doc_.position));
+  form_.SetText(ctl::kPositionTime, FormatPlayTime(static_cast<uint32_t>(offsetMs)));
+}
+
+void Transport::ToggleStartMark() {
+  doc_.startMark = doc_.startMark == 0 ? doc_.position : 0;
+}
+
+void Transport::ToggleEndMark() {
+  if (doc_.mixFrames == 0) return;
+  const uint32_t last = doc_.mixFrames - 1;
+  if (doc_.endMark == last) {
+    // Past the last frame a mark would make playback read beyond the mix.
+    doc_.endMark = static_cast<uint32_t>(
+        std::min<uint64_t>(uint64_t{doc_.position} + view_.blockFrames - 1, last));
+  } else {
+    doc_.endMark = last;
+  }
+}
+
+uint32_t Transport::PlayLength(uint32_t from) const {
+  if (from >= doc_.mixFrames) return 0;
+  const uint32_t toEnd = doc_.mixFrames - from;
+  if (doc_.endMark > from) return std::min(doc_.endMark - from + 1, toEnd);
+  return toEnd;
+}
+
+bool Transport::FramesMixed(uint32_t first, uint32_t end) const {
+  if (first >= end) return true;
+  if (doc_.workerBusy.load(std::memory_order_acquire) == 0) return true;
+  const uint32_t cursor = doc_.mixCursor.load(std::memory_order_acquire);
+  const uint64_t frames = doc_.mixFrames;
+  if (frames == 0) return true;
+  // The kernel mixes buildStart_ .. frames - 1, then 0 .. buildStart_ - 1; it has finished every
+  // frame that comes before the cursor in that order.
+  const uint64_t start = buildStart_ % frames;
+  const auto order = [&](uint64_t f) { return (f + frames - start) % frames; };
+  // A range that holds the start is finished in two pieces; its frame before the start is last.
+  const uint64_t last = (first < start && start < end) ? start - 1 : end - 1;
+  return order(last) < order(cursor);
+}
+
+uint32_t Transport::BlockFirst(uint32_t n) const {
+  return static_cast<uint32_t>(startFrame + uint64_t{n} * view_.blockFrames);
+}
+
+uint32_t Transport::BlockEnd(uint32_t n) const {
+  const uint64_t played =
+      std::min<uint64_t>((uint64_t{n} + 1) * view_.blockFrames, remainingFrames);
+  return static_cast<uint32_t>(startFrame + played);
+}
+
+uint8_t* Transport::BlockAddress(uint32_t n) {
+  const uint64_t frameBytes = 2 * static_cast<uint64_t>(doc_.MixBits() / 8);
+  return doc_.mixBuffer.data() + uint64_t{BlockFirst(n)} * frameBytes;
+}
+
+uint32_t Transport::SetBlocks(uint32_t first, uint32_t ringLimit) {
+  const uint64_t block = view_.blockFrames;
+  uint32_t n = first;
+  while (n < ringLimit && n * block < remainingFrames && FramesMixed(BlockFirst(n), BlockEnd(n))) {
+    playDevice_.blockData[n % kBlockSlots] = BlockAddress(n);
+    ++n;
+  }
+  if (n == 0) return 0;
+  if (n * block >= remainingFrames) {
+    playDevice_.lastBlockLength = static_cast<uint32_t>((remainingFrames - (n - 1) * block) * 2);
+  }
+  playDevice_.lastIndex = n - 1;
+  return n;
+}
+
+void Transport::SetSliderRange() {
+  const uint32_t frames = doc_.mixFrames;
+  const uint32_t max = frames > view_.blockFrames ? frames - view_.blockFrames : 1;
+  form_.SetRange(ctl::kPositionSlider, 0, SliderValue(max));
+}
+
+void Transport::ShowPosition(uint32_t frame) {
+  form_.SetPosition(ctl::kPositionSlider, SliderValue(frame));
+  form_.SetText(ctl::kPositionTime, FormatPlayTime(FrameToMs(frame, doc_.MixRate())));
+}
+
+void Transport::MoveTo(uint32_t frame) {
+  doc_.position = frame;
+  ShowPosition(frame);
+}
+
+void Transport::SetMeters(int left, int right) {
+  form_.SetPosition(ctl::kMeterLeft, left);
+  form_.SetPosition(ctl::kMeterRight, right);
+}
+
+void Transport::EnableChannelControls(int channel, bool enabled) {
+  form_.Enable(ctl::kLevel[channel], enabled);
+  form_.Enable(ctl::kBalance[channel], enabled);
+  form_.Enable(ctl::kOffsetEdit[channel], enabled);
+  form_.Enable(ctl::kOffsetSpin[channel], enabled);
+}
+
+}  // namespace velmora

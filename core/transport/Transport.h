@@ -1,0 +1,124 @@
+#pragma once
+// Playback of the mix: Play, Pause, Stop, the position commands and the marks, and the view's
+// timers that keep the device fed and move the slider, the time display and the meters.
+//
+// Blocks are never copied: each queued block points into the document's mixBuffer. While a
+// background mixdown is still running, a block is queued only once the kernel has finished every
+// frame of it; a block that is not ready waits for a later tick.
+//
+// Everything here runs on the user-interface thread (commands and timer ticks).
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace velmora {
+
+class CVelmoraDoc;
+class Form;
+class Timers;
+class Ui;
+class WaveDevice;
+struct ViewSettings;
+
+namespace msg {
+inline constexpr const char* kNoPlayData = "再生するデータがありません！";
+inline constexpr const char* kPlaybackInitFailed = "再生処理の初期化に失敗しました！";
+inline constexpr const char* kPlaybackStartFailed = "再生処理の開始に失敗しました！";
+inline constexpr const char* kMakeMixCaption = "再生音作成";
+inline constexpr const char* kMakingMixCaption = "再生音作成中";
+}  // namespace msg
+
+namespace timer {
+constexpr int kPlayback = 1;  // refill, end of data, meters, position
+constexpr int kMixWatch = 5;  // watches a background mix build
+constexpr int kTransportIntervalMs = 100;
+}  // namespace timer
+
+// Milliseconds of a mix frame at `rate`, truncated (0 when there is no rate).
+uint32_t FrameToMs(uint32_t frame, uint32_t rate);
+// "%02d:%02d.%03d": minutes (not limited to two digits), seconds, milliseconds.
+std::string FormatPlayTime(uint32_t ms);
+
+class Transport {
+ public:
+  // All must outlive the transport. `playDevice` is the view's output device.
+  Transport(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
+            WaveDevice& playDevice);
+  Transport(const Transport&) = delete;
+  Transport& operator=(const Transport&) = delete;
+
+  // The transport's commands (play, stop, pause, go to start / end / a channel's offset, the
+  // marks). False for any other id.
+  bool OnCommand(int id);
+  // Timers 1 and 5. False for any other id.
+  bool OnTimer(int id);
+  // The view's window is going: close a running playback.
+  void OnDestroy();
+
+  // With setUpBlocks false (the recorder's self-timer start) the device's blocks are left as
+  // they are and, while recording, the device is not opened.
+  void Play(bool setUpBlocks = true);
+  void Stop();
+  void TogglePause();
+  void GoToStart();
+  void GoToEnd();
+  void GoToOffset(int channel);
+  void ToggleStartMark();
+  void ToggleEndMark();
+
+  // 1 after Pause paused a sounding playback; Play does nothing while it is 1.
+  int32_t pausedPlayback = 0;
+  uint32_t startFrame = 0;       // mix frame where the running playback started
+  uint32_t remainingFrames = 0;  // frames to play from startFrame
+
+  // The mix build Play asks for: the document's BuildMix unless replaced (tests put a scripted
+  // background build here).
+  std::function<int(uint32_t blockFrames, int runInWorker)> buildMix;
+  // How Play waits while the background build has not yet mixed the first blocks; sleeps 10 ms
+  // unless replaced (tests replace it so that nothing sleeps).
+  std::function<void()> waitForMix;
+  // The recorder's part of Stop while recording.
+  std::function<void()> stopRecording;
+
+ private:
+  // Builds the mix (or starts its background build) from the position and waits until the
+  // first blocks to play are mixed, with the wait cursor. False when the mix ends at or before
+  // the position.
+  bool BuildAndWaitForFirstBlocks();
+  void PlaybackTick();
+  void MixWatchTick();
+
+  // Frames to play from `from`: through the end mark when it lies after `from`, else to the end
+  // of the mix; never past the end of the mix.
+  uint32_t PlayLength(uint32_t from) const;
+  // Whether the mixdown has finished every frame of [first, end) of the mix.
+  bool FramesMixed(uint32_t first, uint32_t end) const;
+  // Mix frames [first, end) of playback block n.
+  uint32_t BlockFirst(uint32_t n) const;
+  uint32_t BlockEnd(uint32_t n) const;
+  uint8_t* BlockAddress(uint32_t n);
+  // Points blocks from `first` on into the mix while the ring has room (below doneCount + 128),
+  // the playback has frames left and the mixdown has finished them; sets lastBlockLength when
+  // the final block is among them and lastIndex to the last block set. Returns the number of
+  // the first block not set.
+  uint32_t SetBlocks(uint32_t first, uint32_t ringLimit);
+
+  void SetSliderRange();
+  void ShowPosition(uint32_t frame);  // slider and time display
+  void MoveTo(uint32_t frame);        // position, slider and time display
+  void SetMeters(int left, int right);
+  void EnableChannelControls(int channel, bool enabled);
+
+  CVelmoraDoc& doc_;
+  Ui& ui_;
+  Form& form_;
+  Timers& timers_;
+  ViewSettings& view_;
+  WaveDevice& playDevice_;
+  // Frame the running (or last) background build started at: the kernel mixes from there to the
+  // end and then wraps to frame 0.
+  uint32_t buildStart_ = 0;
+};
+
+}  // namespace velmora

@@ -1,0 +1,644 @@
+// Playback driven by hand: the transport plays a mix in the document through the virtual device,
+// the test advances the device and fires the timers, and what the device gave out is compared
+// with the mix's bytes.
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "app/CommandIds.h"
+#include "app/ControlIds.h"
+#include "app/Form.h"
+#include "app/ViewSettings.h"
+#include "audio/VirtualAudioBackend.h"
+#include "audio/WaveDevice.h"
+#include "document/VelmoraDoc.h"
+#include "support/FakeTimers.h"
+#include "support/FakeUi.h"
+#include "transport/Transport.h"
+
+namespace velmora {
+namespace {
+
+using test::FakeTimers;
+using test::FakeUi;
+
+constexpr uint32_t kBlock = 64;  // frames per transport block in these tests
+constexpr uint32_t kFrameBytes = 4;
+
+// The form as a table of control states.
+class TableForm : public Form {
+ public:
+  struct Control {
+    int min = 0;
+    int max = 0;
+    int position = 0;
+    std::string text;
+    bool enabled = true;
+  };
+  void SetRange(int id, int min, int max) override {
+    controls[id].min = min;
+    controls[id].max = max;
+  }
+  void SetPosition(int id, int position) override { controls[id].position = position; }
+  int GetPosition(int id) const override { return At(id).position; }
+  void SetTickFrequency(int, int) override {}
+  void SetText(int id, const std::string& text) override { controls[id].text = text; }
+  std::string GetText(int id) const override { return At(id).text; }
+  void SelectAllAndFocus(int) override {}
+  void Enable(int id, bool enabled) override { controls[id].enabled = enabled; }
+  void SetCheck(int, bool) override {}
+
+  Control At(int id) const {
+    const auto it = controls.find(id);
+    return it == controls.end() ? Control{} : it->second;
+  }
+  std::map<int, Control> controls;
+};
+
+// 16-bit stereo sample of the test mix: every frame differs from its neighbours.
+int16_t Sample(uint32_t frame, int side) {
+  return static_cast<int16_t>((frame * 7 + static_cast<uint32_t>(side) * 13000) % 60000 - 30000);
+}
+
+std::vector<uint8_t> MixBytes(const CVelmoraDoc& doc, uint32_t first, uint32_t count) {
+  const uint8_t* p = doc.mixBuffer.data() + uint64_t{first} * kFrameBytes;
+  return {p, p + uint64_t{count} * kFrameBytes};
+}
+
+class TransportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    view.blockFrames = kBlock;
+    timers.SetHandler([this](int id) { transport.OnTimer(id); });
+    transport.waitForMix = [] { FAIL() << "Play waited with no build running"; };
+  }
+
+  // A current 44100 Hz 16-bit mix in the document, as a finished build leaves it.
+  void MakeMix(uint32_t frames) {
+    doc.outHeader.riff.samplesPerSec = 44100;
+    doc.outHeader.riff.bitsPerSample = 16;
+    doc.outHeader.riff.channels = 2;
+    ASSERT_TRUE(doc.mixBuffer.Allocate(uint64_t{frames} * kFrameBytes));
+    for (uint32_t f = 0; f < frames; ++f) {
+      for (int side = 0; side < 2; ++side) {
+        const auto v = static_cast<uint16_t>(Sample(f, side));
+        doc.mixBuffer.data()[f * 4 + side * 2] = static_cast<uint8_t>(v);
+        doc.mixBuffer.data()[f * 4 + side * 2 + 1] = static_cast<uint8_t>(v >> 8);
+      }
+    }
+    ASSERT_TRUE(doc.blockPeaks.Allocate(frames / kBlock + 1, 2));
+    doc.mixFrames = frames;
+    doc.mixBlockFrames = kBlock;
+    doc.endMark = frames - 1;
+    doc.mixStale = 0;
+    doc.slots[0].inUse = 1;
+    form.SetPosition(ctl::kPositionSlider, 0);
+  }
+
+  void PlayFrom(uint32_t frame) {
+    form.SetPosition(ctl::kPositionSlider, static_cast<int>(frame));
+    transport.OnCommand(cmd::kPlay);
+  }
+
+  // Pulls `frames` frames out of the device, then one tick of timer 1 (if it runs).
+  void Advance(uint32_t frames) {
+    const std::vector<uint8_t> bytes = backend.AdvanceOutput(frames);
+    played.insert(played.end(), bytes.begin(), bytes.end());
+    timers.Fire(timer::kPlayback);
+  }
+
+  // Advances in steps smaller than a block until timer 1 stops; false if it never does.
+  bool PlayToEnd(uint32_t step = 50) {
+    for (int i = 0; i < 100000 && timers.Running(timer::kPlayback); ++i) Advance(step);
+    return !timers.Running(timer::kPlayback);
+  }
+
+  // The played bytes: the first `count` frames, with only silence after them.
+  std::vector<uint8_t> PlayedSound(uint32_t count) const {
+    const std::size_t bytes = uint64_t{count} * kFrameBytes;
+    if (played.size() < bytes) return played;
+    for (std::size_t i = bytes; i < played.size(); ++i) {
+      if (played[i] != 0) return played;  // sound after the end: shows as a size mismatch
+    }
+    return {played.begin(), played.begin() + static_cast<std::ptrdiff_t>(bytes)};
+  }
+
+  FakeUi ui;
+  CVelmoraDoc doc{ui};
+  TableForm form;
+  FakeTimers timers;
+  ViewSettings view;
+  VirtualAudioBackend backend;
+  WaveDevice device{backend, ui};
+  Transport transport{doc, ui, form, timers, view, device};
+  std::vector<uint8_t> played;
+};
+
+struct RangeCase {
+  const char* name;
+  uint32_t mixFrames;
+  uint32_t position;
+  uint32_t endMark;  // 0 = at the end of the mix
+  uint32_t startMark;
+  uint32_t firstPlayed;
+  uint32_t playedFrames;
+  uint32_t blocks;  // blocks of the playback
+};
+
+class TransportRangeTest : public TransportTest, public ::testing::WithParamInterface<RangeCase> {};
+
+TEST_P(TransportRangeTest, PlaysTheFramesToTheEndAndReturnsToTheStartMark) {
+  const RangeCase& c = GetParam();
+  MakeMix(c.mixFrames);
+  if (c.endMark != 0) doc.endMark = c.endMark;
+  doc.startMark = c.startMark;
+
+  PlayFrom(c.position);
+  EXPECT_EQ(doc.transportState, TransportState::Playing);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(transport.startFrame, c.firstPlayed);
+  EXPECT_EQ(transport.remainingFrames, c.playedFrames);
+  EXPECT_EQ(device.lastIndex, std::min(c.blocks, 128u) - 1);
+  if (c.blocks <= 128) {
+    const uint32_t tail = c.playedFrames - (c.blocks - 1) * kBlock;
+    EXPECT_EQ(device.lastBlockLength, tail * 2) << "final block known at the start";
+  } else {
+    EXPECT_EQ(device.lastBlockLength, 0u);
+  }
+  EXPECT_EQ(device.blockData[0], doc.mixBuffer.data() + uint64_t{c.firstPlayed} * kFrameBytes)
+      << "blocks point into the mix";
+
+  ASSERT_TRUE(PlayToEnd());
+  EXPECT_EQ(PlayedSound(c.playedFrames), MixBytes(doc, c.firstPlayed, c.playedFrames));
+  EXPECT_EQ(device.doneCount.load(), c.blocks);
+  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_FALSE(device.outputOpen);
+  EXPECT_EQ(doc.position, c.startMark);
+  EXPECT_EQ(form.At(ctl::kPositionSlider).position, static_cast<int>(c.startMark));
+  EXPECT_EQ(form.At(ctl::kPositionTime).text, FormatPlayTime(FrameToMs(c.startMark, 44100)));
+  EXPECT_EQ(form.At(ctl::kMeterLeft).position, 0);
+  EXPECT_TRUE(form.At(ctl::kTuningButton).enabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, TransportRangeTest,
+    ::testing::Values(RangeCase{"ShorterThanOneBlock", 40, 0, 0, 0, 0, 40, 1},
+                      RangeCase{"EndsOnABlockBoundary", 3 * kBlock, 0, 0, 0, 0, 3 * kBlock, 3},
+                      RangeCase{"LongerThanTheRing", 300 * kBlock + 17, 5, 0, 3, 5,
+                                300 * kBlock + 12, 301},
+                      RangeCase{"ExactlyTheRing", 128 * kBlock, 0, 0, 0, 0, 128 * kBlock, 128},
+                      RangeCase{"EndMarkAfterThePosition", 10 * kBlock, 100, 300, 0, 100, 201, 4},
+                      RangeCase{"EndMarkBeforeThePosition", 10 * kBlock, 100, 50, 20, 100, 540, 9},
+                      RangeCase{"EndMarkAtThePosition", 10 * kBlock, 100, 100, 0, 100, 540, 9}),
+    [](const ::testing::TestParamInfo<RangeCase>& info) { return std::string(info.param.name); });
+
+TEST_F(TransportTest, TimerMovesSliderTimeAndMetersWithTheSoundingBlock) {
+  MakeMix(44100 * 62);
+  doc.mixBlockFrames = 2 * kBlock;  // the peaks were made with other blocks than today's
+  ASSERT_TRUE(doc.blockPeaks.Allocate(doc.mixFrames / doc.mixBlockFrames + 1, 2));
+  const uint32_t start = 44100 * 61;  // 01:01.000
+  const uint32_t sounding = start + 3 * kBlock;
+  doc.blockPeaks.Store(sounding / (2 * kBlock), 16384, -32768);
+
+  PlayFrom(start);
+  EXPECT_EQ(form.At(ctl::kPositionSlider).max, static_cast<int>(doc.mixFrames - kBlock));
+  Advance(3 * kBlock + 10);  // three blocks back, the fourth sounding
+
+  EXPECT_EQ(doc.position, sounding);
+  EXPECT_EQ(form.At(ctl::kPositionSlider).position, static_cast<int>(sounding));
+  EXPECT_EQ(form.At(ctl::kPositionTime).text, "01:01.004");
+  EXPECT_EQ(form.At(ctl::kMeterLeft).position, 50);
+  EXPECT_EQ(form.At(ctl::kMeterRight).position, 100);
+  EXPECT_TRUE(timers.Running(timer::kPlayback));
+  EXPECT_EQ(timers.Interval(timer::kPlayback), 100);
+  EXPECT_EQ(device.lastIndex, 3u + 128u - 1) << "the ring is topped up as blocks come back";
+}
+
+TEST_F(TransportTest, StopWhileSoundingReturnsToTheStartMarkAndWhilePausedStays) {
+  for (const bool paused : {false, true}) {
+    SCOPED_TRACE(paused);
+    MakeMix(20 * kBlock);
+    doc.startMark = 70;
+    PlayFrom(100);
+    Advance(2 * kBlock + 5);
+    if (paused) transport.OnCommand(cmd::kPause);
+    const uint32_t where = doc.position;
+    ASSERT_EQ(where, 100 + 2 * kBlock);
+
+    transport.OnCommand(cmd::kStop);
+    EXPECT_EQ(doc.transportState, TransportState::Stopped);
+    EXPECT_FALSE(device.outputOpen);
+    EXPECT_FALSE(timers.Running(timer::kPlayback));
+    EXPECT_EQ(doc.position, paused ? where : 70u);
+    EXPECT_EQ(doc.paused, 0);
+    EXPECT_EQ(transport.pausedPlayback, 0);
+    EXPECT_EQ(form.At(ctl::kMeterLeft).position, 0);
+    EXPECT_EQ(form.At(ctl::kMeterRight).position, 0);
+  }
+}
+
+TEST_F(TransportTest, PauseWhileStoppedArmsPlaySilentlyAndTheNextPauseSounds) {
+  MakeMix(10 * kBlock);
+  transport.OnCommand(cmd::kPause);
+  EXPECT_EQ(doc.paused, 1);
+  EXPECT_EQ(transport.pausedPlayback, 0) << "nothing was playing";
+
+  PlayFrom(0);
+  EXPECT_EQ(doc.transportState, TransportState::Playing);
+  EXPECT_TRUE(device.outputOpen);
+  EXPECT_TRUE(device.streamPaused);
+  EXPECT_FALSE(timers.Running(timer::kPlayback));
+  EXPECT_EQ(backend.AdvanceOutput(kBlock),
+            std::vector<uint8_t>(std::size_t{kBlock} * kFrameBytes, 0))
+      << "armed, silent";
+
+  transport.OnCommand(cmd::kPause);
+  EXPECT_EQ(doc.paused, 0);
+  EXPECT_TRUE(timers.Running(timer::kPlayback));
+  ASSERT_TRUE(PlayToEnd());
+  EXPECT_EQ(PlayedSound(10 * kBlock), MixBytes(doc, 0, 10 * kBlock));
+}
+
+TEST_F(TransportTest, PauseHoldsThePlaceAndPlayWaitsForTheResume) {
+  MakeMix(10 * kBlock);
+  PlayFrom(0);
+  Advance(kBlock + 10);
+  transport.OnCommand(cmd::kPause);
+  EXPECT_EQ(transport.pausedPlayback, 1);
+  EXPECT_FALSE(timers.Running(timer::kPlayback));
+  EXPECT_EQ(backend.AdvanceOutput(kBlock),
+            std::vector<uint8_t>(std::size_t{kBlock} * kFrameBytes, 0));
+
+  const int opens = backend.openCalls;
+  PlayFrom(5 * kBlock);  // does nothing while paused
+  EXPECT_EQ(backend.openCalls, opens);
+  EXPECT_EQ(transport.startFrame, 0u);
+
+  transport.OnCommand(cmd::kPause);
+  EXPECT_EQ(transport.pausedPlayback, 0);
+  ASSERT_TRUE(PlayToEnd());
+  EXPECT_EQ(PlayedSound(10 * kBlock), MixBytes(doc, 0, 10 * kBlock)) << "no frame lost or repeated";
+}
+
+TEST_F(TransportTest, PlayWhilePlayingStartsAgainFromTheSlider) {
+  MakeMix(10 * kBlock);
+  PlayFrom(0);
+  Advance(kBlock + 10);
+  const int opens = backend.openCalls;
+
+  PlayFrom(6 * kBlock + 3);
+  EXPECT_EQ(backend.openCalls, opens + 1);
+  EXPECT_EQ(backend.OpenStreamCount(), 1) << "the first stream was closed";
+  EXPECT_EQ(transport.startFrame, 6 * kBlock + 3);
+  played.clear();
+  ASSERT_TRUE(PlayToEnd());
+  EXPECT_EQ(PlayedSound(4 * kBlock - 3), MixBytes(doc, 6 * kBlock + 3, 4 * kBlock - 3));
+  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+}
+
+TEST_F(TransportTest, GoToStartAndGoToEndWithAnEndMark) {
+  MakeMix(1000);
+  doc.endMark = 500;
+  doc.startMark = 200;
+  struct Step {
+    int command;
+    uint32_t position;
+  };
+  const Step steps[] = {
+      {cmd::kGoToEnd, 500 - kBlock + 1},   // the last block before the end mark
+      {cmd::kGoToEnd, 1000 - kBlock + 1},  // already there: the last block of the mix
+      {cmd::kGoToStart, 200},              // the start mark lies before
+      {cmd::kGoToStart, 0},                // at the start mark: the start of the mix
+      {cmd::kGoToEnd, 500 - kBlock + 1},
+  };
+  for (const Step& s : steps) {
+    transport.OnCommand(s.command);
+    EXPECT_EQ(doc.position, s.position);
+    EXPECT_EQ(form.At(ctl::kPositionSlider).position, static_cast<int>(s.position));
+    EXPECT_EQ(form.At(ctl::kPositionTime).text, FormatPlayTime(FrameToMs(s.position, 44100)));
+  }
+}
+
+TEST_F(TransportTest, GoToEndBelowTheStartOfTheMixGoesToFrameZero) {
+  struct Case {
+    uint32_t mixFrames;
+    uint32_t endMark;
+    uint32_t position;
+    uint32_t expected;
+  };
+  const Case cases[] = {
+      {40, 39, 20, 0},       // mix shorter than a block
+      {1000, 10, 500, 937},  // end mark inside the first block: the end of the mix
+      {1000, 10, 0, 937},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mixFrames);
+    MakeMix(c.mixFrames);
+    doc.endMark = c.endMark;
+    doc.position = c.position;
+    transport.GoToEnd();
+    EXPECT_EQ(doc.position, c.expected);
+  }
+}
+
+TEST_F(TransportTest, PositionCommandsWhilePlayingStopFirst) {
+  MakeMix(20 * kBlock);
+  doc.startMark = 30;
+  PlayFrom(100);
+  Advance(kBlock + 1);
+  transport.OnCommand(cmd::kGoToStart);
+  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_EQ(doc.position, 30u) << "Stop's return to the start mark, nothing else";
+
+  PlayFrom(100);
+  transport.OnCommand(cmd::kGoToEnd);
+  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_EQ(doc.position, (20 * kBlock - 1) - kBlock + 1) << "from the start mark Stop went to";
+  EXPECT_FALSE(device.outputOpen);
+}
+
+TEST_F(TransportTest, GoToChannelOffset) {
+  MakeMix(44100 * 3);
+  struct Case {
+    int32_t offsetMs;
+    uint32_t position;
+    const char* time;
+  };
+  const Case cases[] = {
+      {1500, 66150, "00:01.500"},
+      {0, 0, "00:00.000"},
+      {-500, 0, "00:00.000"},  // placed before the mix: its start
+      {61001, 2690144, "01:01.001"},
+  };
+  for (int channel = 0; channel < 4; ++channel) {
+    const Case& c = cases[channel];
+    doc.slots[channel].offset = c.offsetMs;
+    transport.OnCommand(cmd::kGoToOffset + channel);
+    EXPECT_EQ(doc.position, c.position) << channel;
+    EXPECT_EQ(form.At(ctl::kPositionSlider).position, static_cast<int>(c.position));
+    EXPECT_EQ(form.At(ctl::kPositionTime).text, c.time);
+  }
+  PlayFrom(0);
+  transport.OnCommand(cmd::kGoToOffset);
+  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_EQ(doc.position, 66150u);
+}
+
+TEST_F(TransportTest, MarksToggle) {
+  MakeMix(1000);
+  doc.position = 300;
+  transport.OnCommand(cmd::kStartMark);
+  EXPECT_EQ(doc.startMark, 300u);
+  transport.OnCommand(cmd::kStartMark);
+  EXPECT_EQ(doc.startMark, 0u);
+
+  transport.OnCommand(cmd::kEndMark);
+  EXPECT_EQ(doc.endMark, 300 + kBlock - 1);
+  transport.OnCommand(cmd::kEndMark);
+  EXPECT_EQ(doc.endMark, 999u);
+}
+
+TEST_F(TransportTest, EndMarkInTheLastBlockStaysInsideTheMix) {
+  MakeMix(1000);
+  doc.position = 990;
+  transport.OnCommand(cmd::kEndMark);
+  EXPECT_EQ(doc.endMark, 999u);
+  PlayFrom(980);
+  ASSERT_TRUE(PlayToEnd());
+  EXPECT_EQ(PlayedSound(20), MixBytes(doc, 980, 20));
+}
+
+TEST_F(TransportTest, FailuresShowTheirMessageAndChangeNothing) {
+  struct Case {
+    const char* name;
+    bool mix;
+    uint32_t position;
+    bool initialised;
+    int failOpens;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"no mix", false, 0, true, 0, msg::kNoPlayData},
+      {"position at the end", true, 1000, true, 0, msg::kNoPlayData},
+      {"device layer down", true, 0, false, 0, msg::kPlaybackInitFailed},
+      {"open fails twice", true, 0, true, 2, msg::kPlaybackStartFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeUi ui;
+    CVelmoraDoc doc(ui);
+    TableForm form;
+    FakeTimers timers;
+    VirtualAudioBackend backend;
+    backend.initialised = c.initialised;
+    backend.failOpens = c.failOpens;
+    WaveDevice device(backend, ui);
+    Transport transport(doc, ui, form, timers, view, device);
+    if (c.mix) {
+      ASSERT_TRUE(doc.mixBuffer.Allocate(std::size_t{1000} * kFrameBytes));
+      doc.mixFrames = 1000;
+      doc.endMark = 999;
+      doc.outHeader.riff.samplesPerSec = 44100;
+      doc.outHeader.riff.bitsPerSample = 16;
+    }
+    form.SetPosition(ctl::kPositionSlider, static_cast<int>(c.position));
+    transport.OnCommand(cmd::kPlay);
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{c.message});
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(ui.waitDepth, 0);
+    EXPECT_EQ(doc.transportState, TransportState::Stopped);
+    EXPECT_FALSE(device.outputOpen);
+    EXPECT_FALSE(timers.Running(timer::kPlayback));
+  }
+}
+
+TEST_F(TransportTest, FailedRestartLeavesTheTransportStopped) {
+  MakeMix(10 * kBlock);
+  PlayFrom(0);
+  backend.failOpens = 2;
+  PlayFrom(kBlock);
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kPlaybackStartFailed});
+  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_FALSE(timers.Running(timer::kPlayback));
+  EXPECT_TRUE(form.At(ctl::kTuningButton).enabled);
+}
+
+TEST_F(TransportTest, ClosingTheViewClosesThePlayback) {
+  MakeMix(10 * kBlock);
+  PlayFrom(0);
+  transport.OnDestroy();
+  EXPECT_FALSE(device.outputOpen);
+  EXPECT_FALSE(timers.Running(timer::kPlayback));
+  EXPECT_EQ(backend.OpenStreamCount(), 0);
+}
+
+TEST_F(TransportTest, OtherIdsAreNotTheTransports) {
+  EXPECT_FALSE(transport.OnCommand(cmd::kOpen));
+  EXPECT_FALSE(transport.OnCommand(cmd::kGoToOffset + 4));
+  EXPECT_FALSE(transport.OnTimer(2));
+}
+
+// A background build played while it runs: a worker thread mixes the test's pattern frame by
+// frame in the kernel's order (from its start to the end, then from frame 0), publishing each
+// frame through mixCursor, and mixes only as far as the test lets it.
+class ScriptedBuild {
+ public:
+  explicit ScriptedBuild(CVelmoraDoc& doc) : doc_(doc) {}
+  ~ScriptedBuild() {
+    if (!thread_.joinable()) return;
+    Allow(doc_.mixFrames);
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // What BuildMix does for a background build over an allocated mix.
+  void Start(uint32_t from) {
+    start_ = from;
+    doc_.mixCursor.store(from);
+    doc_.workerBusy.store(1);
+    thread_ = std::thread([this] { Run(); });
+  }
+  // Lets the worker mix `count` frames in all and waits until it has.
+  void Allow(uint32_t count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    allowed_ = std::max(allowed_, count);
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return mixed_ >= std::min(allowed_, doc_.mixFrames); });
+  }
+  uint32_t allowed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return allowed_;
+  }
+
+ private:
+  void Run() {
+    const uint32_t frames = doc_.mixFrames;
+    uint8_t* mix = doc_.mixBuffer.data();
+    for (uint32_t n = 0; n < frames; ++n) {
+      // As the kernel does: the cursor names the frame about to be mixed.
+      const uint32_t f = (start_ + n) % frames;
+      doc_.mixCursor.store(f, std::memory_order_release);
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        mixed_ = n;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return n < allowed_; });
+      }
+      for (int side = 0; side < 2; ++side) {
+        const auto v = static_cast<uint16_t>(Sample(f, side));
+        mix[f * 4 + side * 2] = static_cast<uint8_t>(v);
+        mix[f * 4 + side * 2 + 1] = static_cast<uint8_t>(v >> 8);
+      }
+    }
+    doc_.workerBusy.store(0, std::memory_order_release);
+    std::lock_guard<std::mutex> lock(mutex_);
+    mixed_ = frames;
+    changed_.notify_all();
+  }
+
+  CVelmoraDoc& doc_;
+  uint32_t start_ = 0;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  uint32_t allowed_ = 0;
+  uint32_t mixed_ = 0;
+  std::thread thread_;
+};
+
+class TransportWorkerTest : public TransportTest {
+ protected:
+  // A mix whose buffer exists but holds nothing yet, built by `build` when Play asks.
+  void MakeUnbuiltMix(uint32_t frames) {
+    MakeMix(frames);
+    std::memset(doc.mixBuffer.data(), 0x55, doc.mixBuffer.size());
+    doc.mixStale = 1;
+    transport.buildMix = [this](uint32_t, int runInWorker) {
+      EXPECT_EQ(runInWorker, 1);
+      if (doc.workerBusy.load() == 0 && doc.mixStale == 1) {
+        doc.mixStale = 0;
+        build.Start(doc.position);
+      }
+      return 1;
+    };
+  }
+
+  ScriptedBuild build{doc};
+};
+
+TEST_F(TransportWorkerTest, WorkerStillBuildingWhenPlayStarts) {
+  const uint32_t frames = 300 * kBlock;
+  const uint32_t start = 10 * kBlock + 5;
+  MakeUnbuiltMix(frames);
+  int waits = 0;
+  transport.waitForMix = [&] {
+    ++waits;
+    build.Allow(build.allowed() + 50 * kBlock);
+  };
+
+  PlayFrom(start);
+  EXPECT_EQ(waits, 3) << "Play starts once 128 blocks are mixed";
+  EXPECT_EQ(device.lastIndex, 127u);
+  EXPECT_EQ(form.At(ctl::kMakeMix).text, msg::kMakingMixCaption);
+  EXPECT_FALSE(form.At(ctl::kMakeMix).enabled);
+  EXPECT_FALSE(form.At(ctl::kLevel[0]).enabled);
+  EXPECT_FALSE(form.At(ctl::kOffsetSpin[3]).enabled);
+  EXPECT_TRUE(timers.Running(timer::kMixWatch));
+
+  // 150 whole blocks and a part of the next are mixed: the part is not queued.
+  build.Allow(150 * kBlock + 10);
+  Advance(40 * kBlock);
+  EXPECT_EQ(device.lastIndex, 149u);
+  timers.Fire(timer::kMixWatch);
+  EXPECT_EQ(form.At(ctl::kMakeMix).text, msg::kMakingMixCaption) << "still building";
+
+  build.Allow(151 * kBlock);
+  Advance(0);
+  EXPECT_EQ(device.lastIndex, 150u);
+
+  build.Allow(frames);
+  timers.Fire(timer::kMixWatch);
+  EXPECT_FALSE(timers.Running(timer::kMixWatch));
+  EXPECT_EQ(form.At(ctl::kMakeMix).text, msg::kMakeMixCaption);
+  EXPECT_TRUE(form.At(ctl::kPositionSlider).enabled);
+  EXPECT_TRUE(form.At(ctl::kLevel[0]).enabled) << "channel 1 holds data";
+  EXPECT_FALSE(form.At(ctl::kLevel[1]).enabled) << "channel 2 is empty";
+
+  ASSERT_TRUE(PlayToEnd());
+  EXPECT_EQ(PlayedSound(frames - start), MixBytes(doc, start, frames - start));
+}
+
+TEST_F(TransportWorkerTest, WorkerReplayBeforeItsStartWaitsForTheWrap) {
+  const uint32_t frames = 400 * kBlock;
+  const uint32_t start = 200 * kBlock;
+  MakeUnbuiltMix(frames);
+  transport.waitForMix = [&] { build.Allow(build.allowed() + 150 * kBlock); };
+  PlayFrom(start);
+  transport.OnCommand(cmd::kStop);
+
+  // From frame 0 the kernel must first finish the end of the mix and wrap.
+  int waits = 0;
+  transport.waitForMix = [&] {
+    ++waits;
+    build.Allow(build.allowed() + 100 * kBlock);
+  };
+  PlayFrom(kBlock / 2);
+  EXPECT_GE(build.allowed(), 200 * kBlock + 128 * kBlock + kBlock / 2);
+  EXPECT_EQ(waits, 2);
+  EXPECT_EQ(device.lastIndex, 127u);
+  played.clear();
+
+  // Block 199 holds the build's start: its second piece comes last, after the wrap.
+  build.Allow(frames - 20);
+  Advance(100 * kBlock);
+  EXPECT_EQ(device.lastIndex, 198u);
+  build.Allow(frames);
+  ASSERT_TRUE(PlayToEnd());
+  EXPECT_EQ(PlayedSound(frames - kBlock / 2), MixBytes(doc, kBlock / 2, frames - kBlock / 2));
+}
+
+}  // namespace
+}  // namespace velmora
