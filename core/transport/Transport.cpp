@@ -167,8 +167,9 @@ bool Transport::BuildAndWaitForFirstBlocks() {
   WaitCursor wait(ui_);
   // Only Play starts background builds, so a build found running was started from buildStart_.
   const bool buildRunning = doc_.workerBusy.load(std::memory_order_acquire) != 0;
-  const uint32_t from = doc_.position;
   buildMix(view_.blockFrames, 1);
+  // The build settles the position (one at the end of the new mix goes back to its start).
+  const uint32_t from = doc_.position;
   if (!buildRunning) buildStart_ = from;
   if (doc_.mixFrames <= from) return false;
   SetSliderRange();

@@ -107,8 +107,10 @@ class TransportTest : public ::testing::Test {
 
   // Pulls `frames` frames out of the device, then one tick of timer 1 (if it runs).
   void Advance(uint32_t frames) {
-    const std::vector<uint8_t> bytes = backend.AdvanceOutput(frames);
-    played.insert(played.end(), bytes.begin(), bytes.end());
+    if (frames != 0) {
+      const std::vector<uint8_t> bytes = backend.AdvanceOutput(frames);
+      played.insert(played.end(), bytes.begin(), bytes.end());
+    }
     timers.Fire(timer::kPlayback);
   }
 
@@ -638,6 +640,64 @@ TEST_F(TransportWorkerTest, WorkerReplayBeforeItsStartWaitsForTheWrap) {
   build.Allow(frames);
   ASSERT_TRUE(PlayToEnd());
   EXPECT_EQ(PlayedSound(frames - kBlock / 2), MixBytes(doc, kBlock / 2, frames - kBlock / 2));
+}
+
+// Loads a channel of `frames` 16-bit frames at 44100 Hz with a pattern of its own, as a load would.
+void LoadPattern(CVelmoraDoc& doc, int index, int channels, uint32_t frames, int32_t offsetMs) {
+  ChannelSlot& slot = doc.slots[index];
+  const uint32_t samples = frames * static_cast<uint32_t>(channels);
+  ASSERT_TRUE(slot.data.Allocate(std::size_t{samples} * 2));
+  for (uint32_t i = 0; i < samples; ++i) {
+    const auto v =
+        static_cast<uint16_t>(static_cast<int16_t>((i * (31 + index * 17)) % 40000 - 20000));
+    slot.data.data()[2 * i] = static_cast<uint8_t>(v);
+    slot.data.data()[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+  }
+  FillCanonical(slot.header, slot.dataChunk, channels, 44100, 16, frames);
+  slot.frames = frames;
+  slot.inUse = 1;
+  slot.selected = 1;
+  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), frames, channels, 16);
+  slot.level = slot.autoLevel;
+  slot.offset = offsetMs;
+}
+
+void LoadFourChannels(CVelmoraDoc& doc) {
+  LoadPattern(doc, 0, 2, 44100 * 12, 0);
+  LoadPattern(doc, 1, 1, 44100 * 10, 1500);
+  LoadPattern(doc, 2, 2, 44100 * 11, -250);
+  LoadPattern(doc, 3, 1, 44100 * 9, 3000);
+}
+
+// The document's own background build, played while it runs: every block that sounds is the
+// inline mix's.
+TEST_F(TransportTest, WorkerBuildOfLoadedChannelsPlaysAsTheInlineMix) {
+  FakeUi referenceUi;
+  CVelmoraDoc reference(referenceUi);
+  LoadFourChannels(reference);
+  ASSERT_EQ(reference.BuildMix(2048, 0), 1);
+
+  view.blockFrames = 2048;
+  LoadFourChannels(doc);
+  transport.waitForMix = [] { std::this_thread::yield(); };
+  const uint32_t start = 44100 * 3 + 7;
+  PlayFrom(start);
+  ASSERT_EQ(doc.mixFrames, reference.mixFrames);
+  ASSERT_EQ(doc.transportState, TransportState::Playing);
+  // The virtual device plays far faster than real time, so it waits where a real one would
+  // still have had seconds of queued blocks: it never takes more than is queued.
+  for (int i = 0; i < 10000000 && timers.Running(timer::kPlayback); ++i) {
+    const bool queuedAhead = device.cursor > device.doneCount.load() || device.lastBlockLength != 0;
+    Advance(queuedAhead ? 1500 : 0);
+    timers.Fire(timer::kMixWatch);
+  }
+  ASSERT_FALSE(timers.Running(timer::kPlayback));
+  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  doc.WaitForWorker(false);
+  const uint32_t count = doc.mixFrames - start;
+  const uint8_t* expected = reference.mixBuffer.data() + std::size_t{start} * kFrameBytes;
+  EXPECT_TRUE(PlayedSound(count) ==
+              std::vector<uint8_t>(expected, expected + std::size_t{count} * kFrameBytes));
 }
 
 }  // namespace
