@@ -82,16 +82,12 @@ bool Transport::OnCommand(int id) {
   return true;
 }
 
-bool Transport::OnTimer(int id) {
+void Transport::OnTimer(int id) {
   if (id == timer::kPlayback) {
     PlaybackTick();
-    return true;
-  }
-  if (id == timer::kMixWatch) {
+  } else if (id == timer::kMixWatch) {
     MixWatchTick();
-    return true;
   }
-  return false;
 }
 
 void Transport::OnDestroy() {

@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+#include "app/CommandTarget.h"
+
 namespace velmora {
 
 class CVelmoraDoc;
@@ -40,7 +42,7 @@ uint32_t FrameToMs(uint32_t frame, uint32_t rate);
 // "%02d:%02d.%03d": minutes (not limited to two digits), seconds, milliseconds.
 std::string FormatPlayTime(uint32_t ms);
 
-class Transport {
+class Transport : public CommandTarget, public TimerTarget {
  public:
   // All must outlive the transport. `playDevice` is the view's output device.
   Transport(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
@@ -50,9 +52,9 @@ class Transport {
 
   // The transport's commands (play, stop, pause, go to start / end / a channel's offset, the
   // marks). False for any other id.
-  bool OnCommand(int id);
-  // Timers 1 and 5. False for any other id.
-  bool OnTimer(int id);
+  bool OnCommand(int id) override;
+  // Timers 1 and 5; other ids are not the transport's.
+  void OnTimer(int id) override;
   // The view's window is going: close a running playback.
   void OnDestroy();
 

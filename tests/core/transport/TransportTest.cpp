@@ -482,7 +482,6 @@ TEST_F(TransportTest, ClosingTheViewClosesThePlayback) {
 TEST_F(TransportTest, OtherIdsAreNotTheTransports) {
   EXPECT_FALSE(transport.OnCommand(cmd::kOpen));
   EXPECT_FALSE(transport.OnCommand(cmd::kGoToOffset + 4));
-  EXPECT_FALSE(transport.OnTimer(2));
 }
 
 // A background build played while it runs: a worker thread mixes the test's pattern frame by
