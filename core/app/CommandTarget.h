@@ -1,0 +1,40 @@
+#pragma once
+// What the window layer routes to core: commands, timer ticks and the view's update
+// notifications. Everything here is called on the user-interface thread.
+
+namespace velmora {
+
+// A receiver of menu, tool-bar and accelerator commands.
+class CommandTarget {
+ public:
+  virtual ~CommandTarget() = default;
+  // Runs command `id` and returns true, or returns false when `id` is not this target's.
+  virtual bool OnCommand(int id) = 0;
+  // Asked only for ids that have no enable rule in QueryCommandState: whether OnCommand would
+  // run `id`. Such a command is enabled exactly when some target runs it.
+  virtual bool HandlesCommand(int id) const {
+    (void)id;
+    return false;
+  }
+};
+
+// A receiver of window-timer ticks. Every registered target sees every tick and ignores the ids
+// that are not its own.
+class TimerTarget {
+ public:
+  virtual ~TimerTarget() = default;
+  virtual void OnTimer(int id) = 0;
+};
+
+// A receiver of the view's notifications.
+class ViewUpdateTarget {
+ public:
+  virtual ~ViewUpdateTarget() = default;
+  // Once, when the view is first shown (its form exists and the frame fits it).
+  virtual void OnInitialUpdate() {}
+  // After every document change that calls for a refresh (UpdateAllViews, New); `hint` is the
+  // document's hint, 0 for a plain refresh.
+  virtual void OnUpdate(int hint) = 0;
+};
+
+}  // namespace velmora

@@ -1,0 +1,109 @@
+// Command routing: view, document, frame, application; disabled commands never run.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/CommandIds.h"
+#include "app/CommandRouter.h"
+#include "support/FakeUi.h"
+
+namespace velmora {
+namespace {
+
+// Records every command it is offered; runs those in `runs`.
+class Recorder : public CommandTarget {
+ public:
+  Recorder(std::string name, std::vector<std::string>& log, std::vector<int> runs)
+      : name_(std::move(name)), log_(log), runs_(std::move(runs)) {}
+  bool OnCommand(int id) override {
+    log_.push_back(name_ + ":" + std::to_string(id));
+    return std::find(runs_.begin(), runs_.end(), id) != runs_.end();
+  }
+  bool HandlesCommand(int id) const override {
+    return std::find(runs_.begin(), runs_.end(), id) != runs_.end();
+  }
+
+ private:
+  std::string name_;
+  std::vector<std::string>& log_;
+  std::vector<int> runs_;
+};
+
+class CommandRouterTest : public ::testing::Test {
+ protected:
+  test::FakeUi ui;
+  CVelmoraDoc doc{ui};
+  CommandRouter router;
+  std::vector<std::string> log;
+  void SetUp() override { router.SetDocument(&doc); }
+};
+
+TEST_F(CommandRouterTest, LevelsAreAskedViewDocumentFrameApplicationWhateverTheOrderAdded) {
+  Recorder app("app", log, {cmd::kNew, cmd::kStop});
+  Recorder frame("frame", log, {cmd::kStop});
+  Recorder document("doc", log, {cmd::kStop});
+  Recorder panel("panel", log, {});
+  Recorder transport("transport", log, {cmd::kStop});
+  router.Add(RouteLevel::Application, &app);
+  router.Add(RouteLevel::Frame, &frame);
+  router.Add(RouteLevel::Document, &document);
+  router.Add(RouteLevel::View, &panel);
+  router.Add(RouteLevel::View, &transport);
+
+  EXPECT_EQ(router.Execute(cmd::kStop), RouteResult::Done);
+  EXPECT_EQ(log, (std::vector<std::string>{"panel:32779", "transport:32779"}));
+
+  log.clear();
+  EXPECT_EQ(router.Execute(cmd::kNew), RouteResult::Done);
+  EXPECT_EQ(log, (std::vector<std::string>{"panel:57600", "transport:57600", "doc:57600",
+                                           "frame:57600", "app:57600"}));
+
+  log.clear();
+  router.Remove(&transport);
+  EXPECT_EQ(router.Execute(cmd::kStop), RouteResult::Done);
+  EXPECT_EQ(log, (std::vector<std::string>{"panel:32779", "doc:32779"}));
+}
+
+TEST_F(CommandRouterTest, DisabledCommandReachesNoTarget) {
+  Recorder view("view", log, {cmd::kPlay, cmd::kProperties});
+  router.Add(RouteLevel::View, &view);
+  // No channel: Play and Properties are disabled, so a key or a tool cannot run them either.
+  EXPECT_EQ(router.Execute(cmd::kPlay), RouteResult::Disabled);
+  EXPECT_EQ(router.Execute(cmd::kProperties), RouteResult::Disabled);
+  doc.transportState = TransportState::TuningTone;
+  EXPECT_EQ(router.Execute(cmd::kStop), RouteResult::Disabled);
+  EXPECT_TRUE(log.empty());
+  doc.transportState = TransportState::Stopped;
+  EXPECT_EQ(router.Execute(cmd::kStop), RouteResult::Unhandled);
+}
+
+TEST_F(CommandRouterTest, StatesFollowTheRulesAndTheFourAlwaysEnabledCommands) {
+  EXPECT_FALSE(router.StateOf(cmd::kPlay).enabled);
+  EXPECT_EQ(router.StateOf(cmd::kStop).check, CheckMark::On);
+  EXPECT_TRUE(router.StateOf(cmd::kRecord).enabled);
+  for (int id : {cmd::kMetronome, cmd::kExit, cmd::kHelpFinder, cmd::kAbout}) {
+    EXPECT_TRUE(router.StateOf(id).enabled) << id;
+    router.SetDocument(nullptr);
+    EXPECT_TRUE(router.StateOf(id).enabled) << id << " without a document";
+    router.SetDocument(&doc);
+  }
+  router.SetDocument(nullptr);
+  EXPECT_FALSE(router.StateOf(cmd::kNew).enabled);
+}
+
+TEST_F(CommandRouterTest, CommandWithoutARuleIsEnabledOnlyWhenATargetRunsIt) {
+  const int kExtra = 40001;
+  EXPECT_FALSE(router.StateOf(kExtra).enabled);
+  EXPECT_EQ(router.Execute(kExtra), RouteResult::Disabled);
+  Recorder frame("frame", log, {kExtra});
+  router.Add(RouteLevel::Frame, &frame);
+  EXPECT_TRUE(router.StateOf(kExtra).enabled);
+  EXPECT_EQ(router.StateOf(kExtra).check, CheckMark::Unchanged);
+  EXPECT_EQ(router.Execute(kExtra), RouteResult::Done);
+  EXPECT_EQ(log, (std::vector<std::string>{"frame:40001"}));
+}
+
+}  // namespace
+}  // namespace velmora
