@@ -186,6 +186,10 @@ bool MixerPanel::CommandEnabled(int id) const {
   return QueryCommandState(doc_, id).enabled;
 }
 
+bool MixerPanel::HandlesCommand(int id) const {
+  return id == ctl::kMakeMix;
+}
+
 bool MixerPanel::OnCommand(int id) {
   if (id == ctl::kMakeMix) {
     MakeMix();

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandTarget.h"
+
 namespace velmora {
 
 class CVelmoraDoc;
@@ -94,7 +96,7 @@ class SpinHold {
   int64_t lastMs_ = 0;
 };
 
-class MixerPanel {
+class MixerPanel : public CommandTarget, public ViewUpdateTarget {
  public:
   // All must outlive the panel. `volume` may be null (no mixer control).
   MixerPanel(CVelmoraDoc& doc, Form& form, Ui& ui, ViewSettings& view, CorrectionList& corrections,
@@ -111,6 +113,8 @@ class MixerPanel {
   // The view's update: strips from the slots, the position slider, the make-mix button, the
   // master volume, and the recording format adopted from the mix.
   void Refresh();
+  void OnInitialUpdate() override { Initialise(); }
+  void OnUpdate(int /*hint*/) override { Refresh(); }
 
   // After every change that affects the mix. With markModified 1 the document's modified flag
   // follows whether any channel is loaded; the correction list is hidden in any case.
@@ -118,7 +122,9 @@ class MixerPanel {
 
   // Make-mix (button 1001), the correction list (32797), mono playback (164), channel selection
   // (166..169), release (155..158) and mono conversion (145..148). False for any other id.
-  bool OnCommand(int id);
+  bool OnCommand(int id) override;
+  // The make-mix button has no enable rule of the document; the panel runs it.
+  bool HandlesCommand(int id) const override;
   void MakeMix();
 
   // Scroll notifications of the level and balance sliders, the position slider and the master
