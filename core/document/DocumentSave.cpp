@@ -27,11 +27,12 @@ FileDialogRequest SaveRequest(const std::string& title) {
   return request;
 }
 
-// Builds the mix on this thread when there is none or it is stale; false when no current mix
-// could be made. Mixing starts at frame 0: the play position only says where playback begins,
-// and one beyond a shorter new mix would leave no mix at all. Afterwards the position is kept,
-// or returns to 0 when it lies beyond the mix, as the kernel's own clamp would have it.
-bool BuildMixForSaving(CVelmoraDoc& doc) {
+// Builds the mix on this thread when there is none or it is stale. True when a current mix
+// exists, or when the channels make an empty mix, which is saved as a file with no samples;
+// false when no mix could be made (out of memory). Mixing starts at frame 0: the play position
+// only says where playback begins, and one beyond a shorter new mix would leave no mix at all.
+// Afterwards the position stays, or returns to 0 when it lies beyond the mix.
+bool PrepareMixForSaving(CVelmoraDoc& doc) {
   doc.WaitForWorker(false);
   if (doc.HasMix() && doc.mixStale.load() == 0) return true;
   doc.UpdateOutputFormat();
@@ -39,7 +40,8 @@ bool BuildMixForSaving(CVelmoraDoc& doc) {
   doc.position = 0;
   doc.BuildMix(SaveBlockFrames(doc.MixRate()), 0);
   doc.position = playPosition < doc.mixFrames ? playPosition : 0;
-  return doc.HasMix() && doc.mixStale.load() == 0;
+  if (doc.HasMix()) return doc.mixStale.load() == 0;
+  return doc.HasAnyChannel() && MixIsEmpty(doc);
 }
 
 }  // namespace
@@ -72,7 +74,7 @@ bool CVelmoraDoc::SaveMix() {
   const std::string extension = UpperExtension3(outputPath);
   WaitCursor wait(ui_);
   if (extension != "WAV") return true;
-  if (!BuildMixForSaving(*this) || !WriteMixFile(*this, outputPath, 0, mixFrames)) {
+  if (!PrepareMixForSaving(*this) || !WriteMixFile(*this, outputPath, 0, mixFrames)) {
     ui_.ShowError(msg::kSaveFailed);
     return false;
   }

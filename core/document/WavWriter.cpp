@@ -1,5 +1,6 @@
 #include "document/WavWriter.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 #include "document/VelmoraDoc.h"
 #include "io/File.h"
+#include "mixer/Mixdown.h"
 
 namespace velmora {
 
@@ -178,6 +180,21 @@ uint32_t SaveBlockFrames(uint32_t mixRate) {
     default:  // 48000, 44100 and every rate the table does not name
       return 4096;
   }
+}
+
+bool MixIsEmpty(const CVelmoraDoc& doc) {
+  std::array<MixSource, kMixSources> sources{};
+  for (int i = 0; i < kChannelCount; ++i) {
+    const ChannelSlot& slot = doc.slots[i];
+    if (!slot.HasData()) continue;
+    sources[i].data = slot.data.data();
+    sources[i].frames = slot.frames;
+    sources[i].channels = slot.header.channels;
+    sources[i].bits = slot.header.bitsPerSample;
+    sources[i].rate = slot.header.samplesPerSec > 0 ? slot.Rate() : 0;
+    sources[i].offset = slot.offset;
+  }
+  return MixLength(sources, doc.MixRate()) == 0;
 }
 
 bool WriteMixFile(CVelmoraDoc& doc, const std::string& path, uint32_t first, uint32_t frames,

@@ -40,6 +40,10 @@ bool FitsInWav(uint32_t frames, int blockAlign);
 // rates outside the table.
 uint32_t SaveBlockFrames(uint32_t mixRate);
 
+// True when the loaded channels make a mix of no frames (each one empty, or wholly before the
+// start of the mix): a mix that is valid with no samples, which the mixdown leaves absent.
+bool MixIsEmpty(const CVelmoraDoc& doc);
+
 // Fills the document's outHeader for `frames` stereo frames at the mix format and writes them,
 // starting at mix frame `first`, straight from the mix buffer. The caller keeps the range
 // inside the mix.
