@@ -6,17 +6,16 @@
 
 #include <condition_variable>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <thread>
 
 #include "app/CommandIds.h"
 #include "app/ControlIds.h"
-#include "app/Form.h"
 #include "app/ViewSettings.h"
 #include "audio/VirtualAudioBackend.h"
 #include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
+#include "support/FakeForm.h"
 #include "support/FakeTimers.h"
 #include "support/FakeUi.h"
 #include "transport/Transport.h"
@@ -24,41 +23,12 @@
 namespace velmora {
 namespace {
 
+using test::FakeForm;
 using test::FakeTimers;
 using test::FakeUi;
 
 constexpr uint32_t kBlock = 64;  // frames per transport block in these tests
 constexpr uint32_t kFrameBytes = 4;
-
-// The form as a table of control states.
-class TableForm : public Form {
- public:
-  struct Control {
-    int min = 0;
-    int max = 0;
-    int position = 0;
-    std::string text;
-    bool enabled = true;
-  };
-  void SetRange(int id, int min, int max) override {
-    controls[id].min = min;
-    controls[id].max = max;
-  }
-  void SetPosition(int id, int position) override { controls[id].position = position; }
-  int GetPosition(int id) const override { return At(id).position; }
-  void SetTickFrequency(int, int) override {}
-  void SetText(int id, const std::string& text) override { controls[id].text = text; }
-  std::string GetText(int id) const override { return At(id).text; }
-  void SelectAllAndFocus(int) override {}
-  void Enable(int id, bool enabled) override { controls[id].enabled = enabled; }
-  void SetCheck(int, bool) override {}
-
-  Control At(int id) const {
-    const auto it = controls.find(id);
-    return it == controls.end() ? Control{} : it->second;
-  }
-  std::map<int, Control> controls;
-};
 
 // 16-bit stereo sample of the test mix: every frame differs from its neighbours.
 int16_t Sample(uint32_t frame, int side) {
@@ -132,7 +102,7 @@ class TransportTest : public ::testing::Test {
 
   FakeUi ui;
   CVelmoraDoc doc{ui};
-  TableForm form;
+  FakeForm form;
   FakeTimers timers;
   ViewSettings view;
   VirtualAudioBackend backend;
@@ -434,7 +404,7 @@ TEST_F(TransportTest, FailuresShowTheirMessageAndChangeNothing) {
     SCOPED_TRACE(c.name);
     FakeUi ui;
     CVelmoraDoc doc(ui);
-    TableForm form;
+    FakeForm form;
     FakeTimers timers;
     VirtualAudioBackend backend;
     backend.initialised = c.initialised;
