@@ -1,0 +1,21 @@
+#include "ConsoleUi.h"
+
+namespace velmora::cli {
+
+Answer ConsoleUi::ShowMessage(const std::string& text, MessageIcon icon, MessageButtons buttons) {
+  if (icon == MessageIcon::Stop) ++errorsShown_;
+  Print(text);
+  return buttons == MessageButtons::Ok ? Answer::Ok : Answer::No;
+}
+
+void ConsoleUi::ReportFileError(const std::string& path) {
+  Print("cannot write " + path);
+}
+
+void ConsoleUi::Print(const std::string& text) {
+  std::fprintf(out_, "velmora-mix: %s%s%s\n", context_.c_str(), context_.empty() ? "" : ": ",
+               text.c_str());
+  std::fflush(out_);
+}
+
+}  // namespace velmora::cli

@@ -1,0 +1,37 @@
+#pragma once
+// The Ui seam on a terminal: every message the document shows goes to standard error, in the
+// order shown, and every question is answered No. There are no file choosers and no cursor.
+
+#include <cstdio>
+#include <string>
+
+#include "app/Ui.h"
+
+namespace velmora::cli {
+
+class ConsoleUi : public Ui {
+ public:
+  explicit ConsoleUi(std::FILE* out = stderr) : out_(out) {}
+
+  Answer ShowMessage(const std::string& text, MessageIcon icon, MessageButtons buttons) override;
+  std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return {}; }
+  std::optional<std::string> ChooseSaveFile(const FileDialogRequest&) override { return {}; }
+  void BeginWaitCursor() override {}
+  void EndWaitCursor() override {}
+  void Beep() override {}
+  void ReportFileError(const std::string& path) override;
+
+  // Messages are prefixed with this (an input's name while it loads); empty = none.
+  void SetContext(const std::string& context) { context_ = context; }
+  // How many error messages (stop icon) were shown.
+  int errorsShown() const { return errorsShown_; }
+  // Prints one line of the program's own, with the context prefix.
+  void Print(const std::string& text);
+
+ private:
+  std::FILE* out_;
+  std::string context_;
+  int errorsShown_ = 0;
+};
+
+}  // namespace velmora::cli

@@ -1,0 +1,55 @@
+#pragma once
+// The command line of velmora-mix as plain data, and its parser.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "mixer/FadeCurve.h"
+
+namespace velmora::cli {
+
+constexpr int kMaxInputs = 4;
+constexpr int32_t kMaxOffsetMs = 3600000;  // the panel's offset range, both ways here
+
+struct ChannelOptions {
+  std::optional<int32_t> level;
+  std::optional<int32_t> balance;
+  std::optional<int32_t> offset;
+  bool deselect = false;
+};
+
+struct FrameRange {
+  uint32_t first = 0;
+  uint32_t last = 0;
+};
+
+struct MixOptions {
+  std::string output;
+  std::vector<std::string> inputs;  // channels 1..4 in order
+  std::array<ChannelOptions, kMaxInputs> channels{};
+  // Index 0..3 = channel 1..4, index 4 = the whole mix, as in the document.
+  std::array<std::optional<FadeSetting>, 5> fadeIn{};
+  std::array<std::optional<FadeSetting>, 5> fadeOut{};
+  bool mono = false;
+  uint32_t start = 0;
+  std::optional<uint32_t> blockFrames;
+  std::optional<FrameRange> marks;             // in order
+  std::optional<std::string> correctionsPath;  // "-" = standard output
+  std::optional<std::string> peaksPath;
+  bool help = false;
+};
+
+struct ParseResult {
+  MixOptions options;
+  std::string error;  // empty = the command line is usable
+};
+
+// Parses the arguments after the program name.
+ParseResult ParseMixOptions(const std::vector<std::string>& args);
+
+extern const char* const kUsage;
+
+}  // namespace velmora::cli

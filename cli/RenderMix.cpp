@@ -1,0 +1,125 @@
+#include "RenderMix.h"
+
+#include <cstdio>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "document/VelmoraDoc.h"
+#include "document/WavWriter.h"
+
+namespace velmora::cli {
+
+namespace {
+
+// Every input goes into its channel before any output is touched; the reader prints its own
+// messages, prefixed with the input's name.
+bool LoadInputs(CVelmoraDoc& doc, ConsoleUi& ui, const std::vector<std::string>& inputs) {
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    ui.SetContext(inputs[i]);
+    if (!doc.LoadIntoSlot(static_cast<int>(i), inputs[i])) return false;
+  }
+  ui.SetContext("");
+  return true;
+}
+
+void ApplyOptions(CVelmoraDoc& doc, const MixOptions& o) {
+  for (std::size_t i = 0; i < o.inputs.size(); ++i) {
+    ChannelSlot& slot = doc.slots[i];
+    const ChannelOptions& c = o.channels[i];
+    if (c.level) slot.level = *c.level;
+    if (c.balance) slot.balance = *c.balance;
+    if (c.offset) slot.offset = *c.offset;
+    if (c.deselect) slot.selected = 0;
+  }
+  for (std::size_t i = 0; i < o.fadeIn.size(); ++i) {
+    if (o.fadeIn[i]) doc.fadeIn[i] = *o.fadeIn[i];
+    if (o.fadeOut[i]) doc.fadeOut[i] = *o.fadeOut[i];
+  }
+  doc.monoPlayback = o.mono ? 1 : 0;
+  doc.position = o.start;
+}
+
+// The frames to write: the whole mix, or the marked stretch cut to the mix.
+FrameRange FramesToWrite(const CVelmoraDoc& doc, const MixOptions& o, uint32_t& count) {
+  count = 0;
+  if (doc.mixFrames == 0) return {};
+  FrameRange range{0, doc.mixFrames - 1};
+  if (o.marks) {
+    if (o.marks->first >= doc.mixFrames) return {};
+    range = {o.marks->first, std::min(o.marks->last, doc.mixFrames - 1)};
+  }
+  count = range.last - range.first + 1;
+  return range;
+}
+
+std::string Reason(const std::error_code& why) {
+  return why ? " (" + why.message() + ")" : "";
+}
+
+// "-" is standard output; anything else is written whole, as the mix is.
+bool WriteOutputFile(ConsoleUi& ui, const std::string& path, const std::vector<uint8_t>& bytes) {
+  if (path == "-") {
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
+                         std::fflush(stdout) == 0;
+    if (!written) ui.Print("cannot write to standard output");
+    return written;
+  }
+  std::error_code why;
+  if (WriteWholeFile(path, {{bytes.data(), bytes.size()}}, &why)) return true;
+  ui.Print(path + ": cannot write" + Reason(why));
+  return false;
+}
+
+std::vector<uint8_t> CorrectionLines(const CVelmoraDoc& doc) {
+  std::string text;
+  for (const MixCorrection& run : doc.corrections) {
+    text += std::to_string(run.start) + " " + std::to_string(run.count) + "\n";
+  }
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+// The table as built, or one silent entry for a mix with no frames.
+std::vector<uint8_t> PeakBytes(const CVelmoraDoc& doc) {
+  if (doc.blockPeaks.has()) return doc.blockPeaks.ToBytes();
+  if (doc.MixBits() == 16) return {0, 0, 0, 0};
+  return {128, 128};
+}
+
+}  // namespace
+
+int RenderMix(const MixOptions& options, ConsoleUi& ui, MediaDecoder* decoder) {
+  CVelmoraDoc doc(ui);
+  doc.SetMediaDecoder(decoder);
+  if (!LoadInputs(doc, ui, options.inputs)) return kExitFailed;
+  ApplyOptions(doc, options);
+
+  const int errorsBefore = ui.errorsShown();
+  doc.BuildMix(options.blockFrames.value_or(SaveBlockFrames(doc.MixRate())), 0);
+  if (!doc.HasMix()) {
+    if (ui.errorsShown() != errorsBefore) return kExitFailed;  // out of memory, already told
+    if (!MixIsEmpty(doc)) {
+      ui.Print("--start " + std::to_string(options.start) + " lies beyond the end of the mix");
+      std::fputs(kUsage, stderr);
+      return kExitUsage;
+    }
+  }
+
+  uint32_t count = 0;
+  const FrameRange range = FramesToWrite(doc, options, count);
+  std::error_code why;
+  if (!WriteMixFile(doc, options.output, range.first, count, &why)) {
+    ui.Print(options.output + ": " + msg::kSaveFailed + Reason(why));
+    return kExitFailed;
+  }
+  if (options.correctionsPath &&
+      !WriteOutputFile(ui, *options.correctionsPath, CorrectionLines(doc))) {
+    return kExitFailed;
+  }
+  if (options.peaksPath && !WriteOutputFile(ui, *options.peaksPath, PeakBytes(doc))) {
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace velmora::cli

@@ -1,0 +1,22 @@
+#pragma once
+// What velmora-mix does once its command line is understood: load the inputs with the program's
+// own reader, set the channels, build the mix as the document does, and write it with the same
+// writer and the same replace-when-complete rule as the program's Save.
+
+#include "ConsoleUi.h"
+#include "MixOptions.h"
+
+namespace velmora {
+class MediaDecoder;
+}
+
+namespace velmora::cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // an input refused, memory, or a file not written
+constexpr int kExitUsage = 2;
+
+// `decoder` may be null: WMA inputs are then refused by the loader's own message.
+int RenderMix(const MixOptions& options, ConsoleUi& ui, MediaDecoder* decoder);
+
+}  // namespace velmora::cli

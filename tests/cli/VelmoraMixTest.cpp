@@ -1,0 +1,343 @@
+// velmora-mix run as a program: each option against the document doing the same, refused
+// inputs, usage errors and files that cannot be written.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "document/VelmoraDoc.h"
+#include "io/LittleEndian.h"
+#include "support/FakeUi.h"
+#include "support/WavFixture.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadBytes;
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quoted(const std::string& arg) {
+  std::string quoted = "'";
+  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string TextOf(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadBytes(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Inputs written once per test, the program's runs and the document that does the same.
+class VelmoraMix : public testing::Test {
+ protected:
+  void SetUp() override {
+    // A loud stereo tone that clips when mixed, a quiet 8-bit mono one at half the rate, and a
+    // short stereo one.
+    std::vector<int16_t> loud;
+    for (int f = 0; f < 30000; ++f) {
+      const auto v = static_cast<int16_t>(30000 * std::sin(f * 0.031));
+      loud.push_back(v);
+      loud.push_back(static_cast<int16_t>(-v / 2));
+    }
+    std::vector<uint8_t> quiet;
+    for (int f = 0; f < 12000; ++f) quiet.push_back(static_cast<uint8_t>(128 + (f % 90) - 45));
+    std::vector<int16_t> shortTone;
+    for (int f = 0; f < 8000; ++f) {
+      shortTone.push_back(static_cast<int16_t>(20000 * std::sin(f * 0.05)));
+      shortTone.push_back(static_cast<int16_t>(18000 * std::sin(f * 0.07)));
+    }
+    inputs_ = {test::WriteWav(dir_, "loud.wav", Spec(2, 44100, 16), test::Pcm16(loud)),
+               test::WriteWav(dir_, "quiet.wav", Spec(1, 22050, 8), quiet),
+               test::WriteWav(dir_, "short.wav", Spec(2, 44100, 16), test::Pcm16(shortTone))};
+  }
+
+  static test::WavSpec Spec(int channels, int rate, int bits) {
+    test::WavSpec spec;
+    spec.channels = channels;
+    spec.rate = rate;
+    spec.bits = bits;
+    return spec;
+  }
+
+  RunResult Run(const std::vector<std::string>& args) {
+    std::string command = Quoted(VELMORA_MIX_PROGRAM);
+    for (const std::string& arg : args) command += " " + Quoted(arg);
+    const std::string out = dir_.File("stdout.txt");
+    const std::string err = dir_.File("stderr.txt");
+    command += " >" + Quoted(out) + " 2>" + Quoted(err);
+    RunResult result;
+    const int raw = std::system(command.c_str());
+    if (raw != -1 && WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
+    result.out = TextOf(out);
+    result.err = TextOf(err);
+    return result;
+  }
+
+  // Options, then the output and the inputs.
+  RunResult Mix(std::vector<std::string> options, const std::string& output, int inputCount = 3) {
+    options.push_back(output);
+    for (int i = 0; i < inputCount; ++i) options.push_back(inputs_[i]);
+    return Run(options);
+  }
+
+  // The document with the same inputs, after `setup`.
+  void LoadDocument(CVelmoraDoc& doc, int inputCount = 3) {
+    for (int i = 0; i < inputCount; ++i) ASSERT_TRUE(doc.LoadIntoSlot(i, inputs_[i]));
+  }
+
+  // What the document's Save As writes after `setup`.
+  std::vector<uint8_t> SavedByDocument(const std::function<void(CVelmoraDoc&)>& setup) {
+    test::FakeUi ui;
+    CVelmoraDoc doc(ui);
+    LoadDocument(doc);
+    setup(doc);
+    const std::string path = dir_.File("document.wav");
+    ui.saveChoices.push_back(path);
+    doc.SaveMixAs();
+    EXPECT_TRUE(ui.messages.empty());
+    return ReadBytes(path);
+  }
+
+  test::TempDir dir_;
+  std::vector<std::string> inputs_;
+};
+
+TEST_F(VelmoraMix, EachOptionGivesTheBytesTheDocumentSaves) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    std::function<void(CVelmoraDoc&)> setup;
+  };
+  const Case cases[] = {
+      {"defaults", {}, [](CVelmoraDoc&) {}},
+      {"level",
+       {"--level", "1=60", "--level", "2=150"},
+       [](CVelmoraDoc& d) {
+         d.slots[0].level = 60;
+         d.slots[1].level = 150;
+       }},
+      {"balance",
+       {"--balance", "1=3", "--balance", "3=20"},
+       [](CVelmoraDoc& d) {
+         d.slots[0].balance = 3;
+         d.slots[2].balance = 20;
+       }},
+      {"offsets both ways",
+       {"--offset", "2=250", "--offset", "3=-100"},
+       [](CVelmoraDoc& d) {
+         d.slots[1].offset = 250;
+         d.slots[2].offset = -100;
+       }},
+      {"deselect", {"--deselect", "1"}, [](CVelmoraDoc& d) { d.slots[0].selected = 0; }},
+      {"channel and whole-mix fades",
+       {"--fade-in", "1=300:concave", "--fade-out", "3=100:linear", "--fade-in", "all=200",
+        "--fade-out", "all=150:linear"},
+       [](CVelmoraDoc& d) {
+         d.fadeIn[0] = {FadeCurve::Concave, 300};
+         d.fadeOut[2] = {FadeCurve::Linear, 100};
+         d.fadeIn[kWholeMix] = {FadeCurve::Convex, 200};
+         d.fadeOut[kWholeMix] = {FadeCurve::Linear, 150};
+       }},
+      {"mono",
+       {"--mono", "--balance", "3=0"},
+       [](CVelmoraDoc& d) {
+         d.monoPlayback = 1;
+         d.slots[2].balance = 0;
+       }},
+      {"start and block", {"--start", "12345", "--block", "100"}, [](CVelmoraDoc&) {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string output = dir_.File("out.wav");
+    const RunResult run = Mix(c.options, output);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::vector<uint8_t> expected = SavedByDocument(c.setup);
+    ASSERT_GT(expected.size(), 44u);
+    EXPECT_TRUE(ReadBytes(output) == expected);
+  }
+}
+
+TEST_F(VelmoraMix, MarksWriteTheStretchTheDocumentSavesBetweenItsMarks) {
+  struct Case {
+    std::string marks;
+    uint32_t startMark, endMark;  // as the document's marks
+  };
+  // The mix has 30000 frames.
+  const Case cases[] = {
+      {"1000:2000", 1000, 2000}, {"2000:1000", 1000, 2000}, {"29000:99999999", 29000, 29999}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.marks);
+    const std::string output = dir_.File("marks.wav");
+    ASSERT_EQ(Mix({"--marks", c.marks}, output).status, 0);
+
+    test::FakeUi ui;
+    CVelmoraDoc doc(ui);
+    LoadDocument(doc);
+    ASSERT_EQ(doc.BuildMix(4096, 0), 1);
+    doc.startMark = c.startMark;
+    doc.endMark = c.endMark;
+    const std::string expected = dir_.File("document-marks.wav");
+    ui.saveChoices.push_back(expected);
+    doc.SaveBetweenMarks();
+    EXPECT_TRUE(ReadBytes(output) == ReadBytes(expected));
+  }
+}
+
+TEST_F(VelmoraMix, CorrectionsAndPeaksAreThoseOfTheMixBuiltFromTheStart) {
+  const std::string output = dir_.File("out.wav");
+  const std::string peaks = dir_.File("peaks.bin");
+  const RunResult run =
+      Mix({"--start", "20000", "--block", "1000", "--corrections", "-", "--peaks", peaks}, output);
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  test::FakeUi ui;
+  CVelmoraDoc doc(ui);
+  LoadDocument(doc);
+  doc.position = 20000;
+  ASSERT_EQ(doc.BuildMix(1000, 0), 1);
+  std::string lines;
+  for (const MixCorrection& c : doc.corrections) {
+    lines += std::to_string(c.start) + " " + std::to_string(c.count) + "\n";
+  }
+  ASSERT_FALSE(doc.corrections.empty()) << "the inputs are meant to clip";
+  EXPECT_EQ(run.out, lines);
+  EXPECT_EQ(ReadBytes(peaks), doc.blockPeaks.ToBytes());
+  EXPECT_EQ(ReadBytes(peaks).size(), (30000u / 1000 + 1) * 4);
+}
+
+TEST_F(VelmoraMix, EmptyMixIsAValidWavWithNoSamples) {
+  const std::string output = dir_.File("empty.wav");
+  const std::string corrections = dir_.File("corrections.txt");
+  const std::string peaks = dir_.File("peaks.bin");
+  // The short input lasts 181 ms; this offset puts it wholly before the start of the mix.
+  const RunResult run = Run(
+      {"--offset", "1=-200", "--corrections", corrections, "--peaks", peaks, output, inputs_[2]});
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  const std::vector<uint8_t> file = ReadBytes(output);
+  ASSERT_EQ(file.size(), 44u);
+  EXPECT_EQ(le::U32(file.data() + 4), 36u);  // RIFF size
+  EXPECT_EQ(le::U16(file.data() + 22), 2u);
+  EXPECT_EQ(le::U32(file.data() + 24), 44100u);
+  EXPECT_EQ(le::U16(file.data() + 34), 16u);
+  EXPECT_EQ(le::U32(file.data() + 40), 0u);  // data size
+  EXPECT_TRUE(fs::exists(corrections));
+  EXPECT_EQ(ReadBytes(corrections).size(), 0u);
+  EXPECT_EQ(ReadBytes(peaks), (std::vector<uint8_t>{0, 0, 0, 0}));
+}
+
+TEST_F(VelmoraMix, RefusedInputPrintsTheReadersMessageAndTouchesNoOutput) {
+  test::WavSpec float32 = Spec(2, 44100, 16);
+  float32.formatTag = 3;
+  const std::string notPcm = test::WriteWav(dir_, "float.wav", float32, std::vector<uint8_t>(16));
+  const std::string otherRate =
+      test::WriteWav(dir_, "rate.wav", Spec(2, 48000, 16), std::vector<uint8_t>(16));
+  const std::string mp3 = dir_.File("song.mp3");
+  test::WriteBytes(mp3, {1, 2, 3});
+  struct Case {
+    std::string input;
+    std::string message;
+  };
+  const Case cases[] = {
+      {otherRate, std::string(msg::kRateMismatch)},
+      {notPcm, std::string(msg::kNotPcm)},
+      {mp3, std::string(msg::kWrongType)},
+      {dir_.File("missing.wav"), std::string(msg::kReadFailed)},
+  };
+  for (const bool outputExists : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.input + (outputExists ? ", output exists" : ""));
+      const std::string output = dir_.File("out.wav");
+      const std::string peaks = dir_.File("peaks.bin");
+      fs::remove(output);
+      if (outputExists) test::WriteBytes(output, {9, 9, 9});
+      struct stat before {};
+      ::stat(output.c_str(), &before);
+
+      const RunResult run = Run({"--peaks", peaks, output, inputs_[0], c.input});
+
+      EXPECT_EQ(run.status, 1);
+      EXPECT_EQ(run.err, "velmora-mix: " + c.input + ": " + c.message + "\n");
+      EXPECT_FALSE(fs::exists(peaks));
+      EXPECT_EQ(fs::exists(output), outputExists);
+      if (outputExists) {
+        struct stat after {};
+        ::stat(output.c_str(), &after);
+        EXPECT_EQ(ReadBytes(output), (std::vector<uint8_t>{9, 9, 9}));
+        EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+        EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+      }
+    }
+  }
+}
+
+TEST_F(VelmoraMix, UsageErrorsExitWithTwoAndPrintTheUsage) {
+  const std::string out = dir_.File("out.wav");
+  const std::string a = inputs_[0];
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {out},
+      {"--loud", out, a},
+      {"--level", "1=201", out, a},
+      {"--level", "0=5", out, a},
+      {"--level", "1:5", out, a},
+      {"--level", "2=10", out, a},  // no second input
+      {"--balance", "1=21", out, a},
+      {"--offset", "1=1.5", out, a},
+      {"--offset", "1=-3600001", out, a},
+      {"--deselect", "5", out, a},
+      {"--fade-in", "all=100001", out, a},
+      {"--fade-out", "1=10:wobbly", out, a},
+      {"--fade-in", "none=10", out, a},
+      {"--start", "-1", out, a},
+      {"--block", "0", out, a},
+      {"--marks", "5", out, a},
+      {"--marks", "1:x", out, a},
+      {"--peaks", "", out, a},
+      {out, a, a, a, a, a},  // five inputs
+      {out, a, "--level"},   // no value
+      {"--start", "30001", out, a},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    std::string shown;
+    for (const std::string& arg : args) shown += arg + " ";
+    SCOPED_TRACE(shown);
+    const RunResult run = Run(args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("usage: velmora-mix [options] OUTPUT.wav INPUT.wav"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out));
+  }
+}
+
+TEST_F(VelmoraMix, HelpPrintsTheUsageAndWritesNothing) {
+  const RunResult run = Run({"--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out.rfind("usage: velmora-mix", 0), 0u);
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(VelmoraMix, OutputThatCannotBeWrittenExitsWithOne) {
+  const std::string output = dir_.File("no-such-folder/out.wav");
+  const RunResult run = Mix({}, output);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err.rfind("velmora-mix: " + output + ": " + msg::kSaveFailed, 0), 0u) << run.err;
+  EXPECT_FALSE(fs::exists(output));
+}
+
+}  // namespace
+}  // namespace velmora
