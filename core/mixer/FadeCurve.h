@@ -15,8 +15,13 @@ struct FadeSetting {
 constexpr int kWholeMix = 4;  // index of the whole-mix entry in the document's fade arrays
 constexpr int32_t kMaxFadeMs = 100000;
 
-// Fade length in output frames: time × rate / 1000 without 32-bit overflow.
+// Fade length in output frames: time × rate / 1000 without 32-bit overflow; a time of 0 or below
+// gives no fade.
 uint32_t FadeFrames(int32_t timeMs, uint32_t rate);
+
+// Factor of one step of a sine curve: the curves are staircases of 90 whole-degree steps, step
+// 0..89 counted from the start of the fade. Any curve that is not a sine curve gives 1.
+double FadeStepFactor(FadeCurve curve, bool fadeOut, uint32_t step);
 
 // Fade-in factor at x frames into a fade of `length` frames (0 <= x < length).
 double FadeInFactor(FadeCurve curve, uint32_t x, uint32_t length);
