@@ -71,10 +71,6 @@ int32_t Sample16(const CVelmoraDoc& doc, uint32_t frame, int side) {
   return static_cast<int16_t>(p[0] | (p[1] << 8));
 }
 
-std::vector<uint8_t> MixBytes(const CVelmoraDoc& doc) {
-  return std::vector<uint8_t>(doc.mixBuffer.data(), doc.mixBuffer.data() + doc.mixBuffer.size());
-}
-
 std::string Describe(const std::vector<MixCorrection>& runs) {
   std::string text;
   for (const MixCorrection& run : runs) {
@@ -247,6 +243,18 @@ TEST_F(MixBuild, BlockPeaksInBothWidths) {
   EXPECT_EQ(doc.blockPeaks.Left(1), 255);
   EXPECT_EQ(doc.blockPeaks.Right(1), 128);
   EXPECT_EQ(doc.blockPeaks.Left(2), 128);  // the entry after the last block stays silent
+}
+
+TEST_F(MixBuild, AWorkerBuildInProgressStands) {
+  PutChannel(doc, 0, Constant16(44100, 100, 1000));
+  ASSERT_EQ(doc.BuildMix(2048, 0), 1);
+  doc.mixStale.store(1);
+  const uint8_t* mix = doc.mixBuffer.data();
+  doc.workerBusy.store(1);  // as while a worker runs
+  EXPECT_EQ(doc.BuildMix(2048, 1), 1);
+  EXPECT_EQ(doc.mixBuffer.data(), mix);
+  EXPECT_EQ(doc.mixStale.load(), 1);
+  doc.workerBusy.store(0);
 }
 
 TEST_F(MixBuild, RunningOutOfMemoryLeavesNoMix) {
