@@ -1,0 +1,2 @@
+target_sources(velmora_core_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/ImportCompressedTest.cpp)
