@@ -1,0 +1,244 @@
+#include "MainFrame.h"
+
+#include <wx/bmpbndl.h>
+#include <wx/dcclient.h>
+#include <wx/filename.h>
+#include <wx/html/helpctrl.h>
+#include <wx/iconbndl.h>
+#include <wx/menu.h>
+#include <wx/statusbr.h>
+#include <wx/stdpaths.h>
+#include <wx/utils.h>
+
+#ifdef __WXGTK__
+#include <dlfcn.h>
+#endif
+
+#include "Menus.h"
+#include "VelmoraApp.h"
+#include "VelmoraIconSvg.h"
+#include "VelmoraWxDoc.h"
+#include "app/CommandIds.h"
+#include "app/CommandTable.h"
+#include "app/Settings.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr long kFrameStyle = wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX;
+constexpr const char* kReady = "レディ";
+const char* const kIndicators[] = {"CAP", "NUM", "SCRL"};
+const wxKeyCode kIndicatorKeys[] = {WXK_CAPITAL, WXK_NUMLOCK, WXK_SCROLL};
+
+wxPoint SavedPosition() {
+  const std::optional<WindowRect> rect = ReadWindowRect(TheApp().settings());
+  return rect ? wxPoint(rect->left, rect->top) : wxDefaultPosition;
+}
+
+wxIconBundle AppIcons() {
+  const wxBitmapBundle svg = wxBitmapBundle::FromSVG(kVelmoraIconSvg, wxSize(48, 48));
+  wxIconBundle icons;
+  for (int size : {16, 32, 48}) icons.AddIcon(svg.GetIcon(wxSize(size, size)));
+  return icons;
+}
+
+// The help book: beside the program in the build tree, in the installed data folder, else in
+// the source tree (tests).
+wxString FindHelpBook() {
+  const wxFileName exe(wxStandardPaths::Get().GetExecutablePath());
+  const wxString candidates[] = {
+      exe.GetPath() + "/help/Velmora.hhp",
+      exe.GetPath() + "/../share/velmora/help/Velmora.hhp",
+      VELMORA_HELP_SOURCE_DIR "/Velmora.hhp",
+  };
+  for (const wxString& path : candidates) {
+    if (wxFileName::FileExists(path)) return path;
+  }
+  return wxString();
+}
+
+// GTK's theme pads tool buttons to nearly twice the original bar's 23 x 22; small flat buttons
+// keep the frame as wide as its form. The few GTK calls are looked up in the toolkit wx has
+// already loaded, so the build needs no GTK headers; without them the bar keeps the theme's look.
+void CompactToolButtons(wxToolBar& bar) {
+#ifdef __WXGTK__
+  using SetName = void (*)(void*, const char*);
+  using NewProvider = void* (*)();
+  using LoadData = int (*)(void*, const char*, long, void**);
+  using GetScreen = void* (*)(void*);
+  using AddProvider = void (*)(void*, void*, unsigned);
+  using Unref = void (*)(void*);
+  const auto setName = reinterpret_cast<SetName>(dlsym(RTLD_DEFAULT, "gtk_widget_set_name"));
+  const auto newProvider =
+      reinterpret_cast<NewProvider>(dlsym(RTLD_DEFAULT, "gtk_css_provider_new"));
+  const auto loadData =
+      reinterpret_cast<LoadData>(dlsym(RTLD_DEFAULT, "gtk_css_provider_load_from_data"));
+  const auto getScreen = reinterpret_cast<GetScreen>(dlsym(RTLD_DEFAULT, "gtk_widget_get_screen"));
+  const auto addProvider = reinterpret_cast<AddProvider>(
+      dlsym(RTLD_DEFAULT, "gtk_style_context_add_provider_for_screen"));
+  const auto unref = reinterpret_cast<Unref>(dlsym(RTLD_DEFAULT, "g_object_unref"));
+  if (!setName || !newProvider || !loadData || !getScreen || !addProvider || !unref) return;
+  constexpr unsigned kApplicationPriority = 600;  // GTK_STYLE_PROVIDER_PRIORITY_APPLICATION
+  void* widget = bar.GetHandle();
+  setName(widget, "velmora-stylebar");
+  void* css = newProvider();
+  loadData(css,
+           "#velmora-stylebar { padding: 1px 2px; border-bottom: 1px solid alpha(black, 0.15); }"
+           "#velmora-stylebar button { padding: 3px; min-width: 0; min-height: 0; }",
+           -1, nullptr);
+  addProvider(getScreen(widget), css, kApplicationPriority);
+  unref(css);
+#else
+  (void)bar;
+#endif
+}
+
+}  // namespace
+
+CStyleBar::CStyleBar(wxWindow* parent, wxWindowID id, long style)
+    : wxToolBar(parent, id, wxDefaultPosition, wxDefaultSize, style, "CStyleBar") {}
+
+CMainFrame::CMainFrame(wxDocManager* manager)
+    : wxDocParentFrame(manager, nullptr, wxID_ANY, "Velmora", SavedPosition(), wxDefaultSize,
+                       kFrameStyle) {
+  SetIcons(AppIcons());
+  Bind(wxEVT_MENU, &CMainFrame::OnMenuCommand, this);
+  Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateCommand, this);
+  Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
+  Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
+  // Tool tips only: resting on a button leaves the status bar alone.
+  Bind(wxEVT_TOOL_ENTER, [](wxCommandEvent&) {});
+  TheApp().router().Add(RouteLevel::Frame, this);
+}
+
+CMainFrame::~CMainFrame() {
+  TheApp().router().Remove(this);
+  TheApp().OnFrameDestroyed();
+}
+
+wxToolBar* CMainFrame::OnCreateToolBar(long style, wxWindowID id, const wxString&) {
+  styleBar_ = new CStyleBar(this, id, style);
+  return styleBar_;
+}
+
+bool CMainFrame::CreateBars() {
+  SetMenuBar(BuildMenuBar());
+  wxToolBar* bar =
+      CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT | wxTB_TOP | wxTB_NODIVIDER, kToolBarId);
+  if (bar == nullptr) return false;
+  CompactToolButtons(*bar);
+  if (!LoadToolBar(*bar)) return false;
+
+  wxStatusBar* status = CreateStatusBar(4, wxSTB_SHOW_TIPS | wxSTB_ELLIPSIZE_END, kStatusBarId);
+  if (status == nullptr) return false;
+  wxClientDC dc(status);
+  dc.SetFont(status->GetFont());
+  int widths[4] = {-1, 0, 0, 0};
+  for (int i = 0; i < 3; ++i) widths[i + 1] = dc.GetTextExtent(kIndicators[i]).x + 16;
+  status->SetStatusWidths(4, widths);
+  SetStatusText(wxString::FromUTF8(kReady), 0);
+  UpdateIndicators();
+
+  SetAcceleratorTable(BuildAccelerators());
+  return true;
+}
+
+void CMainFrame::FitToForm(const wxSize& formSize) {
+  SetClientSize(formSize);
+  // Not resizable by the user: the window keeps exactly this size.
+  SetSizeHints(GetSize(), GetSize());
+}
+
+void CMainFrame::ShowDocumentTitle(const std::string& title) {
+  SetTitle(wxString::FromUTF8((title + " - Velmora").c_str()));
+}
+
+void CMainFrame::StopBeforeSuspend() {
+  TheApp().router().Execute(cmd::kStop);
+}
+
+bool CMainFrame::OnCommand(int id) {
+  switch (id) {
+    case cmd::kExit:
+      Close();
+      return true;
+    case cmd::kHelpFinder:
+      ShowHelp();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CMainFrame::OnMenuCommand(wxCommandEvent& event) {
+  const int id = event.GetId();
+  CommandRouter& router = TheApp().router();
+  const bool ours = !CommandTextOf(id).prompt.empty();
+  if (!ours && !router.StateOf(id).enabled) {
+    event.Skip();
+    return;
+  }
+  router.Execute(id);
+}
+
+void CMainFrame::OnUpdateCommand(wxUpdateUIEvent& event) {
+  const int id = event.GetId();
+  if (CommandTextOf(id).prompt.empty()) {
+    event.Skip();
+    return;
+  }
+  const CommandState state = TheApp().router().StateOf(id);
+  event.Enable(state.enabled);
+  if (state.check != CheckMark::Unchanged) event.Check(state.check == CheckMark::On);
+}
+
+void CMainFrame::OnClose(wxCloseEvent& event) {
+  CVelmoraWxDoc* doc = TheApp().document();
+  if (event.CanVeto() && doc != nullptr && !doc->ConfirmClose()) {
+    event.Veto();
+    return;
+  }
+  const wxRect rect = GetRect();
+  WriteWindowRect(TheApp().settings(), TheApp().ui(),
+                  {rect.GetLeft(), rect.GetTop(), rect.GetRight() + 1, rect.GetBottom() + 1});
+  // The view goes with the document and writes its own settings.
+  if (m_docManager != nullptr) m_docManager->CloseDocuments(true);
+  if (help_) help_->Quit();
+  Destroy();
+}
+
+void CMainFrame::OnIdle(wxIdleEvent& event) {
+  UpdateIndicators();
+  event.Skip();
+}
+
+void CMainFrame::UpdateIndicators() {
+  wxStatusBar* status = GetStatusBar();
+  if (status == nullptr) return;
+  int state = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (wxGetKeyState(kIndicatorKeys[i])) state |= 1 << i;
+  }
+  if (state == indicatorState_) return;
+  indicatorState_ = state;
+  for (int i = 0; i < 3; ++i) {
+    status->SetStatusText((state & (1 << i)) != 0 ? kIndicators[i] : "", i + 1);
+  }
+}
+
+void CMainFrame::ShowHelp() {
+  if (!help_) {
+    help_ = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, this);
+    help_->SetTitleFormat(wxString::FromUTF8("Velmora ヘルプ: %s"));
+    const wxString book = FindHelpBook();
+    if (book.empty() || !help_->AddBook(wxFileName(book))) {
+      TheApp().ui().ShowError("ヘルプファイルが見つかりません。");
+      help_.reset();
+      return;
+    }
+  }
+  help_->DisplayContents();
+}
+
+}  // namespace velmora

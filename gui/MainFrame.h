@@ -1,0 +1,64 @@
+#pragma once
+// CMainFrame: caption, system menu and minimise box only (the user cannot resize or maximise
+// it), menu 128, the tool bar CStyleBar, the status bar with its four panes, accelerator table
+// 128. Every command it receives goes through the application's router; the frame itself
+// answers Exit and Help.
+
+#include <wx/docview.h>
+#include <wx/toolbar.h>
+
+#include <memory>
+#include <string>
+
+#include "app/CommandTarget.h"
+
+class wxHtmlHelpController;
+
+namespace velmora {
+
+// The main frame's one tool bar.
+class CStyleBar : public wxToolBar {
+ public:
+  CStyleBar(wxWindow* parent, wxWindowID id, long style);
+};
+
+class CMainFrame : public wxDocParentFrame, public CommandTarget {
+ public:
+  // The window id of the tool bar and of the status bar, as the original framework numbered them.
+  static constexpr int kToolBarId = 0xE800;
+  static constexpr int kStatusBarId = 0xE801;
+
+  // Reads the saved position ("Rect": left and top only) before the window exists.
+  explicit CMainFrame(wxDocManager* manager);
+  ~CMainFrame() override;
+
+  // Tool bar, status bar, menu and accelerators; false when any of them cannot be made.
+  bool CreateBars();
+  // Sizes the client area to the view's form.
+  void FitToForm(const wxSize& formSize);
+  // "title - Velmora".
+  void ShowDocumentTitle(const std::string& title);
+  // The system is about to suspend: command 32779 (stop) as if sent to the window.
+  void StopBeforeSuspend();
+
+  bool OnCommand(int id) override;
+  wxHtmlHelpController* help() const { return help_.get(); }
+  CStyleBar* styleBar() const { return styleBar_; }
+
+ protected:
+  wxToolBar* OnCreateToolBar(long style, wxWindowID id, const wxString& name) override;
+
+ private:
+  void OnMenuCommand(wxCommandEvent& event);
+  void OnUpdateCommand(wxUpdateUIEvent& event);
+  void OnClose(wxCloseEvent& event);
+  void OnIdle(wxIdleEvent& event);
+  void ShowHelp();
+  void UpdateIndicators();
+
+  CStyleBar* styleBar_ = nullptr;
+  std::unique_ptr<wxHtmlHelpController> help_;
+  int indicatorState_ = -1;
+};
+
+}  // namespace velmora

@@ -1,0 +1,496 @@
+#include "MixerForm.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/dcclient.h>
+#include <wx/dnd.h>
+#include <wx/gauge.h>
+#include <wx/menu.h>
+#include <wx/renderer.h>
+#include <wx/settings.h>
+#include <wx/slider.h>
+#include <wx/spinbutt.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "MainFrame.h"
+#include "MixStatusDlg.h"
+#include "VelmoraApp.h"
+#include "VelmoraView.h"
+#include "app/ControlIds.h"
+#include "app/MasterVolume.h"
+#include "app/Ui.h"
+#include "document/VelmoraDoc.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int kFormWidthDu = 353;
+constexpr int kFormHeightDu = 242;
+constexpr int kStripStepDu = 67;  // channel strips repeat every 67 units to the right
+constexpr int kRepeatDelayMs = 400;
+constexpr int kRepeatIntervalMs = 50;
+
+wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
+
+int64_t SteadyMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+ScrollCode ToScrollCode(wxEventType type) {
+  if (type == wxEVT_SCROLL_LINEUP) return ScrollCode::LineUp;
+  if (type == wxEVT_SCROLL_LINEDOWN) return ScrollCode::LineDown;
+  if (type == wxEVT_SCROLL_PAGEUP) return ScrollCode::PageUp;
+  if (type == wxEVT_SCROLL_PAGEDOWN) return ScrollCode::PageDown;
+  if (type == wxEVT_SCROLL_THUMBTRACK) return ScrollCode::ThumbTrack;
+  if (type == wxEVT_SCROLL_THUMBRELEASE) return ScrollCode::ThumbPosition;
+  if (type == wxEVT_SCROLL_TOP) return ScrollCode::Top;
+  if (type == wxEVT_SCROLL_BOTTOM) return ScrollCode::Bottom;
+  return ScrollCode::EndScroll;  // wxEVT_SCROLL_CHANGED
+}
+
+const wxEventTypeTag<wxScrollEvent> kScrollEvents[] = {
+    wxEVT_SCROLL_LINEUP,     wxEVT_SCROLL_LINEDOWN,     wxEVT_SCROLL_PAGEUP,
+    wxEVT_SCROLL_PAGEDOWN,   wxEVT_SCROLL_THUMBTRACK,   wxEVT_SCROLL_THUMBRELEASE,
+    wxEVT_SCROLL_TOP,        wxEVT_SCROLL_BOTTOM,       wxEVT_SCROLL_CHANGED};
+
+// Files dropped anywhere on the form, in the order the system gives them.
+class FormDropTarget : public wxFileDropTarget {
+ public:
+  explicit FormDropTarget(MixerPanel& panel) : panel_(panel) {}
+  bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override {
+    std::vector<std::string> paths;
+    paths.reserve(names.size());
+    for (const wxString& name : names) paths.push_back(name.utf8_string());
+    panel_.OnFilesDropped(paths);
+    return true;
+  }
+
+ private:
+  MixerPanel& panel_;
+};
+
+}  // namespace
+
+// ---- UpDownControl ----
+
+UpDownControl::UpDownControl(wxWindow* parent, wxWindowID id, const wxPoint& pos,
+                             const wxSize& size)
+    : wxControl(parent, id, pos, size, wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE), repeat_(this) {
+  SetBackgroundStyle(wxBG_STYLE_PAINT);
+  Bind(wxEVT_PAINT, &UpDownControl::OnPaint, this);
+  Bind(wxEVT_LEFT_DOWN, &UpDownControl::OnLeftDown, this);
+  Bind(wxEVT_LEFT_DCLICK, &UpDownControl::OnLeftDown, this);
+  Bind(wxEVT_LEFT_UP, &UpDownControl::OnLeftUp, this);
+  Bind(wxEVT_MOUSE_CAPTURE_LOST, &UpDownControl::OnCaptureLost, this);
+  Bind(wxEVT_TIMER, &UpDownControl::OnRepeat, this);
+}
+
+UpDownControl::~UpDownControl() {
+  repeat_.Stop();
+  if (HasCapture()) ReleaseMouse();
+}
+
+void UpDownControl::SetRange(int min, int max) {
+  min_ = min;
+  max_ = std::max(min, max);
+  value_ = std::clamp(value_, min_, max_);
+}
+
+void UpDownControl::SetValue(int value) { value_ = std::clamp(value, min_, max_); }
+
+wxSize UpDownControl::DoGetBestSize() const { return FromDIP(wxSize(16, 24)); }
+
+void UpDownControl::OnPaint(wxPaintEvent&) {
+  wxPaintDC dc(this);
+  const wxSize size = GetClientSize();
+  dc.SetBackground(wxBrush(GetParent()->GetBackgroundColour()));
+  dc.Clear();
+  const int half = size.y / 2;
+  const wxRect halves[2] = {wxRect(0, 0, size.x, half), wxRect(0, half, size.x, size.y - half)};
+  const wxColour arrow = wxSystemSettings::GetColour(IsEnabled() ? wxSYS_COLOUR_BTNTEXT
+                                                                 : wxSYS_COLOUR_GRAYTEXT);
+  for (int i = 0; i < 2; ++i) {
+    const int direction = i == 0 ? +1 : -1;
+    int flags = IsEnabled() ? 0 : wxCONTROL_DISABLED;
+    if (pressed_ == direction) flags |= wxCONTROL_PRESSED;
+    wxRendererNative::Get().DrawPushButton(this, dc, halves[i], flags);
+    // A small triangle pointing up or down in the middle of the half.
+    const wxRect& r = halves[i];
+    const int w = std::max(3, std::min(r.width - 6, r.height - 4) | 1);
+    const int h = (w + 1) / 2;
+    const int cx = r.x + r.width / 2;
+    const int top = r.y + (r.height - h) / 2;
+    const int base = direction > 0 ? top + h : top;
+    const int tip = direction > 0 ? top : top + h;
+    const wxPoint points[3] = {wxPoint(cx - w / 2, base), wxPoint(cx + w / 2, base),
+                               wxPoint(cx, tip)};
+    dc.SetPen(wxPen(arrow));
+    dc.SetBrush(wxBrush(arrow));
+    dc.DrawPolygon(3, points);
+  }
+}
+
+void UpDownControl::OnLeftDown(wxMouseEvent& event) {
+  if (!IsEnabled()) return;
+  pressed_ = event.GetY() < GetClientSize().y / 2 ? +1 : -1;
+  if (!HasCapture()) CaptureMouse();
+  Refresh();
+  SendArrow();
+  repeat_.StartOnce(kRepeatDelayMs);
+}
+
+void UpDownControl::OnLeftUp(wxMouseEvent&) { EndPress(); }
+
+void UpDownControl::OnCaptureLost(wxMouseCaptureLostEvent&) { EndPress(); }
+
+void UpDownControl::OnRepeat(wxTimerEvent&) {
+  if (pressed_ == 0) return;
+  SendArrow();
+  repeat_.Start(kRepeatIntervalMs);
+}
+
+void UpDownControl::SendArrow() {
+  wxSpinEvent event(pressed_ > 0 ? wxEVT_SPIN_UP : wxEVT_SPIN_DOWN, GetId());
+  event.SetEventObject(this);
+  event.SetPosition(value_);
+  ProcessWindowEvent(event);
+}
+
+void UpDownControl::EndPress() {
+  repeat_.Stop();
+  if (HasCapture()) ReleaseMouse();
+  if (pressed_ == 0) return;
+  pressed_ = 0;
+  Refresh();
+  wxSpinEvent event(wxEVT_SCROLL_THUMBRELEASE, GetId());
+  event.SetEventObject(this);
+  event.SetPosition(value_);
+  ProcessWindowEvent(event);
+}
+
+// ---- WxForm ----
+
+wxWindow* WxForm::Find(int id) const { return wxWindow::FindWindowById(id, form_); }
+
+void WxForm::SetRange(int id, int min, int max) {
+  wxWindow* w = Find(id);
+  if (auto* slider = wxDynamicCast(w, wxSlider)) {
+    slider->SetRange(min, std::max(max, min + 1));
+  } else if (auto* updown = dynamic_cast<UpDownControl*>(w)) {
+    updown->SetRange(min, max);
+  } else if (auto* spin = wxDynamicCast(w, wxSpinButton)) {
+    spin->SetRange(min, max);
+  } else if (auto* gauge = wxDynamicCast(w, wxGauge)) {
+    gauge->SetRange(std::max(max - min, 1));
+  }
+}
+
+void WxForm::SetPosition(int id, int position) {
+  wxWindow* w = Find(id);
+  if (auto* slider = wxDynamicCast(w, wxSlider)) {
+    slider->SetValue(std::clamp(position, slider->GetMin(), slider->GetMax()));
+  } else if (auto* updown = dynamic_cast<UpDownControl*>(w)) {
+    updown->SetValue(position);
+  } else if (auto* spin = wxDynamicCast(w, wxSpinButton)) {
+    spin->SetValue(position);
+  } else if (auto* gauge = wxDynamicCast(w, wxGauge)) {
+    gauge->SetValue(std::clamp(position, 0, gauge->GetRange()));
+  }
+}
+
+int WxForm::GetPosition(int id) const {
+  wxWindow* w = Find(id);
+  if (auto* slider = wxDynamicCast(w, wxSlider)) return slider->GetValue();
+  if (auto* updown = dynamic_cast<UpDownControl*>(w)) return updown->GetValue();
+  if (auto* spin = wxDynamicCast(w, wxSpinButton)) return spin->GetValue();
+  if (auto* gauge = wxDynamicCast(w, wxGauge)) return gauge->GetValue();
+  return 0;
+}
+
+void WxForm::SetTickFrequency(int id, int frequency) {
+  if (auto* slider = wxDynamicCast(Find(id), wxSlider)) slider->SetTickFreq(std::max(frequency, 1));
+}
+
+void WxForm::SetText(int id, const std::string& text) {
+  wxWindow* w = Find(id);
+  if (auto* edit = wxDynamicCast(w, wxTextCtrl)) {
+    edit->ChangeValue(wxString::FromUTF8(text));
+  } else if (w != nullptr) {
+    w->SetLabel(wxString::FromUTF8(text));
+  }
+}
+
+std::string WxForm::GetText(int id) const {
+  wxWindow* w = Find(id);
+  if (auto* edit = wxDynamicCast(w, wxTextCtrl)) return edit->GetValue().utf8_string();
+  return w != nullptr ? w->GetLabel().utf8_string() : std::string();
+}
+
+void WxForm::SelectAllAndFocus(int id) {
+  if (auto* edit = wxDynamicCast(Find(id), wxTextCtrl)) {
+    edit->SetFocus();
+    edit->SelectAll();
+  }
+}
+
+void WxForm::Enable(int id, bool enabled) {
+  if (wxWindow* w = Find(id)) w->Enable(enabled);
+}
+
+void WxForm::SetCheck(int id, bool checked) {
+  if (auto* check = wxDynamicCast(Find(id), wxCheckBox)) check->SetValue(checked);
+}
+
+// ---- Layout ----
+
+// Creates the controls, then places them from the template's dialog units. Where a native
+// control needs more room than its rectangle (GTK edits and buttons are taller and wider than
+// the platform the template was drawn for), the whole form grows by one factor per direction,
+// so the arrangement and proportions stay those of the template.
+class MixerForm::Builder {
+ public:
+  Builder(wxWindow* form, DialogBaseUnits base)
+      : form_(form), pxX_(base.x / 4.0), pxY_(base.y / 8.0) {}
+
+  // A control with its template rectangle.
+  template <typename T>
+  T* Add(T* window, int x, int y, int w, int h) {
+    items_.push_back({window, x, y, w, h, false});
+    return window;
+  }
+  // A label: placed at its template point with the size of its text.
+  wxStaticText* Label(const char* text, int x, int y) {
+    auto* label = new wxStaticText(form_, wxID_ANY, U(text));
+    items_.push_back({label, x, y, 0, 0, true});
+    return label;
+  }
+  // The room `window` needs for `sample` text; the form grows until its rectangle holds it.
+  void Need(wxWindow* window, const wxSize& need) {
+    for (const Item& item : items_) {
+      if (item.window != window) continue;
+      growX_ = std::max(growX_, need.x / (item.w * pxX_));
+      growY_ = std::max(growY_, need.y / (item.h * pxY_));
+    }
+  }
+
+  wxSize Place() {
+    for (const Item& item : items_) {
+      const wxPoint at(X(item.x), Y(item.y));
+      if (item.label) {
+        item.window->SetSize(wxRect(at, item.window->GetBestSize()));
+      } else {
+        item.window->SetSize(wxRect(at, wxSize(X(item.x + item.w) - at.x, Y(item.y + item.h) - at.y)));
+      }
+    }
+    return wxSize(X(kFormWidthDu), Y(kFormHeightDu));
+  }
+
+  int X(int du) const { return static_cast<int>(std::lround(du * pxX_ * growX_)); }
+  int Y(int du) const { return static_cast<int>(std::lround(du * pxY_ * growY_)); }
+
+ private:
+  struct Item {
+    wxWindow* window;
+    int x, y, w, h;
+    bool label;
+  };
+  wxWindow* form_;
+  double pxX_;
+  double pxY_;
+  double growX_ = 1.0;
+  double growY_ = 1.0;
+  std::vector<Item> items_;
+};
+
+MixerForm::MixerForm(CVelmoraView& view)
+    : view_(view), window_(view.form()), form_(view.form()), corrections_(form_) {
+  wxWindow* f = window_;
+  Builder b(f, view.baseUnits());
+
+  // Group boxes first, so that the controls inside draw over them.
+  b.Add(new wxStaticBox(f, wxID_ANY, U("再生位置")), 7, 7, 339, 30);
+  const int frameX[4] = {7, 74, 141, 208};
+  const int frameW[4] = {67, 66, 66, 66};
+  for (int i = 0; i < 4; ++i) {
+    channelFrames_[i] = b.Add(new wxStaticBox(f, ctl::kChannelFrame[i], Format("Ch%d", i + 1)),
+                              frameX[i], 39, frameW[i], 196);
+  }
+  b.Add(new wxStaticBox(f, wxID_ANY, wxString()), 275, 75, 71, 160);
+
+  b.Add(new wxSlider(f, ctl::kPositionSlider, 0, 0, 1), 10, 16, 286, 18);
+  auto* time = b.Add(new wxTextCtrl(f, ctl::kPositionTime, "00:00.000", wxDefaultPosition,
+                                    wxDefaultSize, wxTE_READONLY),
+                     299, 18, 40, 12);
+
+  std::vector<wxTextCtrl*> offsets;
+  for (int i = 0; i < 4; ++i) {
+    const int dx = kStripStepDu * i;
+    b.Add(new wxCheckBox(f, ctl::kChannelCheck[i], wxString()), 26 + dx, 39, 8, 8);
+    b.Label("ﾚﾍﾞﾙ", 16 + dx, 52);
+    b.Add(new wxSlider(f, ctl::kLevel[i], kDefaultLevel, 0, kLevelMax, wxDefaultPosition,
+                       wxDefaultSize, wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH),
+          25 + dx, 61, 22, 99);
+    b.Label("Max", 48 + dx, 65);
+    b.Label("Min", 48 + dx, 148);
+    b.Label("ﾊﾞﾗﾝｽ", 16 + dx, 161);
+    b.Add(new wxSlider(f, ctl::kBalance[i], kBalanceCentre, 0, kBalanceMax, wxDefaultPosition,
+                       wxDefaultSize, wxSL_HORIZONTAL | wxSL_AUTOTICKS | wxSL_BOTTOM),
+          13 + dx, 172, 54, 19);
+    b.Label("L", 19 + dx, 190);
+    b.Label("R", 57 + dx, 190);
+    b.Label("ｵﾌｾｯﾄ", 16 + dx, 203);
+    offsets.push_back(b.Add(new wxTextCtrl(f, ctl::kOffsetEdit[i], "0.000"), 14 + dx, 214, 34, 12));
+    b.Add(new UpDownControl(f, ctl::kOffsetSpin[i], wxDefaultPosition, wxDefaultSize), 48 + dx,
+          214, 9, 12);
+    b.Label("秒", 60 + dx, 218);
+  }
+
+  auto* tuning = b.Add(new wxButton(f, ctl::kTuningButton, U("440Hz再生")), 276, 40, 60, 14);
+  b.Add(new UpDownControl(f, ctl::kTuningSpin, wxDefaultPosition, wxDefaultSize), 336, 40, 10, 14);
+  auto* makeMix = b.Add(new wxButton(f, ctl::kMakeMix, U("再生音作成")), 276, 54, 69, 23);
+  b.Add(new wxGauge(f, ctl::kMeterLeft, 100, wxDefaultPosition, wxDefaultSize,
+                    wxGA_VERTICAL | wxGA_SMOOTH),
+        283, 86, 8, 130);
+  b.Add(new wxGauge(f, ctl::kMeterRight, 100, wxDefaultPosition, wxDefaultSize,
+                    wxGA_VERTICAL | wxGA_SMOOTH),
+        294, 86, 8, 130);
+  b.Label("L", 283, 219);
+  b.Label("R", 294, 219);
+  b.Add(new wxSlider(f, ctl::kMasterVolume, 0, 0, 100, wxDefaultPosition, wxDefaultSize,
+                     wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH),
+        307, 87, 22, 126);
+  b.Label("Max", 329, 91);
+  b.Label("Min", 329, 200);
+  b.Label("ﾎﾞﾘｭｰﾑ", 312, 219);
+
+  // The widest texts these controls show, with a little room for the caret.
+  const auto textNeed = [](wxTextCtrl* edit, const char* sample) {
+    wxSize need = edit->GetSizeFromTextSize(edit->GetTextExtent(U(sample)).x);
+    need.x += 4;
+    need.y = std::max(need.y, edit->GetBestSize().y);
+    return need;
+  };
+  for (wxTextCtrl* edit : offsets) b.Need(edit, textNeed(edit, "3600.000"));
+  b.Need(time, textNeed(time, "00:00.000"));
+  const auto buttonNeed = [](wxButton* button, const char* widest) {
+    const wxString caption = button->GetLabel();
+    button->SetLabel(U(widest));
+    const wxSize need = button->GetBestSize();
+    button->SetLabel(caption);
+    return need;
+  };
+  b.Need(tuning, buttonNeed(tuning, "22050Hz停止"));
+  b.Need(makeMix, buttonNeed(makeMix, "再生音作成中"));
+  size_ = b.Place();
+
+  if (size_ != f->GetSize()) {
+    f->SetMinSize(size_);
+    f->SetSize(size_);
+    if (CMainFrame* frame = TheApp().frame()) {
+      frame->SetSizeHints(wxDefaultSize, wxDefaultSize);
+      frame->FitToForm(size_);
+    }
+  }
+
+  panel_ = std::make_unique<MixerPanel>(view.doc(), form_, view.ui(), view.settings(),
+                                        corrections_, &view.masterVolume());
+  panel_->SetChannelFrames(ChannelFrameRects());
+  dialog_ = new CMixStatusDlg(f, corrections_);
+  corrections_.Attach(dialog_);
+  BindEvents();
+  f->SetDropTarget(new FormDropTarget(*panel_));
+  view.AddCommandTarget(panel_.get());
+  view.AddUpdateTarget(panel_.get());
+}
+
+MixerForm::~MixerForm() {
+  // The form and the dialog (its child) are gone with the view's window by now.
+  corrections_.Attach(nullptr);
+  view_.RemoveCommandTarget(panel_.get());
+  view_.RemoveUpdateTarget(panel_.get());
+}
+
+std::array<PanelRect, 4> MixerForm::ChannelFrameRects() const {
+  std::array<PanelRect, 4> rects;
+  for (int i = 0; i < 4; ++i) {
+    const wxRect r = channelFrames_[i]->GetRect();
+    rects[i] = {r.x, r.y, r.width, r.height};
+  }
+  return rects;
+}
+
+void MixerForm::BindEvents() {
+  std::vector<int> sliders = {ctl::kPositionSlider, ctl::kMasterVolume};
+  sliders.insert(sliders.end(), std::begin(ctl::kLevel), std::end(ctl::kLevel));
+  sliders.insert(sliders.end(), std::begin(ctl::kBalance), std::end(ctl::kBalance));
+  for (int id : sliders) {
+    wxWindow* slider = wxWindow::FindWindowById(id, window_);
+    for (const auto& type : kScrollEvents) {
+      slider->Bind(type, [this, id](wxScrollEvent& event) {
+        panel_->OnScroll(id, ToScrollCode(event.GetEventType()));
+      });
+    }
+  }
+
+  for (int i = 0; i < 4; ++i) {
+    const int editId = ctl::kOffsetEdit[i];
+    wxWindow* edit = wxWindow::FindWindowById(editId, window_);
+    edit->Bind(wxEVT_TEXT, [this, editId](wxCommandEvent&) { panel_->OnOffsetTextChanged(editId); });
+    // Checked once the focus has settled: a message box must not open inside the focus change.
+    edit->Bind(wxEVT_KILL_FOCUS, [this, editId](wxFocusEvent& event) {
+      event.Skip();
+      window_->CallAfter([this, editId] { panel_->OnOffsetFocusLost(editId); });
+    });
+
+    const int spinId = ctl::kOffsetSpin[i];
+    wxWindow* spin = wxWindow::FindWindowById(spinId, window_);
+    spin->Bind(wxEVT_SPIN_UP,
+               [this, spinId](wxSpinEvent&) { panel_->OnOffsetSpinArrow(spinId, +1, SteadyMs()); });
+    spin->Bind(wxEVT_SPIN_DOWN,
+               [this, spinId](wxSpinEvent&) { panel_->OnOffsetSpinArrow(spinId, -1, SteadyMs()); });
+    spin->Bind(wxEVT_SCROLL_THUMBRELEASE,
+               [this, spinId](wxSpinEvent&) { panel_->OnOffsetSpinReleased(spinId); });
+  }
+
+  wxWindow::FindWindowById(ctl::kMakeMix, window_)->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+    panel_->MakeMix();
+  });
+
+  // Static frames and labels let clicks through to the form, as the template's statics do.
+  window_->Bind(wxEVT_RIGHT_DOWN, &MixerForm::OnRightDown, this);
+  for (wxWindow* child : window_->GetChildren()) {
+    if (wxDynamicCast(child, wxStaticBox) != nullptr ||
+        wxDynamicCast(child, wxStaticText) != nullptr) {
+      child->Bind(wxEVT_RIGHT_DOWN, &MixerForm::OnRightDown, this);
+    }
+  }
+}
+
+void MixerForm::OnRightDown(wxMouseEvent& event) {
+  auto* source = static_cast<wxWindow*>(event.GetEventObject());
+  const wxPoint at = window_->ScreenToClient(source->ClientToScreen(event.GetPosition()));
+  const std::vector<ChannelMenuEntry> entries = panel_->ContextMenuAt(at.x, at.y);
+  if (entries.empty()) return;
+  wxMenu menu;
+  for (const ChannelMenuEntry& entry : entries) {
+    if (entry.command == 0) {
+      menu.AppendSeparator();
+    } else {
+      menu.Append(entry.command, U(entry.label.c_str()));
+    }
+  }
+  // Commands from the menu go up to the frame and take the normal route.
+  if (!window_->PopupMenu(&menu, at)) wxBell();
+}
+
+}  // namespace velmora

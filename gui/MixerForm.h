@@ -1,0 +1,111 @@
+#pragma once
+// The controls of form template 101 (channel strips, position slider and time, make-mix and
+// tuning buttons, meters, master volume) built in the view's form window from the template's
+// dialog units, and the wiring of their notifications to the core MixerPanel. Also creates the
+// hidden correction list. Everything here is on the user-interface thread.
+
+#include <wx/control.h>
+#include <wx/timer.h>
+
+#include <array>
+#include <memory>
+
+#include "app/Form.h"
+#include "mixer/CorrectionList.h"
+#include "mixer/MixerPanel.h"
+
+class wxStaticBox;
+
+namespace velmora {
+
+class CMixStatusDlg;
+class CVelmoraView;
+
+// A small up-down control like the platform's native one: two arrows stacked in the given
+// size (GTK's spin button would need several times the template's room). It keeps a range and a
+// position for the form but never moves itself: each press, and each repeat while an arrow is
+// held, sends wxEVT_SPIN_UP or wxEVT_SPIN_DOWN with the current position; letting go sends
+// wxEVT_SCROLL_THUMBRELEASE. The handler decides the new position.
+class UpDownControl : public wxControl {
+ public:
+  UpDownControl(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size);
+  ~UpDownControl() override;
+
+  void SetRange(int min, int max);
+  void SetValue(int value);
+  int GetValue() const { return value_; }
+  bool AcceptsFocus() const override { return false; }
+
+ protected:
+  wxSize DoGetBestSize() const override;
+
+ private:
+  void OnPaint(wxPaintEvent& event);
+  void OnLeftDown(wxMouseEvent& event);
+  void OnLeftUp(wxMouseEvent& event);
+  void OnCaptureLost(wxMouseCaptureLostEvent& event);
+  void OnRepeat(wxTimerEvent& event);
+  void SendArrow();
+  void EndPress();
+
+  int min_ = 0;
+  int max_ = 100;
+  int value_ = 0;
+  int pressed_ = 0;  // +1 upper arrow held, -1 lower arrow held, 0 none
+  wxTimer repeat_;
+};
+
+// The Form seam over a window's controls, found by id among its descendants. Edits are written
+// without a change notification; the panel runs its own reaction (see MixerPanel).
+class WxForm : public Form {
+ public:
+  explicit WxForm(wxWindow* form) : form_(form) {}
+
+  void SetRange(int id, int min, int max) override;
+  void SetPosition(int id, int position) override;
+  int GetPosition(int id) const override;
+  void SetTickFrequency(int id, int frequency) override;
+  void SetText(int id, const std::string& text) override;
+  std::string GetText(int id) const override;
+  void SelectAllAndFocus(int id) override;
+  void Enable(int id, bool enabled) override;
+  void SetCheck(int id, bool checked) override;
+
+ private:
+  wxWindow* Find(int id) const;
+  wxWindow* form_;
+};
+
+// Builds the form's controls in `view.form()`, grows the form where a control needs more room
+// than the template gives it, and connects the panel to the view (command and update target).
+class MixerForm {
+ public:
+  explicit MixerForm(CVelmoraView& view);
+  ~MixerForm();
+  MixerForm(const MixerForm&) = delete;
+  MixerForm& operator=(const MixerForm&) = delete;
+
+  Form& form() { return form_; }
+  MixerPanel& panel() { return *panel_; }
+  CorrectionList& corrections() { return corrections_; }
+  CMixStatusDlg* correctionDialog() const { return dialog_; }
+  // The form's size after layout.
+  wxSize size() const { return size_; }
+
+ private:
+  class Builder;
+  void BindEvents();
+  void OnRightDown(wxMouseEvent& event);
+  std::array<PanelRect, 4> ChannelFrameRects() const;
+
+  CVelmoraView& view_;
+  wxWindow* window_;
+  WxForm form_;
+  CorrectionList corrections_;
+  std::unique_ptr<MixerPanel> panel_;
+  CMixStatusDlg* dialog_ = nullptr;
+  std::array<wxStaticBox*, 4> channelFrames_{};
+  wxSize size_;
+};
+
+}  // namespace velmora

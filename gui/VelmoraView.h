@@ -1,0 +1,88 @@
+#pragma once
+// CVelmoraView: the form view of template 101 (353 x 242 dialog units, Japanese UI font). It
+// owns the form window, the view's settings and its window timers; its controls are added by
+// the mixer panel and the transport.
+//
+// Plugging in (a few lines, no event tables to edit), e.g. in the panel's or transport's setup,
+// with `view` the CVelmoraView (TheApp().view()):
+//   - build controls as children of view.form(), placed with view.FormRect(x, y, w, h) in
+//     dialog units, and reach the document through view.doc();
+//   - commands: derive from CommandTarget (core/app/CommandTarget.h) and call
+//     view.AddCommandTarget(this). Every menu, tool-bar, accelerator and popup command reaches
+//     the view's targets first (in the order added), then the document, the frame and the
+//     application; a command whose rule disables it reaches nobody. Enabled states and check
+//     marks come from QueryCommandState alone.
+//   - timers: view.timers().Start(id, ms) / Kill(id); ticks reach every TimerTarget added with
+//     view.AddTimerTarget(this), as OnTimer(id).
+//   - refresh: ViewUpdateTarget::OnUpdate(hint) after every UpdateAllViews and after New;
+//     OnInitialUpdate() once, when the frame is first shown. Add with view.AddUpdateTarget(this).
+// Remove a target (RemoveCommandTarget and so on) before it is destroyed, if it dies before the
+// view. Everything here is on the user-interface thread.
+
+#include <wx/docview.h>
+#include <wx/panel.h>
+
+#include <memory>
+#include <vector>
+
+#include "WxTimers.h"
+#include "app/CommandTarget.h"
+#include "app/DialogUnits.h"
+#include "app/ViewSettings.h"
+
+namespace velmora {
+
+class CVelmoraDoc;
+class MasterVolume;
+class Ui;
+
+class CVelmoraView : public wxView {
+ public:
+  CVelmoraView();
+  // Writes "Device" and "TuningHz" and destroys the form.
+  ~CVelmoraView() override;
+
+  bool OnCreate(wxDocument* doc, long flags) override;
+  void OnDraw(wxDC* dc) override;
+  void OnUpdate(wxView* sender, wxObject* hint) override;
+  void OnChangeFilename() override;
+  // The frame asks the document before closing; the view itself never asks again.
+  bool OnClose(bool deleteWindow) override;
+
+  wxPanel* form() const { return form_; }
+  CVelmoraDoc& doc() const;
+  ViewSettings& settings() { return settings_; }
+  Timers& timers() { return timers_; }
+  Ui& ui() const;
+  MasterVolume& masterVolume() const;
+
+  // Dialog units of the form template to pixels of the form.
+  DialogBaseUnits baseUnits() const { return baseUnits_; }
+  wxRect FormRect(int x, int y, int width, int height) const;
+
+  void AddCommandTarget(CommandTarget* target);
+  void RemoveCommandTarget(CommandTarget* target);
+  void AddTimerTarget(TimerTarget* target);
+  void RemoveTimerTarget(TimerTarget* target);
+  void AddUpdateTarget(ViewUpdateTarget* target);
+  void RemoveUpdateTarget(ViewUpdateTarget* target);
+
+  // The update notification with the document's hint.
+  void NotifyUpdate(int hint);
+  // Once, after the frame is first shown.
+  void InitialUpdate();
+
+ private:
+  void OnTick(int id);
+
+  wxPanel* form_ = nullptr;
+  DialogBaseUnits baseUnits_;
+  ViewSettings settings_;
+  WxTimers timers_;
+  std::vector<CommandTarget*> commandTargets_;
+  std::vector<TimerTarget*> timerTargets_;
+  std::vector<ViewUpdateTarget*> updateTargets_;
+  bool initialised_ = false;
+};
+
+}  // namespace velmora

@@ -1,0 +1,52 @@
+#pragma once
+// The wx document around core's CVelmoraDoc: the framework's document manager holds this one;
+// the title, the modified flag and the save questions are core's. It answers the document's
+// commands on the route (Open, the saves, trimming) through DocumentCommands.
+
+#include <wx/docview.h>
+
+#include <memory>
+
+#include "app/ShellCommands.h"
+#include "document/VelmoraDoc.h"
+
+namespace velmora {
+
+class CVelmoraWxDoc : public wxDocument, public DocumentListener {
+ public:
+  CVelmoraWxDoc();
+  ~CVelmoraWxDoc() override;
+
+  CVelmoraDoc& core() { return *core_; }
+
+  bool OnNewDocument() override;
+  // Core's save questions; asked once per close (see ConfirmClose).
+  bool OnSaveModified() override;
+  bool IsModified() const override;
+  void Modify(bool modified) override;
+
+  // The frame's question before it closes; afterwards the framework's own close path does not
+  // ask again.
+  bool ConfirmClose();
+
+  // DocumentListener
+  void OnUpdateAllViews(int hint) override;
+  void OnTitleChanged(const std::string& title) override;
+
+ private:
+  std::unique_ptr<CVelmoraDoc> core_;
+  std::unique_ptr<DocumentCommands> commands_;
+  bool closeConfirmed_ = false;
+};
+
+// The single template: creates CVelmoraWxDoc and CVelmoraView.
+class CVelmoraTemplate : public wxDocTemplate {
+ public:
+  explicit CVelmoraTemplate(wxDocManager* manager);
+
+ protected:
+  wxDocument* DoCreateDocument() override;
+  wxView* DoCreateView() override;
+};
+
+}  // namespace velmora
