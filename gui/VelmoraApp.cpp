@@ -32,6 +32,8 @@ CVelmoraApp& TheApp() {
 }
 
 CVelmoraApp::CVelmoraApp() {
+  // A release build reports the program's own messages only, never the library's assertions.
+  wxDISABLE_ASSERTS_IN_RELEASE_BUILD();
   SetAppName("Velmora");
   SetAppDisplayName("Velmora");
 }
