@@ -13,6 +13,7 @@
 #include "app/ViewSettings.h"
 #include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
+#include "mixer/CorrectionList.h"
 
 namespace velmora {
 
@@ -27,11 +28,6 @@ int SliderValue(uint64_t frame) {
 }
 
 }  // namespace
-
-uint32_t FrameToMs(uint32_t frame, uint32_t rate) {
-  if (rate == 0) return 0;
-  return static_cast<uint32_t>(static_cast<double>(frame) / rate * 1000);
-}
 
 std::string FormatPlayTime(uint32_t ms) {
   return Format("%02u:%02u.%03u", ms / 60000, ms % 60000 / 1000, ms % 1000);
@@ -357,7 +353,7 @@ void Transport::SetSliderRange() {
 
 void Transport::ShowPosition(uint32_t frame) {
   form_.SetPosition(ctl::kPositionSlider, SliderValue(frame));
-  form_.SetText(ctl::kPositionTime, FormatPlayTime(FrameToMs(frame, doc_.MixRate())));
+  form_.SetText(ctl::kPositionTime, PositionTimeText(frame, doc_.MixRate()));
 }
 
 void Transport::MoveTo(uint32_t frame) {

@@ -37,9 +37,8 @@ constexpr int kMixWatch = 5;  // watches a background mix build
 constexpr int kTransportIntervalMs = 100;
 }  // namespace timer
 
-// Milliseconds of a mix frame at `rate`, truncated (0 when there is no rate).
-uint32_t FrameToMs(uint32_t frame, uint32_t rate);
-// "%02d:%02d.%03d": minutes (not limited to two digits), seconds, milliseconds.
+// The time display of a number of milliseconds: "%02d:%02d.%03d", minutes (not limited to two
+// digits), seconds, milliseconds. (A mix frame's time is PositionTimeText.)
 std::string FormatPlayTime(uint32_t ms);
 
 class Transport : public CommandTarget, public TimerTarget {

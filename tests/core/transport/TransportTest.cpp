@@ -15,6 +15,7 @@
 #include "audio/VirtualAudioBackend.h"
 #include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
+#include "mixer/CorrectionList.h"
 #include "support/FakeForm.h"
 #include "support/FakeTimers.h"
 #include "support/FakeUi.h"
@@ -152,7 +153,7 @@ TEST_P(TransportRangeTest, PlaysTheFramesToTheEndAndReturnsToTheStartMark) {
   EXPECT_FALSE(device.outputOpen);
   EXPECT_EQ(doc.position, c.startMark);
   EXPECT_EQ(form.At(ctl::kPositionSlider).position, static_cast<int>(c.startMark));
-  EXPECT_EQ(form.At(ctl::kPositionTime).text, FormatPlayTime(FrameToMs(c.startMark, 44100)));
+  EXPECT_EQ(form.At(ctl::kPositionTime).text, PositionTimeText(c.startMark, 44100));
   EXPECT_EQ(form.At(ctl::kMeterLeft).position, 0);
   EXPECT_TRUE(form.At(ctl::kTuningButton).enabled);
 }
@@ -292,7 +293,7 @@ TEST_F(TransportTest, GoToStartAndGoToEndWithAnEndMark) {
     transport.OnCommand(s.command);
     EXPECT_EQ(doc.position, s.position);
     EXPECT_EQ(form.At(ctl::kPositionSlider).position, static_cast<int>(s.position));
-    EXPECT_EQ(form.At(ctl::kPositionTime).text, FormatPlayTime(FrameToMs(s.position, 44100)));
+    EXPECT_EQ(form.At(ctl::kPositionTime).text, PositionTimeText(s.position, 44100));
   }
 }
 
