@@ -33,7 +33,7 @@ void ApplyVolume(uint8_t* data, uint32_t frames, const WaveFormat& format, uint3
   for (uint32_t i = 0; i < samples; ++i) {
     const uint32_t gain = (format.channels == 2 && i % 2 == 1) ? right : left;
     if (format.bitsPerSample == 16) {
-      uint8_t* p = data + i * 2;
+      uint8_t* p = data + size_t{i} * 2;
       le::Put16(p, static_cast<uint16_t>(Scale(le::I16(p), gain)));
     } else {
       data[i] = static_cast<uint8_t>(Scale(data[i] - 128, gain) + 128);

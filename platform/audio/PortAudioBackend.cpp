@@ -1,0 +1,260 @@
+#include "PortAudioBackend.h"
+
+#include <alsa/error.h>
+#include <fcntl.h>
+#include <portaudio.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace velmora {
+
+namespace {
+
+// ALSA reports every failed probe on stderr; the program reports device failures itself.
+void IgnoreAlsaError(const char* /*file*/, int /*line*/, const char* /*function*/, int /*err*/,
+                     const char* /*fmt*/, ...) {}
+
+// Sends the process's stdout and stderr to /dev/null while a library call runs: PortAudio's
+// probes and JACK's client library print their failures there. Only the user-interface thread
+// prints nothing of its own meanwhile.
+class QuietConsole {
+ public:
+  QuietConsole() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null < 0) {
+      return;
+    }
+    savedOut_ = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    savedErr_ = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (savedOut_ >= 0) dup2(null, STDOUT_FILENO);
+    if (savedErr_ >= 0) dup2(null, STDERR_FILENO);
+    close(null);
+  }
+  ~QuietConsole() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    Restore(savedOut_, STDOUT_FILENO);
+    Restore(savedErr_, STDERR_FILENO);
+  }
+  QuietConsole(const QuietConsole&) = delete;
+  QuietConsole& operator=(const QuietConsole&) = delete;
+
+ private:
+  static void Restore(int saved, int target) {
+    if (saved >= 0) {
+      dup2(saved, target);
+      close(saved);
+    }
+  }
+  int savedOut_ = -1;
+  int savedErr_ = -1;
+};
+
+PaSampleFormat SampleFormat(const WaveFormat& format) {
+  switch (format.bitsPerSample) {
+    case 8:
+      return paUInt8;
+    case 16:
+      return paInt16;
+    default:
+      return 0;
+  }
+}
+
+PaStreamParameters Parameters(StreamDirection direction, int index, const WaveFormat& format) {
+  const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+  PaStreamParameters parameters{};
+  parameters.device = index;
+  parameters.channelCount = format.channels;
+  parameters.sampleFormat = SampleFormat(format);
+  // The block queue holds seconds of sound, so the safer latency costs nothing.
+  parameters.suggestedLatency = direction == StreamDirection::Output
+                                    ? info->defaultHighOutputLatency
+                                    : info->defaultHighInputLatency;
+  parameters.hostApiSpecificStreamInfo = nullptr;
+  return parameters;
+}
+
+int RenderOutput(const void* /*input*/, void* output, unsigned long frames,
+                 const PaStreamCallbackTimeInfo* /*time*/, PaStreamCallbackFlags /*flags*/,
+                 void* user) {
+  static_cast<OutputStreamCallback*>(user)->Render(static_cast<uint8_t*>(output),
+                                                   static_cast<uint32_t>(frames));
+  return paContinue;
+}
+
+int CaptureInput(const void* input, void* /*output*/, unsigned long frames,
+                 const PaStreamCallbackTimeInfo* /*time*/, PaStreamCallbackFlags /*flags*/,
+                 void* user) {
+  if (input != nullptr) {
+    static_cast<InputStreamCallback*>(user)->Capture(static_cast<const uint8_t*>(input),
+                                                     static_cast<uint32_t>(frames));
+  }
+  return paContinue;
+}
+
+class PortAudioStream : public AudioStream {
+ public:
+  explicit PortAudioStream(PaStream* stream) : stream_(stream) {}
+  ~PortAudioStream() override {
+    QuietConsole quiet;
+    Pa_CloseStream(stream_);  // aborts a running stream first
+  }
+  PortAudioStream(const PortAudioStream&) = delete;
+  PortAudioStream& operator=(const PortAudioStream&) = delete;
+
+  int Start() override {
+    QuietConsole quiet;
+    const PaError error = Pa_StartStream(stream_);
+    started_ = error == paNoError;
+    return error;
+  }
+  int Stop() override {
+    if (!started_) {
+      return 0;
+    }
+    started_ = false;
+    QuietConsole quiet;
+    const PaError error = Pa_AbortStream(stream_);
+    return error == paStreamIsStopped ? 0 : error;
+  }
+  int Error() const override {
+    if (!started_) {
+      return 0;
+    }
+    // A started stream of ours never finishes by itself: inactive means it failed.
+    const PaError active = Pa_IsStreamActive(stream_);
+    if (active < 0) {
+      return active;
+    }
+    return active == 0 ? paStreamIsStopped : 0;
+  }
+
+ private:
+  PaStream* stream_;
+  bool started_ = false;
+};
+
+}  // namespace
+
+PortAudioBackend::PortAudioBackend() {
+  snd_lib_error_set_handler(IgnoreAlsaError);
+  // Never let the JACK client library start a server of its own.
+  setenv("JACK_NO_START_SERVER", "1", 0);
+  QuietConsole quiet;
+  initialised_ = Pa_Initialize() == paNoError;
+  if (!initialised_) {
+    return;
+  }
+  const PaDeviceIndex count = Pa_GetDeviceCount();
+  for (PaDeviceIndex index = 0; index < count; ++index) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+    if (info == nullptr) {
+      continue;
+    }
+    if (info->maxOutputChannels > 0) outputs_.push_back(index);
+    if (info->maxInputChannels > 0) inputs_.push_back(index);
+  }
+}
+
+PortAudioBackend::~PortAudioBackend() {
+  if (initialised_) {
+    QuietConsole quiet;
+    Pa_Terminate();
+  }
+}
+
+int PortAudioBackend::LibraryIndex(StreamDirection direction, int device) const {
+  if (!initialised_) {
+    return -1;
+  }
+  const bool output = direction == StreamDirection::Output;
+  if (device == kDefaultDevice) {
+    const PaDeviceIndex index = output ? Pa_GetDefaultOutputDevice() : Pa_GetDefaultInputDevice();
+    return index == paNoDevice ? -1 : index;
+  }
+  const std::vector<int>& list = output ? outputs_ : inputs_;
+  if (device < 0 || device >= static_cast<int>(list.size())) {
+    return -1;
+  }
+  return list[device];
+}
+
+int PortAudioBackend::DeviceCount(StreamDirection direction) const {
+  return static_cast<int>(direction == StreamDirection::Output ? outputs_.size() : inputs_.size());
+}
+
+int PortAudioBackend::DeviceName(StreamDirection direction, int device, std::string& name) const {
+  if (!initialised_) {
+    return paNotInitialized;
+  }
+  const int index = LibraryIndex(direction, device);
+  const PaDeviceInfo* info = index < 0 ? nullptr : Pa_GetDeviceInfo(index);
+  if (info == nullptr) {
+    return paInvalidDevice;
+  }
+  name = info->name;
+  return paNoError;
+}
+
+bool PortAudioBackend::IsFormatSupported(StreamDirection direction, int device,
+                                         const WaveFormat& format) const {
+  const int index = LibraryIndex(direction, device);
+  if (index < 0 || SampleFormat(format) == 0 || format.channels == 0) {
+    return false;
+  }
+  const PaStreamParameters parameters = Parameters(direction, index, format);
+  const bool output = direction == StreamDirection::Output;
+  QuietConsole quiet;
+  return Pa_IsFormatSupported(output ? nullptr : &parameters, output ? &parameters : nullptr,
+                              format.samplesPerSec) == paFormatIsSupported;
+}
+
+namespace {
+
+OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveFormat& format,
+                            PaStreamCallback* callback, void* user) {
+  OpenStreamResult result;
+  if (SampleFormat(format) == 0 || format.channels == 0) {
+    result.error = paSampleFormatNotSupported;
+    return result;
+  }
+  const PaStreamParameters parameters = Parameters(direction, index, format);
+  const bool output = direction == StreamDirection::Output;
+  PaStream* stream = nullptr;
+  QuietConsole quiet;
+  result.error =
+      Pa_OpenStream(&stream, output ? nullptr : &parameters, output ? &parameters : nullptr,
+                    format.samplesPerSec, paFramesPerBufferUnspecified, paClipOff, callback, user);
+  if (result.error == paNoError) {
+    result.stream = std::make_unique<PortAudioStream>(stream);
+  }
+  return result;
+}
+
+}  // namespace
+
+OpenStreamResult PortAudioBackend::OpenOutput(int device, const WaveFormat& format,
+                                              OutputStreamCallback& callback) {
+  const int index = LibraryIndex(StreamDirection::Output, device);
+  if (index < 0) {
+    return OpenStreamResult{nullptr, initialised_ ? paInvalidDevice : paNotInitialized};
+  }
+  return OpenStream(StreamDirection::Output, index, format, RenderOutput, &callback);
+}
+
+OpenStreamResult PortAudioBackend::OpenInput(int device, const WaveFormat& format,
+                                             InputStreamCallback& callback) {
+  const int index = LibraryIndex(StreamDirection::Input, device);
+  if (index < 0) {
+    return OpenStreamResult{nullptr, initialised_ ? paInvalidDevice : paNotInitialized};
+  }
+  return OpenStream(StreamDirection::Input, index, format, CaptureInput, &callback);
+}
+
+}  // namespace velmora

@@ -1,0 +1,39 @@
+#pragma once
+// The program's sound system: PortAudio callback streams of 8-bit unsigned or 16-bit signed PCM.
+// Brings PortAudio up at construction and down at destruction, and keeps the sound libraries
+// quiet on the console: with no device or no sound server every open fails fast and silently.
+// Construct and use on the user-interface thread; one instance for the program's lifetime.
+
+#include <vector>
+
+#include "audio/AudioBackend.h"
+
+namespace velmora {
+
+class PortAudioBackend : public AudioBackend {
+ public:
+  PortAudioBackend();
+  ~PortAudioBackend() override;
+  PortAudioBackend(const PortAudioBackend&) = delete;
+  PortAudioBackend& operator=(const PortAudioBackend&) = delete;
+
+  bool Initialised() const override { return initialised_; }
+  int DeviceCount(StreamDirection direction) const override;
+  int DeviceName(StreamDirection direction, int device, std::string& name) const override;
+  bool IsFormatSupported(StreamDirection direction, int device,
+                         const WaveFormat& format) const override;
+  OpenStreamResult OpenOutput(int device, const WaveFormat& format,
+                              OutputStreamCallback& callback) override;
+  OpenStreamResult OpenInput(int device, const WaveFormat& format,
+                             InputStreamCallback& callback) override;
+
+ private:
+  // PortAudio's index of a device number of the direction, or -1 when there is none.
+  int LibraryIndex(StreamDirection direction, int device) const;
+
+  bool initialised_ = false;
+  std::vector<int> outputs_;  // PortAudio indices of the output devices, in PortAudio's order
+  std::vector<int> inputs_;
+};
+
+}  // namespace velmora
