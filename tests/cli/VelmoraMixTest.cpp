@@ -52,8 +52,8 @@ class VelmoraMix : public testing::Test {
       loud.push_back(v);
       loud.push_back(static_cast<int16_t>(-v / 2));
     }
-    std::vector<uint8_t> quiet;
-    for (int f = 0; f < 12000; ++f) quiet.push_back(static_cast<uint8_t>(128 + (f % 90) - 45));
+    std::vector<uint8_t> quiet(12000);
+    for (int f = 0; f < 12000; ++f) quiet[f] = static_cast<uint8_t>(128 + (f % 90) - 45);
     std::vector<int16_t> shortTone;
     for (int f = 0; f < 8000; ++f) {
       shortTone.push_back(static_cast<int16_t>(20000 * std::sin(f * 0.05)));

@@ -192,7 +192,7 @@ TEST(TrimToMarks, ShortResultTakesBothFades) {
 
 TEST(TrimToMarks, EightBitStereoFadesAroundTheMiddle) {
   DocWithFiles f;
-  f.Load(0, Spec(2, 44100, 8), std::vector<uint8_t>(2 * 2000, 228));
+  f.Load(0, Spec(2, 44100, 8), std::vector<uint8_t>(4000, 228));  // 2000 frames
   f.doc.startMark = 1000;
   f.doc.endMark = 1999;
 
