@@ -52,10 +52,7 @@ class VirtualAudioBackend::Stream : public AudioStream {
     entry_.state.started = false;
     return 0;
   }
-  int Error() const override {
-    std::lock_guard<std::mutex> lock(backend_.mutex_);
-    return entry_.state.error;
-  }
+  int Error() const override { return entry_.error.load(std::memory_order_relaxed); }
 
  private:
   VirtualAudioBackend& backend_;
@@ -180,6 +177,7 @@ void VirtualAudioBackend::FailStreams(int error) {
   for (const auto& entry : entries_) {
     if (entry->state.open) {
       entry->state.error = error;
+      entry->error.store(error, std::memory_order_relaxed);
     }
   }
 }

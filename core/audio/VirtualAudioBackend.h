@@ -3,6 +3,7 @@
 // told to fail, and streams that a test advances frame by frame instead of a clock. The
 // callbacks run on the thread that calls AdvanceOutput / AdvanceInput.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -84,6 +85,8 @@ class VirtualAudioBackend : public AudioBackend {
   friend class Stream;
   struct Entry {
     VirtualStreamState state;
+    // Read without the lock, so that a test's callback thread and the owner share no mutex.
+    std::atomic<int> error{0};
     OutputStreamCallback* output = nullptr;
     InputStreamCallback* input = nullptr;
   };
