@@ -88,7 +88,8 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // ---- Devices ----
   // Queries the default device, then devices 0..3 (fewer when there are fewer). `maxFormats` =
   // the numerically largest mask seen (not their union); caps[0..3] = devices 0..3. Result: the
-  // device count, or -1 when a query failed (maxFormats then holds the largest so far).
+  // device count, which may exceed 4 (only four have records), or -1 when a query failed
+  // (maxFormats then holds the largest so far).
   int EnumerateOutputDevices(uint32_t& maxFormats,
                              std::array<WaveDeviceCaps, kMaxListedDevices>& caps);
   int EnumerateInputDevices(uint32_t& maxFormats,
