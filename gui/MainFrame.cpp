@@ -155,7 +155,10 @@ void CMainFrame::ShowDocumentTitle(const std::string& title) {
 }
 
 void CMainFrame::StopBeforeSuspend() {
-  TheApp().router().Execute(cmd::kStop);
+  // As a command sent to the window, so it takes the route of every other command.
+  wxCommandEvent stop(wxEVT_MENU, cmd::kStop);
+  stop.SetEventObject(this);
+  ProcessWindowEvent(stop);
 }
 
 bool CMainFrame::OnCommand(int id) {

@@ -74,7 +74,7 @@ void CVelmoraApp::FillDefaultServices() {
 bool CVelmoraApp::StartShell(ShellServices services, const std::vector<std::string>& files) {
   services_ = std::move(services);
   FillDefaultServices();
-  wxInitAllImageHandlers();
+  if (wxImage::FindHandler(wxBITMAP_TYPE_PNG) == nullptr) wxInitAllImageHandlers();
 
   docManager_ = std::make_unique<CVelmoraDocManager>();
   docManager_->SetMaxDocsOpen(1);

@@ -1,0 +1,503 @@
+// The main window of the real program under X: menu, accelerators, tool bar, enabled states
+// and check marks following the document, caption and style, start-up files, the settings at
+// start and exit with their failure messages, the close question, help and suspend.
+
+#include <gtest/gtest.h>
+#include <wx/html/helpctrl.h>
+#include <wx/html/helpfrm.h>
+#include <wx/menu.h>
+#include <wx/statusbr.h>
+#include <wx/toolbar.h>
+#include <wx/uiaction.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "GuiTestMain.h"
+#include "MainFrame.h"
+#include "VelmoraApp.h"
+#include "VelmoraView.h"
+#include "VelmoraWxDoc.h"
+#include "app/CommandIds.h"
+#include "app/CommandTable.h"
+#include "app/Settings.h"
+#include "shell/WxConfigSettingsStore.h"
+#include "support/FakeUi.h"
+#include "support/WavFixture.h"
+
+namespace velmora {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Settings in memory that outlive the store the application owns.
+struct StoreState {
+  std::map<std::string, Bytes> values;
+  std::vector<std::string> writes;
+  std::string failValue;
+};
+
+class ScriptedStore : public SettingsStore {
+ public:
+  explicit ScriptedStore(std::shared_ptr<StoreState> state) : state_(std::move(state)) {}
+  bool OpenKey() override { return !state_->values.empty(); }
+  bool CreateKey() override { return true; }
+  std::optional<Bytes> ReadValue(const std::string& name) override {
+    const auto it = state_->values.find(name);
+    return it == state_->values.end() ? std::nullopt : std::optional<Bytes>(it->second);
+  }
+  bool WriteValue(const std::string& name, const Bytes& bytes) override {
+    state_->writes.push_back(name);
+    if (name == state_->failValue) return false;
+    state_->values[name] = bytes;
+    return true;
+  }
+  void CloseKey() override {}
+
+ private:
+  std::shared_ptr<StoreState> state_;
+};
+
+// Hands every call to a FakeUi that the test owns, so its record outlives the shell.
+class ForwardingUi : public Ui {
+ public:
+  explicit ForwardingUi(test::FakeUi& ui) : ui_(ui) {}
+  Answer ShowMessage(const std::string& text, MessageIcon icon, MessageButtons buttons) override {
+    return ui_.ShowMessage(text, icon, buttons);
+  }
+  std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override {
+    return ui_.ChooseOpenFile(request);
+  }
+  std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override {
+    return ui_.ChooseSaveFile(request);
+  }
+  void BeginWaitCursor() override { ui_.BeginWaitCursor(); }
+  void EndWaitCursor() override { ui_.EndWaitCursor(); }
+  void Beep() override { ui_.Beep(); }
+  void ReportFileError(const std::string& path) override { ui_.ReportFileError(path); }
+
+ private:
+  test::FakeUi& ui_;
+};
+
+class SilentVolume : public MasterVolume {
+ public:
+  VolumeRange GetMasterVolumeRange() override { return {}; }
+  int32_t GetMasterVolume() override { return 0; }
+  bool SetMasterVolume(int32_t) override { return false; }
+};
+
+class CapturedPower : public PowerEvents {
+ public:
+  explicit CapturedPower(SuspendHandler* slot) : slot_(slot) {}
+  bool Start(SuspendHandler handler) override {
+    *slot_ = std::move(handler);
+    return true;
+  }
+
+ private:
+  SuspendHandler* slot_;
+};
+
+// Records the commands it is offered and runs those it was given.
+class Probe : public CommandTarget {
+ public:
+  explicit Probe(std::vector<int> runs = {}) : runs_(std::move(runs)) {}
+  bool OnCommand(int id) override {
+    offered.push_back(id);
+    return std::find(runs_.begin(), runs_.end(), id) != runs_.end();
+  }
+  std::vector<int> offered;
+
+ private:
+  std::vector<int> runs_;
+};
+
+class UpdateProbe : public ViewUpdateTarget {
+ public:
+  void OnInitialUpdate() override { ++initial; }
+  void OnUpdate(int) override { ++updates; }
+  int initial = 0;
+  int updates = 0;
+};
+
+CVelmoraApp& App() {
+  return TheApp();
+}
+
+class ShellWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::WxReady()) GTEST_SKIP() << "no X display (DISPLAY is unset)";
+    store = std::make_shared<StoreState>();
+  }
+
+  void TearDown() override {
+    if (test::WxReady() && App().frame() != nullptr) Close();
+  }
+
+  // Starts the shell with a recording Ui and the given store (default: the scripted one).
+  void Start(const std::vector<std::string>& files = {},
+             std::unique_ptr<SettingsStore> settings = nullptr) {
+    ShellServices services;
+    recordingUi = std::make_unique<test::FakeUi>();
+    fakeUi = recordingUi.get();
+    services.ui = std::make_unique<ForwardingUi>(*recordingUi);
+    services.settings = settings ? std::move(settings) : std::make_unique<ScriptedStore>(store);
+    services.masterVolume = std::make_unique<SilentVolume>();
+    services.powerEvents = std::make_unique<CapturedPower>(&suspendHandler);
+    services.profileFile = dir.File("profile.conf");
+    ASSERT_TRUE(App().StartShell(std::move(services), files));
+    frame = App().frame();
+    ASSERT_NE(frame, nullptr);
+    Pump();
+  }
+
+  void Close(bool force = true) {
+    frame->Close(force);
+    Pump();
+    if (App().frame() != nullptr) return;  // vetoed
+    App().DeletePendingWindows();
+    App().FinishShell();
+  }
+
+  static void Pump() {
+    for (int i = 0; i < 3; ++i) {
+      wxTheApp->ProcessPendingEvents();
+      wxYield();
+    }
+  }
+
+  void UpdateUi() {
+    frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
+    frame->DoMenuUpdates();
+  }
+
+  void Send(int id) {
+    wxCommandEvent event(wxEVT_MENU, id);
+    event.SetEventObject(frame);
+    frame->GetEventHandler()->ProcessEvent(event);
+    Pump();
+  }
+
+  CVelmoraDoc& Doc() { return App().document()->core(); }
+
+  std::string Wav(const std::string& name) {
+    return test::WriteWav(dir, name, test::WavSpec{}, test::Pcm16({100, -100, 3000, -3000}));
+  }
+
+  test::TempDir dir;
+  std::shared_ptr<StoreState> store;
+  std::unique_ptr<test::FakeUi> recordingUi;
+  test::FakeUi* fakeUi = nullptr;
+  CMainFrame* frame = nullptr;
+  PowerEvents::SuspendHandler suspendHandler;
+};
+
+wxString Wx(const std::string& text) {
+  return wxString::FromUTF8(text.c_str());
+}
+
+void ExpectMenuMatches(const wxMenu& menu, const std::vector<MenuEntry>& entries) {
+  ASSERT_EQ(menu.GetMenuItemCount(), entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const wxMenuItem* item = menu.FindItemByPosition(i);
+    const MenuEntry& entry = entries[i];
+    SCOPED_TRACE(entry.caption);
+    switch (entry.kind) {
+      case MenuEntry::Kind::Separator:
+        EXPECT_TRUE(item->IsSeparator());
+        break;
+      case MenuEntry::Kind::Submenu:
+        ASSERT_TRUE(item->IsSubMenu());
+        EXPECT_EQ(item->GetItemLabel(), Wx(MnemonicBeforeKeyText(entry.caption)));
+        ExpectMenuMatches(*item->GetSubMenu(), entry.children);
+        break;
+      case MenuEntry::Kind::Item:
+        EXPECT_EQ(item->GetId(), entry.id);
+        EXPECT_EQ(item->GetItemLabel(), Wx(MnemonicBeforeKeyText(entry.caption)));
+        EXPECT_EQ(item->GetHelp(), Wx(CommandTextOf(entry.id).prompt));
+        EXPECT_EQ(item->IsCheckable(), HasCheckMark(entry.id));
+        break;
+    }
+  }
+}
+
+TEST_F(ShellWindowTest, MenuBarIsMenu128WithEveryCaptionIdAndPrompt) {
+  Start();
+  const wxMenuBar* bar = frame->GetMenuBar();
+  ASSERT_NE(bar, nullptr);
+  const std::vector<MenuEntry>& menu = MainMenu();
+  ASSERT_EQ(bar->GetMenuCount(), menu.size());
+  for (size_t i = 0; i < menu.size(); ++i) {
+    EXPECT_EQ(bar->GetMenuLabel(i), Wx(menu[i].caption));
+    ExpectMenuMatches(*bar->GetMenu(i), menu[i].children);
+  }
+  // The key text stays beside the caption, its mnemonic moved before the tab.
+  EXPECT_EQ(bar->FindItem(cmd::kOpen)->GetItemLabel(), Wx("開く...(&O)\tCtrl+O"));
+  EXPECT_EQ(bar->FindItem(cmd::kStop)->GetItemLabel(), Wx("停止(&S)\tSpace"));
+  EXPECT_EQ(bar->FindItem(cmd::kAbout)->GetItemLabel(), Wx("Velmoraのバージョン情報 (&A)..."));
+}
+
+TEST_F(ShellWindowTest, ToolBarHasTheButtonsInOrderWithTheirTips) {
+  Start();
+  wxToolBar* bar = frame->GetToolBar();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar, frame->styleBar());
+  EXPECT_EQ(bar->GetId(), CMainFrame::kToolBarId);
+  const std::vector<int>& layout = ToolBarLayout();
+  ASSERT_EQ(bar->GetToolsCount(), layout.size());
+  for (size_t i = 0; i < layout.size(); ++i) {
+    const wxToolBarToolBase* tool = bar->GetToolByPos(static_cast<int>(i));
+    if (layout[i] == kToolSeparator) {
+      EXPECT_TRUE(tool->IsSeparator()) << i;
+      continue;
+    }
+    EXPECT_EQ(tool->GetId(), layout[i]) << i;
+    EXPECT_EQ(tool->GetShortHelp(), Wx(CommandTextOf(layout[i]).toolTip));
+    EXPECT_EQ(tool->GetNormalBitmap().GetSize(), wxSize(16, 15)) << layout[i];
+    EXPECT_EQ(tool->CanBeToggled(), HasCheckMark(layout[i]));
+  }
+}
+
+TEST_F(ShellWindowTest, FrameCaptionStyleStatusBarAndFormSize) {
+  Start();
+  EXPECT_EQ(frame->GetTitle(), Wx("無題 - Velmora"));
+  const long style = frame->GetWindowStyleFlag();
+  EXPECT_TRUE(style & wxCAPTION);
+  EXPECT_TRUE(style & wxSYSTEM_MENU);
+  EXPECT_TRUE(style & wxMINIMIZE_BOX);
+  EXPECT_FALSE(style & wxMAXIMIZE_BOX);
+  EXPECT_FALSE(style & wxRESIZE_BORDER);
+
+  wxStatusBar* status = frame->GetStatusBar();
+  ASSERT_NE(status, nullptr);
+  EXPECT_EQ(status->GetId(), CMainFrame::kStatusBarId);
+  EXPECT_EQ(status->GetFieldsCount(), 4);
+  EXPECT_EQ(status->GetStatusText(0), Wx("レディ"));
+
+  CVelmoraView* view = App().view();
+  ASSERT_NE(view, nullptr);
+  // The form is template 101's size, or larger where the toolkit's controls need the room.
+  const wxRect form = view->FormRect(0, 0, 353, 242);
+  EXPECT_GE(view->form()->GetSize().GetWidth(), form.GetWidth());
+  EXPECT_GE(view->form()->GetSize().GetHeight(), form.GetHeight());
+  EXPECT_EQ(frame->GetClientSize().GetHeight(), view->form()->GetSize().GetHeight());
+  EXPECT_EQ(frame->GetMinSize(), frame->GetMaxSize()) << "the user cannot resize it";
+}
+
+TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
+  Start();
+  wxMenuBar* menu = frame->GetMenuBar();
+  wxToolBar* tools = frame->GetToolBar();
+  UpdateUi();
+  // No channel: Play, Properties and mono playback are off; Record, Stop and Pause are on.
+  for (int id : {cmd::kPlay, cmd::kProperties, cmd::kMonoPlayback, cmd::kSelectChannel, cmd::kSave,
+                 cmd::kGoToStart, cmd::kCorrections}) {
+    EXPECT_FALSE(menu->IsEnabled(id)) << id;
+  }
+  for (int id : {cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew, cmd::kOpen, cmd::kMetronome,
+                 cmd::kExit, cmd::kHelpFinder, cmd::kAbout}) {
+    EXPECT_TRUE(menu->IsEnabled(id)) << id;
+  }
+  EXPECT_TRUE(menu->IsChecked(cmd::kStop));
+  EXPECT_TRUE(tools->GetToolState(cmd::kStop));
+  EXPECT_FALSE(tools->GetToolEnabled(cmd::kPlay));
+  EXPECT_FALSE(tools->GetToolEnabled(cmd::kSelectChannel));
+
+  // Open through the menu command: the document loads the chosen file into channel 1.
+  fakeUi->openChoices = {Wav("take.wav")};
+  Send(cmd::kOpen);
+  ASSERT_TRUE(Doc().slots[0].HasData());
+  UpdateUi();
+  for (int id : {cmd::kPlay, cmd::kProperties, cmd::kMonoPlayback, cmd::kSelectChannel}) {
+    EXPECT_TRUE(menu->IsEnabled(id)) << id;
+  }
+  EXPECT_TRUE(menu->IsChecked(cmd::kSelectChannel));
+  EXPECT_FALSE(menu->IsEnabled(cmd::kSelectChannel + 1));
+  EXPECT_TRUE(tools->GetToolEnabled(cmd::kPlay));
+  EXPECT_TRUE(tools->GetToolState(cmd::kSelectChannel));
+  EXPECT_FALSE(menu->IsEnabled(cmd::kSave)) << "no mix yet";
+
+  Doc().monoPlayback = 1;
+  Doc().transportState = TransportState::TuningTone;
+  UpdateUi();
+  for (int id : {cmd::kPlay, cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew}) {
+    EXPECT_FALSE(menu->IsEnabled(id)) << id;
+  }
+  EXPECT_TRUE(menu->IsChecked(cmd::kStop)) << "kept while the tuning tone sounds";
+  EXPECT_TRUE(menu->IsChecked(cmd::kMonoPlayback));
+  Doc().transportState = TransportState::Stopped;
+}
+
+TEST_F(ShellWindowTest, AcceleratorsAndKeysReachTheRouteOnceAndNeverWhenDisabled) {
+  Start();
+  const wxAcceleratorTable* table = frame->GetAcceleratorTable();
+  ASSERT_NE(table, nullptr);
+  for (const Accelerator& a : Accelerators()) {
+    wxKeyEvent key(wxEVT_KEY_DOWN);
+    key.m_keyCode = a.key == ' ' ? WXK_SPACE : a.key;
+    key.m_controlDown = a.ctrl;
+    EXPECT_EQ(table->GetCommand(key), a.id) << static_cast<char>(a.key);
+  }
+
+  // Real key presses: each reaches the frame once as its command (the menu's own key and the
+  // accelerator table must not both fire), and a disabled command does nothing.
+  std::vector<int> commands;
+  frame->Bind(wxEVT_MENU, [&](wxCommandEvent& e) {
+    commands.push_back(e.GetId());
+    e.Skip();
+  });
+  frame->Raise();
+  frame->SetFocus();
+  wxUIActionSimulator keys;
+  keys.MouseMove(frame->GetScreenPosition() + wxPoint(40, frame->GetSize().y / 2));
+  for (int i = 0; i < 20 && !frame->IsActive(); ++i) Pump();
+  keys.Char(WXK_SPACE);
+  Pump();
+  keys.Char('T', wxMOD_CONTROL);
+  Pump();
+  keys.Char('O', wxMOD_CONTROL);
+  Pump();
+  EXPECT_EQ(commands, (std::vector<int>{cmd::kStop, cmd::kPause, cmd::kOpen}));
+  EXPECT_EQ(fakeUi->openRequests.size(), 1u) << "Open ran once";
+
+  Doc().transportState = TransportState::Playing;
+  keys.Char('O', wxMOD_CONTROL);
+  Pump();
+  EXPECT_EQ(fakeUi->openRequests.size(), 1u) << "Open is disabled while playing";
+  Doc().transportState = TransportState::Stopped;
+}
+
+TEST_F(ShellWindowTest, ViewTargetsComeBeforeTheDocumentAndNewRefreshesTheView) {
+  Start();
+  Probe panel({cmd::kOpen});
+  UpdateProbe updates;
+  CVelmoraView* view = App().view();
+  view->AddCommandTarget(&panel);
+  view->AddUpdateTarget(&updates);
+  Send(cmd::kOpen);
+  EXPECT_EQ(panel.offered, (std::vector<int>{cmd::kOpen}));
+  EXPECT_TRUE(fakeUi->openRequests.empty()) << "the document's Open was not reached";
+
+  Send(cmd::kNew);
+  EXPECT_EQ(updates.updates, 1);
+  view->RemoveCommandTarget(&panel);
+  view->RemoveUpdateTarget(&updates);
+}
+
+TEST_F(ShellWindowTest, FilesOnTheCommandLineLoadAsOpenWouldUpToFour) {
+  std::vector<std::string> files;
+  for (int i = 1; i <= 5; ++i) files.push_back(Wav("take" + std::to_string(i) + ".wav"));
+  Start(files);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Doc().slots[i].path, files[i]);
+  EXPECT_EQ(fakeUi->Texts(), (std::vector<std::string>{msg::kNoEmptySlot}));
+  EXPECT_EQ(frame->GetTitle(), Wx("無題 - Velmora"));
+}
+
+TEST_F(ShellWindowTest, PositionComesFromTheSettingsAndIsWrittenAtExit) {
+  const std::string file = dir.File("config/Velmora.conf");
+  {
+    WxConfigSettingsStore seed(file);
+    test::FakeUi quiet;
+    ASSERT_TRUE(WriteWindowRect(seed, quiet, {120, 80, 130, 90}));
+  }
+  Start({}, std::make_unique<WxConfigSettingsStore>(file));
+  EXPECT_EQ(frame->GetPosition(), wxPoint(120, 80));
+  EXPECT_NE(frame->GetSize(), wxSize(10, 10)) << "the size is never restored";
+  frame->Move(200, 150);
+  Pump();
+  const wxSize size = frame->GetSize();
+  Close();
+
+  EXPECT_TRUE(fakeUi->messages.empty());
+  WxConfigSettingsStore saved(file);
+  const std::optional<WindowRect> rect = ReadWindowRect(saved);
+  ASSERT_TRUE(rect.has_value());
+  EXPECT_EQ(rect->left, 200);
+  EXPECT_EQ(rect->top, 150);
+  EXPECT_EQ(rect->right - rect->left, size.GetWidth());
+  EXPECT_EQ(rect->bottom - rect->top, size.GetHeight());
+  ViewSettings view;
+  view.tuningHz = 0;
+  ReadViewSettings(saved, view);
+  EXPECT_EQ(view.inputDevice, -1);
+  EXPECT_EQ(view.tuningHz, 440);
+}
+
+TEST_F(ShellWindowTest, SettingsWriteFailuresShowTheirMessagesAtExit) {
+  // The frame writes first, then the view; a failed "Device" stops the view's writing.
+  store->failValue = "Device";
+  Start();
+  Close();
+  EXPECT_EQ(store->writes, (std::vector<std::string>{"Rect", "Device"}));
+  EXPECT_EQ(fakeUi->Texts(), (std::vector<std::string>{msg::kSetDeviceFailed}));
+
+  // A key that cannot be created: once for the frame, once for the view.
+  const std::string blocker = dir.File("not-a-folder");
+  test::WriteBytes(blocker, {1});
+  Start({}, std::make_unique<WxConfigSettingsStore>(blocker + "/Velmora/Velmora.conf"));
+  Close();
+  EXPECT_EQ(fakeUi->Texts(),
+            (std::vector<std::string>{msg::kCreateKeyFailed, msg::kCreateKeyFailed}));
+  for (const test::ShownMessage& m : fakeUi->messages) EXPECT_EQ(m.icon, MessageIcon::Stop);
+}
+
+TEST_F(ShellWindowTest, ClosingAsksOnceAndCancelKeepsTheProgramOpen) {
+  Start({Wav("a.wav")});
+  Doc().slots[0].path.clear();  // as if recorded and never saved
+  fakeUi->answers = {Answer::Cancel};
+  Close(false);
+  ASSERT_NE(App().frame(), nullptr);
+  EXPECT_EQ(fakeUi->messages.size(), 1u);
+  EXPECT_TRUE(store->writes.empty()) << "nothing is written while the program stays";
+
+  fakeUi->answers = {Answer::No, Answer::No};
+  Close(false);
+  EXPECT_EQ(App().frame(), nullptr);
+  // Each question of the second close once: the framework's close path does not ask again.
+  const std::vector<std::string> texts = fakeUi->Texts();
+  const std::string channelQuestion = Format(msg::kUnsavedChannel, 1);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), channelQuestion), 2);
+  EXPECT_LE(texts.size(), 3u);
+  EXPECT_EQ(store->writes, (std::vector<std::string>{"Rect", "Device", "TuningHz"}));
+}
+
+TEST_F(ShellWindowTest, HelpOpensTheJapaneseBook) {
+  Start();
+  Send(cmd::kHelpFinder);
+  ASSERT_NE(frame->help(), nullptr);
+  EXPECT_TRUE(fakeUi->messages.empty());
+  const wxHtmlBookRecArray& books = frame->help()->GetHelpData()->GetBookRecArray();
+  ASSERT_EQ(books.size(), 1u);
+  EXPECT_EQ(books[0].GetTitle(), Wx("Velmora ヘルプ"));
+  ASSERT_NE(frame->help()->GetFrame(), nullptr);
+  EXPECT_TRUE(frame->help()->GetFrame()->IsShown());
+}
+
+TEST_F(ShellWindowTest, SuspendSendsStopAndHoldsTheSuspendUntilDone) {
+  Start();
+  ASSERT_TRUE(suspendHandler);
+  std::vector<int> commands;
+  frame->Bind(wxEVT_MENU, [&](wxCommandEvent& e) {
+    commands.push_back(e.GetId());
+    e.Skip();
+  });
+  auto released = std::make_shared<bool>(false);
+  std::shared_ptr<void> hold(nullptr, [released](void*) { *released = true; });
+  // The watcher's thread calls the handler; the stop runs later on this thread.
+  std::thread watcher([&] { suspendHandler(std::move(hold)); });
+  watcher.join();
+  EXPECT_FALSE(*released) << "held until the stop has run";
+  EXPECT_TRUE(commands.empty());
+  Pump();
+  EXPECT_EQ(commands, (std::vector<int>{cmd::kStop}));
+  EXPECT_TRUE(*released);
+}
+
+}  // namespace
+}  // namespace velmora
