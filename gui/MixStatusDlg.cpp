@@ -12,7 +12,9 @@ namespace velmora {
 
 namespace {
 
-wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
+wxString U(const char* utf8) {
+  return wxString::FromUTF8(utf8);
+}
 
 }  // namespace
 
@@ -26,8 +28,8 @@ CMixStatusDlg::CMixStatusDlg(wxWindow* owner, CorrectionList& list)
 
   wxArrayString choices;
   for (const char* label : kIntervalLabels) choices.Add(U(label));
-  intervals_ = new wxComboBox(this, wxID_ANY, choices[0], wxDefaultPosition, wxDefaultSize,
-                              choices, wxCB_READONLY);
+  intervals_ = new wxComboBox(this, wxID_ANY, choices[0], wxDefaultPosition, wxDefaultSize, choices,
+                              wxCB_READONLY);
   intervals_->SetSelection(0);
 
   list_ = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, FromDIP(wxSize(250, 260)),
@@ -37,14 +39,15 @@ CMixStatusDlg::CMixStatusDlg(wxWindow* owner, CorrectionList& list)
   list_->InsertColumn(1, U(caption::kLengthColumn), wxLIST_FORMAT_LEFT,
                       caption::kLengthColumnWidth);
 
+  const int gap = FromDIP(8);
   auto* top = new wxBoxSizer(wxHORIZONTAL);
-  top->Add(new wxStaticText(this, wxID_ANY, U(caption::kInterval)), 0,
-           wxALIGN_CENTER_VERTICAL | wxRIGHT, FromDIP(8));
-  top->Add(intervals_, 0, wxALIGN_CENTER_VERTICAL);
+  top->Add(new wxStaticText(this, wxID_ANY, U(caption::kInterval)),
+           wxSizerFlags().CentreVertical().Border(wxRIGHT, gap));
+  top->Add(intervals_, wxSizerFlags().CentreVertical());
   auto* sizer = new wxBoxSizer(wxVERTICAL);
-  sizer->Add(top, 0, wxALL, FromDIP(8));
-  sizer->Add(list_, 1, wxEXPAND | wxLEFT | wxRIGHT, FromDIP(8));
-  sizer->Add(new wxButton(this, wxID_OK, "OK"), 0, wxALIGN_RIGHT | wxALL, FromDIP(8));
+  sizer->Add(top, wxSizerFlags().Border(wxALL, gap));
+  sizer->Add(list_, wxSizerFlags(1).Expand().Border(wxLEFT | wxRIGHT, gap));
+  sizer->Add(new wxButton(this, wxID_OK, "OK"), wxSizerFlags().Right().Border(wxALL, gap));
   SetSizerAndFit(sizer);
 
   intervals_->Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) { corrections_.Refill(); });
@@ -53,8 +56,10 @@ CMixStatusDlg::CMixStatusDlg(wxWindow* owner, CorrectionList& list)
   list_->Bind(wxEVT_LIST_ITEM_SELECTED, [this](wxListEvent&) { corrections_.JumpToSelection(); });
   list_->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent&) { corrections_.JumpToSelection(); });
   list_->Bind(wxEVT_LIST_KEY_DOWN, &CMixStatusDlg::OnKeyDown, this);
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { corrections_.Hide(); }, wxID_OK);
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { corrections_.Hide(); }, wxID_CANCEL);
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { corrections_.Hide(); }, wxID_OK);
+  Bind(
+      wxEVT_BUTTON, [this](wxCommandEvent&) { corrections_.Hide(); }, wxID_CANCEL);
   Bind(wxEVT_CLOSE_WINDOW, &CMixStatusDlg::OnClose, this);
 }
 
@@ -77,7 +82,9 @@ void CMixStatusDlg::SetRows(const std::vector<CorrectionRow>& rows) {
   list_->Thaw();
 }
 
-void CMixStatusDlg::SelectInterval(int index) { intervals_->SetSelection(index); }
+void CMixStatusDlg::SelectInterval(int index) {
+  intervals_->SetSelection(index);
+}
 
 int CMixStatusDlg::SelectedInterval() const {
   const int index = intervals_->GetSelection();

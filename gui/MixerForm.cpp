@@ -31,6 +31,8 @@
 
 namespace velmora {
 
+wxDEFINE_EVENT(EVT_UPDOWN_RELEASED, wxSpinEvent);
+
 namespace {
 
 constexpr int kFormWidthDu = 353;
@@ -39,7 +41,9 @@ constexpr int kStripStepDu = 67;  // channel strips repeat every 67 units to the
 constexpr int kRepeatDelayMs = 400;
 constexpr int kRepeatIntervalMs = 50;
 
-wxString U(const char* utf8) { return wxString::FromUTF8(utf8); }
+wxString U(const char* utf8) {
+  return wxString::FromUTF8(utf8);
+}
 
 int64_t SteadyMs() {
   using namespace std::chrono;
@@ -59,9 +63,9 @@ ScrollCode ToScrollCode(wxEventType type) {
 }
 
 const wxEventTypeTag<wxScrollEvent> kScrollEvents[] = {
-    wxEVT_SCROLL_LINEUP,     wxEVT_SCROLL_LINEDOWN,     wxEVT_SCROLL_PAGEUP,
-    wxEVT_SCROLL_PAGEDOWN,   wxEVT_SCROLL_THUMBTRACK,   wxEVT_SCROLL_THUMBRELEASE,
-    wxEVT_SCROLL_TOP,        wxEVT_SCROLL_BOTTOM,       wxEVT_SCROLL_CHANGED};
+    wxEVT_SCROLL_LINEUP,   wxEVT_SCROLL_LINEDOWN,   wxEVT_SCROLL_PAGEUP,
+    wxEVT_SCROLL_PAGEDOWN, wxEVT_SCROLL_THUMBTRACK, wxEVT_SCROLL_THUMBRELEASE,
+    wxEVT_SCROLL_TOP,      wxEVT_SCROLL_BOTTOM,     wxEVT_SCROLL_CHANGED};
 
 // Files dropped anywhere on the form, in the order the system gives them.
 class FormDropTarget : public wxFileDropTarget {
@@ -106,9 +110,13 @@ void UpDownControl::SetRange(int min, int max) {
   value_ = std::clamp(value_, min_, max_);
 }
 
-void UpDownControl::SetValue(int value) { value_ = std::clamp(value, min_, max_); }
+void UpDownControl::SetValue(int value) {
+  value_ = std::clamp(value, min_, max_);
+}
 
-wxSize UpDownControl::DoGetBestSize() const { return FromDIP(wxSize(16, 24)); }
+wxSize UpDownControl::DoGetBestSize() const {
+  return FromDIP(wxSize(16, 24));
+}
 
 void UpDownControl::OnPaint(wxPaintEvent&) {
   wxPaintDC dc(this);
@@ -117,11 +125,11 @@ void UpDownControl::OnPaint(wxPaintEvent&) {
   dc.Clear();
   const int half = size.y / 2;
   const wxRect halves[2] = {wxRect(0, 0, size.x, half), wxRect(0, half, size.x, size.y - half)};
-  const wxColour arrow = wxSystemSettings::GetColour(IsEnabled() ? wxSYS_COLOUR_BTNTEXT
-                                                                 : wxSYS_COLOUR_GRAYTEXT);
+  const wxColour arrow =
+      wxSystemSettings::GetColour(IsEnabled() ? wxSYS_COLOUR_BTNTEXT : wxSYS_COLOUR_GRAYTEXT);
   for (int i = 0; i < 2; ++i) {
     const int direction = i == 0 ? +1 : -1;
-    int flags = IsEnabled() ? 0 : wxCONTROL_DISABLED;
+    int flags = IsEnabled() ? 0 : static_cast<int>(wxCONTROL_DISABLED);
     if (pressed_ == direction) flags |= wxCONTROL_PRESSED;
     wxRendererNative::Get().DrawPushButton(this, dc, halves[i], flags);
     // A small triangle pointing up or down in the middle of the half.
@@ -149,9 +157,13 @@ void UpDownControl::OnLeftDown(wxMouseEvent& event) {
   repeat_.StartOnce(kRepeatDelayMs);
 }
 
-void UpDownControl::OnLeftUp(wxMouseEvent&) { EndPress(); }
+void UpDownControl::OnLeftUp(wxMouseEvent&) {
+  EndPress();
+}
 
-void UpDownControl::OnCaptureLost(wxMouseCaptureLostEvent&) { EndPress(); }
+void UpDownControl::OnCaptureLost(wxMouseCaptureLostEvent&) {
+  EndPress();
+}
 
 void UpDownControl::OnRepeat(wxTimerEvent&) {
   if (pressed_ == 0) return;
@@ -172,7 +184,7 @@ void UpDownControl::EndPress() {
   if (pressed_ == 0) return;
   pressed_ = 0;
   Refresh();
-  wxSpinEvent event(wxEVT_SCROLL_THUMBRELEASE, GetId());
+  wxSpinEvent event(EVT_UPDOWN_RELEASED, GetId());
   event.SetEventObject(this);
   event.SetPosition(value_);
   ProcessWindowEvent(event);
@@ -180,7 +192,9 @@ void UpDownControl::EndPress() {
 
 // ---- WxForm ----
 
-wxWindow* WxForm::Find(int id) const { return wxWindow::FindWindowById(id, form_); }
+wxWindow* WxForm::Find(int id) const {
+  return wxWindow::FindWindowById(id, form_);
+}
 
 void WxForm::SetRange(int id, int min, int max) {
   wxWindow* w = Find(id);
@@ -268,6 +282,12 @@ class MixerForm::Builder {
     items_.push_back({window, x, y, w, h, false});
     return window;
   }
+  // A slider: across its track it takes no more than it needs, centred in its rectangle, so
+  // that the labels beside it keep their distance.
+  wxSlider* Slider(wxSlider* slider, int x, int y, int w, int h) {
+    items_.push_back({slider, x, y, w, h, false, true});
+    return slider;
+  }
   // A label: placed at its template point with the size of its text.
   wxStaticText* Label(const char* text, int x, int y) {
     auto* label = new wxStaticText(form_, wxID_ANY, U(text));
@@ -286,11 +306,20 @@ class MixerForm::Builder {
   wxSize Place() {
     for (const Item& item : items_) {
       const wxPoint at(X(item.x), Y(item.y));
+      wxRect r(at, wxSize(X(item.x + item.w) - at.x, Y(item.y + item.h) - at.y));
       if (item.label) {
-        item.window->SetSize(wxRect(at, item.window->GetBestSize()));
-      } else {
-        item.window->SetSize(wxRect(at, wxSize(X(item.x + item.w) - at.x, Y(item.y + item.h) - at.y)));
+        r.SetSize(item.window->GetBestSize());
+      } else if (item.slider) {
+        const wxSize best = item.window->GetBestSize();
+        if (item.window->HasFlag(wxSL_VERTICAL)) {
+          const int width = std::min(r.width, best.x);
+          r = wxRect(r.x + (r.width - width) / 2, r.y, width, r.height);
+        } else {
+          const int height = std::min(r.height, best.y);
+          r = wxRect(r.x, r.y + (r.height - height) / 2, r.width, height);
+        }
       }
+      item.window->SetSize(r);
     }
     return wxSize(X(kFormWidthDu), Y(kFormHeightDu));
   }
@@ -303,6 +332,7 @@ class MixerForm::Builder {
     wxWindow* window;
     int x, y, w, h;
     bool label;
+    bool slider = false;
   };
   wxWindow* form_;
   double pxX_;
@@ -327,7 +357,7 @@ MixerForm::MixerForm(CVelmoraView& view)
   }
   b.Add(new wxStaticBox(f, wxID_ANY, wxString()), 275, 75, 71, 160);
 
-  b.Add(new wxSlider(f, ctl::kPositionSlider, 0, 0, 1), 10, 16, 286, 18);
+  b.Slider(new wxSlider(f, ctl::kPositionSlider, 0, 0, 1), 10, 16, 286, 18);
   auto* time = b.Add(new wxTextCtrl(f, ctl::kPositionTime, "00:00.000", wxDefaultPosition,
                                     wxDefaultSize, wxTE_READONLY),
                      299, 18, 40, 12);
@@ -337,21 +367,23 @@ MixerForm::MixerForm(CVelmoraView& view)
     const int dx = kStripStepDu * i;
     b.Add(new wxCheckBox(f, ctl::kChannelCheck[i], wxString()), 26 + dx, 39, 8, 8);
     b.Label("ﾚﾍﾞﾙ", 16 + dx, 52);
-    b.Add(new wxSlider(f, ctl::kLevel[i], kDefaultLevel, 0, kLevelMax, wxDefaultPosition,
-                       wxDefaultSize, wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH),
-          25 + dx, 61, 22, 99);
+    b.Slider(new wxSlider(f, ctl::kLevel[i], kDefaultLevel, 0, kLevelMax, wxDefaultPosition,
+                          wxDefaultSize, wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH),
+             25 + dx, 61, 22, 99)
+        ->SetTickFreq(10);
     b.Label("Max", 48 + dx, 65);
     b.Label("Min", 48 + dx, 148);
     b.Label("ﾊﾞﾗﾝｽ", 16 + dx, 161);
-    b.Add(new wxSlider(f, ctl::kBalance[i], kBalanceCentre, 0, kBalanceMax, wxDefaultPosition,
-                       wxDefaultSize, wxSL_HORIZONTAL | wxSL_AUTOTICKS | wxSL_BOTTOM),
-          13 + dx, 172, 54, 19);
+    b.Slider(new wxSlider(f, ctl::kBalance[i], kBalanceCentre, 0, kBalanceMax, wxDefaultPosition,
+                          wxDefaultSize, wxSL_HORIZONTAL | wxSL_AUTOTICKS | wxSL_BOTTOM),
+             13 + dx, 172, 54, 19)
+        ->SetTickFreq(10);
     b.Label("L", 19 + dx, 190);
     b.Label("R", 57 + dx, 190);
     b.Label("ｵﾌｾｯﾄ", 16 + dx, 203);
     offsets.push_back(b.Add(new wxTextCtrl(f, ctl::kOffsetEdit[i], "0.000"), 14 + dx, 214, 34, 12));
-    b.Add(new UpDownControl(f, ctl::kOffsetSpin[i], wxDefaultPosition, wxDefaultSize), 48 + dx,
-          214, 9, 12);
+    b.Add(new UpDownControl(f, ctl::kOffsetSpin[i], wxDefaultPosition, wxDefaultSize), 48 + dx, 214,
+          9, 12);
     b.Label("秒", 60 + dx, 218);
   }
 
@@ -366,9 +398,10 @@ MixerForm::MixerForm(CVelmoraView& view)
         294, 86, 8, 130);
   b.Label("L", 283, 219);
   b.Label("R", 294, 219);
-  b.Add(new wxSlider(f, ctl::kMasterVolume, 0, 0, 100, wxDefaultPosition, wxDefaultSize,
-                     wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH),
-        307, 87, 22, 126);
+  b.Slider(new wxSlider(f, ctl::kMasterVolume, 0, 0, 100, wxDefaultPosition, wxDefaultSize,
+                        wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH),
+           307, 87, 22, 126)
+      ->SetTickFreq(10);
   b.Label("Max", 329, 91);
   b.Label("Min", 329, 200);
   b.Label("ﾎﾞﾘｭｰﾑ", 312, 219);
@@ -402,8 +435,8 @@ MixerForm::MixerForm(CVelmoraView& view)
     }
   }
 
-  panel_ = std::make_unique<MixerPanel>(view.doc(), form_, view.ui(), view.settings(),
-                                        corrections_, &view.masterVolume());
+  panel_ = std::make_unique<MixerPanel>(view.doc(), form_, view.ui(), view.settings(), corrections_,
+                                        &view.masterVolume());
   panel_->SetChannelFrames(ChannelFrameRects());
   dialog_ = new CMixStatusDlg(f, corrections_);
   corrections_.Attach(dialog_);
@@ -445,7 +478,8 @@ void MixerForm::BindEvents() {
   for (int i = 0; i < 4; ++i) {
     const int editId = ctl::kOffsetEdit[i];
     wxWindow* edit = wxWindow::FindWindowById(editId, window_);
-    edit->Bind(wxEVT_TEXT, [this, editId](wxCommandEvent&) { panel_->OnOffsetTextChanged(editId); });
+    edit->Bind(wxEVT_TEXT,
+               [this, editId](wxCommandEvent&) { panel_->OnOffsetTextChanged(editId); });
     // Checked once the focus has settled: a message box must not open inside the focus change.
     edit->Bind(wxEVT_KILL_FOCUS, [this, editId](wxFocusEvent& event) {
       event.Skip();
@@ -458,7 +492,7 @@ void MixerForm::BindEvents() {
                [this, spinId](wxSpinEvent&) { panel_->OnOffsetSpinArrow(spinId, +1, SteadyMs()); });
     spin->Bind(wxEVT_SPIN_DOWN,
                [this, spinId](wxSpinEvent&) { panel_->OnOffsetSpinArrow(spinId, -1, SteadyMs()); });
-    spin->Bind(wxEVT_SCROLL_THUMBRELEASE,
+    spin->Bind(EVT_UPDOWN_RELEASED,
                [this, spinId](wxSpinEvent&) { panel_->OnOffsetSpinReleased(spinId); });
   }
 

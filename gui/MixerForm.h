@@ -5,6 +5,7 @@
 // hidden correction list. Everything here is on the user-interface thread.
 
 #include <wx/control.h>
+#include <wx/spinbutt.h>
 #include <wx/timer.h>
 
 #include <array>
@@ -18,6 +19,8 @@ class wxStaticBox;
 
 namespace velmora {
 
+wxDECLARE_EVENT(EVT_UPDOWN_RELEASED, wxSpinEvent);
+
 class CMixStatusDlg;
 class CVelmoraView;
 
@@ -25,7 +28,7 @@ class CVelmoraView;
 // size (GTK's spin button would need several times the template's room). It keeps a range and a
 // position for the form but never moves itself: each press, and each repeat while an arrow is
 // held, sends wxEVT_SPIN_UP or wxEVT_SPIN_DOWN with the current position; letting go sends
-// wxEVT_SCROLL_THUMBRELEASE. The handler decides the new position.
+// EVT_UPDOWN_RELEASED. The handler decides the new position.
 class UpDownControl : public wxControl {
  public:
   UpDownControl(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size);

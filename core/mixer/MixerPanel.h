@@ -113,7 +113,11 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   // The view's update: strips from the slots, the position slider, the make-mix button, the
   // master volume, and the recording format adopted from the mix.
   void Refresh();
-  void OnInitialUpdate() override { Initialise(); }
+  // Files named at start-up may be loaded before the first showing: the refresh follows.
+  void OnInitialUpdate() override {
+    Initialise();
+    Refresh();
+  }
   void OnUpdate(int /*hint*/) override { Refresh(); }
 
   // After every change that affects the mix. With markModified 1 the document's modified flag

@@ -1,0 +1,244 @@
+// The mixer panel's form and the correction list as real windows: the shell started in-process
+// with scripted services, files loaded, a level slider moved, the mix built and the clipped
+// stretches listed, checking the document and the controls.
+
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/listctrl.h>
+#include <wx/slider.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/wx.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GuiTestMain.h"
+#include "MainFrame.h"
+#include "MixStatusDlg.h"
+#include "MixerForm.h"
+#include "VelmoraApp.h"
+#include "VelmoraView.h"
+#include "app/CommandIds.h"
+#include "app/ControlIds.h"
+#include "document/VelmoraDoc.h"
+#include "support/FakeUi.h"
+#include "support/WavFixture.h"
+
+namespace velmora {
+namespace {
+
+class MemorySettings : public SettingsStore {
+ public:
+  bool OpenKey() override { return true; }
+  bool CreateKey() override { return true; }
+  std::optional<std::vector<uint8_t>> ReadValue(const std::string& name) override {
+    const auto it = values_.find(name);
+    if (it == values_.end()) return std::nullopt;
+    return it->second;
+  }
+  bool WriteValue(const std::string& name, const std::vector<uint8_t>& bytes) override {
+    values_[name] = bytes;
+    return true;
+  }
+  void CloseKey() override {}
+
+ private:
+  std::map<std::string, std::vector<uint8_t>> values_;
+};
+
+class FixedVolume : public MasterVolume {
+ public:
+  VolumeRange GetMasterVolumeRange() override { return {65535, 0}; }
+  int32_t GetMasterVolume() override { return value; }
+  bool SetMasterVolume(int32_t v) override {
+    value = v;
+    return true;
+  }
+  int32_t value = 50000;
+};
+
+class NoPowerEvents : public PowerEvents {
+ public:
+  bool Start(SuspendHandler) override { return false; }
+};
+
+// A full-scale square wave, so that two channels together clip on every frame.
+std::vector<uint8_t> Square(uint32_t frames) {
+  std::vector<int16_t> samples(std::size_t{frames} * 2);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = (i / 2) % 2 == 0 ? 30000 : -30000;
+  }
+  return test::Pcm16(samples);
+}
+
+template <typename T>
+T* Control(int id) {
+  return wxDynamicCast(wxWindow::FindWindowById(id, TheApp().view()->form()), T);
+}
+
+void Scroll(int id, wxEventType type, int value) {
+  auto* slider = Control<wxSlider>(id);
+  slider->SetValue(value);
+  wxScrollEvent event(type, id, value, slider->HasFlag(wxSL_VERTICAL) ? wxVERTICAL : wxHORIZONTAL);
+  event.SetEventObject(slider);
+  slider->ProcessWindowEvent(event);
+}
+
+class PanelWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::WxReady()) GTEST_SKIP() << "no X display (DISPLAY is unset)";
+    ShellServices services;
+    auto ui = std::make_unique<test::FakeUi>();
+    ui_ = ui.get();
+    services.ui = std::move(ui);
+    services.settings = std::make_unique<MemorySettings>();
+    services.masterVolume = std::make_unique<FixedVolume>();
+    services.powerEvents = std::make_unique<NoPowerEvents>();
+    services.profileFile = dir_.File("profile.ini");
+    ASSERT_TRUE(TheApp().StartShell(std::move(services), {}));
+    view_ = TheApp().view();
+    ASSERT_NE(view_, nullptr);
+    mixer_ = view_->mixer();
+    ASSERT_NE(mixer_, nullptr);
+    Pump();
+  }
+
+  void TearDown() override {
+    if (!test::WxReady() || TheApp().frame() == nullptr) return;
+    TheApp().frame()->Close(true);
+    Pump();
+    TheApp().DeletePendingWindows();
+    TheApp().FinishShell();
+  }
+
+  static void Pump() {
+    for (int i = 0; i < 3; ++i) {
+      wxTheApp->ProcessPendingEvents();
+      wxYield();
+    }
+  }
+
+  CVelmoraDoc& doc() { return view_->doc(); }
+
+  test::TempDir dir_;
+  test::FakeUi* ui_ = nullptr;
+  CVelmoraView* view_ = nullptr;
+  MixerForm* mixer_ = nullptr;
+};
+
+TEST_F(PanelWindowTest, LoadMoveLevelBuildAndListTheClippedStretches) {
+  const std::string a = test::WriteWav(dir_, "a.wav", test::WavSpec{}, Square(44100));
+  const std::string b = test::WriteWav(dir_, "b.wav", test::WavSpec{}, Square(22050));
+  mixer_->panel().OnFilesDropped({a, b});
+
+  ASSERT_TRUE(doc().slots[0].HasData());
+  ASSERT_TRUE(doc().slots[1].HasData());
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    const bool loaded = i < 2;
+    EXPECT_EQ(Control<wxCheckBox>(ctl::kChannelCheck[i])->GetValue(), loaded);
+    EXPECT_EQ(Control<wxSlider>(ctl::kLevel[i])->IsEnabled(), loaded);
+    EXPECT_EQ(Control<wxTextCtrl>(ctl::kOffsetEdit[i])->IsEnabled(), loaded);
+    EXPECT_EQ(Control<wxTextCtrl>(ctl::kOffsetEdit[i])->GetValue(), "0.000");
+    EXPECT_EQ(Control<wxSlider>(ctl::kLevel[i])->GetValue(), doc().slots[i].level);
+  }
+  EXPECT_TRUE(Control<wxButton>(ctl::kMakeMix)->IsEnabled());
+  EXPECT_FALSE(Control<wxSlider>(ctl::kPositionSlider)->IsEnabled());
+
+  // The first channel's level dragged to the top: twice full scale.
+  doc().SetModifiedFlag(false);
+  Scroll(ctl::kLevel[0], wxEVT_SCROLL_THUMBTRACK, 0);
+  EXPECT_EQ(doc().slots[0].level, doc().slots[0].autoLevel) << "not taken while dragging";
+  Scroll(ctl::kLevel[0], wxEVT_SCROLL_THUMBRELEASE, 0);
+  Scroll(ctl::kLevel[0], wxEVT_SCROLL_CHANGED, 0);
+  EXPECT_EQ(doc().slots[0].level, 0);
+  EXPECT_EQ(doc().mixStale.load(), 1);
+  EXPECT_TRUE(doc().IsModified());
+
+  wxCommandEvent click(wxEVT_BUTTON, ctl::kMakeMix);
+  click.SetEventObject(Control<wxButton>(ctl::kMakeMix));
+  Control<wxButton>(ctl::kMakeMix)->ProcessWindowEvent(click);
+  ASSERT_TRUE(doc().HasMix());
+  EXPECT_EQ(doc().mixFrames, 44100u);
+  EXPECT_FALSE(Control<wxButton>(ctl::kMakeMix)->IsEnabled());
+  EXPECT_TRUE(Control<wxSlider>(ctl::kPositionSlider)->IsEnabled());
+  EXPECT_EQ(Control<wxSlider>(ctl::kPositionSlider)->GetMax(),
+            static_cast<int>(44100 - view_->settings().blockFrames));
+  ASSERT_GT(doc().correctionCount(), 0);
+
+  // The list comes from the menu command, through the router.
+  EXPECT_EQ(TheApp().router().Execute(cmd::kCorrections), RouteResult::Done);
+  CMixStatusDlg* dialog = mixer_->correctionDialog();
+  ASSERT_TRUE(dialog->IsShown());
+  wxListCtrl* list = dialog->list();
+  wxListItem column;
+  column.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH);
+  ASSERT_TRUE(list->GetColumn(0, column));
+  EXPECT_EQ(column.GetText().utf8_string(), "補正位置");
+  EXPECT_EQ(column.GetWidth(), 100);
+  ASSERT_TRUE(list->GetColumn(1, column));
+  EXPECT_EQ(column.GetText().utf8_string(), "長さ");
+  EXPECT_EQ(column.GetWidth(), 120);
+  EXPECT_EQ(dialog->intervals()->GetSelection(), 0);
+  EXPECT_EQ(dialog->intervals()->GetString(7).utf8_string(), "6400μsec");
+  ASSERT_EQ(list->GetItemCount(), static_cast<int>(mixer_->corrections().groups().size()));
+  EXPECT_EQ(list->GetItemText(0, 0).utf8_string(), "00:00.000000");
+
+  // A row clicked: the position slider and the time go to its start.
+  const int last = list->GetItemCount() - 1;
+  list->SetItemState(last, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+  wxListEvent selected(wxEVT_LIST_ITEM_SELECTED, list->GetId());
+  selected.SetEventObject(list);
+  list->ProcessWindowEvent(selected);
+  const uint32_t start = mixer_->corrections().groups()[last].start;
+  EXPECT_EQ(Control<wxSlider>(ctl::kPositionSlider)->GetValue(), static_cast<int>(start));
+  EXPECT_EQ(Control<wxTextCtrl>(ctl::kPositionTime)->GetValue().utf8_string(),
+            PositionTimeText(start, 44100));
+
+  // Any change to the mix hides the list again.
+  Scroll(ctl::kBalance[1], wxEVT_SCROLL_CHANGED, 3);
+  EXPECT_EQ(doc().slots[1].balance, 3);
+  EXPECT_FALSE(dialog->IsShown());
+  EXPECT_TRUE(ui_->messages.empty());
+}
+
+TEST_F(PanelWindowTest, EveryControlFitsTheFormWithoutOverlapping) {
+  wxWindow* form = view_->form();
+  const wxRect bounds(wxPoint(0, 0), form->GetClientSize());
+  std::vector<wxWindow*> controls;
+  for (wxWindow* child : form->GetChildren()) {
+    if (child->IsTopLevel()) continue;
+    SCOPED_TRACE(child->GetId());
+    EXPECT_TRUE(bounds.Contains(child->GetRect())) << "inside the form";
+    if (wxDynamicCast(child, wxStaticBox) != nullptr) continue;
+    if (auto* edit = wxDynamicCast(child, wxTextCtrl)) {
+      // Room for the widest offset or time with the entry's frame.
+      const wxSize text = edit->GetTextExtent("3600.000");
+      EXPECT_GE(edit->GetSize().x, text.x + 8) << "not clipped";
+      EXPECT_GE(edit->GetSize().y, edit->GetCharHeight() + 4) << "not clipped";
+    }
+    if (wxDynamicCast(child, wxButton) != nullptr) {
+      EXPECT_GE(child->GetSize().y, child->GetBestSize().y) << "not clipped";
+      EXPECT_GE(child->GetSize().x, child->GetBestSize().x) << "not clipped";
+    }
+    controls.push_back(child);
+  }
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    for (std::size_t j = i + 1; j < controls.size(); ++j) {
+      EXPECT_FALSE(controls[i]->GetRect().Intersects(controls[j]->GetRect()))
+          << controls[i]->GetId() << " " << controls[i]->GetLabel() << " and "
+          << controls[j]->GetId() << " " << controls[j]->GetLabel();
+    }
+  }
+  EXPECT_EQ(Control<wxButton>(ctl::kTuningButton)->GetLabel().utf8_string(), "440Hz再生");
+}
+
+}  // namespace
+}  // namespace velmora
