@@ -74,12 +74,6 @@ uint64_t MixLength(const std::array<MixSource, kMixSources>& sources, uint32_t m
 
 class MixKernel {
  public:
-  MixKernel() = default;
-  MixKernel(MixKernel&&) noexcept = default;
-  MixKernel& operator=(MixKernel&&) noexcept = default;
-  MixKernel(const MixKernel&) = delete;
-  MixKernel& operator=(const MixKernel&) = delete;
-
   // Takes the job and reserves the kernel's working memory; false when memory ran out.
   bool Prepare(const MixJob& job);
   // Mixes the job's frames into `target` from job.position, wrapping to frame 0. Call once after
@@ -88,14 +82,15 @@ class MixKernel {
 
   static constexpr uint32_t kChunkFrames = 1024;
 
-  // Per-channel working state, public only so that the file's helpers can take it.
+ private:
+  // One channel's working state: where it sounds, its gains and its fades.
   struct Lane {
     bool active = false;
     const uint8_t* data = nullptr;
     bool stereo = false;
     bool wide = false;  // 16-bit source
-    bool fold = false;  // stereo source folded to mono by balance
-    bool scale8to16 = false;
+    bool fold = false;  // stereo source folded to mono by balance (mono playback)
+    int32_t scale = 1;  // 256 for an 8-bit source in a 16-bit mix
     int32_t balance = 10;
     double gain = 0;
     ChannelPlacement place;
@@ -105,17 +100,27 @@ class MixKernel {
     FadeCurve outCurve = FadeCurve::Convex;
     uint32_t inFrames = 0;
     uint32_t outFrames = 0;
-    std::vector<int32_t> gainLeft;  // stored contribution per raw sample value
-    std::vector<int32_t> gainRight;
   };
 
- private:
-  void BuildGainTables();
   void MixChunk(uint32_t first, uint32_t count);
   void AddLane(const Lane& lane, uint32_t first, uint32_t count);
+  // Level and balance of `frames` source frames from `p` into left/right, or added to them.
+  void ApplyGain(const Lane& lane, const uint8_t* p, uint32_t frames, bool add, int32_t* left,
+                 int32_t* right);
   void ApplyMixFades(uint32_t first, uint32_t count);
+  // Clamps, logs, writes the chunk's sums and merges their peaks.
   void StoreChunk(const MixTarget& target, uint32_t first, uint32_t count);
+  struct Peaks {
+    int32_t left = 0;
+    int32_t right = 0;
+    bool clipped = false;  // a value lies outside the sample range
+  };
+  // Packs sums [from, to) of the chunk into stored_ as they are.
+  Peaks PackPiece(uint32_t from, uint32_t to);
+  // Clamps the sums [from, to) that lie outside the range and logs their frames.
+  void ClampPiece(const MixTarget& target, uint32_t first, uint32_t from, uint32_t to);
   void MergePeak(BlockPeakTable& peaks, uint32_t entry, int32_t left, int32_t right) const;
+  const std::array<double, 90>& StepsOf(FadeCurve curve, bool fadeOut) const;
 
   MixJob job_;
   std::array<Lane, kMixSources> lanes_;
@@ -123,7 +128,10 @@ class MixKernel {
   uint32_t mixOutFrames_ = 0;
   // Factors of the 90 steps of the two sine curves: [Convex, Concave][fade-in, fade-out].
   std::array<std::array<std::array<double, 90>, 2>, 2> steps_{};
-  std::vector<int32_t> sumLeft_, sumRight_, laneLeft_, laneRight_;
+  // Per chunk: the sums, one channel's faded frames, its decoded source frames and their gains.
+  std::vector<int32_t> sumLeft_, sumRight_, laneLeft_, laneRight_, sourceLeft_, sourceRight_;
+  std::vector<int32_t> gainLeft_, gainRight_;  // per source frame, before holding
+  std::vector<int16_t> stored_;  // the chunk's output samples, interleaved, before they are written
 };
 
 }  // namespace velmora
