@@ -97,7 +97,11 @@ bool CVelmoraDoc::SaveModified() {
   const Answer answer = ui_.ShowMessage(Format(msg::kSaveChanges, title_.c_str()),
                                         MessageIcon::Warning, MessageButtons::YesNoCancel);
   if (answer == Answer::Cancel) return false;
-  if (answer == Answer::Yes) SaveMixAs();
+  if (answer == Answer::Yes) {
+    // A Save As that did not save (cancelled, refused or failed) keeps the work and the program.
+    SaveMixAs();
+    return !IsModified();
+  }
   return true;
 }
 

@@ -270,5 +270,34 @@ TEST(SaveModified, UnsavedChannelSavedFromTheClosePromptLetsTheCloseGoOn) {
   }
 }
 
+TEST(SaveModified, CloseGoesOnOnlyWhenTheMixWasSaved) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> choice;
+    bool closes;
+  };
+  const Case cases[] = {
+      {"saved", "mix.wav", true},
+      {"dialog cancelled", std::nullopt, false},
+      {"not a WAV name", "mix.mp3", false},
+      {"write failed", "no-such-folder/mix.wav", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DocWithFiles f;
+    f.Load(0, Spec(2, 44100, 16), test::StereoRamp16(100));
+    f.doc.SetTitle(msg::kUntitled);
+    f.doc.SetModifiedFlag(true);
+    f.ui.answers.push_back(Answer::Yes);
+    f.ui.saveChoices.push_back(c.choice ? std::optional<std::string>(f.dir.File(*c.choice))
+                                        : std::nullopt);
+
+    EXPECT_EQ(f.doc.SaveModified(), c.closes);
+
+    EXPECT_EQ(f.ui.Texts().at(0), "無題 への変更を保存しますか？");
+    EXPECT_EQ(f.doc.IsModified(), !c.closes);
+  }
+}
+
 }  // namespace
 }  // namespace velmora
