@@ -115,6 +115,7 @@ void Transport::Play(bool setUpBlocks) {
     playDevice_.lastBlockLength = 0;
     startFrame = doc_.position;
     remainingFrames = PlayLength(startFrame);
+    finalBlockBack_ = false;
     if (SetBlocks(0, kRingBlocks) == 0) {
       doc_.transportState = TransportState::Playing;
       Stop();
@@ -183,7 +184,15 @@ void Transport::PlaybackTick() {
     playDevice_.QueuePending();
   }
   if (playDevice_.lastBlockLength != 0 && done > playDevice_.lastIndex) {
-    // Every block has come back.
+    // Every block has come back. A block comes back once the sound system has taken it, which
+    // still holds it for its output latency: closing at once would cut the end of the sound,
+    // so the close waits one more tick.
+    if (!finalBlockBack_) {
+      finalBlockBack_ = true;
+      timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);
+      return;
+    }
+    finalBlockBack_ = false;
     if (state == TransportState::Playing) {
       Stop();
     } else {

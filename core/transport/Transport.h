@@ -120,6 +120,8 @@ class Transport : public CommandTarget, public TimerTarget {
   // Frame the running (or last) background build started at: the kernel mixes from there to the
   // end and then wraps to frame 0.
   uint32_t buildStart_ = 0;
+  // The final block has come back and the sound system is given a tick to play it out.
+  bool finalBlockBack_ = false;
 };
 
 }  // namespace velmora

@@ -170,6 +170,19 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{"EndMarkAtThePosition", 10 * kBlock, 100, 100, 0, 100, 540, 9}),
     [](const ::testing::TestParamInfo<RangeCase>& info) { return std::string(info.param.name); });
 
+TEST_F(TransportTest, LastBlockBackLeavesTheSoundSystemATickToPlayItOut) {
+  MakeMix(3 * kBlock);
+  PlayFrom(0);
+  Advance(3 * kBlock);  // every block taken by the sound system
+  EXPECT_EQ(doc.transportState, TransportState::Playing);
+  EXPECT_TRUE(device.outputOpen) << "its latency still holds the end of the sound";
+  EXPECT_TRUE(timers.Running(timer::kPlayback));
+  timers.Fire(timer::kPlayback);
+  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_FALSE(device.outputOpen);
+  EXPECT_FALSE(timers.Running(timer::kPlayback));
+}
+
 TEST_F(TransportTest, TimerMovesSliderTimeAndMetersWithTheSoundingBlock) {
   MakeMix(44100 * 62);
   doc.mixBlockFrames = 2 * kBlock;  // the peaks were made with other blocks than today's
