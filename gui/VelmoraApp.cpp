@@ -108,7 +108,7 @@ bool CVelmoraApp::StartShell(ShellServices services, const std::vector<std::stri
 void CVelmoraApp::WatchPowerEvents() {
   // The watcher's thread hands the stop to this thread; the suspend waits for the hold.
   services_.powerEvents->Start([this](std::shared_ptr<void> hold) {
-    CallAfter([this, hold] {
+    CallAfter([this, hold = std::move(hold)] {
       if (frame_ != nullptr) frame_->StopBeforeSuspend();
     });
   });

@@ -25,6 +25,7 @@ MenuEntry Submenu(const char* caption, std::vector<MenuEntry> children) {
 // mnemonic.
 std::vector<MenuEntry> ChannelItems(const int (&ids)[4], const char* suffix = "") {
   std::vector<MenuEntry> items;
+  items.reserve(4);
   for (int i = 0; i < 4; ++i) {
     items.push_back({Kind::Item, Format("チャンネル%d(&%d)%s", i + 1, i + 1, suffix), ids[i], {}});
   }
