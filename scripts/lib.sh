@@ -8,7 +8,7 @@ VELMORA_BUILD_PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libsystemd-dev
   fonts-noto-cjk
 )
-VELMORA_TEST_PACKAGES=(xvfb xauth pulseaudio pulseaudio-utils ffmpeg sox)
+VELMORA_TEST_PACKAGES=(xvfb xauth pulseaudio pulseaudio-utils dbus-daemon ffmpeg sox)
 
 velmora_as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
