@@ -114,9 +114,12 @@ int CVelmoraDoc::BuildMix(uint32_t blockFrames, int runInWorker) {
 
   const bool hadMix = HasMix();
   const uint32_t previousFrames = mixFrames;
+  // The stale mix goes; its memory is kept aside until the new size is known, so that a rebuild
+  // of the same length writes into pages that are already mapped.
+  ByteBuffer previous;
   if (hadMix) {
     if (mixStale.load(std::memory_order_acquire) == 0) return 0;
-    mixBuffer.Reset();
+    previous = std::move(mixBuffer);
     mixFrames = 0;
   }
   blockPeaks.Reset();
@@ -128,6 +131,8 @@ int CVelmoraDoc::BuildMix(uint32_t blockFrames, int runInWorker) {
   const uint64_t frames = MixLength(job.sources, job.rate);
   // An empty mix is no mix: there is nothing to play or save.
   if (frames < position || frames == 0) return 0;
+  // Frame indexes are 32-bit: a longer mix cannot be held.
+  if (frames > std::numeric_limits<uint32_t>::max()) return FailOutOfMemory(*this);
 
   blockFrames = blockFrames == 0 ? 1 : blockFrames;
   const int sampleBytes = job.bits / 8;
@@ -136,9 +141,14 @@ int CVelmoraDoc::BuildMix(uint32_t blockFrames, int runInWorker) {
   // The marks are the user-interface thread's: they are settled here rather than by the kernel,
   // and the kernel mixes from the settled position.
   job.position = position >= job.frames ? 0 : position;
+  const uint64_t bytes = frames * sampleBytes * 2;
+  if (previous.size() == bytes) {
+    mixBuffer = std::move(previous);
+  } else {
+    previous.Reset();
+  }
   MixKernel kernel;
-  const bool allocated = frames <= std::numeric_limits<uint32_t>::max() &&
-                         mixBuffer.Allocate(frames * sampleBytes * 2) &&
+  const bool allocated = (mixBuffer.has() || mixBuffer.Allocate(bytes)) &&
                          blockPeaks.Allocate(frames / blockFrames + 1, sampleBytes) &&
                          kernel.Prepare(job);
   if (!allocated) return FailOutOfMemory(*this);
