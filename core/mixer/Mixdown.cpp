@@ -37,7 +37,7 @@ inline int32_t Read16(const uint8_t* p) {
 // Signed sample values of `frames` source frames (8-bit around 128), times `scale`.
 template <bool kWide, bool kStereo>
 void DecodeFrames(const uint8_t* p, uint32_t frames, int32_t scale, int32_t* left, int32_t* right) {
-  for (uint32_t i = 0; i < frames; ++i) {
+  for (std::size_t i = 0; i < frames; ++i) {
     if constexpr (kWide && kStereo) {
       left[i] = Read16(p + 4 * i) * scale;
       right[i] = Read16(p + 4 * i + 2) * scale;
@@ -361,7 +361,7 @@ bool MixKernel::Prepare(const MixJob& job) {
                          &sourceRight_, &gainLeft_, &gainRight_}) {
       buffer->resize(kChunkFrames + 2);
     }
-    stored_.resize(2 * kChunkFrames);
+    stored_.resize(std::size_t{2} * kChunkFrames);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -67,7 +67,8 @@ Pcm Constant16(int rate, uint32_t frames, int32_t value) {
 }
 
 int32_t Sample16(const CVelmoraDoc& doc, uint32_t frame, int side) {
-  const uint8_t* p = doc.mixBuffer.data() + 4 * static_cast<std::size_t>(frame) + 2 * side;
+  const uint8_t* p = doc.mixBuffer.data() + 4 * static_cast<std::size_t>(frame) +
+                     2 * static_cast<std::size_t>(side);
   return static_cast<int16_t>(p[0] | (p[1] << 8));
 }
 

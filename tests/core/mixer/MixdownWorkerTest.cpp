@@ -20,7 +20,7 @@ void LoadBusyMix(CVelmoraDoc& doc) {
   std::mt19937 rng(7);
   for (int i = 0; i < 2; ++i) {
     ChannelSlot& slot = doc.slots[i];
-    ASSERT_TRUE(slot.data.Allocate(kFrames * 4));
+    ASSERT_TRUE(slot.data.Allocate(std::size_t{kFrames} * 4));
     for (uint32_t k = 0; k < kFrames * 4; ++k) slot.data.data()[k] = static_cast<uint8_t>(rng());
     slot.frames = kFrames;
     slot.header.channels = 2;
