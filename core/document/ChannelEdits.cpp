@@ -34,20 +34,15 @@ int32_t MonoOf(int32_t left, int32_t right, int32_t balance, int32_t low, int32_
   return std::clamp(static_cast<int32_t>(m), low, high);
 }
 
-void ConvertFramesToMono(const uint8_t* stereo, uint8_t* mono, uint32_t frames, bool is16Bit,
+void ConvertFramesToMono(const uint8_t* stereo, uint8_t* mono, std::size_t frames, bool is16Bit,
                          int32_t balance) {
-  if (is16Bit) {
-    for (uint32_t f = 0; f < frames; ++f) {
+  for (std::size_t f = 0; f < frames; ++f) {
+    if (is16Bit) {
       const int32_t m =
-          MonoOf(Sample16(stereo + 4 * static_cast<std::size_t>(f)),
-                 Sample16(stereo + 4 * static_cast<std::size_t>(f) + 2), balance, -32768, 32767);
-      Put16(mono + 2 * static_cast<std::size_t>(f), m);
-    }
-  } else {
-    for (uint32_t f = 0; f < frames; ++f) {
-      const int32_t m =
-          MonoOf(stereo[2 * static_cast<std::size_t>(f)] - 128,
-                 stereo[2 * static_cast<std::size_t>(f) + 1] - 128, balance, -128, 127);
+          MonoOf(Sample16(stereo + 4 * f), Sample16(stereo + 4 * f + 2), balance, -32768, 32767);
+      Put16(mono + 2 * f, m);
+    } else {
+      const int32_t m = MonoOf(stereo[2 * f] - 128, stereo[2 * f + 1] - 128, balance, -128, 127);
       mono[f] = static_cast<uint8_t>(m + 128);
     }
   }
