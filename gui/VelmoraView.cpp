@@ -6,10 +6,14 @@
 #include <algorithm>
 
 #include "MainFrame.h"
+#include "MixerForm.h"
+#include "PortAudioBackend.h"
 #include "UiFont.h"
 #include "VelmoraApp.h"
 #include "VelmoraWxDoc.h"
 #include "app/Settings.h"
+#include "audio/WaveDevice.h"
+#include "transport/Transport.h"
 
 namespace velmora {
 
@@ -47,6 +51,7 @@ CVelmoraView::CVelmoraView() : timers_([this](int id) { OnTick(id); }) {
 }
 
 CVelmoraView::~CVelmoraView() {
+  if (transport_) transport_->OnDestroy();
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
   if (form_ != nullptr) form_->Destroy();
@@ -66,6 +71,13 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   form_->SetMinSize(size);
   form_->SetSize(size);
   frame->FitToForm(size);
+  mixer_ = std::make_unique<MixerForm>(*this);
+  audio_ = std::make_unique<PortAudioBackend>();
+  playDevice_ = std::make_unique<WaveDevice>(*audio_, ui());
+  transport_ = std::make_unique<Transport>(this->doc(), ui(), mixer_->form(), timers_, settings_,
+                                           *playDevice_);
+  AddCommandTarget(transport_.get());
+  AddTimerTarget(transport_.get());
   return true;
 }
 

@@ -34,7 +34,11 @@ namespace velmora {
 
 class CVelmoraDoc;
 class MasterVolume;
+class MixerForm;
+class PortAudioBackend;
+class Transport;
 class Ui;
+class WaveDevice;
 
 class CVelmoraView : public wxView {
  public:
@@ -50,6 +54,11 @@ class CVelmoraView : public wxView {
   bool OnClose(bool deleteWindow) override;
 
   wxPanel* form() const { return form_; }
+  // The mixer panel's controls and logic on the form.
+  MixerForm* mixer() const { return mixer_.get(); }
+  // Playback: the transport and its output device (on the program's sound system).
+  Transport* transport() const { return transport_.get(); }
+  WaveDevice* playDevice() const { return playDevice_.get(); }
   CVelmoraDoc& doc() const;
   ViewSettings& settings() { return settings_; }
   Timers& timers() { return timers_; }
@@ -83,6 +92,10 @@ class CVelmoraView : public wxView {
   std::vector<TimerTarget*> timerTargets_;
   std::vector<ViewUpdateTarget*> updateTargets_;
   bool initialised_ = false;
+  std::unique_ptr<PortAudioBackend> audio_;
+  std::unique_ptr<WaveDevice> playDevice_;
+  std::unique_ptr<Transport> transport_;
+  std::unique_ptr<MixerForm> mixer_;  // last: goes first, while the targets' lists still exist
 };
 
 }  // namespace velmora

@@ -1,0 +1,329 @@
+// Playback end to end: the program's own classes in-process with their real sound system. Two
+// WAV files are loaded, the mix is built with the make-mix button and played with the play
+// command to its end into the private PulseAudio server's null sink, while parec records the
+// sink's monitor; the recording holds the mix's samples exactly, and the transport is back at
+// the start mark, stopped. The system's suspend stops a playback through the stop command.
+//
+// Needs an X display (scripts/test starts Xvfb) and the private sound server (VELMORA_TEST_PULSE,
+// PULSE_SERVER); skips without them.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <wx/button.h>
+#include <wx/init.h>
+#include <wx/slider.h>
+#include <wx/textctrl.h>
+#include <wx/wx.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "MainFrame.h"
+#include "VelmoraApp.h"
+#include "VelmoraView.h"
+#include "app/CommandIds.h"
+#include "app/ControlIds.h"
+#include "audio/WaveDevice.h"
+#include "document/VelmoraDoc.h"
+#include "mixer/CorrectionList.h"
+#include "support/FakeUi.h"
+#include "support/WavFixture.h"
+
+namespace velmora {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool wxReady = false;
+
+class MemorySettings : public SettingsStore {
+ public:
+  bool OpenKey() override { return true; }
+  bool CreateKey() override { return true; }
+  std::optional<std::vector<uint8_t>> ReadValue(const std::string& name) override {
+    const auto it = values.find(name);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  bool WriteValue(const std::string& name, const std::vector<uint8_t>& bytes) override {
+    values[name] = bytes;
+    return true;
+  }
+  void CloseKey() override {}
+  std::map<std::string, std::vector<uint8_t>> values;
+};
+
+class FixedVolume : public MasterVolume {
+ public:
+  VolumeRange GetMasterVolumeRange() override { return {65535, 0}; }
+  int32_t GetMasterVolume() override { return 65535; }
+  bool SetMasterVolume(int32_t) override { return true; }
+};
+
+// A suspend the test announces itself.
+class ScriptedPowerEvents : public PowerEvents {
+ public:
+  bool Start(SuspendHandler handler) override {
+    *handler_ = std::move(handler);
+    return true;
+  }
+  explicit ScriptedPowerEvents(SuspendHandler* handler) : handler_(handler) {}
+
+ private:
+  SuspendHandler* handler_;
+};
+
+// Interleaved 16-bit noise at a quarter of full scale, different for each seed.
+std::vector<uint8_t> Noise(uint32_t frames, uint32_t seed) {
+  std::vector<int16_t> samples(std::size_t{frames} * 2);
+  uint32_t state = seed;
+  for (int16_t& s : samples) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    s = static_cast<int16_t>(static_cast<int16_t>(state >> 16) / 4);
+  }
+  return test::Pcm16(samples);
+}
+
+template <typename T>
+T* Control(int id) {
+  return wxDynamicCast(wxWindow::FindWindowById(id, TheApp().view()->form()), T);
+}
+
+void Click(int id) {
+  auto* button = Control<wxButton>(id);
+  wxCommandEvent click(wxEVT_BUTTON, id);
+  click.SetEventObject(button);
+  button->ProcessWindowEvent(click);
+}
+
+// A menu command as the frame receives it.
+void Menu(int id) {
+  wxCommandEvent event(wxEVT_MENU, id);
+  TheApp().frame()->ProcessWindowEvent(event);
+}
+
+// Runs the event loop (timers included) until `done` or the deadline.
+template <typename Done>
+bool RunUntil(Done done, std::chrono::seconds limit) {
+  const Clock::time_point deadline = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() > deadline) return false;
+    wxTheApp->Yield(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+// parec recording the null sink's monitor into a raw file, stopped by its process id.
+class MonitorRecording {
+ public:
+  explicit MonitorRecording(const std::string& path) : path_(path) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      execlp("parec", "parec", "-d", "test.monitor", "--format=s16le", "--rate=44100",
+             "--channels=2", "--raw", "--file-format=raw", path.c_str(),
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~MonitorRecording() { Stop(); }
+  bool started() const { return pid_ > 0; }
+  std::size_t BytesSoFar() const {
+    struct stat info {};
+    return stat(path_.c_str(), &info) == 0 ? static_cast<std::size_t>(info.st_size) : 0;
+  }
+  // Stops the recording and returns what it holds.
+  std::vector<uint8_t> Stop() {
+    if (pid_ > 0) {
+      kill(pid_, SIGINT);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+    return test::ReadBytes(path_);
+  }
+
+ private:
+  std::string path_;
+  pid_t pid_ = -1;
+};
+
+struct Heard {
+  std::size_t framesHeard = 0;  // mix frames found, in order, from the first
+  std::size_t silentGaps = 0;
+};
+
+// Follows the mix's frames through the recording, exact and in order. Between them the recording
+// may hold runs of digital silence: a sound server that fell behind fills its underrun with
+// silence and then goes on with the samples it was given.
+Heard FindInOrder(const std::vector<uint8_t>& recording, const std::vector<uint8_t>& mix) {
+  constexpr std::size_t kFrame = 4;
+  constexpr std::size_t kProbeFrames = 64;
+  Heard heard;
+  if (mix.size() < kProbeFrames * kFrame) return heard;
+  auto at = std::search(recording.begin(), recording.end(), mix.begin(),
+                        mix.begin() + kProbeFrames * kFrame);
+  while (at != recording.end() && (at - recording.begin()) % kFrame != 0) {
+    at = std::search(at + 1, recording.end(), mix.begin(), mix.begin() + kProbeFrames * kFrame);
+  }
+  if (at == recording.end()) return heard;
+  std::size_t r = static_cast<std::size_t>(at - recording.begin());
+  std::size_t m = 0;
+  const auto silent = [&](std::size_t i) {
+    return std::all_of(recording.begin() + i, recording.begin() + i + kFrame,
+                       [](uint8_t b) { return b == 0; });
+  };
+  while (m < mix.size() && r + kFrame <= recording.size()) {
+    if (std::equal(mix.begin() + m, mix.begin() + m + kFrame, recording.begin() + r)) {
+      m += kFrame;
+      r += kFrame;
+    } else if (silent(r)) {
+      while (r + kFrame <= recording.size() && silent(r)) r += kFrame;
+      ++heard.silentGaps;
+    } else {
+      break;
+    }
+  }
+  heard.framesHeard = m / kFrame;
+  return heard;
+}
+
+class GuiPlaybackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!wxReady) GTEST_SKIP() << "no X display";
+    if (std::getenv("VELMORA_TEST_PULSE") == nullptr) GTEST_SKIP() << "no private sound server";
+    ShellServices services;
+    auto ui = std::make_unique<test::FakeUi>();
+    ui_ = ui.get();
+    services.ui = std::move(ui);
+    services.settings = std::make_unique<MemorySettings>();
+    services.masterVolume = std::make_unique<FixedVolume>();
+    services.powerEvents = std::make_unique<ScriptedPowerEvents>(&suspend_);
+    services.profileFile = dir_.File("profile.ini");
+    const std::string a = test::WriteWav(dir_, "a.wav", test::WavSpec{}, Noise(44100 * 3 / 2, 7));
+    const std::string b = test::WriteWav(dir_, "b.wav", test::WavSpec{}, Noise(44100, 11));
+    ASSERT_TRUE(TheApp().StartShell(std::move(services), {a, b}));
+    view_ = TheApp().view();
+    ASSERT_NE(view_, nullptr);
+    ASSERT_NE(view_->transport(), nullptr);
+    ASSERT_TRUE(doc().slots[0].HasData());
+    ASSERT_TRUE(doc().slots[1].HasData());
+  }
+
+  void TearDown() override {
+    if (view_ == nullptr) return;
+    // The document and its view go first, while the form still has its frame.
+    TheApp().FinishShell();
+    if (TheApp().frame() != nullptr) TheApp().frame()->Destroy();
+    TheApp().DeletePendingWindows();
+  }
+
+  CVelmoraDoc& doc() { return view_->doc(); }
+
+  test::TempDir dir_;
+  test::FakeUi* ui_ = nullptr;
+  CVelmoraView* view_ = nullptr;
+  PowerEvents::SuspendHandler suspend_;
+};
+
+TEST_F(GuiPlaybackTest, PlaysTheMixToTheEndIntoTheSoundServer) {
+  Click(ctl::kMakeMix);
+  ASSERT_TRUE(doc().HasMix());
+  ASSERT_EQ(doc().mixFrames, 44100u * 3 / 2);
+  // A start mark a fifth of a second in; the slider stays at the start of the mix.
+  doc().position = 8820;
+  Menu(cmd::kStartMark);
+  ASSERT_EQ(doc().startMark, 8820u);
+  ASSERT_EQ(Control<wxSlider>(ctl::kPositionSlider)->GetValue(), 0);
+
+  MonitorRecording recording(dir_.File("monitor.raw"));
+  ASSERT_TRUE(recording.started());
+  // The capture must run before the first sample arrives: wait until it writes.
+  ASSERT_TRUE(RunUntil([&] { return recording.BytesSoFar() > 0; }, std::chrono::seconds(10)))
+      << "parec records nothing";
+
+  Menu(cmd::kPlay);
+  ASSERT_EQ(doc().transportState, TransportState::Playing)
+      << ::testing::PrintToString(ui_->Texts());
+  EXPECT_FALSE(Control<wxButton>(ctl::kTuningButton)->IsEnabled());
+  bool moved = false;
+  ASSERT_TRUE(RunUntil(
+      [&] {
+        moved = moved || Control<wxSlider>(ctl::kPositionSlider)->GetValue() > 0;
+        return doc().transportState == TransportState::Stopped;
+      },
+      std::chrono::seconds(20)))
+      << "playback did not end";
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const std::vector<uint8_t> heard = recording.Stop();
+
+  EXPECT_TRUE(moved) << "the slider followed the sound";
+  EXPECT_EQ(doc().position, 8820u);
+  EXPECT_EQ(Control<wxSlider>(ctl::kPositionSlider)->GetValue(), 8820);
+  EXPECT_EQ(Control<wxTextCtrl>(ctl::kPositionTime)->GetValue().utf8_string(),
+            PositionTimeText(8820, 44100));
+  EXPECT_TRUE(Control<wxButton>(ctl::kTuningButton)->IsEnabled());
+  EXPECT_TRUE(ui_->messages.empty()) << ::testing::PrintToString(ui_->Texts());
+
+  const std::vector<uint8_t> mix(doc().mixBuffer.data(),
+                                 doc().mixBuffer.data() + doc().mixBuffer.size());
+  const Heard found = FindInOrder(heard, mix);
+  EXPECT_EQ(found.framesHeard, mix.size() / 4)
+      << "the mix's frames are not all in the " << heard.size() / 4 << " recorded frames";
+  std::printf("end to end: %zu mix frames heard exactly, %zu server underruns in between\n",
+              found.framesHeard, found.silentGaps);
+  std::fflush(stdout);
+}
+
+TEST_F(GuiPlaybackTest, SuspendStopsThePlayback) {
+  Menu(cmd::kPlay);  // builds the mix in the background and plays it
+  ASSERT_EQ(doc().transportState, TransportState::Playing);
+  ASSERT_TRUE(suspend_) << "the shell watches the power events";
+  auto hold = std::make_shared<int>(0);
+  std::weak_ptr<int> held = hold;
+  suspend_(std::move(hold));
+  ASSERT_TRUE(RunUntil([&] { return doc().transportState == TransportState::Stopped; },
+                       std::chrono::seconds(5)));
+  EXPECT_FALSE(view_->playDevice()->outputOpen);
+  EXPECT_TRUE(RunUntil([&] { return held.expired(); }, std::chrono::seconds(5)))
+      << "the suspend waits no longer than the stop";
+}
+
+class WxEnvironment : public ::testing::Environment {
+ public:
+  WxEnvironment(int& argc, char** argv) : argc_(argc), argv_(argv) {}
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr) return;
+    wxApp::SetInstance(new CVelmoraApp);
+    wxReady = wxEntryStart(argc_, argv_);
+    if (wxReady) wxTheApp->SetExitOnFrameDelete(false);
+  }
+  void TearDown() override {
+    if (wxReady) wxEntryCleanup();
+  }
+
+ private:
+  int& argc_;
+  char** argv_;
+};
+
+}  // namespace
+}  // namespace velmora
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new velmora::WxEnvironment(argc, argv));
+  return RUN_ALL_TESTS();
+}
