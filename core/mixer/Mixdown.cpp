@@ -5,9 +5,10 @@
 #include <cstring>
 #include <new>
 
-// The gain loops are the kernel's hot spot. On x86-64 Linux they are also built for wider vector
-// units and picked when the processor runs; every version performs the same IEEE operations in
-// the same order (and no fused multiply-add), so the bytes are the same.
+// The gain and packing loops are the kernel's hot spots. On x86-64 Linux they are also built for
+// wider vector units, one version chosen for the processor when the program loads; every version
+// performs the same IEEE operations in the same order (no fused multiply-add), so the bytes are
+// the same. Sanitizer builds keep the plain version.
 #if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__)
 #define VELMORA_ALWAYS_INLINE __attribute__((always_inline))
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -103,12 +104,15 @@ struct DecodedFrames {
   int32_t Right(std::size_t i) const { return right[i]; }
 };
 
-// trunc(L × g × 2 × c / 20) computed as trunc(trunc(L × g × c) / 10), bit for bit the same:
-// doubling is exact, so the quotient by 20 is the correctly rounded tenth of w = L × g × c; a
-// double below 10k lies at least 0.8 units in the last place of k below it once divided, so the
-// rounding never reaches the next integer, and truncating w first leaves the truncated tenth as
-// it is. The tenth of an integer t below 2^31 is then t × 0.1, within 1e-8 of the true tenth and
-// never below it, which truncates exactly.
+// trunc(L × g × 2 × c / 20) without a division, bit for bit: it equals trunc(trunc(w) / 10)
+// with w = L × g × c, because
+// - doubling is exact, so dividing by 20 rounds w / 10 correctly;
+// - for w below 10k, the correctly rounded w / 10 stays below k (10k is at least 8k, so the
+//   double next below 10k, divided by 10, lies 0.8 ulp(k) or more under k): it truncates like
+//   the exact w / 10, and trunc(w / 10) = trunc(trunc(w) / 10);
+// - for an integer t below 2^31 in magnitude, t × 0.1 lies within 1e-8 of t / 10 and never
+//   nearer zero, so it truncates to the same integer.
+// (Also checked over every 16-bit sample, level, auto level and balance.)
 VELMORA_ALWAYS_INLINE inline int32_t TenthOf(double w) {
   return static_cast<int32_t>(static_cast<double>(static_cast<int32_t>(w)) * 0.1);
 }

@@ -11,7 +11,7 @@
 namespace velmora {
 namespace {
 
-constexpr uint32_t kFrames = 4 * 44100;
+constexpr uint32_t kFrames = 2 * 44100;
 constexpr uint32_t kBlock = 2048;
 
 // Two loud stereo channels, offsets, fades and a start position in the middle, so that a build
