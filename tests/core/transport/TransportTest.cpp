@@ -454,6 +454,19 @@ TEST_F(TransportTest, FailedRestartLeavesTheTransportStopped) {
   EXPECT_TRUE(form.At(ctl::kTuningButton).enabled);
 }
 
+TEST_F(TransportTest, PlaysOnTheChosenOutputDeviceInTheMixFormat) {
+  backend.outputs.push_back(VirtualDevice{"second"});
+  view.outputDevice = 1;
+  MakeMix(10 * kBlock);
+  PlayFrom(0);
+  const VirtualStreamState* stream = backend.LastStream(StreamDirection::Output);
+  ASSERT_NE(stream, nullptr);
+  EXPECT_EQ(stream->device, 1);
+  EXPECT_EQ(stream->format.samplesPerSec, 44100u);
+  EXPECT_EQ(stream->format.bitsPerSample, 16);
+  EXPECT_EQ(stream->format.channels, 2);
+}
+
 TEST_F(TransportTest, ClosingTheViewClosesThePlayback) {
   MakeMix(10 * kBlock);
   PlayFrom(0);
