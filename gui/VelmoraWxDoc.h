@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/ShellCommands.h"
+#include "document/MediaDecoder.h"
 #include "document/VelmoraDoc.h"
 
 namespace velmora {
@@ -34,6 +35,8 @@ class CVelmoraWxDoc : public wxDocument, public DocumentListener {
   void OnTitleChanged(const std::string& title) override;
 
  private:
+  // Declared first so that it outlives the document that uses it.
+  std::unique_ptr<MediaDecoder> decoder_;
   std::unique_ptr<CVelmoraDoc> core_;
   std::unique_ptr<DocumentCommands> commands_;
   bool closeConfirmed_ = false;
