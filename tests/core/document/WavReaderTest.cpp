@@ -79,8 +79,8 @@ TEST_F(LoadTest, NameDecidesTheReaderWhateverItsCase) {
     const char* name;
     bool loads;
   };
-  const std::vector<Case> cases = {{"a.Wav", true}, {"b.WAV", true}, {"c.wav", true},
-                                   {"d.wave", false}, {"e.mp3", false}};
+  const std::vector<Case> cases = {
+      {"a.Wav", true}, {"b.WAV", true}, {"c.wav", true}, {"d.wave", false}, {"e.mp3", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     doc.OnNewDocument();
