@@ -25,8 +25,10 @@ namespace velmora {
 
 namespace {
 
-// How far the worker's nice value is raised on Linux: below the user-interface and audio threads.
-constexpr int kWorkerNiceIncrement = 5;
+// How far the worker's nice value is raised on Linux: one step below the user-interface and
+// audio threads, as a below-normal thread priority is. More would only slow the first blocks of
+// playback on a busy machine; the interactive threads sleep most of the time and win anyway.
+constexpr int kWorkerNiceIncrement = 1;
 
 void LowerCurrentThreadPriority() {
 #if defined(__linux__)
