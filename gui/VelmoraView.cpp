@@ -54,7 +54,7 @@ CVelmoraView::~CVelmoraView() {
   if (transport_) transport_->OnDestroy();
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
-  if (form_ != nullptr) form_->Destroy();
+  if (form_) form_->Destroy();
 }
 
 bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {

@@ -21,6 +21,7 @@
 
 #include <wx/docview.h>
 #include <wx/panel.h>
+#include <wx/weakref.h>
 
 #include <memory>
 #include <vector>
@@ -84,7 +85,8 @@ class CVelmoraView : public wxView {
  private:
   void OnTick(int id);
 
-  wxPanel* form_ = nullptr;
+  // Weak: the frame may destroy its children before the framework destroys the view.
+  wxWeakRef<wxPanel> form_;
   DialogBaseUnits baseUnits_;
   ViewSettings settings_;
   WxTimers timers_;

@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "app/SettingsStore.h"
@@ -86,7 +87,9 @@ void ReadViewSettings(SettingsStore& store, ViewSettings& settings) {
     settings.outputDevice = GetInt32(*bytes, 4);
   }
   if (const std::optional<Bytes> bytes = ReadSized(store, kTuningHzValue, 4)) {
-    settings.tuningHz = GetInt32(*bytes, 0);
+    // The tone's control keeps 1..22050 Hz; a stored value outside it (a hand-edited or damaged
+    // file) must not reach the tone generator, where 0 would divide by zero.
+    settings.tuningHz = std::clamp(GetInt32(*bytes, 0), 1, 22050);
   }
   store.CloseKey();
 }

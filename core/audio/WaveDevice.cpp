@@ -193,6 +193,7 @@ bool WaveDevice::ClosePlayback() {
 }
 
 void WaveDevice::Render(uint8_t* out, uint32_t frames) {
+  if (frames == 0) return;  // a backend may ask for nothing, with no buffer
   const uint32_t total = frames * outFormat_.blockAlign;
   uint32_t filled = 0;
   if (!outputSilenced_.load(std::memory_order_acquire)) {

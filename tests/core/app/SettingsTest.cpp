@@ -115,6 +115,19 @@ TEST(Settings, ValueOfAnotherSizeKeepsItsDefault) {
   }
 }
 
+TEST(Settings, TuningFrequencyIsKeptInTheTonesRange) {
+  const std::pair<Bytes, int32_t> rows[] = {
+      {{0, 0, 0, 0}, 1}, {{0xFF, 0xFF, 0xFF, 0xFF}, 1}, {{0x00, 0x00, 0x01, 0x00}, 22050}};
+  for (const auto& [bytes, expected] : rows) {
+    FakeStore store;
+    store.keyExists = true;
+    store.values["TuningHz"] = bytes;
+    ViewSettings view;
+    ReadViewSettings(store, view);
+    EXPECT_EQ(view.tuningHz, expected);
+  }
+}
+
 TEST(Settings, WriteFailureShowsItsMessageAndStopsThere) {
   struct Row {
     bool failCreate;
