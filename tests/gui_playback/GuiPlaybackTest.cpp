@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "GuiTestMain.h"
 #include "MainFrame.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
@@ -43,8 +44,6 @@ namespace velmora {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool wxReady = false;
 
 class MemorySettings : public SettingsStore {
  public:
@@ -202,7 +201,7 @@ Heard FindInOrder(const std::vector<uint8_t>& recording, const std::vector<uint8
 class GuiPlaybackTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!wxReady) GTEST_SKIP() << "no X display";
+    if (!test::WxReady()) GTEST_SKIP() << "no X display";
     if (std::getenv("VELMORA_TEST_PULSE") == nullptr) GTEST_SKIP() << "no private sound server";
     ShellServices services;
     auto ui = std::make_unique<test::FakeUi>();
@@ -301,29 +300,5 @@ TEST_F(GuiPlaybackTest, SuspendStopsThePlayback) {
       << "the suspend waits no longer than the stop";
 }
 
-class WxEnvironment : public ::testing::Environment {
- public:
-  WxEnvironment(int& argc, char** argv) : argc_(argc), argv_(argv) {}
-  void SetUp() override {
-    if (std::getenv("DISPLAY") == nullptr) return;
-    wxApp::SetInstance(new CVelmoraApp);
-    wxReady = wxEntryStart(argc_, argv_);
-    if (wxReady) wxTheApp->SetExitOnFrameDelete(false);
-  }
-  void TearDown() override {
-    if (wxReady) wxEntryCleanup();
-  }
-
- private:
-  int& argc_;
-  char** argv_;
-};
-
 }  // namespace
 }  // namespace velmora
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  ::testing::AddGlobalTestEnvironment(new velmora::WxEnvironment(argc, argv));
-  return RUN_ALL_TESTS();
-}
