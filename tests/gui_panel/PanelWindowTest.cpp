@@ -28,40 +28,11 @@
 #include "app/ControlIds.h"
 #include "document/VelmoraDoc.h"
 #include "support/FakeUi.h"
+#include "support/MemoryServices.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
 namespace {
-
-class MemorySettings : public SettingsStore {
- public:
-  bool OpenKey() override { return true; }
-  bool CreateKey() override { return true; }
-  std::optional<std::vector<uint8_t>> ReadValue(const std::string& name) override {
-    const auto it = values_.find(name);
-    if (it == values_.end()) return std::nullopt;
-    return it->second;
-  }
-  bool WriteValue(const std::string& name, const std::vector<uint8_t>& bytes) override {
-    values_[name] = bytes;
-    return true;
-  }
-  void CloseKey() override {}
-
- private:
-  std::map<std::string, std::vector<uint8_t>> values_;
-};
-
-class FixedVolume : public MasterVolume {
- public:
-  VolumeRange GetMasterVolumeRange() override { return {65535, 0}; }
-  int32_t GetMasterVolume() override { return value; }
-  bool SetMasterVolume(int32_t v) override {
-    value = v;
-    return true;
-  }
-  int32_t value = 50000;
-};
 
 class NoPowerEvents : public PowerEvents {
  public:
@@ -98,8 +69,8 @@ class PanelWindowTest : public ::testing::Test {
     auto ui = std::make_unique<test::FakeUi>();
     ui_ = ui.get();
     services.ui = std::move(ui);
-    services.settings = std::make_unique<MemorySettings>();
-    services.masterVolume = std::make_unique<FixedVolume>();
+    services.settings = std::make_unique<test::MemorySettings>();
+    services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 50000);
     services.powerEvents = std::make_unique<NoPowerEvents>();
     services.profileFile = dir_.File("profile.ini");
     ASSERT_TRUE(TheApp().StartShell(std::move(services), {}));

@@ -38,36 +38,13 @@
 #include "document/VelmoraDoc.h"
 #include "mixer/CorrectionList.h"
 #include "support/FakeUi.h"
+#include "support/MemoryServices.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class MemorySettings : public SettingsStore {
- public:
-  bool OpenKey() override { return true; }
-  bool CreateKey() override { return true; }
-  std::optional<std::vector<uint8_t>> ReadValue(const std::string& name) override {
-    const auto it = values.find(name);
-    if (it == values.end()) return std::nullopt;
-    return it->second;
-  }
-  bool WriteValue(const std::string& name, const std::vector<uint8_t>& bytes) override {
-    values[name] = bytes;
-    return true;
-  }
-  void CloseKey() override {}
-  std::map<std::string, std::vector<uint8_t>> values;
-};
-
-class FixedVolume : public MasterVolume {
- public:
-  VolumeRange GetMasterVolumeRange() override { return {65535, 0}; }
-  int32_t GetMasterVolume() override { return 65535; }
-  bool SetMasterVolume(int32_t) override { return true; }
-};
 
 // A suspend the test announces itself.
 class ScriptedPowerEvents : public PowerEvents {
@@ -207,8 +184,8 @@ class GuiPlaybackTest : public ::testing::Test {
     auto ui = std::make_unique<test::FakeUi>();
     ui_ = ui.get();
     services.ui = std::move(ui);
-    services.settings = std::make_unique<MemorySettings>();
-    services.masterVolume = std::make_unique<FixedVolume>();
+    services.settings = std::make_unique<test::MemorySettings>();
+    services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 65535);
     services.powerEvents = std::make_unique<ScriptedPowerEvents>(&suspend_);
     services.profileFile = dir_.File("profile.ini");
     const std::string a = test::WriteWav(dir_, "a.wav", test::WavSpec{}, Noise(44100 * 3 / 2, 7));

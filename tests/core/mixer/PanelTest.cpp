@@ -16,6 +16,7 @@
 #include "mixer/MixerPanel.h"
 #include "support/FakeForm.h"
 #include "support/FakeUi.h"
+#include "support/MemoryServices.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
@@ -23,26 +24,9 @@ namespace {
 
 using test::FakeForm;
 using test::FakeUi;
+using test::FakeVolume;
 using test::TempDir;
 using test::WavSpec;
-
-class FakeVolume : public MasterVolume {
- public:
-  FakeVolume(int32_t min, int32_t max, int32_t value) : min_(min), max_(max), value(value) {}
-  VolumeRange GetMasterVolumeRange() override { return {max_, min_}; }
-  int32_t GetMasterVolume() override { return value; }
-  bool SetMasterVolume(int32_t v) override {
-    value = v;
-    return true;
-  }
-
- private:
-  int32_t min_;
-  int32_t max_;
-
- public:
-  int32_t value;
-};
 
 class ListWindow : public CorrectionListWindow {
  public:
