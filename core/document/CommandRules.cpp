@@ -143,9 +143,8 @@ CommandState QueryCommandState(const CVelmoraDoc& doc, int commandId) {
   state.enabled = rule.enabled;
   if (!rule.hasCheck) {
     state.check = CheckMark::Unchanged;
-  } else if (rule.checkAlways) {
-    state.check = rule.checked ? CheckMark::On : CheckMark::Off;
-  } else if (!rule.enabled) {
+  } else if (!rule.enabled && !rule.checkAlways) {
+    // A disabled command loses its mark, except where the mark is left as it was.
     state.check = rule.keepCheckWhenDisabled ? CheckMark::Unchanged : CheckMark::Off;
   } else {
     state.check = rule.checked ? CheckMark::On : CheckMark::Off;

@@ -25,7 +25,7 @@ void Load(CVelmoraDoc& doc, int index, int channels = 2) {
 }
 
 void MakeMix(CVelmoraDoc& doc, uint32_t frames) {
-  ASSERT_TRUE(doc.mixBuffer.Allocate(frames * 4));
+  ASSERT_TRUE(doc.mixBuffer.Allocate(std::size_t{frames} * 4));
   doc.mixFrames = frames;
   doc.endMark = frames - 1;
 }
