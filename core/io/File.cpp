@@ -5,6 +5,8 @@
 
 #ifndef _WIN32
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace velmora {
@@ -76,6 +78,28 @@ int64_t File::Tell() {
   return _ftelli64(stream_);
 #else
   return static_cast<int64_t>(ftello(stream_));
+#endif
+}
+
+std::size_t File::ReadAt(void* buffer, std::size_t size, int64_t offset) {
+#ifdef _WIN32
+  (void)buffer;
+  (void)size;
+  (void)offset;
+  return 0;
+#else
+  if (stream_ == nullptr) return 0;
+  const int descriptor = fileno(stream_);
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = pread(descriptor, bytes + done, size - done,
+                              static_cast<off_t>(offset + static_cast<int64_t>(done)));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
 #endif
 }
 

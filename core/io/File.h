@@ -30,6 +30,15 @@ class File {
   // Size of the file in bytes, or -1 when it cannot be told.
   int64_t Size();
   int64_t Tell();
+  // Reads at an absolute offset without moving the stream's position; may run on another thread
+  // beside Read. Returns the bytes read, or 0 where the system offers no positioned read.
+  std::size_t ReadAt(void* buffer, std::size_t size, int64_t offset);
+  static constexpr bool kHasReadAt =
+#ifdef _WIN32
+      false;
+#else
+      true;
+#endif
   bool Seek(int64_t offset, int origin);
   // Flushes stdio and the system's buffers to the disk.
   bool Sync();
