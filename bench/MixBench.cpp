@@ -17,7 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "QuietUi.h"
 #include "app/Ui.h"
+#include "document/MixJobOfDocument.h"
 #include "document/VelmoraDoc.h"
 #include "mixer/Mixdown.h"
 
@@ -30,20 +32,6 @@ constexpr uint32_t kRate = 44100;
 constexpr uint32_t kBlock = 2048;  // the transport block at 44100 Hz
 constexpr uint32_t kTenMinutes = 10 * 60 * kRate;
 constexpr double kPi = 3.14159265358979;
-
-class SilentUi : public Ui {
- public:
-  Answer ShowMessage(const std::string& text, MessageIcon, MessageButtons) override {
-    std::fprintf(stderr, "message: %s\n", text.c_str());
-    return Answer::Ok;
-  }
-  std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return {}; }
-  std::optional<std::string> ChooseSaveFile(const FileDialogRequest&) override { return {}; }
-  void BeginWaitCursor() override {}
-  void EndWaitCursor() override {}
-  void Beep() override {}
-  void ReportFileError(const std::string&) override {}
-};
 
 // Music-like test signal: a few harmonics of a tone that changes every half second, with a slow
 // swell and a little noise, so that neighbouring samples are close as in real recordings.
@@ -108,7 +96,7 @@ std::unique_ptr<CVelmoraDoc> MakeDocument(Ui& ui, uint32_t firstFrames) {
 }
 
 struct Fixture {
-  SilentUi ui;
+  bench::QuietUi ui;
   std::unique_ptr<CVelmoraDoc> doc = MakeDocument(ui, kTenMinutes);
 };
 
@@ -168,27 +156,7 @@ BENCHMARK(BM_BuildMix)->Unit(benchmark::kMillisecond)->UseManualTime()->Iteratio
 void BM_MixKernel(benchmark::State& state) {
   CVelmoraDoc& doc = *TenMinutes().doc;
   if (!doc.HasMix()) doc.BuildMix(kBlock, 0);
-  MixJob job;
-  for (int i = 0; i < kChannelCount; ++i) {
-    const ChannelSlot& slot = doc.slots[i];
-    MixSource& s = job.sources[i];
-    s.data = slot.data.data();
-    s.frames = slot.frames;
-    s.channels = slot.header.channels;
-    s.bits = slot.header.bitsPerSample;
-    s.rate = slot.Rate();
-    s.selected = slot.selected;
-    s.level = slot.level;
-    s.autoLevel = slot.autoLevel;
-    s.balance = slot.balance;
-    s.offset = slot.offset;
-  }
-  job.fadeIn = doc.fadeIn;
-  job.fadeOut = doc.fadeOut;
-  job.rate = kRate;
-  job.bits = 16;
-  job.frames = doc.mixFrames;
-  job.blockFrames = kBlock;
+  const MixJob job = MakeMixJob(doc);
   std::vector<uint8_t> pcm(static_cast<std::size_t>(job.frames) * 4, 0);
   BlockPeakTable peaks;
   peaks.Allocate(job.frames / kBlock + 1, 2);
@@ -235,7 +203,7 @@ BENCHMARK(BM_CopySameBytes)->Unit(benchmark::kMillisecond)->UseManualTime()->Ite
 
 // Play's worker build of a one-hour mix: time from BuildMix returning until 128 blocks are mixed.
 void BM_WorkerFirst128Blocks(benchmark::State& state) {
-  SilentUi ui;
+  bench::QuietUi ui;
   std::unique_ptr<CVelmoraDoc> doc = MakeDocument(ui, 60 * 60 * kRate);
   double buildCall = 0;
   for (auto _ : state) {

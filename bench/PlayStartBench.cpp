@@ -11,6 +11,7 @@
 #include <map>
 #include <vector>
 
+#include "QuietUi.h"
 #include "app/CommandIds.h"
 #include "app/ControlIds.h"
 #include "app/Form.h"
@@ -26,20 +27,6 @@ namespace velmora {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class QuietUi : public Ui {
- public:
-  Answer ShowMessage(const std::string& text, MessageIcon, MessageButtons) override {
-    std::fprintf(stderr, "message: %s\n", text.c_str());
-    return Answer::Ok;
-  }
-  std::optional<std::string> ChooseOpenFile(const FileDialogRequest&) override { return {}; }
-  std::optional<std::string> ChooseSaveFile(const FileDialogRequest&) override { return {}; }
-  void BeginWaitCursor() override {}
-  void EndWaitCursor() override {}
-  void Beep() override {}
-  void ReportFileError(const std::string&) override {}
-};
 
 class PlainForm : public Form {
  public:
@@ -104,7 +91,7 @@ double Ms(Clock::duration d) {
 }
 
 int Run() {
-  QuietUi ui;
+  bench::QuietUi ui;
   CVelmoraDoc doc(ui);
   for (int i = 0; i < 4; ++i) {
     if (!LoadHour(doc, i, i * 750)) {

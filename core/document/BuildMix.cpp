@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "app/Ui.h"
+#include "document/MixJobOfDocument.h"
 #include "document/VelmoraDoc.h"
 #include "mixer/Mixdown.h"
 
@@ -40,33 +41,6 @@ void LowerCurrentThreadPriority() {
 #elif defined(_WIN32)
   ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
 #endif
-}
-
-MixJob MakeMixJob(const CVelmoraDoc& doc) {
-  MixJob job;
-  for (int i = 0; i < kChannelCount; ++i) {
-    const ChannelSlot& slot = doc.slots[i];
-    MixSource& source = job.sources[i];
-    source.data = slot.HasData() ? slot.data.data() : nullptr;
-    source.frames = slot.frames;
-    source.channels = slot.header.channels;
-    source.bits = slot.header.bitsPerSample;
-    source.rate = slot.header.samplesPerSec > 0 ? slot.Rate() : 0;
-    source.selected = slot.selected;
-    source.level = slot.level;
-    source.autoLevel = slot.autoLevel;
-    source.balance = slot.balance;
-    source.offset = slot.offset;
-  }
-  job.fadeIn = doc.fadeIn;
-  job.fadeOut = doc.fadeOut;
-  job.monoPlayback = doc.monoPlayback;
-  job.rate = doc.MixRate();
-  job.bits = doc.MixBits() == 16 ? 16 : 8;
-  job.frames = doc.mixFrames;
-  job.blockFrames = doc.mixBlockFrames;
-  job.position = doc.position;
-  return job;
 }
 
 MixTarget TargetOf(CVelmoraDoc& doc) {
@@ -105,6 +79,33 @@ int FailOutOfMemory(CVelmoraDoc& doc) {
 }
 
 }  // namespace
+
+MixJob MakeMixJob(const CVelmoraDoc& doc) {
+  MixJob job;
+  for (int i = 0; i < kChannelCount; ++i) {
+    const ChannelSlot& slot = doc.slots[i];
+    MixSource& source = job.sources[i];
+    source.data = slot.HasData() ? slot.data.data() : nullptr;
+    source.frames = slot.frames;
+    source.channels = slot.header.channels;
+    source.bits = slot.header.bitsPerSample;
+    source.rate = slot.header.samplesPerSec > 0 ? slot.Rate() : 0;
+    source.selected = slot.selected;
+    source.level = slot.level;
+    source.autoLevel = slot.autoLevel;
+    source.balance = slot.balance;
+    source.offset = slot.offset;
+  }
+  job.fadeIn = doc.fadeIn;
+  job.fadeOut = doc.fadeOut;
+  job.monoPlayback = doc.monoPlayback;
+  job.rate = doc.MixRate();
+  job.bits = doc.MixBits() == 16 ? 16 : 8;
+  job.frames = doc.mixFrames;
+  job.blockFrames = doc.mixBlockFrames;
+  job.position = doc.position;
+  return job;
+}
 
 int CVelmoraDoc::BuildMix(uint32_t blockFrames, int runInWorker) {
   if (workerBusy.load(std::memory_order_acquire) == 1) {

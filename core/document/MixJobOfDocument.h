@@ -1,0 +1,14 @@
+#pragma once
+// The kernel's inputs taken from the document on the user-interface thread.
+
+#include "mixer/Mixdown.h"
+
+namespace velmora {
+
+class CVelmoraDoc;
+
+// A copy of everything the kernel reads: the slots' samples and parameters, the fades, the mix
+// format, length, block length and the position the mixdown starts from.
+MixJob MakeMixJob(const CVelmoraDoc& doc);
+
+}  // namespace velmora
