@@ -9,6 +9,7 @@
 #include "app/ControlIds.h"
 #include "document/VelmoraDoc.h"
 #include "mixer/CorrectionList.h"
+#include "support/FakeCorrectionListWindow.h"
 #include "support/FakeForm.h"
 #include "support/FakeUi.h"
 
@@ -61,29 +62,10 @@ TEST(CorrectionFormats, PositionInMicrosecondsAndLengthInSeconds) {
   EXPECT_EQ(PositionTimeText(1000, 0), "00:00.000");
 }
 
-class Window : public CorrectionListWindow {
- public:
-  void ShowWindow(bool show) override { shown = show; }
-  void SetRows(const std::vector<CorrectionRow>& r) override { rows = r; }
-  void SelectInterval(int index) override { interval = index; }
-  int SelectedInterval() const override { return interval; }
-  int FirstSelectedRow() const override { return selected; }
-
-  std::vector<std::string> Positions() const {
-    std::vector<std::string> texts;
-    for (const CorrectionRow& r : rows) texts.push_back(r.position);
-    return texts;
-  }
-
-  bool shown = false;
-  std::vector<CorrectionRow> rows;
-  int interval = 5;
-  int selected = -1;
-};
-
 class CorrectionListTest : public ::testing::Test {
  protected:
   CorrectionListTest() : doc(ui), list(form) {
+    window.interval = 5;  // anything but the first interval, to see the list choose it
     list.Attach(&window);
     doc.outHeader.riff.samplesPerSec = 44100;
     // Positions 1 s, 2 s, 3 s with lengths 30, 10, 20 frames.
@@ -93,7 +75,7 @@ class CorrectionListTest : public ::testing::Test {
   test::FakeUi ui;
   test::FakeForm form;
   CVelmoraDoc doc;
-  Window window;
+  test::FakeCorrectionListWindow window;
   CorrectionList list;
 };
 

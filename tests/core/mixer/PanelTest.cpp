@@ -14,6 +14,7 @@
 #include "document/VelmoraDoc.h"
 #include "mixer/CorrectionList.h"
 #include "mixer/MixerPanel.h"
+#include "support/FakeCorrectionListWindow.h"
 #include "support/FakeForm.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
@@ -27,20 +28,6 @@ using test::FakeUi;
 using test::FakeVolume;
 using test::TempDir;
 using test::WavSpec;
-
-class ListWindow : public CorrectionListWindow {
- public:
-  void ShowWindow(bool show) override { shown = show; }
-  void SetRows(const std::vector<CorrectionRow>& r) override { rows = r; }
-  void SelectInterval(int index) override { interval = index; }
-  int SelectedInterval() const override { return interval; }
-  int FirstSelectedRow() const override { return selected; }
-
-  bool shown = false;
-  std::vector<CorrectionRow> rows;
-  int interval = 0;
-  int selected = -1;
-};
 
 // The view's update notification, as the window layer delivers it.
 class RefreshOnUpdate : public DocumentListener {
@@ -102,7 +89,7 @@ class PanelTest : public ::testing::Test {
   ViewSettings view;
   FakeVolume volume{0, 65535, 40000};
   CVelmoraDoc doc;
-  ListWindow window;
+  test::FakeCorrectionListWindow window;
   CorrectionList list;
   MixerPanel panel;
   RefreshOnUpdate listener;
