@@ -133,9 +133,4 @@ bool RemoveFile(const std::string& utf8Path) {
   return std::filesystem::remove(FromUtf8(utf8Path), error);
 }
 
-bool FileExists(const std::string& utf8Path) {
-  std::error_code error;
-  return std::filesystem::exists(FromUtf8(utf8Path), error);
-}
-
 }  // namespace velmora

@@ -51,6 +51,5 @@ class File {
 
 // Removes a file; false when it did not exist or could not be removed.
 bool RemoveFile(const std::string& utf8Path);
-bool FileExists(const std::string& utf8Path);
 
 }  // namespace velmora
