@@ -235,9 +235,9 @@ bool MixerPanel::OnCommand(int id) {
 
 void MixerPanel::OnScroll(int controlId, ScrollCode code) {
   if (const int i = ChannelOf(ctl::kLevel, controlId); i >= 0) {
-    OnLevelScroll(i, code);
+    OnChannelSliderScroll(doc_.slots[i].level, kLevelMax, controlId, code);
   } else if (const int j = ChannelOf(ctl::kBalance, controlId); j >= 0) {
-    OnBalanceScroll(j, code);
+    OnChannelSliderScroll(doc_.slots[j].balance, kBalanceMax, controlId, code);
   } else if (controlId == ctl::kPositionSlider) {
     OnPositionScroll(code);
   } else if (controlId == ctl::kMasterVolume) {
@@ -245,35 +245,16 @@ void MixerPanel::OnScroll(int controlId, ScrollCode code) {
   }
 }
 
-void MixerPanel::OnLevelScroll(int channel, ScrollCode code) {
-  int32_t& level = doc_.slots[channel].level;
+void MixerPanel::OnChannelSliderScroll(int32_t& value, int32_t max, int sliderId, ScrollCode code) {
   switch (code) {
     case ScrollCode::LineUp:
-      level = std::max(level - 1, 0);
+      value = std::max(value - 1, 0);
       break;
     case ScrollCode::LineDown:
-      level = std::min(level + 1, kLevelMax);
+      value = std::min(value + 1, max);
       break;
     case ScrollCode::EndScroll:
-      level = form_.GetPosition(ctl::kLevel[channel]);
-      break;
-    default:
-      return;
-  }
-  MarkMixStale(1);
-}
-
-void MixerPanel::OnBalanceScroll(int channel, ScrollCode code) {
-  int32_t& balance = doc_.slots[channel].balance;
-  switch (code) {
-    case ScrollCode::LineUp:
-      balance = std::max(balance - 1, 0);
-      break;
-    case ScrollCode::LineDown:
-      balance = std::min(balance + 1, kBalanceMax);
-      break;
-    case ScrollCode::EndScroll:
-      balance = form_.GetPosition(ctl::kBalance[channel]);
+      value = form_.GetPosition(sliderId);
       break;
     default:
       return;

@@ -155,8 +155,9 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   int32_t offsetEchoGuard() const { return offsetEchoGuard_; }
 
  private:
-  void OnLevelScroll(int channel, ScrollCode code);
-  void OnBalanceScroll(int channel, ScrollCode code);
+  // A channel's level or balance slider: one step up or down within 0..max, or the slider's
+  // position at the end of a drag; other codes change nothing.
+  void OnChannelSliderScroll(int32_t& value, int32_t max, int sliderId, ScrollCode code);
   void OnPositionScroll(ScrollCode code);
   void OnMasterVolumeScroll(ScrollCode code);
   void ShowPosition(uint32_t frame);
