@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "QuietUi.h"
-#include "app/Ui.h"
 #include "document/MixJobOfDocument.h"
 #include "document/VelmoraDoc.h"
-#include "mixer/Mixdown.h"
+#include "mixdown/Mixdown.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 namespace {

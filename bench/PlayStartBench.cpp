@@ -12,16 +12,16 @@
 #include <vector>
 
 #include "QuietUi.h"
-#include "app/CommandIds.h"
-#include "app/ControlIds.h"
-#include "app/Form.h"
-#include "app/Timers.h"
-#include "app/Ui.h"
-#include "app/ViewSettings.h"
 #include "audio/VirtualAudioBackend.h"
 #include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
+#include "seams/CommandIds.h"
+#include "seams/ControlIds.h"
+#include "seams/Form.h"
+#include "seams/Timers.h"
+#include "seams/Ui.h"
 #include "transport/Transport.h"
+#include "view/ViewSettings.h"
 
 namespace velmora {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/Ui.h"
+#include "seams/Ui.h"
 
 namespace velmora::cli {
 

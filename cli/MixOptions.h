@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "mixer/FadeCurve.h"
+#include "mixdown/FadeCurve.h"
 
 namespace velmora::cli {
 

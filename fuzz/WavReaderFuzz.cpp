@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/Ui.h"
 #include "document/VelmoraDoc.h"
+#include "seams/Ui.h"
 
 namespace {
 

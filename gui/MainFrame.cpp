@@ -18,9 +18,9 @@
 #include "VelmoraApp.h"
 #include "VelmoraIconSvg.h"
 #include "VelmoraWxDoc.h"
-#include "app/CommandIds.h"
 #include "app/CommandTable.h"
 #include "app/Settings.h"
+#include "seams/CommandIds.h"
 
 namespace velmora {
 

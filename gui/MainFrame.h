@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/CommandTarget.h"
+#include "seams/CommandTarget.h"
 
 class wxHtmlHelpController;
 

@@ -4,7 +4,7 @@
 
 #include <wx/dialog.h>
 
-#include "mixer/CorrectionList.h"
+#include "panel/CorrectionList.h"
 
 class wxComboBox;
 class wxListCtrl;

@@ -24,10 +24,11 @@
 #include "MixStatusDlg.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
-#include "app/ControlIds.h"
-#include "app/MasterVolume.h"
-#include "app/Ui.h"
 #include "document/VelmoraDoc.h"
+#include "io/Format.h"
+#include "seams/ControlIds.h"
+#include "seams/MasterVolume.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

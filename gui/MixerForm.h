@@ -11,9 +11,9 @@
 #include <array>
 #include <memory>
 
-#include "app/Form.h"
-#include "mixer/CorrectionList.h"
-#include "mixer/MixerPanel.h"
+#include "panel/CorrectionList.h"
+#include "panel/MixerPanel.h"
+#include "seams/Form.h"
 
 class wxStaticBox;
 

@@ -2,7 +2,7 @@
 
 #include <wx/bitmap.h>
 
-#include "app/CommandIds.h"
+#include "seams/CommandIds.h"
 
 namespace velmora {
 

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "app/CommandRouter.h"
-#include "app/MasterVolume.h"
-#include "app/PowerEvents.h"
-#include "app/SettingsStore.h"
 #include "app/ShellCommands.h"
-#include "app/Ui.h"
+#include "seams/MasterVolume.h"
+#include "seams/PowerEvents.h"
+#include "seams/SettingsStore.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

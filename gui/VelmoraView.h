@@ -27,9 +27,9 @@
 #include <vector>
 
 #include "WxTimers.h"
-#include "app/CommandTarget.h"
 #include "app/DialogUnits.h"
-#include "app/ViewSettings.h"
+#include "seams/CommandTarget.h"
+#include "view/ViewSettings.h"
 
 namespace velmora {
 

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "app/ShellCommands.h"
-#include "document/MediaDecoder.h"
 #include "document/VelmoraDoc.h"
+#include "seams/MediaDecoder.h"
 
 namespace velmora {
 

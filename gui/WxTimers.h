@@ -8,7 +8,7 @@
 #include <map>
 #include <memory>
 
-#include "app/Timers.h"
+#include "seams/Timers.h"
 
 namespace velmora {
 

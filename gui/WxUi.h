@@ -2,7 +2,7 @@
 // The Ui seam on wx dialogs: message boxes kept on top and captioned "Velmora", the file
 // choosers, the busy cursor and the bell.
 
-#include "app/Ui.h"
+#include "seams/Ui.h"
 
 class wxWindow;
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/CommandIds.h"
+#include "seams/CommandIds.h"
 
 namespace velmora {
 

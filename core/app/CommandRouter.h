@@ -7,8 +7,8 @@
 #include <array>
 #include <vector>
 
-#include "app/CommandTarget.h"
 #include "document/CommandRules.h"
+#include "seams/CommandTarget.h"
 
 namespace velmora {
 

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
-#include "app/CommandIds.h"
-#include "app/Ui.h"
+#include "io/Format.h"
+#include "seams/CommandIds.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/SettingsStore.h"
-#include "app/Ui.h"
+#include "seams/SettingsStore.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

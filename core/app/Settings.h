@@ -7,22 +7,16 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/ViewSettings.h"
+#include "seams/SettingsStore.h"
+#include "view/ViewSettings.h"
 
 namespace velmora {
 
-class SettingsStore;
 class Ui;
 
-inline constexpr const char* kSettingsKey = "SoftWare\\Dulvik\\Velmora";
 inline constexpr const char* kRectValue = "Rect";
 inline constexpr const char* kDeviceValue = "Device";
 inline constexpr const char* kTuningHzValue = "TuningHz";
-// The framework keeps its own profile (the recent-file list, 4 entries) under
-// "Software\<this name>\Velmora".
-inline constexpr const char* kProfileKeyName =
-    "アプリケーション ウィザードで生成されたローカル アプリケーション";
-inline constexpr int kRecentFileCount = 4;
 
 namespace msg {
 inline constexpr const char* kCreateKeyFailed = "RegCreateKeyEx failed.";

@@ -1,8 +1,8 @@
 #include "app/ShellCommands.h"
 
-#include "app/CommandIds.h"
-#include "app/Ui.h"
 #include "document/VelmoraDoc.h"
+#include "seams/CommandIds.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

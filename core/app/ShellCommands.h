@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandTarget.h"
+#include "seams/CommandTarget.h"
 
 namespace velmora {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "audio/AudioBackend.h"
+#include "seams/AudioBackend.h"
 
 namespace velmora {
 

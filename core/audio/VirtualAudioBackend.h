@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "audio/AudioBackend.h"
+#include "seams/AudioBackend.h"
 
 namespace velmora {
 

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/Ui.h"
 #include "audio/FormatMask.h"
+#include "io/Format.h"
 #include "io/LittleEndian.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "audio/AudioBackend.h"
+#include "seams/AudioBackend.h"
 
 namespace velmora {
 

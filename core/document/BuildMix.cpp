@@ -9,10 +9,10 @@
 #include <thread>
 #include <utility>
 
-#include "app/Ui.h"
 #include "document/MixJobOfDocument.h"
 #include "document/VelmoraDoc.h"
-#include "mixer/Mixdown.h"
+#include "mixdown/Mixdown.h"
+#include "seams/Ui.h"
 
 #if defined(__linux__)
 #include <sys/resource.h>

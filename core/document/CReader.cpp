@@ -5,7 +5,8 @@
 #include <cstring>
 #include <limits>
 
-#include "app/Ui.h"
+#include "io/Format.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "document/MediaDecoder.h"
 #include "io/ByteBuffer.h"
+#include "seams/MediaDecoder.h"
 
 namespace velmora {
 

@@ -5,8 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/Ui.h"
 #include "document/VelmoraDoc.h"
+#include "io/Format.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

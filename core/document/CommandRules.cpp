@@ -1,6 +1,6 @@
 #include "document/CommandRules.h"
 
-#include "app/CommandIds.h"
+#include "seams/CommandIds.h"
 
 namespace velmora {
 

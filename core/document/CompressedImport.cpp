@@ -1,9 +1,10 @@
 // The compressed-audio branch of LoadChannel: decode the whole file through the media decoder and
 // fill the slot like a WAV load; LoadChannel then runs the shared completion steps.
 
-#include "app/Ui.h"
 #include "document/CReader.h"
 #include "document/VelmoraDoc.h"
+#include "io/Format.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

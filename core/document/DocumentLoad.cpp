@@ -1,8 +1,8 @@
 // Opening files into channel slots: the Open command, the shared load steps and the WAV branch.
 
-#include "app/Ui.h"
 #include "document/VelmoraDoc.h"
 #include "document/WavReader.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/Ui.h"
 #include "document/VelmoraDoc.h"
 #include "document/WavWriter.h"
+#include "io/Format.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

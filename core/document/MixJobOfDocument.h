@@ -1,7 +1,7 @@
 #pragma once
 // The kernel's inputs taken from the document on the user-interface thread.
 
-#include "mixer/Mixdown.h"
+#include "mixdown/Mixdown.h"
 
 namespace velmora {
 

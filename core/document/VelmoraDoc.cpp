@@ -4,7 +4,8 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "app/Ui.h"
+#include "io/Format.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 

@@ -15,9 +15,9 @@
 #include "document/ChannelSlot.h"
 #include "document/WavHeader.h"
 #include "io/ByteBuffer.h"
-#include "mixer/BlockPeakTable.h"
-#include "mixer/FadeCurve.h"
-#include "mixer/MixCorrection.h"
+#include "mixdown/BlockPeakTable.h"
+#include "mixdown/FadeCurve.h"
+#include "mixdown/MixCorrection.h"
 
 namespace velmora {
 

@@ -9,7 +9,7 @@
 
 #include "document/VelmoraDoc.h"
 #include "io/File.h"
-#include "mixer/Mixdown.h"
+#include "mixdown/Mixdown.h"
 
 namespace velmora {
 

@@ -5,15 +5,16 @@
 #include <climits>
 #include <thread>
 
-#include "app/CommandIds.h"
-#include "app/ControlIds.h"
-#include "app/Form.h"
-#include "app/Timers.h"
-#include "app/Ui.h"
-#include "app/ViewSettings.h"
 #include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
-#include "mixer/CorrectionList.h"
+#include "io/Format.h"
+#include "seams/CommandIds.h"
+#include "seams/ControlIds.h"
+#include "seams/Form.h"
+#include "seams/Timers.h"
+#include "seams/Ui.h"
+#include "view/TimeText.h"
+#include "view/ViewSettings.h"
 
 namespace velmora {
 
@@ -28,10 +29,6 @@ int SliderValue(uint64_t frame) {
 }
 
 }  // namespace
-
-std::string FormatPlayTime(uint32_t ms) {
-  return Format("%02u:%02u.%03u", ms / 60000, ms % 60000 / 1000, ms % 1000);
-}
 
 Transport::Transport(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
                      WaveDevice& playDevice)

@@ -12,7 +12,7 @@
 #include <functional>
 #include <string>
 
-#include "app/CommandTarget.h"
+#include "seams/CommandTarget.h"
 
 namespace velmora {
 
@@ -36,10 +36,6 @@ constexpr int kPlayback = 1;  // refill, end of data, meters, position
 constexpr int kMixWatch = 5;  // watches a background mix build
 constexpr int kTransportIntervalMs = 100;
 }  // namespace timer
-
-// The time display of a number of milliseconds: "%02d:%02d.%03d", minutes (not limited to two
-// digits), seconds, milliseconds. (A mix frame's time is PositionTimeText.)
-std::string FormatPlayTime(uint32_t ms);
 
 class Transport : public CommandTarget, public TimerTarget {
  public:

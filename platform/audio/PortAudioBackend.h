@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "audio/AudioBackend.h"
+#include "seams/AudioBackend.h"
 
 namespace velmora {
 

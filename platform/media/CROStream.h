@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "document/MediaDecoder.h"
+#include "seams/MediaDecoder.h"
 
 struct AVIOContext;
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "document/MediaDecoder.h"
+#include "seams/MediaDecoder.h"
 
 namespace velmora {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/MasterVolume.h"
+#include "seams/MasterVolume.h"
 
 namespace velmora {
 

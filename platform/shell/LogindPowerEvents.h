@@ -8,7 +8,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/PowerEvents.h"
+#include "seams/PowerEvents.h"
 
 struct sd_bus;
 struct sd_bus_slot;

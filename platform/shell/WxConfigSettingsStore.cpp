@@ -13,8 +13,6 @@
 #include <wx/fileconf.h>
 #endif
 
-#include "app/Settings.h"
-
 namespace velmora {
 
 namespace {

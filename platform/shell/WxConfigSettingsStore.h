@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/SettingsStore.h"
+#include "seams/SettingsStore.h"
 
 class wxConfigBase;
 

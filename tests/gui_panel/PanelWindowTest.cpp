@@ -24,12 +24,13 @@
 #include "MixerForm.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
-#include "app/CommandIds.h"
-#include "app/ControlIds.h"
 #include "document/VelmoraDoc.h"
+#include "seams/CommandIds.h"
+#include "seams/ControlIds.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
 #include "support/WavFixture.h"
+#include "view/TimeText.h"
 
 namespace velmora {
 namespace {

@@ -32,14 +32,15 @@
 #include "MainFrame.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
-#include "app/CommandIds.h"
-#include "app/ControlIds.h"
 #include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
-#include "mixer/CorrectionList.h"
+#include "panel/CorrectionList.h"
+#include "seams/CommandIds.h"
+#include "seams/ControlIds.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
 #include "support/WavFixture.h"
+#include "view/TimeText.h"
 
 namespace velmora {
 namespace {

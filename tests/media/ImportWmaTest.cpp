@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "MediaFiles.h"
-#include "document/MediaDecoder.h"
 #include "document/VelmoraDoc.h"
 #include "media/FfmpegDecoder.h"
+#include "seams/MediaDecoder.h"
 #include "support/FakeUi.h"
 #include "support/WavFixture.h"
 

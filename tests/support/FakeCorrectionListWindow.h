@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "mixer/CorrectionList.h"
+#include "panel/CorrectionList.h"
 
 namespace velmora::test {
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "app/Form.h"
+#include "seams/Form.h"
 
 namespace velmora::test {
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <utility>
 
-#include "app/Timers.h"
+#include "seams/Timers.h"
 
 namespace velmora::test {
 

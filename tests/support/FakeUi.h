@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Ui.h"
+#include "seams/Ui.h"
 
 namespace velmora::test {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/MasterVolume.h"
-#include "app/SettingsStore.h"
+#include "seams/MasterVolume.h"
+#include "seams/SettingsStore.h"
 
 namespace velmora::test {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandIds.h"
 #include "app/CommandRouter.h"
+#include "seams/CommandIds.h"
 #include "support/FakeUi.h"
 
 namespace velmora {

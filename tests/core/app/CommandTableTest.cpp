@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandIds.h"
 #include "app/CommandTable.h"
 #include "document/CommandRules.h"
+#include "seams/CommandIds.h"
 #include "support/FakeUi.h"
 
 namespace velmora {

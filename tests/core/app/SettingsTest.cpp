@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/Settings.h"
-#include "app/SettingsStore.h"
+#include "seams/SettingsStore.h"
 #include "support/FakeUi.h"
 
 namespace velmora {

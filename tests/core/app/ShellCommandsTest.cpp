@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandIds.h"
 #include "app/FileFilter.h"
 #include "app/ShellCommands.h"
 #include "document/VelmoraDoc.h"
+#include "seams/CommandIds.h"
 #include "support/FakeUi.h"
 #include "support/WavFixture.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandIds.h"
 #include "document/CommandRules.h"
+#include "seams/CommandIds.h"
 #include "support/FakeUi.h"
 
 namespace velmora {

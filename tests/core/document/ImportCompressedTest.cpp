@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "document/CReader.h"
-#include "document/MediaDecoder.h"
 #include "document/VelmoraDoc.h"
+#include "seams/MediaDecoder.h"
 #include "support/FakeUi.h"
 
 namespace velmora {

@@ -9,17 +9,18 @@
 #include <mutex>
 #include <thread>
 
-#include "app/CommandIds.h"
-#include "app/ControlIds.h"
-#include "app/ViewSettings.h"
 #include "audio/VirtualAudioBackend.h"
 #include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
-#include "mixer/CorrectionList.h"
+#include "panel/CorrectionList.h"
+#include "seams/CommandIds.h"
+#include "seams/ControlIds.h"
 #include "support/FakeForm.h"
 #include "support/FakeTimers.h"
 #include "support/FakeUi.h"
 #include "transport/Transport.h"
+#include "view/TimeText.h"
+#include "view/ViewSettings.h"
 
 namespace velmora {
 namespace {

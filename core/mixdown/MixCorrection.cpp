@@ -1,0 +1,19 @@
+#include "mixdown/MixCorrection.h"
+
+#include <new>
+
+namespace velmora {
+
+void RecordCorrection(std::vector<MixCorrection>& log, uint32_t frame) {
+  if (!log.empty() && frame == log.back().start + log.back().count) {
+    ++log.back().count;
+    return;
+  }
+  try {
+    log.push_back({frame, 1});
+  } catch (const std::bad_alloc&) {
+    // The log keeps what it had; the mix itself is unaffected.
+  }
+}
+
+}  // namespace velmora

@@ -1,0 +1,137 @@
+#pragma once
+// The mixdown kernel: the selected channels become one stereo PCM buffer with level, balance,
+// mono folding, channel and whole-mix fades, clamping with its correction log, and block peaks.
+//
+// The kernel reads only a MixJob, a copy of the document's inputs taken on the user-interface
+// thread, so that a worker thread never reads a field that thread may change meanwhile. The
+// sample data the job points to must stay unchanged until Run returns.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "mixdown/BlockPeakTable.h"
+#include "mixdown/FadeCurve.h"
+#include "mixdown/MixCorrection.h"
+
+namespace velmora {
+
+constexpr int kMixSources = 4;
+
+// One channel as the kernel sees it.
+struct MixSource {
+  const uint8_t* data = nullptr;  // PCM as stored in the file; null = no channel
+  uint32_t frames = 0;
+  int channels = 1;  // 2 = stereo, anything else mono
+  int bits = 8;      // 16 = signed 16-bit, anything else unsigned 8-bit
+  uint32_t rate = 0;
+  int32_t selected = 0;
+  int32_t level = 100;      // 0..200, 0 = loudest
+  int32_t autoLevel = 200;  // 200 = silent channel, never mixed
+  int32_t balance = 10;     // 0..20
+  int32_t offset = 0;       // milliseconds on the mix time line
+};
+
+struct MixJob {
+  std::array<MixSource, kMixSources> sources{};
+  std::array<FadeSetting, 5> fadeIn{};  // index 4 = whole mix
+  std::array<FadeSetting, 5> fadeOut{};
+  int32_t monoPlayback = 0;
+  uint32_t rate = 0;         // output rate R
+  int bits = 16;             // output width: 16, otherwise 8
+  uint32_t frames = 0;       // N
+  uint32_t blockFrames = 1;  // B, at least 1
+  uint32_t position = 0;     // first frame mixed, below N; mixing wraps to frame 0 at the end
+};
+
+// Where the kernel writes. The cursor and the stop flag may be null.
+struct MixTarget {
+  uint8_t* pcm = nullptr;           // N × 2 × bits / 8 bytes
+  BlockPeakTable* peaks = nullptr;  // N / B + 1 entries of the output width
+  std::vector<MixCorrection>* corrections = nullptr;
+  // Frame being mixed, stored with release: every frame before it in mixing order is written.
+  // Advanced a chunk of frames at a time; at the end it holds the last frame mixed.
+  std::atomic<uint32_t>* cursor = nullptr;
+  const std::atomic<int32_t>* stop = nullptr;  // 1 = end early (checked between chunks)
+};
+
+// Where a channel lies on the output time line, in whole frames.
+struct ChannelPlacement {
+  uint32_t ratio = 0;      // output rate / channel rate, integer division
+  int64_t offsetOut = 0;   // offset in output frames
+  int64_t offsetChan = 0;  // offset in channel frames
+  int64_t end = 0;         // first output frame after the channel (may be <= 0)
+  int64_t length = 0;      // (frames + offsetChan) × ratio: the channel's share of the mix length
+};
+
+// Placement of a loaded channel; a channel with no usable rate gets ratio 0 and length 0.
+ChannelPlacement PlaceChannel(const MixSource& source, uint32_t mixRate);
+
+// The mix length in frames: the longest placed length among the loaded channels, selected or
+// not, 0 when none is positive. May exceed 32 bits.
+uint64_t MixLength(const std::array<MixSource, kMixSources>& sources, uint32_t mixRate);
+
+class MixKernel {
+ public:
+  // Takes the job and reserves the kernel's working memory; false when memory ran out.
+  bool Prepare(const MixJob& job);
+  // Mixes the job's frames into `target` from job.position, wrapping to frame 0. Call once after
+  // Prepare; any thread may call it.
+  void Run(const MixTarget& target);
+
+  static constexpr uint32_t kChunkFrames = 1024;
+
+ private:
+  // One channel's working state: where it sounds, its gains and its fades.
+  struct Lane {
+    bool active = false;
+    const uint8_t* data = nullptr;
+    bool stereo = false;
+    bool wide = false;  // 16-bit source
+    bool fold = false;  // stereo source folded to mono by balance (mono playback)
+    int32_t scale = 1;  // 256 for an 8-bit source in a 16-bit mix
+    int32_t balance = 10;
+    double gain = 0;
+    ChannelPlacement place;
+    int64_t first = 0;  // first output frame that sounds
+    int64_t stop = 0;   // output frame after the last that sounds
+    FadeCurve inCurve = FadeCurve::Convex;
+    FadeCurve outCurve = FadeCurve::Convex;
+    uint32_t inFrames = 0;
+    uint32_t outFrames = 0;
+  };
+
+  void MixChunk(uint32_t first, uint32_t count);
+  void AddLane(const Lane& lane, uint32_t first, uint32_t count);
+  // Level and balance of `frames` source frames from `p` into left/right, or added to them.
+  void ApplyGain(const Lane& lane, const uint8_t* p, uint32_t frames, bool add, int32_t* left,
+                 int32_t* right);
+  void ApplyMixFades(uint32_t first, uint32_t count);
+  // Clamps, logs, writes the chunk's sums and merges their peaks.
+  void StoreChunk(const MixTarget& target, uint32_t first, uint32_t count);
+  struct Peaks {
+    int32_t left = 0;
+    int32_t right = 0;
+    bool clipped = false;  // a value lies outside the sample range
+  };
+  // Packs sums [from, to) of the chunk into stored_ as they are.
+  Peaks PackPiece(uint32_t from, uint32_t to);
+  // Clamps the sums [from, to) that lie outside the range and logs their frames.
+  void ClampPiece(const MixTarget& target, uint32_t first, uint32_t from, uint32_t to);
+  void MergePeak(BlockPeakTable& peaks, uint32_t entry, int32_t left, int32_t right) const;
+  const std::array<double, 90>& StepsOf(FadeCurve curve, bool fadeOut) const;
+
+  MixJob job_;
+  std::array<Lane, kMixSources> lanes_;
+  uint32_t mixInFrames_ = 0;
+  uint32_t mixOutFrames_ = 0;
+  // Factors of the 90 steps of the two sine curves: [Convex, Concave][fade-in, fade-out].
+  std::array<std::array<std::array<double, 90>, 2>, 2> steps_{};
+  // Per chunk: the sums, one channel's faded frames, its decoded source frames and their gains.
+  std::vector<int32_t> sumLeft_, sumRight_, laneLeft_, laneRight_, sourceLeft_, sourceRight_;
+  std::vector<int32_t> gainLeft_, gainRight_;  // per source frame, before holding
+  std::vector<int16_t> stored_;  // the chunk's output samples, interleaved, before they are written
+};
+
+}  // namespace velmora

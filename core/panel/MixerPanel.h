@@ -1,0 +1,184 @@
+#pragma once
+// The mixer panel of the main form: the four channel strips, the position slider and time, the
+// make-mix button and the master volume slider, mapped to the document through the Form seam.
+// Every change that affects the mix ends in MarkMixStale. The transport drives the same form
+// (play position, meters, timers 1 and 5) on its own.
+//
+// User-interface thread only. The window layer passes control ids and scroll codes as the
+// native controls report them and shows what the panel returns (the channel context menu).
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "seams/CommandTarget.h"
+
+namespace velmora {
+
+class CVelmoraDoc;
+class CorrectionList;
+class Form;
+class MasterVolume;
+class Ui;
+struct ViewSettings;
+
+namespace msg {
+inline constexpr const char* kOffsetRange = "0.000～3600.000の間の数値を入力してください！";
+}  // namespace msg
+
+// What a track bar reports, in the platform's order of scroll codes.
+enum class ScrollCode {
+  LineUp,
+  LineDown,
+  PageUp,
+  PageDown,
+  ThumbPosition,
+  ThumbTrack,
+  Top,
+  Bottom,
+  EndScroll
+};
+
+// A rectangle in the form's client coordinates.
+struct PanelRect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  // Inside, not on the border.
+  bool StrictlyContains(int px, int py) const {
+    return px > x && px < x + width && py > y && py < y + height;
+  }
+};
+
+// One entry of the channel context menu; command 0 is a separator.
+struct ChannelMenuEntry {
+  int command = 0;
+  std::string label;
+};
+
+constexpr int32_t kOffsetMaxMs = 3600000;
+
+// Offset field text: seconds with three decimals, "-0.500" for -500 ms.
+std::string FormatOffset(int32_t milliseconds);
+
+struct ParsedOffset {
+  double seconds = 0;
+  int32_t milliseconds = 0;  // seconds × 1000 rounded, halves away from zero
+};
+// Reads the first line of the field (at most 11 characters) as seconds. Nothing when it does
+// not start with a number, or the number is not finite or does not fit in milliseconds.
+std::optional<ParsedOffset> ParseOffset(const std::string& fieldText);
+
+// Step sizes of an offset spin while an arrow is held: 1 ms at once, 10 after 1 s, 100 after 2 s.
+struct SpinAcceleration {
+  int afterMs;
+  int step;
+};
+inline constexpr SpinAcceleration kOffsetSpinAcceleration[] = {{0, 1}, {1000, 10}, {2000, 100}};
+
+// Turns the arrow notifications of a held spin into steps, from the time they arrive. A hold
+// ends on release, on a change of direction, or when notifications stop for longer than the
+// platform's first auto-repeat delay.
+class SpinHold {
+ public:
+  static constexpr int64_t kHoldGapMs = 750;
+  // Signed step for an arrow notification at `nowMs` (any steady clock); direction +1 or -1.
+  int Step(int direction, int64_t nowMs);
+  void Release() { holding_ = false; }
+
+ private:
+  bool holding_ = false;
+  int direction_ = 0;
+  int64_t holdStartMs_ = 0;
+  int64_t lastMs_ = 0;
+};
+
+class MixerPanel : public CommandTarget, public ViewUpdateTarget {
+ public:
+  // All must outlive the panel. `volume` may be null (no mixer control).
+  MixerPanel(CVelmoraDoc& doc, Form& form, Ui& ui, ViewSettings& view, CorrectionList& corrections,
+             MasterVolume* volume);
+  MixerPanel(const MixerPanel&) = delete;
+  MixerPanel& operator=(const MixerPanel&) = delete;
+
+  // The four channel frames (1038..1041) in form coordinates, for the context menu.
+  void SetChannelFrames(const std::array<PanelRect, 4>& frames) { frames_ = frames; }
+
+  // Once, when the view is first shown: ranges, ticks, the empty position display, the master
+  // volume and the tuning button's caption.
+  void Initialise();
+  // The view's update: strips from the slots, the position slider, the make-mix button, the
+  // master volume, and the recording format adopted from the mix.
+  void Refresh();
+  // Files named at start-up may be loaded before the first showing: the refresh follows.
+  void OnInitialUpdate() override {
+    Initialise();
+    Refresh();
+  }
+  void OnUpdate(int /*hint*/) override { Refresh(); }
+
+  // After every change that affects the mix. With markModified 1 the document's modified flag
+  // follows whether any channel is loaded; the correction list is hidden in any case.
+  void MarkMixStale(int markModified);
+
+  // Make-mix (button 1001), the correction list (32797), mono playback (164), channel selection
+  // (166..169), release (155..158) and mono conversion (145..148). False for any other id.
+  bool OnCommand(int id) override;
+  // The make-mix button has no enable rule of the document; the panel runs it.
+  bool HandlesCommand(int id) const override;
+  void MakeMix();
+
+  // Scroll notifications of the level and balance sliders, the position slider and the master
+  // volume slider. Other ids are ignored.
+  void OnScroll(int controlId, ScrollCode code);
+
+  // An offset spin's arrow (direction +1 up, -1 down) at `nowMs`, accelerated while held.
+  void OnOffsetSpinArrow(int spinId, int direction, int64_t nowMs);
+  void OnOffsetSpinReleased(int spinId);
+  // The spin's change request: refused beyond 0 and 3600000, then the field is rewritten.
+  void OnOffsetSpinDelta(int spinId, int delta);
+  // The offset field's text changed (typed, or rewritten by the panel).
+  void OnOffsetTextChanged(int editId);
+  // The offset field lost the focus: a value outside 0.000..3600.000 is refused with a message.
+  void OnOffsetFocusLost(int editId);
+
+  // Entries of the channel context menu for a right click at (x, y) in form coordinates; empty
+  // when no menu is shown.
+  std::vector<ChannelMenuEntry> ContextMenuAt(int x, int y) const;
+
+  // Files dropped on the view, loaded in order into the empty channels.
+  void OnFilesDropped(const std::vector<std::string>& paths);
+
+  int32_t offsetEchoGuard() const { return offsetEchoGuard_; }
+
+ private:
+  // A channel's level or balance slider: one step up or down within 0..max, or the slider's
+  // position at the end of a drag; other codes change nothing.
+  void OnChannelSliderScroll(int32_t& value, int32_t max, int sliderId, ScrollCode code);
+  void OnPositionScroll(ScrollCode code);
+  void OnMasterVolumeScroll(ScrollCode code);
+  void ShowPosition(uint32_t frame);
+  // Writes the offset text of a channel; the native edit reports the write as a text change,
+  // which the panel runs itself so that every form behaves alike.
+  void WriteOffsetText(int channel, bool echoGuard);
+  void SetSpin(int channel, int32_t milliseconds);
+  void RefreshChannel(int channel);
+  void RefreshMasterVolume();
+  void AdoptMixFormat();
+  bool CommandEnabled(int id) const;
+
+  CVelmoraDoc& doc_;
+  Form& form_;
+  Ui& ui_;
+  ViewSettings& view_;
+  CorrectionList& corrections_;
+  MasterVolume* volume_;
+  std::array<PanelRect, 4> frames_{};
+  std::array<SpinHold, 4> spinHolds_{};
+  int32_t offsetEchoGuard_ = 0;  // 1 while the panel itself rewrites an offset field
+};
+
+}  // namespace velmora
