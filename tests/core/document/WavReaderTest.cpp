@@ -107,7 +107,8 @@ TEST(WavReader, LayoutFindsTheSamplesAndTrustsOnlyTheBytesThatAreThere) {
   EXPECT_EQ(layout.header.fmtSize, 16);
 }
 
-// Bytes that claim to be longer than they are, as a file cut short while it is read.
+// Bytes that claim to be longer than they are, as a file cut short while it is read. The bytes
+// must outlive the source.
 class ShrinkingSource : public ByteSource {
  public:
   explicit ShrinkingSource(const std::vector<uint8_t>& bytes)
@@ -124,7 +125,8 @@ class ShrinkingSource : public ByteSource {
 TEST(WavReader, SamplesThatCannotBeReadOrHeldAreRefused) {
   const std::vector<uint8_t> bytes = test::MakeWav(WavSpec{}, std::vector<uint8_t>(400));
   WavFile file;
-  ShrinkingSource shrinking(Cut(bytes, 300));
+  const std::vector<uint8_t> cut = Cut(bytes, 300);
+  ShrinkingSource shrinking(cut);
   EXPECT_EQ(ReadWav(shrinking, Only44100, file).error, WavError::ReadFailed);
   EXPECT_FALSE(file.samples.has());
 
