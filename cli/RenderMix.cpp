@@ -88,9 +88,9 @@ std::vector<uint8_t> PeakBytes(const CVelmoraDoc& doc) {
 
 }  // namespace
 
-int RenderMix(const MixOptions& options, ConsoleUi& ui, MediaDecoder* decoder) {
+int RenderMix(const MixOptions& options, ConsoleUi& ui, AudioDecoder* decoder) {
   CVelmoraDoc doc(ui);
-  doc.SetMediaDecoder(decoder);
+  doc.SetAudioDecoder(decoder);
   if (!LoadInputs(doc, ui, options.inputs)) return kExitFailed;
   ApplyOptions(doc, options);
 

@@ -7,7 +7,7 @@
 #include "MixOptions.h"
 
 namespace velmora {
-class MediaDecoder;
+class AudioDecoder;
 }
 
 namespace velmora::cli {
@@ -17,6 +17,6 @@ constexpr int kExitFailed = 1;  // an input refused, memory, or a file not writt
 constexpr int kExitUsage = 2;
 
 // `decoder` may be null: WMA inputs are then refused by the loader's own message.
-int RenderMix(const MixOptions& options, ConsoleUi& ui, MediaDecoder* decoder);
+int RenderMix(const MixOptions& options, ConsoleUi& ui, AudioDecoder* decoder);
 
 }  // namespace velmora::cli

@@ -9,7 +9,7 @@
 #include "RenderMix.h"
 
 #ifdef VELMORA_MIX_WITH_MEDIA
-#include "media/FfmpegDecoder.h"
+#include "media/FfmpegAudioDecoder.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
   }
   ConsoleUi ui;
 #ifdef VELMORA_MIX_WITH_MEDIA
-  const auto decoder = velmora::CreateFfmpegDecoder();
-  return RenderMix(parsed.options, ui, decoder.get());
+  velmora::FfmpegAudioDecoder decoder;
+  return RenderMix(parsed.options, ui, &decoder);
 #else
   return RenderMix(parsed.options, ui, nullptr);
 #endif

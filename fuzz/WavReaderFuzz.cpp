@@ -1,53 +1,20 @@
-// Feeds arbitrary bytes to the document's WAV loader, through a real file as the program reads.
+// Feeds arbitrary bytes to the WAV reader, straight from memory, and scans the peak of whatever
+// it accepts as the document does after a load.
 
-#include <unistd.h>
-
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <string>
 
-#include "document/VelmoraDoc.h"
-#include "seams/Ui.h"
-
-namespace {
-
-class SilentUi : public velmora::Ui {
- public:
-  velmora::Answer ShowMessage(const std::string&, velmora::MessageIcon,
-                              velmora::MessageButtons) override {
-    return velmora::Answer::No;
-  }
-  std::optional<std::string> ChooseOpenFile(const velmora::FileDialogRequest&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> ChooseSaveFile(const velmora::FileDialogRequest&) override {
-    return std::nullopt;
-  }
-  void BeginWaitCursor() override {}
-  void EndWaitCursor() override {}
-  void Beep() override {}
-  void ReportFileError(const std::string&) override {}
-};
-
-std::string ScratchPath() {
-  const char* dir = std::getenv("TMPDIR");
-  return std::string(dir != nullptr ? dir : "/tmp") + "/velmora-fuzz-" +
-         std::to_string(::getpid()) + ".wav";
-}
-
-}  // namespace
+#include "document/ChannelSlot.h"
+#include "document/WavReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = ScratchPath();
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return 0;
-  std::fwrite(data, 1, size, file);
-  std::fclose(file);
-
-  SilentUi ui;
-  velmora::CVelmoraDoc doc(ui);
-  // A second load exercises the rate rule against the first.
-  doc.LoadIntoSlot(0, path);
-  doc.LoadIntoSlot(1, path);
+  velmora::WavFile file;
+  // What an empty document accepts.
+  const auto rateAccepted = [](int32_t rate) { return rate > 0; };
+  const velmora::WavResult result = velmora::ReadWavBytes(data, size, rateAccepted, file);
+  if (result.ok()) {
+    velmora::AutoLevelFromSamples(file.samples.data(), file.frames, file.header.channels,
+                                  file.header.bitsPerSample);
+  }
   return 0;
 }

@@ -4,16 +4,16 @@
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "app/CommandRouter.h"
-#include "media/FfmpegDecoder.h"
+#include "media/FfmpegAudioDecoder.h"
 
 namespace velmora {
 
 CVelmoraWxDoc::CVelmoraWxDoc()
-    : decoder_(CreateFfmpegDecoder()),
+    : decoder_(std::make_unique<FfmpegAudioDecoder>()),
       core_(std::make_unique<CVelmoraDoc>(TheApp().ui())),
       commands_(std::make_unique<DocumentCommands>(*core_)) {
   core_->SetListener(this);
-  core_->SetMediaDecoder(decoder_.get());
+  core_->SetAudioDecoder(decoder_.get());
   TheApp().router().SetDocument(core_.get());
   TheApp().router().Add(RouteLevel::Document, commands_.get());
 }

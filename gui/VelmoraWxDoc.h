@@ -9,7 +9,7 @@
 
 #include "app/ShellCommands.h"
 #include "document/VelmoraDoc.h"
-#include "seams/MediaDecoder.h"
+#include "seams/AudioDecoder.h"
 
 namespace velmora {
 
@@ -36,7 +36,7 @@ class CVelmoraWxDoc : public wxDocument, public DocumentListener {
 
  private:
   // Declared first so that it outlives the document that uses it.
-  std::unique_ptr<MediaDecoder> decoder_;
+  std::unique_ptr<AudioDecoder> decoder_;
   std::unique_ptr<CVelmoraDoc> core_;
   std::unique_ptr<DocumentCommands> commands_;
   bool closeConfirmed_ = false;

@@ -1,62 +1,62 @@
 #pragma once
-// Drives a MediaDecoder through one import: opens the file, finds its audio and video streams
-// and the output that carries the audio, and collects every uncompressed sample in memory.
-// Each failing step shows its own message through the Ui and returns the step's code.
-// One instance per import, used on the user-interface thread.
+// Drives an AudioDecoder through one compressed-audio import: opens the file, checks that it has
+// audio, and collects every decoded block in memory as whole frames. Shows nothing: a failure is
+// the step where the import stopped, with its code, and CompressedImport.cpp turns that into the
+// program's messages. One instance per import, used on the user-interface thread.
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "io/ByteBuffer.h"
-#include "seams/MediaDecoder.h"
+#include "seams/AudioDecoder.h"
 
 namespace velmora {
 
-class Ui;
+// Where an import stopped; every step has its own chain of messages.
+enum class ImportStep {
+  Done,
+  NoDecoder,          // the program has no decoder for compressed files
+  NetworkStream,      // the path names a network stream; the decoder is not asked
+  OpenFile,           // the decoder could not open the file
+  NoAudioStream,      // the file holds no audio stream
+  DecodeBlock,        // the decoder failed on a block
+  CollectSamples,     // no memory for the samples, or a format without whole frames
+  UnsupportedFormat,  // decoded to something other than 8- or 16-bit mono or stereo
+  RateMismatch,       // the rate clashes with the loaded channels
+};
+
+struct ImportResult {
+  ImportStep step = ImportStep::Done;
+  DecoderCode code = kDecoderOk;  // shown in the step's messages
+
+  bool ok() const { return step == ImportStep::Done; }
+};
 
 class CReader {
  public:
-  CReader(Ui& ui, MediaDecoder& decoder) : ui_(ui), decoder_(decoder) {}
+  explicit CReader(AudioDecoder& decoder) : decoder_(decoder) {}
   CReader(const CReader&) = delete;
   CReader& operator=(const CReader&) = delete;
 
-  // Range in milliseconds (or video frames when rangeInFrames is 1); rangeEnd 0 = to the end.
-  MediaResult SetParams(uint64_t rangeStart, uint64_t rangeEnd, int32_t readCompressed,
-                        int32_t audioOn, int32_t videoOn, int32_t rangeInFrames);
-  MediaResult Open(const std::string& path);
-  MediaResult ReadSamples();
-  MediaResult Close();
-  MediaResult FindStreamNumbers();
-  MediaResult FindAudioOutput();
+  // Opens `path` and takes the format of its audio into outputFormat.
+  ImportResult Open(const std::string& path);
+  // Decodes the whole stream into `samples`, dropping a trailing partial frame of any block.
+  ImportResult ReadSamples();
 
-  std::unique_ptr<MediaReader> reader;  // created by the first Open, released by Close
-  uint16_t audioStream = 0;             // 0 = none
-  uint16_t videoStream = 0;             // 0 = none
-  uint64_t rangeStart = 0;
-  uint64_t rangeEnd = 0;
-  int32_t readCompressed = 0;
-  int32_t audioOn = 1;
-  int32_t videoOn = 1;
-  int32_t rangeInFrames = 0;
-  uint32_t audioOutput = 0;
-  std::optional<MediaFormat> outputFormat;
+  std::unique_ptr<DecodedStream> reader;  // set by a successful Open
+  PcmFormat outputFormat;
   uint32_t samplesFrames = 0;
   // Exactly samplesFrames frames of outputFormat once ReadSamples has succeeded; the caller may
   // take it over.
   ByteBuffer samples;
 
  private:
-  MediaResult SelectStreams();
-  // Appends whole frames of one delivered sample, growing `samples` geometrically.
-  MediaResult AppendFrames(const MediaSample& sample, uint32_t blockAlign);
-  MediaResult ShrinkToFrames(uint32_t blockAlign);
-  // Shows `format` with the code in hexadecimal and returns the code.
-  MediaResult ShowCode(const char* format, MediaResult code);
+  // Appends whole frames of one block, growing `samples` geometrically.
+  bool AppendFrames(const PcmBlock& block, uint32_t blockAlign);
+  bool ShrinkToFrames(uint32_t blockAlign);
 
-  Ui& ui_;
-  MediaDecoder& decoder_;
+  AudioDecoder& decoder_;
   std::size_t samplesBytes_ = 0;  // bytes of `samples` in use; its size is the capacity
 };
 

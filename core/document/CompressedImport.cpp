@@ -1,5 +1,8 @@
-// The compressed-audio branch of LoadChannel: decode the whole file through the media decoder and
+// The compressed-audio branch of LoadChannel: decode the whole file through the audio decoder and
 // fill the slot like a WAV load; LoadChannel then runs the shared completion steps.
+
+#include <string>
+#include <vector>
 
 #include "document/CReader.h"
 #include "document/VelmoraDoc.h"
@@ -10,70 +13,84 @@ namespace velmora {
 
 namespace {
 
-constexpr const char* kIncorrectParams = "Incorrect values of input parameters -st or -end\n";
+constexpr const char* kStreamsNotSupported =
+    "Wrong input file - streams are not supported : (hr=0x%08x).\n";
+constexpr const char* kCouldNotOpenFile = "Could not open file (hr=0x%08x).\n";
+constexpr const char* kNoAudioStream = "Could not find an audio stream in the specified file";
+constexpr const char* kCouldNotGetAudioOutput = "Could not get audio output (hr=0x%08x).\n";
+constexpr const char* kNextSampleFailed = "GetNextSample() failed : (hr=0x%08x).\n";
 constexpr const char* kCannotOpenReader = "Cannot open reader: hr = 0x%08x\n";
 constexpr const char* kReadSamplesFailed = "ReadSamples failed: hr = 0x%08x\n";
 constexpr const char* kReaderFailed = "WMSyncReader failed (hr=0x%08x).\n";
-constexpr const char* kCloseFailed = "Close failed: hr = 0x%08x\n";
 
-unsigned Hex(MediaResult code) {
+unsigned Hex(DecoderCode code) {
   return static_cast<unsigned>(static_cast<uint32_t>(code));
 }
 
+// The boxes an import that stopped at `step` shows, in order: the step's own text, then whether
+// opening or reading failed, then the general failure, all with the step's code.
+std::vector<std::string> ImportMessages(const ImportResult& result) {
+  const unsigned code = Hex(result.code);
+  std::vector<std::string> chain;
+  switch (result.step) {
+    case ImportStep::Done:
+      return {};
+    case ImportStep::NoDecoder:
+      return {msg::kReadFailed};
+    case ImportStep::UnsupportedFormat:
+      return {msg::kUnsupportedFormat};
+    case ImportStep::RateMismatch:
+      return {msg::kRateMismatch};
+    case ImportStep::NetworkStream:
+      chain = {Format(kStreamsNotSupported, 0u), Format(kCannotOpenReader, code)};
+      break;
+    case ImportStep::OpenFile:
+      chain = {Format(kCouldNotOpenFile, code), Format(kCannotOpenReader, code)};
+      break;
+    case ImportStep::NoAudioStream:
+      chain = {Format("%s (hr=%#X)", kNoAudioStream, code), Format(kCouldNotGetAudioOutput, code),
+               Format(kCannotOpenReader, code)};
+      break;
+    case ImportStep::DecodeBlock:
+      chain = {Format(kNextSampleFailed, code), Format(kReadSamplesFailed, code)};
+      break;
+    case ImportStep::CollectSamples:
+      chain = {Format(kReadSamplesFailed, code)};
+      break;
+  }
+  chain.push_back(Format(kReaderFailed, code));
+  return chain;
+}
+
 // The rest of the program mixes, plays and saves 8- or 16-bit mono or stereo only.
-bool IsSupportedFormat(const MediaFormat& format) {
+bool IsSupportedFormat(const PcmFormat& format) {
   return (format.channels == 1 || format.channels == 2) &&
          (format.bitsPerSample == 8 || format.bitsPerSample == 16) && format.samplesPerSec > 0;
 }
 
-// Steps up to the closed reader; false after the failing step's messages.
-bool DecodeWhole(Ui& ui, CReader& reader, const std::string& path) {
-  MediaResult result = reader.SetParams(0, 0, 0, 1, 0, 0);
-  if (MediaFailed(result)) {
-    ui.ShowError(kIncorrectParams);
-  } else if (result = reader.Open(path); MediaFailed(result)) {
-    ui.ShowError(Format(kCannotOpenReader, Hex(result)));
-  } else if (result = reader.ReadSamples(); MediaFailed(result)) {
-    ui.ShowError(Format(kReadSamplesFailed, Hex(result)));
-  }
-  if (MediaFailed(result)) {
-    ui.ShowError(Format(kReaderFailed, Hex(result)));
-    reader.Close();
-    return false;
-  }
-  result = reader.Close();
-  if (MediaFailed(result)) {
-    ui.ShowError(Format(kCloseFailed, Hex(result)));
-    return false;
-  }
-  return true;
+ImportResult DecodeIntoSlot(AudioDecoder* decoder, const CVelmoraDoc& doc, ChannelSlot& slot) {
+  if (decoder == nullptr) return {ImportStep::NoDecoder, kDecoderOk};
+  CReader reader(*decoder);
+  if (const ImportResult opened = reader.Open(slot.path); !opened.ok()) return opened;
+  if (const ImportResult read = reader.ReadSamples(); !read.ok()) return read;
+  reader.reader.reset();
+
+  const PcmFormat& format = reader.outputFormat;
+  if (!IsSupportedFormat(format)) return {ImportStep::UnsupportedFormat, kDecoderOk};
+  if (!doc.IsRateCompatible(format.samplesPerSec)) return {ImportStep::RateMismatch, kDecoderOk};
+  FillCanonical(slot.header, slot.dataChunk, format.channels, format.samplesPerSec,
+                format.bitsPerSample, reader.samplesFrames);
+  slot.data = std::move(reader.samples);
+  slot.frames = reader.samplesFrames;
+  return {};
 }
 
 }  // namespace
 
 bool CVelmoraDoc::ImportCompressed(int index) {
-  if (mediaDecoder_ == nullptr) {
-    ui_.ShowError(msg::kReadFailed);
-    return false;
-  }
-  ChannelSlot& slot = slots[index];
-  CReader reader(ui_, *mediaDecoder_);
-  if (!DecodeWhole(ui_, reader, slot.path)) return false;
-
-  const MediaFormat& format = *reader.outputFormat;
-  if (!IsSupportedFormat(format)) {
-    ui_.ShowError(msg::kUnsupportedFormat);
-    return false;
-  }
-  if (!IsRateCompatible(format.samplesPerSec)) {
-    ui_.ShowError(msg::kRateMismatch);
-    return false;
-  }
-  FillCanonical(slot.header, slot.dataChunk, format.channels, format.samplesPerSec,
-                format.bitsPerSample, reader.samplesFrames);
-  slot.data = std::move(reader.samples);
-  slot.frames = reader.samplesFrames;
-  return true;
+  const ImportResult result = DecodeIntoSlot(audioDecoder_, *this, slots[index]);
+  for (const std::string& text : ImportMessages(result)) ui_.ShowError(text);
+  return result.ok();
 }
 
 }  // namespace velmora

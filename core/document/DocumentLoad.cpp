@@ -20,6 +20,9 @@ const char* MessageFor(WavError error) {
       return msg::kRateMismatch;
     case WavError::OutOfMemory:
       return msg::kOutOfMemory;
+    case WavError::CannotOpen:
+    case WavError::TruncatedHeader:
+    case WavError::NoDataChunk:
     case WavError::ReadFailed:
     case WavError::None:
       break;
@@ -87,10 +90,10 @@ bool CVelmoraDoc::LoadChannel(int index) {
 bool CVelmoraDoc::LoadWav(int index) {
   ChannelSlot& slot = slots[index];
   WavFile file;
-  const WavError error = ReadWavFile(
+  const WavResult result = ReadWavFile(
       slot.path, [this](int32_t rate) { return IsRateCompatible(rate); }, file);
-  if (error != WavError::None) {
-    ui_.ShowError(MessageFor(error));
+  if (!result.ok()) {
+    ui_.ShowError(MessageFor(result.error));
     return false;
   }
   slot.header = file.header;

@@ -22,7 +22,7 @@
 namespace velmora {
 
 class Ui;
-class MediaDecoder;
+class AudioDecoder;
 
 enum class TransportState : int32_t { Stopped = 0, Playing = 1, Recording = 2, TuningTone = 3 };
 
@@ -117,7 +117,7 @@ class CVelmoraDoc {
   // on failure, title "無題" while there is no mix file.
   bool LoadIntoSlot(int index, const std::string& path);
   // Decoder for compressed files; null until the platform provides one.
-  void SetMediaDecoder(MediaDecoder* decoder) { mediaDecoder_ = decoder; }
+  void SetAudioDecoder(AudioDecoder* decoder) { audioDecoder_ = decoder; }
 
   // ---- Saving ----
   void OnFileSave();  // Save (57603)
@@ -158,7 +158,7 @@ class CVelmoraDoc {
   void ResetMix();
 
   Ui& ui_;
-  MediaDecoder* mediaDecoder_ = nullptr;
+  AudioDecoder* audioDecoder_ = nullptr;
   DocumentListener* listener_ = nullptr;
   std::string title_;
   std::string pathName_;

@@ -2,117 +2,147 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <vector>
 
-#include "io/File.h"
 #include "io/LittleEndian.h"
 
 namespace velmora {
 
 namespace {
 
+// Offsets of the fields the checks look at.
+constexpr uint64_t kFmtSizeAt = 16;
+constexpr uint64_t kFormatTagAt = 20;
+constexpr uint64_t kChannelsAt = 22;
+constexpr uint64_t kRateAt = 24;
+constexpr uint64_t kBitsAt = 34;
+constexpr uint64_t kFmtExtensionAt = RiffHeader::kBytes;
+
 // KSDATAFORMAT_SUBTYPE_PCM after its first two bytes (which hold the format tag 1).
 constexpr uint8_t kPcmGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                       0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// cbSize(2) validBits(2) channelMask(4), then the 16-byte sub-format GUID.
+constexpr std::size_t kSubFormatAt = 8;
+constexpr std::size_t kExtensionBytes = kSubFormatAt + 16;
 
 bool IsPcmSubFormat(const std::vector<uint8_t>& extension) {
-  // cbSize(2) validBits(2) channelMask(4) then the 16-byte sub-format GUID.
-  if (extension.size() < 24) return false;
-  const uint8_t* guid = extension.data() + 8;
+  if (extension.size() < kExtensionBytes) return false;
+  const uint8_t* guid = extension.data() + kSubFormatAt;
   return le::U16(guid) == kFormatPcm && std::memcmp(guid + 2, kPcmGuidTail, 14) == 0;
 }
 
-WavError FindDataChunk(File& file, ChunkHeader& chunk) {
-  uint8_t bytes[ChunkHeader::kBytes];
-  for (;;) {
-    if (!file.ReadExact(bytes, sizeof bytes)) return WavError::ReadFailed;
-    chunk = ChunkHeader::Decode(bytes);
-    if (chunk.Is("data")) return WavError::None;
-    // Other chunks ("fact", "LIST", ...) are skipped by their stated size, not padded to even.
-    if (!file.Skip(chunk.size)) return WavError::ReadFailed;
-  }
+WavResult Fail(WavError error, uint64_t offset) {
+  return WavResult{error, offset};
 }
 
-// Large sample blocks are read as two halves on two threads: most of the cost of a load is the
-// system filling fresh pages, and that work then runs on two cores.
-constexpr std::size_t kSplitReadFrom = std::size_t{8} << 20;
+bool ReadExactAt(ByteSource& source, void* dest, std::size_t size, uint64_t offset) {
+  return source.ReadAt(dest, size, offset) == size;
+}
 
-bool ReadSamples(File& file, uint8_t* dest, std::size_t size) {
-  if (!File::kHasReadAt || size < kSplitReadFrom) return file.Read(dest, size) == size;
-  const int64_t start = file.Tell();
-  if (start < 0) return false;
-  const std::size_t half = size / 2;
-  std::size_t secondGot = 0;
-  std::thread second;
-  try {
-    second = std::thread([&] {
-      secondGot = file.ReadAt(dest + half, size - half, start + static_cast<int64_t>(half));
-    });
-  } catch (const std::system_error&) {
-    return file.Read(dest, size) == size;
+// The fmt chunk's body after its 16 PCM bytes: an extensible format must name PCM there.
+WavResult CheckFmtExtension(ByteSource& source, RiffHeader& header) {
+  const uint64_t extra = static_cast<uint64_t>(header.fmtSize) - 16;
+  if (header.formatTag == kFormatExtensible) {
+    std::vector<uint8_t> extension(std::min<uint64_t>(extra, 64));
+    if (!ReadExactAt(source, extension.data(), extension.size(), kFmtExtensionAt)) {
+      return Fail(WavError::TruncatedHeader, kFmtExtensionAt);
+    }
+    if (!IsPcmSubFormat(extension)) {
+      return Fail(WavError::NotPcm, kFmtExtensionAt + kSubFormatAt);
+    }
+    header.formatTag = kFormatPcm;
   }
-  const std::size_t firstGot = file.Read(dest, half);
-  second.join();
-  return firstGot == half && secondGot == size - half;
+  if (kFmtExtensionAt + extra > source.Size()) {
+    return Fail(WavError::TruncatedHeader, kFmtExtensionAt);
+  }
+  header.fmtSize = 16;
+  return {};
+}
+
+WavResult CheckFormat(const RiffHeader& header, const RateRule& rateAccepted) {
+  if (header.channels != 1 && header.channels != 2) {
+    return Fail(WavError::UnsupportedFormat, kChannelsAt);
+  }
+  if (header.bitsPerSample != 8 && header.bitsPerSample != 16) {
+    return Fail(WavError::UnsupportedFormat, kBitsAt);
+  }
+  if (!rateAccepted(header.samplesPerSec)) return Fail(WavError::RateMismatch, kRateAt);
+  return {};
+}
+
+// Walks the chunks from `offset` to the data chunk. Other chunks ("fact", "LIST", ...) are
+// skipped by their stated size, not padded to even.
+WavResult FindDataChunk(ByteSource& source, uint64_t offset, WavLayout& out) {
+  const uint64_t end = source.Size();
+  for (;;) {
+    uint8_t bytes[ChunkHeader::kBytes];
+    if (!ReadExactAt(source, bytes, sizeof bytes, offset)) {
+      return Fail(WavError::NoDataChunk, offset);
+    }
+    const ChunkHeader chunk = ChunkHeader::Decode(bytes);
+    const uint64_t body = offset + ChunkHeader::kBytes;
+    if (chunk.Is("data")) {
+      out.dataChunk = chunk;
+      out.dataOffset = body;
+      // Never trust the declared size: a broken header must not make the program ask for
+      // gigabytes that the file does not hold.
+      out.dataBytes = static_cast<uint32_t>(std::min<uint64_t>(chunk.size, end - body));
+      return {};
+    }
+    if (chunk.size > end - body) return Fail(WavError::NoDataChunk, offset);
+    offset = body + chunk.size;
+  }
 }
 
 }  // namespace
 
-WavError ReadWavFile(const std::string& path, const std::function<bool(int32_t)>& rateAccepted,
-                     WavFile& out) {
-  out = WavFile{};
-  File file;
-  if (!file.Open(path, File::Mode::Read)) return WavError::ReadFailed;
-
+WavResult ParseWavLayout(ByteSource& source, const RateRule& rateAccepted, WavLayout& out) {
+  out = WavLayout{};
   uint8_t head[RiffHeader::kBytes];
-  if (!file.ReadExact(head, sizeof head)) return WavError::ReadFailed;
+  if (!ReadExactAt(source, head, sizeof head, 0)) return Fail(WavError::TruncatedHeader, 0);
   RiffHeader header = RiffHeader::Decode(head);
 
-  const bool extensible = header.formatTag == kFormatExtensible;
-  if (header.formatTag != kFormatPcm && !extensible) return WavError::NotPcm;
-  if (header.fmtSize < 16) return WavError::ShortHeader;
-
-  const uint32_t extra = static_cast<uint32_t>(header.fmtSize) - 16;
-  if (extensible) {
-    std::vector<uint8_t> extension(std::min<uint32_t>(extra, 64));
-    if (!file.ReadExact(extension.data(), extension.size())) return WavError::ReadFailed;
-    if (!IsPcmSubFormat(extension)) return WavError::NotPcm;
-    if (!file.Skip(extra - extension.size())) return WavError::ReadFailed;
-    header.formatTag = kFormatPcm;
-  } else if (!file.Skip(extra)) {
-    return WavError::ReadFailed;
+  if (header.formatTag != kFormatPcm && header.formatTag != kFormatExtensible) {
+    return Fail(WavError::NotPcm, kFormatTagAt);
   }
-  header.fmtSize = 16;
-
-  if ((header.channels != 1 && header.channels != 2) ||
-      (header.bitsPerSample != 8 && header.bitsPerSample != 16)) {
-    return WavError::UnsupportedFormat;
-  }
-  if (!rateAccepted(header.samplesPerSec)) return WavError::RateMismatch;
-
-  ChunkHeader chunk;
-  if (const WavError error = FindDataChunk(file, chunk); error != WavError::None) return error;
-
-  // Never trust the declared size for the allocation: a broken header must not make the program
-  // ask for gigabytes that the file does not hold.
-  const int64_t here = file.Tell();
-  const int64_t total = file.Size();
-  if (here < 0 || total < here) return WavError::ReadFailed;
-  const uint64_t available = static_cast<uint64_t>(total - here);
-  const uint32_t wanted = static_cast<uint32_t>(std::min<uint64_t>(chunk.size, available));
-
-  if (!out.samples.Allocate(wanted)) return WavError::OutOfMemory;
-  if (!ReadSamples(file, out.samples.data(), wanted)) {
-    out.samples.Reset();
-    return WavError::ReadFailed;
-  }
-  chunk.size = wanted;
+  if (header.fmtSize < 16) return Fail(WavError::ShortHeader, kFmtSizeAt);
+  const uint64_t firstChunk = kFmtExtensionAt + static_cast<uint64_t>(header.fmtSize) - 16;
+  if (WavResult r = CheckFmtExtension(source, header); !r.ok()) return r;
+  if (WavResult r = CheckFormat(header, rateAccepted); !r.ok()) return r;
+  if (WavResult r = FindDataChunk(source, firstChunk, out); !r.ok()) return r;
   out.header = header;
-  out.dataChunk = chunk;
-  out.frames = wanted / static_cast<uint32_t>(FrameBytes(header));
-  return WavError::None;
+  return {};
+}
+
+WavResult ReadWav(ByteSource& source, const RateRule& rateAccepted, WavFile& out) {
+  out = WavFile{};
+  WavLayout layout;
+  if (WavResult r = ParseWavLayout(source, rateAccepted, layout); !r.ok()) return r;
+  if (!out.samples.Allocate(layout.dataBytes)) {
+    return Fail(WavError::OutOfMemory, layout.dataOffset);
+  }
+  if (!ReadExactAt(source, out.samples.data(), layout.dataBytes, layout.dataOffset)) {
+    out.samples.Reset();
+    return Fail(WavError::ReadFailed, layout.dataOffset);
+  }
+  out.header = layout.header;
+  out.dataChunk = layout.dataChunk;
+  out.dataChunk.size = layout.dataBytes;
+  out.frames = layout.dataBytes / static_cast<uint32_t>(FrameBytes(layout.header));
+  return {};
+}
+
+WavResult ReadWavBytes(const uint8_t* bytes, std::size_t size, const RateRule& rateAccepted,
+                       WavFile& out) {
+  MemorySource source(bytes, size);
+  return ReadWav(source, rateAccepted, out);
+}
+
+WavResult ReadWavFile(const std::string& path, const RateRule& rateAccepted, WavFile& out) {
+  out = WavFile{};
+  FileSource file;
+  if (!file.Open(path)) return Fail(WavError::CannotOpen, 0);
+  return ReadWav(file, rateAccepted, out);
 }
 
 }  // namespace velmora

@@ -1,6 +1,7 @@
 #pragma once
-// Parses a PCM WAV file straight into its final sample buffer. The result names the check that
-// failed, so the document chooses the message in one place and tests can assert the reason.
+// Parses a PCM WAV image (bytes in memory, or a file read beside the parser) straight into its
+// final sample buffer. The result names the check that failed and where in the image it looked,
+// so the document chooses the message in one place and tests can assert the reason.
 
 #include <cstdint>
 #include <functional>
@@ -8,29 +9,56 @@
 
 #include "document/WavHeader.h"
 #include "io/ByteBuffer.h"
+#include "io/ByteSource.h"
 
 namespace velmora {
 
 enum class WavError {
   None,
-  ReadFailed,         // cannot open, shorter than its header, no data chunk, chunk past the end
+  CannotOpen,         // the file cannot be opened
+  TruncatedHeader,    // the image ends inside the 36-byte header or the fmt chunk
   NotPcm,             // format tag other than PCM (or extensible with another sub-format)
   ShortHeader,        // fmt size below 16
   UnsupportedFormat,  // not 1 or 2 channels, or not 8 or 16 bits
-  RateMismatch,       // the rate check refused the file's rate
+  RateMismatch,       // the rate check refused the image's rate
+  NoDataChunk,        // the image ends before a data chunk, or a chunk before it runs past the end
   OutOfMemory,
+  ReadFailed,  // the samples could not be read
+};
+
+struct WavResult {
+  WavError error = WavError::None;
+  uint64_t offset = 0;  // where in the image the failing check looked
+
+  bool ok() const { return error == WavError::None; }
+};
+
+// What the bytes before the samples say.
+struct WavLayout {
+  RiffHeader header{};  // first 36 bytes; fmt size 16 and tag 1 after a larger or extensible fmt
+  ChunkHeader dataChunk{};  // "data" and its declared size
+  uint64_t dataOffset = 0;  // of the first sample byte
+  uint32_t dataBytes = 0;   // sample bytes the image holds: the declared size, cut at its end
 };
 
 struct WavFile {
-  RiffHeader header{};  // first 36 bytes; fmt size 16 and tag 1 after a larger or extensible fmt
+  RiffHeader header{};
   ChunkHeader dataChunk{};  // "data" and the number of sample bytes actually held
   ByteBuffer samples;
   uint32_t frames = 0;
 };
 
-// Reads `path`; `rateAccepted` is asked about the sample rate before the samples are read.
-// A declared data size beyond the end of the file yields the bytes that are there.
-WavError ReadWavFile(const std::string& path, const std::function<bool(int32_t)>& rateAccepted,
-                     WavFile& out);
+using RateRule = std::function<bool(int32_t samplesPerSec)>;
+
+// Checks the header and finds the data chunk; `rateAccepted` is asked about the sample rate.
+// Reads only the header, the fmt chunk and one 8-byte header per chunk before the data.
+WavResult ParseWavLayout(ByteSource& source, const RateRule& rateAccepted, WavLayout& out);
+
+// The layout, then the samples into a buffer of exactly the bytes the image holds (never of a
+// declared size beyond its end).
+WavResult ReadWav(ByteSource& source, const RateRule& rateAccepted, WavFile& out);
+WavResult ReadWavBytes(const uint8_t* bytes, std::size_t size, const RateRule& rateAccepted,
+                       WavFile& out);
+WavResult ReadWavFile(const std::string& path, const RateRule& rateAccepted, WavFile& out);
 
 }  // namespace velmora

@@ -73,7 +73,8 @@ TEST(SaveChannel, ChannelAloneKeepsItsFormatAndFindsAHome) {
     // What the program writes, its own reader takes back unchanged.
     WavFile back;
     ASSERT_EQ(ReadWavFile(
-                  path, [](int32_t) { return true; }, back),
+                  path, [](int32_t) { return true; }, back)
+                  .error,
               WavError::None);
     EXPECT_EQ(test::BytesOf(back.samples.data(), back.samples.size()), data);
   }

@@ -1,4 +1,5 @@
-// Loading WAV files into channel slots: every check and message, frame counts, levels, titles.
+// Reading WAV images: the reason and offset of every refusal, straight from bytes; and loading
+// WAV files into channel slots: every check and message, frame counts, levels, titles.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "document/VelmoraDoc.h"
+#include "document/WavReader.h"
 #include "support/FakeUi.h"
 #include "support/WavFixture.h"
 
@@ -17,6 +19,125 @@ namespace {
 using test::FakeUi;
 using test::TempDir;
 using test::WavSpec;
+
+bool Only44100(int32_t rate) {
+  return rate == 44100;
+}
+
+struct ParseCase {
+  const char* name;
+  std::vector<uint8_t> bytes;
+  WavResult expected;
+};
+
+std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, std::size_t size) {
+  bytes.resize(size);
+  return bytes;
+}
+
+std::vector<uint8_t> WavOf(void (*change)(WavSpec&), std::size_t dataBytes = 400) {
+  WavSpec spec;
+  change(spec);
+  return test::MakeWav(spec, std::vector<uint8_t>(dataBytes));
+}
+
+TEST(WavReader, EveryRefusalNamesItsCheckAndWhereItLooked) {
+  const std::vector<uint8_t> good = test::MakeWav(WavSpec{}, std::vector<uint8_t>(400));
+  std::vector<uint8_t> extensibleFloat = WavOf([](WavSpec& s) {
+    s.formatTag = kFormatExtensible;
+    s.fmtSize = 40;
+  });
+  extensibleFloat[44] = 3;  // sub-format: IEEE float
+  std::vector<uint8_t> listPastEnd = WavOf([](WavSpec& s) { s.chunksBeforeData = {"LIST"}; });
+  listPastEnd[40] = 0xFF;  // the LIST chunk claims more bytes than follow
+  listPastEnd[41] = 0xFF;
+  const auto result = [](WavError error, uint64_t offset) { return WavResult{error, offset}; };
+
+  const std::vector<ParseCase> cases = {
+      {"empty", {}, result(WavError::TruncatedHeader, 0)},
+      {"cut in the header", Cut(good, 30), result(WavError::TruncatedHeader, 0)},
+      {"float", WavOf([](WavSpec& s) { s.formatTag = 3; }), result(WavError::NotPcm, 20)},
+      {"fmt of 14 bytes", WavOf([](WavSpec& s) { s.fmtSize = 14; }),
+       result(WavError::ShortHeader, 16)},
+      {"extensible float", extensibleFloat, result(WavError::NotPcm, 44)},
+      {"extensible cut in its extension", Cut(extensibleFloat, 50),
+       result(WavError::TruncatedHeader, 36)},
+      // The fmt chunk is checked whole before its channel count is believed.
+      {"fmt past the end",
+       Cut(WavOf([](WavSpec& s) {
+             s.fmtSize = 100;
+             s.channels = 6;
+           }),
+           80),
+       result(WavError::TruncatedHeader, 36)},
+      {"six channels", WavOf([](WavSpec& s) { s.channels = 6; }),
+       result(WavError::UnsupportedFormat, 22)},
+      {"24 bits", WavOf([](WavSpec& s) { s.bits = 24; }), result(WavError::UnsupportedFormat, 34)},
+      {"rate refused", WavOf([](WavSpec& s) { s.rate = 48000; }),
+       result(WavError::RateMismatch, 24)},
+      {"no chunk after fmt", Cut(good, 36), result(WavError::NoDataChunk, 36)},
+      {"cut chunk header", Cut(good, 40), result(WavError::NoDataChunk, 36)},
+      {"chunk past the end", listPastEnd, result(WavError::NoDataChunk, 36)},
+      {"ends after a LIST chunk", Cut(WavOf([](WavSpec& s) { s.chunksBeforeData = {"LIST"}; }), 54),
+       result(WavError::NoDataChunk, 54)},
+  };
+  for (const ParseCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    WavFile file;
+    const WavResult got = ReadWavBytes(c.bytes.data(), c.bytes.size(), Only44100, file);
+    EXPECT_EQ(got.error, c.expected.error);
+    EXPECT_EQ(got.offset, c.expected.offset);
+    EXPECT_FALSE(file.samples.has());
+  }
+}
+
+TEST(WavReader, LayoutFindsTheSamplesAndTrustsOnlyTheBytesThatAreThere) {
+  WavSpec padded;
+  padded.fmtSize = 18;
+  padded.chunksBeforeData = {"LIST", "fact"};
+  padded.fillerSize = 11;
+  padded.declaredDataSize = 0xFFFFFFF0;
+  const std::vector<uint8_t> bytes = test::MakeWav(padded, std::vector<uint8_t>(400, 9));
+  MemorySource source(bytes.data(), bytes.size());
+  WavLayout layout;
+  ASSERT_TRUE(ParseWavLayout(source, Only44100, layout).ok());
+  EXPECT_EQ(layout.dataOffset, 36u + 2 + 2 * (8 + 11) + 8);
+  EXPECT_EQ(layout.dataBytes, 400u);
+  EXPECT_EQ(layout.dataChunk.size, 0xFFFFFFF0u);
+  EXPECT_EQ(layout.header.fmtSize, 16);
+}
+
+// Bytes that claim to be longer than they are, as a file cut short while it is read. The bytes
+// must outlive the source.
+class ShrinkingSource : public ByteSource {
+ public:
+  explicit ShrinkingSource(const std::vector<uint8_t>& bytes)
+      : bytes_(bytes.data(), bytes.size()) {}
+  uint64_t Size() const override { return bytes_.Size() + 100; }
+  std::size_t ReadAt(void* dest, std::size_t size, uint64_t offset) override {
+    return bytes_.ReadAt(dest, size, offset);
+  }
+
+ private:
+  MemorySource bytes_;
+};
+
+TEST(WavReader, SamplesThatCannotBeReadOrHeldAreRefused) {
+  const std::vector<uint8_t> bytes = test::MakeWav(WavSpec{}, std::vector<uint8_t>(400));
+  WavFile file;
+  const std::vector<uint8_t> cut = Cut(bytes, 300);
+  ShrinkingSource shrinking(cut);
+  EXPECT_EQ(ReadWav(shrinking, Only44100, file).error, WavError::ReadFailed);
+  EXPECT_FALSE(file.samples.has());
+
+  ByteBuffer::SetFailAboveForTesting(100);
+  const WavResult noMemory = ReadWavBytes(bytes.data(), bytes.size(), Only44100, file);
+  ByteBuffer::SetFailAboveForTesting(0);
+  EXPECT_EQ(noMemory.error, WavError::OutOfMemory);
+  EXPECT_EQ(noMemory.offset, 44u);
+
+  EXPECT_EQ(ReadWavFile("/nonexistent/take.wav", Only44100, file).error, WavError::CannotOpen);
+}
 
 class LoadTest : public ::testing::Test {
  protected:

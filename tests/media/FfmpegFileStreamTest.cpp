@@ -1,5 +1,5 @@
-// CROStream through FFmpeg's own I/O calls: reads, the three origins, the size query, the end of
-// the file, refused origins and files, and offsets beyond 32 bits.
+// FfmpegFileStream through FFmpeg's own I/O calls: reads, the three origins, the size query, the
+// end of the file, refused origins and files, and offsets beyond 32 bits.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <fstream>
 #include <vector>
 
-#include "media/CROStream.h"
+#include "media/FfmpegFileStream.h"
 #include "support/WavFixture.h"
 
 extern "C" {
@@ -27,12 +27,12 @@ std::vector<uint8_t> Numbered(std::size_t count) {
   return bytes;
 }
 
-TEST(CROStream, ReadsAndSeeksFromEveryOrigin) {
+TEST(FfmpegFileStream, ReadsAndSeeksFromEveryOrigin) {
   test::TempDir dir;
   const auto bytes = Numbered(100000);
   test::WriteBytes(dir.File("data.bin"), bytes);
-  CROStream stream;
-  ASSERT_EQ(stream.Open(dir.File("data.bin")), kMediaOk);
+  FfmpegFileStream stream;
+  ASSERT_EQ(stream.Open(dir.File("data.bin")), kDecoderOk);
   AVIOContext* io = stream.context();
 
   EXPECT_EQ(avio_size(io), 100000);
@@ -58,7 +58,7 @@ TEST(CROStream, ReadsAndSeeksFromEveryOrigin) {
   EXPECT_EQ(stream.Read(&byte, 1), AVERROR_EOF);
 }
 
-TEST(CROStream, OffsetsBeyondFourGigabytesAreNotCut) {
+TEST(FfmpegFileStream, OffsetsBeyondFourGigabytesAreNotCut) {
   test::TempDir dir;
   const std::string path = dir.File("large.bin");
   const int64_t far = (int64_t{1} << 32) + 12345;
@@ -67,8 +67,8 @@ TEST(CROStream, OffsetsBeyondFourGigabytesAreNotCut) {
     file.seekp(far);
     file.put('V');
   }  // sparse: only the last block takes space
-  CROStream stream;
-  ASSERT_EQ(stream.Open(path), kMediaOk);
+  FfmpegFileStream stream;
+  ASSERT_EQ(stream.Open(path), kDecoderOk);
   EXPECT_EQ(stream.Seek(0, AVSEEK_SIZE), far + 1);
   EXPECT_EQ(stream.Seek(far, SEEK_SET), far);
   uint8_t byte = 0;
@@ -76,12 +76,12 @@ TEST(CROStream, OffsetsBeyondFourGigabytesAreNotCut) {
   EXPECT_EQ(byte, 'V');
 }
 
-TEST(CROStream, RefusesWhatIsNotAReadableDiskFile) {
+TEST(FfmpegFileStream, RefusesWhatIsNotAReadableDiskFile) {
   test::TempDir dir;
-  CROStream stream;
+  FfmpegFileStream stream;
   EXPECT_EQ(stream.Open(dir.File("missing.wma")), AVERROR(ENOENT));
-  EXPECT_EQ(stream.Open(dir.path()), kEFail);
-  EXPECT_EQ(stream.Open("/dev/null"), kEFail);
+  EXPECT_EQ(stream.Open(dir.path()), kCodeNotADiskFile);
+  EXPECT_EQ(stream.Open("/dev/null"), kCodeNotADiskFile);
   EXPECT_EQ(stream.context(), nullptr);
 }
 

@@ -1,4 +1,4 @@
-#include "media/CROStream.h"
+#include "media/FfmpegFileStream.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -63,11 +63,11 @@ int CloseHandle(int handle) {
 #endif
 
 int ReadCallback(void* opaque, uint8_t* buffer, int size) {
-  return static_cast<CROStream*>(opaque)->Read(buffer, size);
+  return static_cast<FfmpegFileStream*>(opaque)->Read(buffer, size);
 }
 
 int64_t SeekCallback(void* opaque, int64_t offset, int whence) {
-  return static_cast<CROStream*>(opaque)->Seek(offset, whence);
+  return static_cast<FfmpegFileStream*>(opaque)->Seek(offset, whence);
 }
 
 int LastError() {
@@ -76,11 +76,11 @@ int LastError() {
 
 }  // namespace
 
-CROStream::~CROStream() {
+FfmpegFileStream::~FfmpegFileStream() {
   Close();
 }
 
-void CROStream::Close() {
+void FfmpegFileStream::Close() {
   if (context_ != nullptr) {
     // The context may have replaced the buffer it was given; free the one it holds now.
     av_freep(&context_->buffer);
@@ -92,7 +92,7 @@ void CROStream::Close() {
   }
 }
 
-MediaResult CROStream::Open(const std::string& utf8Path) {
+DecoderCode FfmpegFileStream::Open(const std::string& utf8Path) {
   Close();
   errno = 0;
   handle_ = OpenForReading(utf8Path);
@@ -106,7 +106,7 @@ MediaResult CROStream::Open(const std::string& utf8Path) {
   // Directories, pipes and devices are refused: the demuxer needs a file it can seek in.
   if ((info.st_mode & S_IFMT) != S_IFREG) {
     Close();
-    return kEFail;
+    return kCodeNotADiskFile;
   }
   auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferBytes));
   if (buffer != nullptr) {
@@ -116,12 +116,12 @@ MediaResult CROStream::Open(const std::string& utf8Path) {
   if (context_ == nullptr) {
     av_free(buffer);
     Close();
-    return kEOutOfMemory;
+    return kCodeOutOfMemory;
   }
-  return kMediaOk;
+  return kDecoderOk;
 }
 
-int CROStream::Read(uint8_t* buffer, int size) {
+int FfmpegFileStream::Read(uint8_t* buffer, int size) {
   if (handle_ < 0) return AVERROR(EBADF);
   for (;;) {
     errno = 0;
@@ -132,7 +132,7 @@ int CROStream::Read(uint8_t* buffer, int size) {
   }
 }
 
-int64_t CROStream::Seek(int64_t offset, int whence) {
+int64_t FfmpegFileStream::Seek(int64_t offset, int whence) {
   if (handle_ < 0) return AVERROR(EBADF);
   whence &= ~AVSEEK_FORCE;
   errno = 0;

@@ -6,22 +6,23 @@
 #include <cstdint>
 #include <string>
 
-#include "seams/MediaDecoder.h"
+#include "seams/AudioDecoder.h"
 
 struct AVIOContext;
 
 namespace velmora {
 
-class CROStream {
+class FfmpegFileStream {
  public:
-  CROStream() = default;
-  ~CROStream();
-  CROStream(const CROStream&) = delete;
-  CROStream& operator=(const CROStream&) = delete;
+  FfmpegFileStream() = default;
+  ~FfmpegFileStream();
+  FfmpegFileStream(const FfmpegFileStream&) = delete;
+  FfmpegFileStream& operator=(const FfmpegFileStream&) = delete;
 
   // Opens a regular file for reading. Failures: the system's error as FFmpeg's error code,
-  // kEFail for something that is not a disk file, kEOutOfMemory when the context cannot be made.
-  MediaResult Open(const std::string& utf8Path);
+  // kCodeNotADiskFile for something that is not a disk file, kCodeOutOfMemory when the context
+  // cannot be made.
+  DecoderCode Open(const std::string& utf8Path);
   // Valid while the stream is open; owned by the stream.
   AVIOContext* context() { return context_; }
 
