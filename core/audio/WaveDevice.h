@@ -71,7 +71,8 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // ---- Output ----
   // The owner has set the format fields, blockLength, lastBlockLength, lastIndex (at most 127)
   // and blockData[0..lastIndex]. Opens the output stream on `device` (kDefaultDevice or 0..3)
-  // and queues blocks 0..lastIndex; cursor = lastIndex. A failure leaves the device closed.
+  // and queues blocks 0..lastIndex; cursor = lastIndex. After an Open or Start failure the
+  // output is closed; TooManyBlocks changes nothing.
   DeviceResult OpenPlayback(int device, bool startPaused);
   // Queues the blocks after cursor up to lastIndex (the owner keeps lastIndex < doneCount + 128).
   // On a Prepare or Write failure cursor has moved past the failed block, which counts as

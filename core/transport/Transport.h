@@ -106,7 +106,7 @@ class Transport : public CommandTarget, public TimerTarget {
   void SetSliderRange();
   void ShowPosition(uint32_t frame);  // slider and time display
   void MoveTo(uint32_t frame);        // position, slider and time display
-  // The device's own message for a failed refill; nothing for success.
+  // The device message for a failed refill; nothing for success.
   void ShowDeviceError(const DeviceResult& result);
   void SetMeters(int left, int right);
   void EnableChannelControls(int channel, bool enabled);
