@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "QuietUi.h"
 #include "document/MixJobOfDocument.h"
 #include "document/VelmoraDoc.h"
 #include "mixdown/Mixdown.h"
+#include "seams/QuietUi.h"
 #include "seams/Ui.h"
 
 namespace velmora {
@@ -96,7 +96,7 @@ std::unique_ptr<CVelmoraDoc> MakeDocument(Ui& ui, uint32_t firstFrames) {
 }
 
 struct Fixture {
-  bench::QuietUi ui;
+  QuietUi ui{stderr};
   std::unique_ptr<CVelmoraDoc> doc = MakeDocument(ui, kTenMinutes);
 };
 
@@ -203,7 +203,7 @@ BENCHMARK(BM_CopySameBytes)->Unit(benchmark::kMillisecond)->UseManualTime()->Ite
 
 // Play's worker build of a one-hour mix: time from BuildMix returning until 128 blocks are mixed.
 void BM_WorkerFirst128Blocks(benchmark::State& state) {
-  bench::QuietUi ui;
+  QuietUi ui(stderr);
   std::unique_ptr<CVelmoraDoc> doc = MakeDocument(ui, 60 * 60 * kRate);
   double buildCall = 0;
   for (auto _ : state) {

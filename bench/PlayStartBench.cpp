@@ -11,13 +11,13 @@
 #include <map>
 #include <vector>
 
-#include "QuietUi.h"
 #include "audio/VirtualAudioBackend.h"
 #include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "seams/Form.h"
+#include "seams/QuietUi.h"
 #include "seams/Timers.h"
 #include "seams/Ui.h"
 #include "transport/Transport.h"
@@ -91,7 +91,7 @@ double Ms(Clock::duration d) {
 }
 
 int Run() {
-  bench::QuietUi ui;
+  QuietUi ui(stderr);
   CVelmoraDoc doc(ui);
   for (int i = 0; i < 4; ++i) {
     if (!LoadHour(doc, i, i * 750)) {
@@ -103,7 +103,7 @@ int Run() {
   NoTimers timers;
   ViewSettings view;  // 2048-frame blocks, as at 44100 Hz
   TimedBackend backend;
-  WaveDevice device(backend, ui);
+  WaveDevice device(backend);
   Transport transport(doc, ui, form, timers, view, device);
   doc.fadeIn[4].time = 5000;
   doc.fadeOut[4].time = 5000;

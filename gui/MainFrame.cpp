@@ -161,6 +161,10 @@ void CMainFrame::StopBeforeSuspend() {
   ProcessWindowEvent(stop);
 }
 
+bool CMainFrame::HandlesCommand(int id) const {
+  return id == cmd::kExit || id == cmd::kHelpFinder;
+}
+
 bool CMainFrame::OnCommand(int id) {
   switch (id) {
     case cmd::kExit:

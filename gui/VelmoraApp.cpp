@@ -7,6 +7,7 @@
 #include <wx/image.h>
 
 #include "MainFrame.h"
+#include "PortAudioBackend.h"
 #include "VelmoraView.h"
 #include "VelmoraWxDoc.h"
 #include "WxUi.h"
@@ -68,6 +69,7 @@ void CVelmoraApp::FillDefaultServices() {
   if (!services_.settings) services_.settings = std::make_unique<WxConfigSettingsStore>();
   if (!services_.masterVolume) services_.masterVolume = std::make_unique<AlsaMasterVolume>();
   if (!services_.powerEvents) services_.powerEvents = std::make_unique<LogindPowerEvents>();
+  if (!services_.audio) services_.audio = std::make_unique<PortAudioBackend>();
   if (services_.profileFile.empty()) services_.profileFile = DefaultSettingsFile();
 }
 

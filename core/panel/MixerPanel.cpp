@@ -178,8 +178,7 @@ void MixerPanel::MakeMix() {
   WaitCursor wait(ui_);
   const int built = doc_.BuildMix(view_.blockFrames, 0);
   form_.Enable(ctl::kMakeMix, false);
-  const uint32_t max = doc_.mixFrames > view_.blockFrames ? doc_.mixFrames - view_.blockFrames : 1;
-  form_.SetRange(ctl::kPositionSlider, 0, ClampToInt(max));
+  form_.SetRange(ctl::kPositionSlider, 0, PositionSliderMax(doc_.mixFrames, view_.blockFrames));
   form_.Enable(ctl::kPositionSlider, true);
   if (built == 1) form_.SetPosition(ctl::kPositionSlider, ClampToInt(doc_.startMark));
 }
@@ -189,7 +188,10 @@ bool MixerPanel::CommandEnabled(int id) const {
 }
 
 bool MixerPanel::HandlesCommand(int id) const {
-  return id == ctl::kMakeMix;
+  return id == ctl::kMakeMix || id == cmd::kCorrections || id == cmd::kMonoPlayback ||
+         cmd::ChannelOf(id, cmd::kSelectChannel) >= 0 ||
+         cmd::ChannelOf(id, cmd::kReleaseChannel) >= 0 ||
+         cmd::ChannelOf(id, cmd::kConvertToMono) >= 0;
 }
 
 bool MixerPanel::OnCommand(int id) {

@@ -127,7 +127,6 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   // Make-mix (button 1001), the correction list (32797), mono playback (164), channel selection
   // (166..169), release (155..158) and mono conversion (145..148). False for any other id.
   bool OnCommand(int id) override;
-  // The make-mix button has no enable rule of the document; the panel runs it.
   bool HandlesCommand(int id) const override;
   void MakeMix();
 

@@ -13,6 +13,7 @@
 #include "seams/Form.h"
 #include "seams/Timers.h"
 #include "seams/Ui.h"
+#include "view/DeviceMessages.h"
 #include "view/TimeText.h"
 #include "view/ViewSettings.h"
 
@@ -42,6 +43,21 @@ Transport::Transport(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewS
       timers_(timers),
       view_(view),
       playDevice_(playDevice) {}
+
+bool Transport::HandlesCommand(int id) const {
+  switch (id) {
+    case cmd::kPlay:
+    case cmd::kStop:
+    case cmd::kPause:
+    case cmd::kGoToStart:
+    case cmd::kGoToEnd:
+    case cmd::kStartMark:
+    case cmd::kEndMark:
+      return true;
+    default:
+      return cmd::ChannelOf(id, cmd::kGoToOffset) >= 0;
+  }
+}
 
 bool Transport::OnCommand(int id) {
   switch (id) {
@@ -178,7 +194,8 @@ void Transport::PlaybackTick() {
   if (playDevice_.lastBlockLength == 0) {
     if (!playDevice_.outputOpen) return;
     SetBlocks(playDevice_.lastIndex + 1, done + kRingBlocks);
-    playDevice_.QueuePending();
+    // A failed block is skipped by the device; the playback goes on with the next ones.
+    ShowDeviceError(playDevice_.QueuePending());
   }
   if (playDevice_.lastBlockLength != 0 && done > playDevice_.lastIndex) {
     // Every block has come back. A block comes back once the sound system has taken it, which
@@ -352,9 +369,7 @@ uint32_t Transport::SetBlocks(uint32_t first, uint32_t ringLimit) {
 }
 
 void Transport::SetSliderRange() {
-  const uint32_t frames = doc_.mixFrames;
-  const uint32_t max = frames > view_.blockFrames ? frames - view_.blockFrames : 1;
-  form_.SetRange(ctl::kPositionSlider, 0, SliderValue(max));
+  form_.SetRange(ctl::kPositionSlider, 0, PositionSliderMax(doc_.mixFrames, view_.blockFrames));
 }
 
 void Transport::ShowPosition(uint32_t frame) {
@@ -365,6 +380,11 @@ void Transport::ShowPosition(uint32_t frame) {
 void Transport::MoveTo(uint32_t frame) {
   doc_.position = frame;
   ShowPosition(frame);
+}
+
+void Transport::ShowDeviceError(const DeviceResult& result) {
+  const std::string text = DeviceErrorMessage(result);
+  if (!text.empty()) ui_.ShowError(text);
 }
 
 void Transport::SetMeters(int left, int right) {

@@ -21,6 +21,7 @@ class Form;
 class Timers;
 class Ui;
 class WaveDevice;
+struct DeviceResult;
 struct ViewSettings;
 
 namespace msg {
@@ -48,6 +49,7 @@ class Transport : public CommandTarget, public TimerTarget {
   // The transport's commands (play, stop, pause, go to start / end / a channel's offset, the
   // marks). False for any other id.
   bool OnCommand(int id) override;
+  bool HandlesCommand(int id) const override;
   // Timers 1 and 5; other ids are not the transport's.
   void OnTimer(int id) override;
   // The view's window is going: close a running playback.
@@ -104,6 +106,8 @@ class Transport : public CommandTarget, public TimerTarget {
   void SetSliderRange();
   void ShowPosition(uint32_t frame);  // slider and time display
   void MoveTo(uint32_t frame);        // position, slider and time display
+  // The device message for a failed refill; nothing for success.
+  void ShowDeviceError(const DeviceResult& result);
   void SetMeters(int left, int right);
   void EnableChannelControls(int channel, bool enabled);
 

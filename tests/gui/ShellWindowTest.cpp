@@ -24,6 +24,7 @@
 #include "VelmoraWxDoc.h"
 #include "app/CommandTable.h"
 #include "app/Settings.h"
+#include "audio/VirtualAudioBackend.h"
 #include "io/Format.h"
 #include "seams/CommandIds.h"
 #include "shell/WxConfigSettingsStore.h"
@@ -110,6 +111,9 @@ class Probe : public CommandTarget {
   explicit Probe(std::vector<int> runs = {}) : runs_(std::move(runs)) {}
   bool OnCommand(int id) override {
     offered.push_back(id);
+    return HandlesCommand(id);
+  }
+  bool HandlesCommand(int id) const override {
     return std::find(runs_.begin(), runs_.end(), id) != runs_.end();
   }
   std::vector<int> offered;
@@ -151,6 +155,7 @@ class ShellWindowTest : public ::testing::Test {
     services.settings = settings ? std::move(settings) : std::make_unique<ScriptedStore>(store);
     services.masterVolume = std::make_unique<SilentVolume>();
     services.powerEvents = std::make_unique<CapturedPower>(&suspendHandler);
+    services.audio = std::make_unique<VirtualAudioBackend>();
     services.profileFile = dir.File("profile.conf");
     ASSERT_TRUE(App().StartShell(std::move(services), files));
     frame = App().frame();
@@ -296,6 +301,17 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   wxMenuBar* menu = frame->GetMenuBar();
   wxToolBar* tools = frame->GetToolBar();
   UpdateUi();
+  // Commands that nothing runs yet are off whatever their rule says, keys and tools included.
+  for (int id : {cmd::kRecord, cmd::kMetronome, cmd::kAbout, cmd::kProperties, cmd::kAudioDevices,
+                 cmd::kFadeInWhole}) {
+    EXPECT_FALSE(menu->IsEnabled(id)) << id;
+  }
+  EXPECT_FALSE(tools->GetToolEnabled(cmd::kRecord));
+  EXPECT_FALSE(tools->GetToolEnabled(cmd::kAbout));
+  // Stand-ins for them, so that their rules show.
+  Probe later({cmd::kRecord, cmd::kMetronome, cmd::kAbout, cmd::kProperties});
+  App().view()->AddCommandTarget(&later);
+  UpdateUi();
   // No channel: Play, Properties and mono playback are off; Record, Stop and Pause are on.
   for (int id : {cmd::kPlay, cmd::kProperties, cmd::kMonoPlayback, cmd::kSelectChannel, cmd::kSave,
                  cmd::kGoToStart, cmd::kCorrections}) {
@@ -333,6 +349,7 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   EXPECT_TRUE(menu->IsChecked(cmd::kStop)) << "kept while the tuning tone sounds";
   EXPECT_TRUE(menu->IsChecked(cmd::kMonoPlayback));
   Doc().transportState = TransportState::Stopped;
+  App().view()->RemoveCommandTarget(&later);
 }
 
 TEST_F(ShellWindowTest, AcceleratorsAndKeysReachTheRouteOnceAndNeverWhenDisabled) {

@@ -24,6 +24,7 @@
 #include "MixerForm.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
+#include "audio/VirtualAudioBackend.h"
 #include "document/VelmoraDoc.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
@@ -73,6 +74,7 @@ class PanelWindowTest : public ::testing::Test {
     services.settings = std::make_unique<test::MemorySettings>();
     services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 50000);
     services.powerEvents = std::make_unique<NoPowerEvents>();
+    services.audio = std::make_unique<VirtualAudioBackend>();
     services.profileFile = dir_.File("profile.ini");
     ASSERT_TRUE(TheApp().StartShell(std::move(services), {}));
     view_ = TheApp().view();

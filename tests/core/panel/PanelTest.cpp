@@ -17,6 +17,7 @@
 #include "support/FakeForm.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
+#include "support/MenuCommands.h"
 #include "support/WavFixture.h"
 #include "view/ViewSettings.h"
 
@@ -422,6 +423,19 @@ TEST_F(PanelTest, SelectionAndMonoPlaybackToggleWithoutMarkingTheDocumentModifie
   doc.workerBusy.store(0);
 
   EXPECT_FALSE(panel.OnCommand(cmd::kPlay)) << "the transport's";
+}
+
+// The router enables the commands a target claims: the panel claims exactly those it runs.
+TEST_F(PanelTest, ClaimsExactlyTheCommandsItRuns) {
+  Load("a.wav", 2);
+  std::vector<int> ids = test::MenuCommands();
+  ids.push_back(ctl::kMakeMix);
+  int claimed = 0;
+  for (int id : ids) {
+    EXPECT_EQ(panel.HandlesCommand(id), panel.OnCommand(id)) << id;
+    claimed += panel.HandlesCommand(id) ? 1 : 0;
+  }
+  EXPECT_EQ(claimed, 15) << "make-mix, corrections, mono, four each of select, release, convert";
 }
 
 TEST_F(PanelTest, MakeMixSetsThePositionRangeAndDisablesTheButton) {

@@ -18,6 +18,7 @@
 #include "support/FakeForm.h"
 #include "support/FakeTimers.h"
 #include "support/FakeUi.h"
+#include "support/MenuCommands.h"
 #include "transport/Transport.h"
 #include "view/TimeText.h"
 #include "view/ViewSettings.h"
@@ -108,7 +109,7 @@ class TransportTest : public ::testing::Test {
   FakeTimers timers;
   ViewSettings view;
   VirtualAudioBackend backend;
-  WaveDevice device{backend, ui};
+  WaveDevice device{backend};
   Transport transport{doc, ui, form, timers, view, device};
   std::vector<uint8_t> played;
 };
@@ -424,7 +425,7 @@ TEST_F(TransportTest, FailuresShowTheirMessageAndChangeNothing) {
     VirtualAudioBackend backend;
     backend.initialised = c.initialised;
     backend.failOpens = c.failOpens;
-    WaveDevice device(backend, ui);
+    WaveDevice device(backend);
     Transport transport(doc, ui, form, timers, view, device);
     if (c.mix) {
       ASSERT_TRUE(doc.mixBuffer.Allocate(std::size_t{1000} * kFrameBytes));
@@ -455,6 +456,21 @@ TEST_F(TransportTest, FailedRestartLeavesTheTransportStopped) {
   EXPECT_TRUE(form.At(ctl::kTuningButton).enabled);
 }
 
+// The device reports a refill it could not make; the transport shows its message and plays on
+// with what is queued.
+TEST_F(TransportTest, RefillFailureShowsTheDeviceMessageAndPlaybackGoesOn) {
+  MakeMix(300 * kBlock);
+  PlayFrom(0);
+  backend.AdvanceOutput(2 * kBlock);  // two blocks back: room for two more
+  backend.FailStreams(-9999);
+  timers.Fire(timer::kPlayback);
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{"waveOutW Error - -9999"});
+  EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
+  EXPECT_EQ(doc.transportState, TransportState::Playing);
+  EXPECT_TRUE(device.outputOpen);
+  EXPECT_TRUE(timers.Running(timer::kPlayback));
+}
+
 TEST_F(TransportTest, PlaysOnTheChosenOutputDeviceInTheMixFormat) {
   backend.outputs.push_back(VirtualDevice{"second"});
   view.outputDevice = 1;
@@ -480,6 +496,20 @@ TEST_F(TransportTest, ClosingTheViewClosesThePlayback) {
 TEST_F(TransportTest, OtherIdsAreNotTheTransports) {
   EXPECT_FALSE(transport.OnCommand(cmd::kOpen));
   EXPECT_FALSE(transport.OnCommand(cmd::kGoToOffset + 4));
+  EXPECT_FALSE(transport.HandlesCommand(cmd::kOpen));
+  EXPECT_FALSE(transport.HandlesCommand(cmd::kRecord)) << "the recorder's";
+  EXPECT_FALSE(transport.HandlesCommand(cmd::kGoToOffset + 4));
+}
+
+// The router enables the commands a target claims: the transport claims exactly those it runs.
+TEST_F(TransportTest, ClaimsExactlyTheMenuCommandsItRuns) {
+  MakeMix(10 * kBlock);
+  int claimed = 0;
+  for (int id : test::MenuCommands()) {
+    EXPECT_EQ(transport.HandlesCommand(id), transport.OnCommand(id)) << id;
+    claimed += transport.HandlesCommand(id) ? 1 : 0;
+  }
+  EXPECT_EQ(claimed, 11) << "play, stop, pause, start, end, two marks, four offsets";
 }
 
 // A background build played while it runs: a worker thread mixes the test's pattern frame by
