@@ -13,6 +13,7 @@
 #include "document/CReader.h"
 #include "document/VelmoraDoc.h"
 #include "seams/MediaDecoder.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
 
 namespace velmora {
@@ -147,8 +148,8 @@ class ImportCompressed : public ::testing::Test {
     const ChannelSlot& slot = doc.slots[index];
     EXPECT_FALSE(slot.HasData());
     EXPECT_EQ(slot.frames, 0u);
-    EXPECT_EQ(slot.inUse, 0);
-    EXPECT_EQ(slot.selected, 0);
+    EXPECT_FALSE(slot.inUse);
+    EXPECT_FALSE(slot.selected);
     EXPECT_TRUE(slot.path.empty());
   }
 
@@ -188,8 +189,8 @@ TEST_F(ImportCompressed, FillsTheSlotLikeAWavLoad) {
   EXPECT_EQ(slot.dataChunk.size, 16u);
   EXPECT_EQ(slot.autoLevel, 100);
   EXPECT_EQ(slot.level, 100);
-  EXPECT_EQ(slot.inUse, 1);
-  EXPECT_EQ(slot.selected, 1);
+  EXPECT_TRUE(slot.inUse);
+  EXPECT_TRUE(slot.selected);
   EXPECT_EQ(slot.path, "/music/Take.WMA");
   EXPECT_EQ(doc.MixRate(), 44100u);
   EXPECT_EQ(ui.waitDepth, 0);
@@ -321,7 +322,7 @@ TEST_F(ImportCompressed, EveryFailingStepShowsItsMessagesInOrder) {
       EXPECT_EQ(shown.icon, MessageIcon::Stop);
     }
     EXPECT_FALSE(caseDoc.slots[0].HasData());
-    EXPECT_EQ(caseDoc.slots[0].inUse, 0);
+    EXPECT_FALSE(caseDoc.slots[0].inUse);
     EXPECT_TRUE(caseDoc.slots[0].path.empty());
     EXPECT_EQ(s.readersAlive, 0);
     EXPECT_EQ(caseUi.waitDepth, 0);
@@ -404,11 +405,7 @@ TEST_F(ImportCompressed, FormatsTheDocumentCannotTakeAreRefusedAfterDecoding) {
     CVelmoraDoc caseDoc(caseUi);
     ScriptedDecoder caseDecoder;
     caseDoc.SetMediaDecoder(&caseDecoder);
-    ChannelSlot& loaded = caseDoc.slots[0];
-    ASSERT_TRUE(loaded.data.Allocate(400));
-    std::memset(loaded.data.data(), 0, 400);
-    FillCanonical(loaded.header, loaded.dataChunk, 2, 48000, 16, 100);
-    loaded.frames = 100;
+    test::PutSilence(caseDoc, 0, {48000, 2, 16}, 100);
     caseDecoder.script.outputs = {{MediaType::Audio, c.format}};
     caseDecoder.script.chunks = {Pattern(48, 1)};
 
