@@ -68,15 +68,8 @@ enum class MixBuild {
   TooLong,            // more frames than a mix can count; shown as out of memory
 };
 
-// Threads. The user-interface thread owns the document: it calls every method and reads and
-// writes every field, with two exceptions.
-//  - While workerBusy() a background build runs on the worker thread. It reads the sample bytes
-//    of the slots (all other inputs are copied when it starts) and writes mixBuffer's bytes,
-//    blockPeaks, corrections and mixCursor; when it ends it clears mixStale, then workerBusy.
-//    Meanwhile the user-interface thread reads of these only mixCursor, blockPeaks (the meters)
-//    and the mix bytes before the cursor, and replaces or frees nothing the worker uses: the
-//    command rules disable what would, and the channel edits wait for the worker first.
-//  - The audio callback reads mix bytes through the blocks the transport queued.
+// Every method is called on the user-interface thread. Which thread reads and writes each field
+// is said where the fields are declared, under "Fields".
 class CVelmoraDoc {
  public:
   explicit CVelmoraDoc(Ui& ui);
@@ -87,12 +80,13 @@ class CVelmoraDoc {
 
   // ---- Channel slots ----
   // Written by the document's own operations (loading, edits, release, New) and by the setters
-  // below; the view only reads them.
+  // below on the user-interface thread; the view only reads them. A worker build reads the
+  // sample bytes, which nothing replaces or frees while workerBusy().
   std::array<ChannelSlot, kChannelCount> slots;
-  // The slot being recorded into; the recorder's.
+  // The slot being recorded into; the recorder's, user-interface thread only.
   int32_t recordChannel = 0;
 
-  // ---- Document-wide fields (user-interface thread unless said otherwise) ----
+  // ---- Document-wide fields ----
   bool monoPlayback() const { return monoPlayback_; }
   bool paused() const { return paused_; }
   TransportState transportState() const { return transportState_; }
@@ -104,11 +98,12 @@ class CVelmoraDoc {
   const OutHeader& outHeader() const { return outHeader_; }
   const std::string& outputPath() const { return outputPath_; }
   uint32_t mixFrames() const { return mixFrames_; }
-  // Stereo PCM at the mix format; absent = no mix. Written by a running worker (see above).
+  // Stereo PCM at the mix format; absent = no mix. While workerBusy() only the frames before
+  // mixCursor() are final.
   const ByteBuffer& mixBuffer() const { return mixBuffer_; }
-  // Read by the meters while a worker writes later entries.
+  // The meters may read it while a worker build writes later entries.
   const BlockPeakTable& blockPeaks() const { return blockPeaks_; }
-  // Any thread; a worker build clears it when it ends.
+  // Any thread.
   bool mixStale() const { return mixStale_.load(std::memory_order_acquire); }
   // Not while workerBusy(): a worker build appends to it.
   const std::vector<MixCorrection>& corrections() const { return corrections_; }
@@ -224,13 +219,15 @@ class CVelmoraDoc {
   void RunKernel(MixKernel& kernel);
   MixBuild FailOutOfMemory(MixBuild result);
 
+  // ---- Fields ----
+  // User-interface thread only, read and written. A worker build works from a copy of the
+  // parameters, fades and mix format taken when it starts.
   Ui& ui_;
   MediaDecoder* mediaDecoder_ = nullptr;
   DocumentListener* listener_ = nullptr;
   std::string title_;
   std::string pathName_;
   bool modified_ = false;
-
   bool monoPlayback_ = false;
   bool paused_ = false;
   TransportState transportState_ = TransportState::Stopped;
@@ -240,14 +237,22 @@ class CVelmoraDoc {
   OutHeader outHeader_{};
   std::string outputPath_;
   uint32_t mixFrames_ = 0;
-  ByteBuffer mixBuffer_;
-  BlockPeakTable blockPeaks_;
-  std::atomic<bool> mixStale_{false};
-  std::vector<MixCorrection> corrections_;
   FadeSettings fadeIn_{};
   FadeSettings fadeOut_{};
-  std::atomic<uint32_t> mixCursor_{0};
   uint32_t mixBlockFrames_ = 0;
+
+  // The mix. The user-interface thread allocates, replaces and frees these only while no worker
+  // build runs. A worker build writes the contents: mixBuffer_'s bytes (the user-interface
+  // thread and the audio callback read only frames before mixCursor_), blockPeaks_ (atomic
+  // entries; the meters read them any time) and corrections_ (read once the build is over).
+  ByteBuffer mixBuffer_;
+  BlockPeakTable blockPeaks_;
+  std::vector<MixCorrection> corrections_;
+  // Written by the worker build as it goes (release), read by any thread (acquire).
+  std::atomic<uint32_t> mixCursor_{0};
+  // Set by the user-interface thread; cleared by the build that made the mix, on either thread,
+  // before workerBusy falls.
+  std::atomic<bool> mixStale_{false};
   // Declared last, so destroyed first: its thread has stopped before anything it writes goes.
   MixWorker worker_;
 };
