@@ -644,8 +644,8 @@ void LoadPattern(CVelmoraDoc& doc, int index, int channels, uint32_t frames, int
   for (uint32_t i = 0; i < samples; ++i) {
     const auto v =
         static_cast<uint16_t>(static_cast<int16_t>((i * (31 + index * 17)) % 40000 - 20000));
-    bytes[2 * i] = static_cast<uint8_t>(v);
-    bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+    bytes[std::size_t{2} * i] = static_cast<uint8_t>(v);
+    bytes[std::size_t{2} * i + 1] = static_cast<uint8_t>(v >> 8);
   }
   test::PutChannel(doc, index, {44100, channels, 16}, bytes);
   doc.SetOffset(index, offsetMs);
