@@ -179,12 +179,11 @@ void WaveDevice::CloseOutputStream() {
   outputOpen = 0;
 }
 
-bool WaveDevice::ClosePlayback() {
+void WaveDevice::ClosePlayback() {
   streamPaused = 0;
   if (outputOpen) {
     CloseOutputStream();
   }
-  return true;
 }
 
 void WaveDevice::Render(uint8_t* out, uint32_t frames) {
@@ -382,19 +381,17 @@ void WaveDevice::Silence::Render(uint8_t* out, uint32_t frames) {
   std::memset(out, value, size_t{frames} * frameBytes);
 }
 
-bool WaveDevice::OpenHold(int device) {
+void WaveDevice::OpenHold(int device) {
   CloseHold();
   FillFormat();
   holdSilence_.frameBytes = format.blockAlign;
   holdSilence_.value = SilenceValue(format.bitsPerSample);
   // Opened, not started: it only keeps the device for the next streams.
   holdStream_ = OpenOutputWithRetry(device, holdSilence_).stream;
-  return true;
 }
 
-bool WaveDevice::CloseHold() {
+void WaveDevice::CloseHold() {
   holdStream_.reset();
-  return true;
 }
 
 }  // namespace velmora

@@ -83,8 +83,8 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // streamPaused: clears it, lets the output sound again and starts the input; true.
   bool Resume();
   // Clears streamPaused; stops and closes the output. Every written block counts as returned
-  // afterwards (doneCount = cursor + 1). Always true.
-  bool ClosePlayback();
+  // afterwards (doneCount = cursor + 1).
+  void ClosePlayback();
 
   // ---- Input ----
   // The owner has set the format fields, blockLength (frames) and all 128 blockData entries and
@@ -115,9 +115,9 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   bool SetVolume(uint32_t volume);
 
   // A second output stream on `device` with the current format, kept open (silent) to hold the
-  // device. Always true.
-  bool OpenHold(int device);
-  bool CloseHold();
+  // device; a stream that cannot be opened is not reported.
+  void OpenHold(int device);
+  void CloseHold();
 
   // ---- Fields (set by the owner before an open, read by the owner while streams run) ----
   uint8_t streamPaused = 0;  // shared by both directions

@@ -17,6 +17,7 @@
 namespace velmora {
 
 class CVelmoraDoc;
+enum class MixBuild;
 class Form;
 class Timers;
 class Ui;
@@ -66,14 +67,14 @@ class Transport : public CommandTarget, public TimerTarget {
   void ToggleStartMark();
   void ToggleEndMark();
 
-  // 1 after Pause paused a sounding playback; Play does nothing while it is 1.
-  int32_t pausedPlayback = 0;
+  // Set once Pause paused a sounding playback; Play does nothing while it is.
+  bool pausedPlayback = false;
   uint32_t startFrame = 0;       // mix frame where the running playback started
   uint32_t remainingFrames = 0;  // frames to play from startFrame
 
   // The mix build Play asks for: the document's BuildMix unless replaced (tests put a scripted
   // background build here).
-  std::function<int(uint32_t blockFrames, int runInWorker)> buildMix;
+  std::function<MixBuild(uint32_t blockFrames, bool runInWorker)> buildMix;
   // How Play waits while the background build has not yet mixed the first blocks; sleeps 10 ms
   // unless replaced (tests replace it so that nothing sleeps).
   std::function<void()> waitForMix;

@@ -340,15 +340,15 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   EXPECT_TRUE(tools->GetToolState(cmd::kSelectChannel));
   EXPECT_FALSE(menu->IsEnabled(cmd::kSave)) << "no mix yet";
 
-  Doc().monoPlayback = 1;
-  Doc().transportState = TransportState::TuningTone;
+  Doc().SetMonoPlayback(true);
+  Doc().SetTransportState(TransportState::TuningTone);
   UpdateUi();
   for (int id : {cmd::kPlay, cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew}) {
     EXPECT_FALSE(menu->IsEnabled(id)) << id;
   }
   EXPECT_TRUE(menu->IsChecked(cmd::kStop)) << "kept while the tuning tone sounds";
   EXPECT_TRUE(menu->IsChecked(cmd::kMonoPlayback));
-  Doc().transportState = TransportState::Stopped;
+  Doc().SetTransportState(TransportState::Stopped);
   App().view()->RemoveCommandTarget(&later);
 }
 
@@ -384,11 +384,11 @@ TEST_F(ShellWindowTest, AcceleratorsAndKeysReachTheRouteOnceAndNeverWhenDisabled
   EXPECT_EQ(commands, (std::vector<int>{cmd::kStop, cmd::kPause, cmd::kOpen}));
   EXPECT_EQ(fakeUi->openRequests.size(), 1u) << "Open ran once";
 
-  Doc().transportState = TransportState::Playing;
+  Doc().SetTransportState(TransportState::Playing);
   keys.Char('O', wxMOD_CONTROL);
   Pump();
   EXPECT_EQ(fakeUi->openRequests.size(), 1u) << "Open is disabled while playing";
-  Doc().transportState = TransportState::Stopped;
+  Doc().SetTransportState(TransportState::Stopped);
 }
 
 TEST_F(ShellWindowTest, ViewTargetsComeBeforeTheDocumentAndNewRefreshesTheView) {

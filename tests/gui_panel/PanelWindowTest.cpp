@@ -133,14 +133,14 @@ TEST_F(PanelWindowTest, LoadMoveLevelBuildAndListTheClippedStretches) {
   Scroll(ctl::kLevel[0], wxEVT_SCROLL_THUMBRELEASE, 0);
   Scroll(ctl::kLevel[0], wxEVT_SCROLL_CHANGED, 0);
   EXPECT_EQ(doc().slots[0].level, 0);
-  EXPECT_EQ(doc().mixStale.load(), 1);
+  EXPECT_TRUE(doc().mixStale());
   EXPECT_TRUE(doc().IsModified());
 
   wxCommandEvent click(wxEVT_BUTTON, ctl::kMakeMix);
   click.SetEventObject(Control<wxButton>(ctl::kMakeMix));
   Control<wxButton>(ctl::kMakeMix)->ProcessWindowEvent(click);
   ASSERT_TRUE(doc().HasMix());
-  EXPECT_EQ(doc().mixFrames, 44100u);
+  EXPECT_EQ(doc().mixFrames(), 44100u);
   EXPECT_FALSE(Control<wxButton>(ctl::kMakeMix)->IsEnabled());
   EXPECT_TRUE(Control<wxSlider>(ctl::kPositionSlider)->IsEnabled());
   EXPECT_EQ(Control<wxSlider>(ctl::kPositionSlider)->GetMax(),

@@ -72,10 +72,10 @@ TEST_F(CommandRouterTest, DisabledCommandReachesNoTarget) {
   // No channel: Play and Properties are disabled, so a key or a tool cannot run them either.
   EXPECT_EQ(router.Execute(cmd::kPlay), RouteResult::Disabled);
   EXPECT_EQ(router.Execute(cmd::kProperties), RouteResult::Disabled);
-  doc.transportState = TransportState::TuningTone;
+  doc.SetTransportState(TransportState::TuningTone);
   EXPECT_EQ(router.Execute(cmd::kStop), RouteResult::Disabled);
   EXPECT_TRUE(log.empty());
-  doc.transportState = TransportState::Stopped;
+  doc.SetTransportState(TransportState::Stopped);
   // Enabled by its rule, but no target runs it: still nothing is offered the command.
   EXPECT_EQ(router.Execute(cmd::kStop), RouteResult::Disabled);
   EXPECT_TRUE(log.empty());

@@ -36,7 +36,7 @@ TEST_F(ShellCommandsTest, StartupFilesLoadInOrderAndTheFifthGetsTheNoSlotMessage
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(doc.slots[i].path, paths[i]);
     EXPECT_TRUE(doc.slots[i].HasData());
-    EXPECT_EQ(doc.slots[i].selected, 1);
+    EXPECT_TRUE(doc.slots[i].selected);
   }
   EXPECT_EQ(ui.Texts(), (std::vector<std::string>{msg::kNoEmptySlot})) << "once, then stop";
   EXPECT_TRUE(doc.IsModified()) << "as Open: files after the first mark the document";
