@@ -115,7 +115,7 @@ int Run() {
     form.SetPosition(ctl::kPositionSlider, static_cast<int>(start));
     const Clock::time_point command = Clock::now();
     transport.OnCommand(cmd::kPlay);
-    if (device.outputOpen == 0) {
+    if (!device.outputOpen) {
       std::fprintf(stderr, "playback did not start\n");
       return 1;
     }

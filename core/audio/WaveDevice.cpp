@@ -108,11 +108,11 @@ DeviceResult WaveDevice::OpenPlayback(int device, bool startPaused) {
   }
   outStream_ = std::move(opened.stream);
   if (startPaused) {
-    streamPaused = 1;
+    streamPaused = true;
   } else {
     outputSilenced_.store(false, std::memory_order_release);
   }
-  outputOpen = 1;
+  outputOpen = true;
   return {};
 }
 
@@ -148,7 +148,7 @@ bool WaveDevice::Pause() {
   if (!outputOpen) {
     return false;
   }
-  streamPaused = 1;
+  streamPaused = true;
   outputSilenced_.store(true, std::memory_order_release);
   return true;
 }
@@ -157,7 +157,7 @@ bool WaveDevice::Resume() {
   if (!streamPaused) {
     return false;
   }
-  streamPaused = 0;
+  streamPaused = false;
   if (outputOpen) {
     outputSilenced_.store(false, std::memory_order_release);
   }
@@ -176,11 +176,11 @@ void WaveDevice::CloseOutputStream() {
   // still queued would otherwise never return them.
   doneCount.store(cursor + 1, std::memory_order_release);
   outputSilenced_.store(false, std::memory_order_relaxed);
-  outputOpen = 0;
+  outputOpen = false;
 }
 
 void WaveDevice::ClosePlayback() {
-  streamPaused = 0;
+  streamPaused = false;
   if (outputOpen) {
     CloseOutputStream();
   }
@@ -245,9 +245,9 @@ DeviceResult WaveDevice::OpenRecord(int device, bool startPaused) {
   }
   inStream_ = std::move(opened.stream);
   if (startPaused) {
-    streamPaused = 1;
+    streamPaused = true;
   }
-  inputOpen = 1;
+  inputOpen = true;
   return {};
 }
 
@@ -288,7 +288,7 @@ void WaveDevice::CloseInputStream() {
   doneCount.store(handed, std::memory_order_release);
   inOffset_.store(0, std::memory_order_relaxed);
   inputStarted_.store(false, std::memory_order_relaxed);
-  inputOpen = 0;
+  inputOpen = false;
 }
 
 void WaveDevice::CloseRecord() {

@@ -120,9 +120,9 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   void CloseHold();
 
   // ---- Fields (set by the owner before an open, read by the owner while streams run) ----
-  uint8_t streamPaused = 0;  // shared by both directions
-  uint8_t outputOpen = 0;
-  uint8_t inputOpen = 0;
+  bool streamPaused = false;  // shared by both directions
+  bool outputOpen = false;
+  bool inputOpen = false;
   uint32_t sampleRate = 44100;
   uint16_t bitsPerSample = 16;
   uint16_t channels = 2;

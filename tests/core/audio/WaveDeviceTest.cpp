@@ -140,7 +140,7 @@ TEST_F(WaveDeviceTest, AllSlotsAtOpenArePlayedAndReturnedOnClose) {
   EXPECT_EQ(device.doneCount, 100u);
   device.ClosePlayback();
   EXPECT_EQ(device.doneCount, kBlockSlots);  // every written block has come back
-  EXPECT_EQ(device.outputOpen, 0);
+  EXPECT_FALSE(device.outputOpen);
   EXPECT_EQ(backend.OpenStreamCount(), 0);
 }
 
@@ -218,7 +218,7 @@ TEST_F(WaveDeviceTest, RefillFailureReportsTheCodeAndSkipsTheBlock) {
     EXPECT_EQ(result.code, c.code);
     EXPECT_EQ(DeviceErrorMessage(result), c.message);
     EXPECT_EQ(device.cursor, kBlockSlots);
-    EXPECT_EQ(device.outputOpen, 1);
+    EXPECT_TRUE(device.outputOpen);
 
     if (!c.streamDies) {
       // Once block 1 is back, block 129 goes out; the skipped block 128 passes silently.
@@ -242,11 +242,11 @@ TEST_F(WaveDeviceTest, PauseKeepsThePositionAndSilencesTheOutput) {
   const Bytes first = backend.AdvanceOutput(3);
 
   EXPECT_TRUE(device.Pause());
-  EXPECT_EQ(device.streamPaused, 1);
+  EXPECT_TRUE(device.streamPaused);
   EXPECT_EQ(backend.AdvanceOutput(4), Bytes(8, 0x80));
   EXPECT_EQ(device.doneCount, 0u);
   EXPECT_TRUE(device.Resume());
-  EXPECT_EQ(device.streamPaused, 0);
+  EXPECT_FALSE(device.streamPaused);
   EXPECT_FALSE(device.Resume());
 
   Bytes played = first;
@@ -260,7 +260,7 @@ TEST_F(WaveDeviceTest, StartPausedStaysSilentUntilResume) {
   std::vector<Bytes> blocks = MakeBlocks(1, 4);
   SetUpPlayback(blocks, 8, 1, 4, 0);
   ASSERT_TRUE(device.OpenPlayback(kDefaultDevice, true));
-  EXPECT_EQ(device.streamPaused, 1);
+  EXPECT_TRUE(device.streamPaused);
   EXPECT_EQ(backend.AdvanceOutput(4), Bytes(4, 0x80));
   EXPECT_TRUE(device.Resume());
   EXPECT_EQ(backend.AdvanceOutput(4), blocks[0]);
@@ -268,12 +268,12 @@ TEST_F(WaveDeviceTest, StartPausedStaysSilentUntilResume) {
 
 TEST_F(WaveDeviceTest, PauseAndCloseOnAClosedDevice) {
   EXPECT_FALSE(device.Pause());
-  EXPECT_EQ(device.streamPaused, 0);
-  device.streamPaused = 1;
+  EXPECT_FALSE(device.streamPaused);
+  device.streamPaused = true;
   EXPECT_FALSE(device.Pause());
-  EXPECT_EQ(device.streamPaused, 1);  // unchanged
+  EXPECT_TRUE(device.streamPaused);  // unchanged
   device.ClosePlayback();
-  EXPECT_EQ(device.streamPaused, 0);
+  EXPECT_FALSE(device.streamPaused);
   EXPECT_EQ(backend.openCalls, 0);
 }
 
@@ -291,7 +291,7 @@ TEST_F(WaveDeviceTest, OpenIsRetriedOnceThenFailsCleanly) {
   EXPECT_EQ(refused.failure, DeviceFailure::Open);
   EXPECT_EQ(refused.code, -9985);
   EXPECT_EQ(backend.openCalls, 4);
-  EXPECT_EQ(device.outputOpen, 0);
+  EXPECT_FALSE(device.outputOpen);
   EXPECT_FALSE(device.OpenPlayback(3, false));  // no such device
   EXPECT_EQ(backend.OpenStreamCount(), 0);
   // The owner reports open failures in its own words.
@@ -301,7 +301,7 @@ TEST_F(WaveDeviceTest, OpenIsRetriedOnceThenFailsCleanly) {
   const DeviceResult notStarted = device.OpenPlayback(kDefaultDevice, false);
   EXPECT_EQ(notStarted.failure, DeviceFailure::Start);
   EXPECT_EQ(notStarted.code, -9985);
-  EXPECT_EQ(device.outputOpen, 0);
+  EXPECT_FALSE(device.outputOpen);
   EXPECT_EQ(backend.OpenStreamCount(), 0);
 }
 
@@ -366,7 +366,7 @@ TEST_F(WaveDeviceTest, RecordFillsHandedBlocksInOrderWithTheirByteCounts) {
   EXPECT_EQ(device.lastIndex, kBlockSlots + 1);
 
   device.CloseRecord();
-  EXPECT_EQ(device.inputOpen, 0);
+  EXPECT_FALSE(device.inputOpen);
   EXPECT_EQ(device.doneCount, kBlockSlots + 2);  // every handed block came back
   EXPECT_EQ(device.recordedBytes[2], 8u);        // the block being filled keeps its part
   EXPECT_EQ(device.recordedBytes[3], 0u);
@@ -394,7 +394,7 @@ TEST_F(WaveDeviceTest, RecordOpenedPausedKeepsNothingUntilResume) {
   Bytes ring;
   SetUpRecord(ring, 8, 1, 2);
   ASSERT_TRUE(device.OpenRecord(kDefaultDevice, true));
-  EXPECT_EQ(device.streamPaused, 1);
+  EXPECT_TRUE(device.streamPaused);
   EXPECT_FALSE(device.Pause());  // Pause acts on the output only
   backend.AdvanceInput(Bytes(4, 0x33));
   EXPECT_EQ(device.doneCount, 0u);
@@ -425,7 +425,7 @@ TEST_F(WaveDeviceTest, OpenRecordFailureLeavesTheInputClosed) {
   backend.failOpens = 1;
   EXPECT_FALSE(device.OpenRecord(kDefaultDevice, false));  // no retry for input
   EXPECT_EQ(backend.openCalls, 1);
-  EXPECT_EQ(device.inputOpen, 0);
+  EXPECT_FALSE(device.inputOpen);
   EXPECT_EQ(device.RequeueInput().failure, DeviceFailure::NotOpen);
 }
 
