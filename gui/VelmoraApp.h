@@ -19,6 +19,7 @@
 
 namespace velmora {
 
+class AboutBoxService;
 class CMainFrame;
 class CVelmoraView;
 class CVelmoraWxDoc;
@@ -71,6 +72,7 @@ class CVelmoraApp : public wxApp {
   CommandRouter router_;
   std::unique_ptr<wxDocManager> docManager_;
   std::unique_ptr<NewDocumentCommand> newCommand_;
+  std::unique_ptr<AboutBoxService> about_;
   CMainFrame* frame_ = nullptr;
   std::vector<std::string> startupFiles_;
 };

@@ -39,7 +39,9 @@ class MixerForm;
 class PortAudioBackend;
 class Transport;
 class Ui;
+class ViewDialogCommands;
 class WaveDevice;
+class WxDialogWindows;
 
 class CVelmoraView : public wxView {
  public:
@@ -97,6 +99,8 @@ class CVelmoraView : public wxView {
   std::unique_ptr<PortAudioBackend> audio_;
   std::unique_ptr<WaveDevice> playDevice_;
   std::unique_ptr<Transport> transport_;
+  std::unique_ptr<WxDialogWindows> dialogWindows_;
+  std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
   std::unique_ptr<MixerForm> mixer_;  // last: goes first, while the targets' lists still exist
 };
 

@@ -20,7 +20,8 @@ PropertyEntry EntryOf(const RiffHeader& format, uint32_t frames, const std::stri
   entry.totalBytes = int64_t{entry.channelCount} * (entry.bitsPerSample / 8) * frames;
   // A format without a rate has no playing time (and nothing to divide by).
   if (entry.sampleRate > 0) {
-    entry.playTimeMs = static_cast<int64_t>(static_cast<double>(frames) * 1000.0 / entry.sampleRate);
+    entry.playTimeMs =
+        static_cast<int64_t>(static_cast<double>(frames) * 1000.0 / entry.sampleRate);
   }
   entry.fileName = path;
   return entry;

@@ -58,16 +58,19 @@ XdgMailClient::~XdgMailClient() {
 
 std::string XdgMailClient::FindExecutable(const std::string& name, const std::string& path) {
   std::size_t start = 0;
-  while (start <= path.size()) {
+  while (start < path.size()) {
     std::size_t end = path.find(':', start);
     if (end == std::string::npos) end = path.size();
-    // An empty entry is the current folder, as the shell reads PATH.
-    const std::string folder = end == start ? "." : path.substr(start, end - start);
-    const std::string candidate = folder + "/" + name;
-    struct stat info {};
-    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        access(candidate.c_str(), X_OK) == 0) {
-      return candidate;
+    // An empty entry would mean the current folder: never run a mail opener from there.
+    if (end > start) {
+      std::string candidate = path.substr(start, end - start);
+      candidate += '/';
+      candidate += name;
+      struct stat info {};
+      if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+          access(candidate.c_str(), X_OK) == 0) {
+        return candidate;
+      }
     }
     start = end + 1;
   }
@@ -76,7 +79,8 @@ std::string XdgMailClient::FindExecutable(const std::string& name, const std::st
 
 void XdgMailClient::Compose(const MailMessage& message, Done done) {
   const char* path = std::getenv("PATH");
-  const std::string opener = FindExecutable(opener_, path != nullptr ? path : "");
+  const std::string opener =
+      FindExecutable(opener_, path != nullptr && *path != '\0' ? path : "/usr/bin:/bin");
   if (opener.empty()) {
     done({MailOutcome::NoOpener, 0});
     return;
@@ -84,6 +88,7 @@ void XdgMailClient::Compose(const MailMessage& message, Done done) {
   std::vector<std::string> args = {opener,   "--utf8",     "--subject", message.subject,
                                    "--body", message.body, message.to};
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
 

@@ -27,8 +27,8 @@ class XdgMailClient : public MailClient {
 
   void Compose(const MailMessage& message, Done done) override;
 
-  // The full path of an executable `name` in the folders of `path` (":"-separated, as PATH),
-  // or empty.
+  // The full path of an executable `name` in the folders of `path` (":"-separated, as PATH;
+  // empty entries are passed over), or empty.
   static std::string FindExecutable(const std::string& name, const std::string& path);
 
  private:

@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <wx/bitmap.h>
+#include <wx/dcclient.h>
 #include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
 #include <wx/filename.h>
 #include <wx/init.h>
+#include <wx/utils.h>
 #include <wx/window.h>
 
 #include <cstdlib>
@@ -47,13 +48,19 @@ bool WxReady() {
 void SaveScreenshot(wxWindow& window, const std::string& name) {
   const char* folder = std::getenv("VELMORA_SHOTS");
   if (folder == nullptr || *folder == '\0') return;
-  window.Update();
-  for (int i = 0; i < 3; ++i) wxYield();
-  const wxRect rect = window.GetScreenRect();
-  wxBitmap shot(rect.GetSize());
+  // The X server draws asynchronously: give the window time to paint. Only when screenshots
+  // are asked for; the tests themselves never wait on the clock.
+  for (int i = 0; i < 10; ++i) {
+    window.Refresh();
+    window.Update();
+    wxYield();
+    wxMilliSleep(30);
+  }
+  const wxSize size = window.GetSize();
+  wxBitmap shot(size);
   wxMemoryDC memory(shot);
-  wxScreenDC screen;
-  memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
+  wxWindowDC source(&window);
+  memory.Blit(0, 0, size.x, size.y, &source, 0, 0);
   memory.SelectObject(wxNullBitmap);
   wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
   shot.SaveFile(wxString::FromUTF8(folder) + "/" + wxString::FromUTF8(name) + ".png",

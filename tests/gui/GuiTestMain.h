@@ -9,8 +9,8 @@ namespace velmora::test {
 // True once wx runs on a display; window tests skip otherwise.
 bool WxReady();
 
-// With VELMORA_SHOTS set to a folder, saves what the screen shows of `window` (with its frame
-// where the window manager draws one) as NAME.png there; otherwise does nothing.
+// With VELMORA_SHOTS set to a folder, saves what `window` shows (its client area and controls,
+// without the window manager's frame) as NAME.png there; otherwise does nothing.
 void SaveScreenshot(wxWindow& window, const std::string& name);
 
 }  // namespace velmora::test

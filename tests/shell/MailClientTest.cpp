@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <future>
@@ -44,7 +45,7 @@ class MailClientTest : public ::testing::Test {
   // the waiter's thread here.
   MailResult Compose() {
     std::promise<MailResult> outcome;
-    XdgMailClient client([](std::function<void()> task) { task(); });
+    XdgMailClient client([](const std::function<void()>& task) { task(); });
     client.Compose({"support@velmora.example.org", " ", " "},
                    [&outcome](MailResult result) { outcome.set_value(result); });
     return outcome.get_future().get();
@@ -122,6 +123,11 @@ TEST_F(MailClientTest, FindsOnlyExecutableFilesAlongThePath) {
             folder + "/xdg-email");
   EXPECT_EQ(XdgMailClient::FindExecutable("xdg-email", "/nonexistent"), "");
   EXPECT_EQ(XdgMailClient::FindExecutable("xdg-email", ""), "");
+  // An empty entry is not the current folder.
+  const std::string cwd = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  EXPECT_EQ(XdgMailClient::FindExecutable("xdg-email", ":/nonexistent:"), "");
+  std::filesystem::current_path(cwd);
   mkdir(dir.File("sub").c_str(), 0755);
   mkdir(dir.File("sub/xdg-email").c_str(), 0755);
   EXPECT_EQ(XdgMailClient::FindExecutable("xdg-email", dir.File("sub") + ":" + folder),
