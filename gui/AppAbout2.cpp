@@ -16,7 +16,7 @@ namespace velmora {
 namespace {
 
 constexpr int kFontPoints = 9;
-const wxColour kLinkColour(0, 0, 192);
+constexpr unsigned char kLinkBlue = 192;  // links are RGB(0, 0, 192)
 
 wxString U(const std::string& utf8) {
   return wxString::FromUTF8(utf8.c_str());
@@ -41,7 +41,8 @@ CAppAbout2::CAppAbout2(wxWindow* parent, AboutBox& about)
   lines->Add(version, wxSizerFlags().Border(wxBOTTOM, gap / 2));
   lines->Add(further, wxSizerFlags().Border(wxBOTTOM, gap));
   for (int id : {aboutctl::kWebPage, aboutctl::kSupportMail}) {
-    auto* link = new LinkLabel(this, id, U(AboutBox::LinkText(id)), GetFont(), kLinkColour);
+    auto* link =
+        new LinkLabel(this, id, U(AboutBox::LinkText(id)), GetFont(), wxColour(0, 0, kLinkBlue));
     lines->Add(link, wxSizerFlags().Border(wxBOTTOM, gap / 2));
     Bind(wxEVT_BUTTON, &CAppAbout2::OnLinkClicked, this, id);
   }

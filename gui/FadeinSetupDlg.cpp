@@ -42,9 +42,8 @@ CFadeinSetupDlg::CFadeinSetupDlg(wxWindow* parent, FadeSetup& setup, Ui& ui)
   timeRow->Add(new wxStaticText(this, wxID_ANY, U("ﾐﾘ秒")),
                wxSizerFlags().CentreVertical().Border(wxLEFT, gap / 2));
 
-  auto* group = new wxStaticBoxSizer(wxVERTICAL, this, U(texts.group));
-  group->GetStaticBox()->SetId(fadectl::kCurveGroup);
-  wxWindow* box = group->GetStaticBox();
+  auto* box = new wxStaticBox(this, fadectl::kCurveGroup, U(texts.group));
+  auto* group = new wxStaticBoxSizer(box, wxVERTICAL);
   convex_ = new wxRadioButton(box, fadectl::kConvex, U(texts.convex), wxDefaultPosition,
                               wxDefaultSize, wxRB_GROUP);
   concave_ = new wxRadioButton(box, fadectl::kConcave, U(texts.concave));

@@ -6,8 +6,6 @@
 #include <wx/dialog.h>
 
 class wxRadioButton;
-class wxStaticBox;
-class wxStaticText;
 class wxTextCtrl;
 
 namespace velmora {
