@@ -10,8 +10,10 @@
 #include "UiFont.h"
 #include "VelmoraApp.h"
 #include "VelmoraWxDoc.h"
+#include "WxDialogWindows.h"
 #include "app/Settings.h"
 #include "audio/WaveDevice.h"
+#include "dialogs/DialogCommands.h"
 #include "transport/Transport.h"
 
 namespace velmora {
@@ -74,6 +76,10 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
                                            *playDevice_);
   AddCommandTarget(transport_.get());
   AddTimerTarget(transport_.get());
+  dialogWindows_ = std::make_unique<WxDialogWindows>();
+  dialogCommands_ =
+      std::make_unique<ViewDialogCommands>(this->doc(), mixer_->panel(), *dialogWindows_);
+  AddCommandTarget(dialogCommands_.get());
   return true;
 }
 

@@ -38,7 +38,9 @@ class MasterVolume;
 class MixerForm;
 class Transport;
 class Ui;
+class ViewDialogCommands;
 class WaveDevice;
+class WxDialogWindows;
 
 class CVelmoraView : public wxView {
  public:
@@ -99,6 +101,8 @@ class CVelmoraView : public wxView {
   bool initialised_ = false;
   std::unique_ptr<WaveDevice> playDevice_;
   std::unique_ptr<Transport> transport_;
+  std::unique_ptr<WxDialogWindows> dialogWindows_;
+  std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
   std::unique_ptr<MixerForm> mixer_;  // last: goes first, while the targets' lists still exist
 };
 
