@@ -45,17 +45,27 @@ bool ViewDialogCommands::OnCommand(int id) {
   return true;
 }
 
+bool ViewDialogCommands::HandlesCommand(int id) const {
+  bool fadeOut = false;
+  int target = 0;
+  return id == cmd::kProperties || FadeOfCommand(id, fadeOut, target);
+}
+
 void ViewDialogCommands::EditFade(bool fadeOut, int target) {
-  FadeSetting& setting = fadeOut ? doc_.fadeOut[target] : doc_.fadeIn[target];
+  const FadeSetting& setting = fadeOut ? doc_.fadeOut()[target] : doc_.fadeIn()[target];
   FadeSetup setup;
   setup.target = target;
-  setup.isFadeOut = fadeOut ? 1 : 0;
+  setup.isFadeOut = fadeOut;
   setup.curve = static_cast<int32_t>(setting.curve);
   setup.time = setting.time;
   if (!windows_.RunFadeSetup(setup)) return;
-  setting.curve = static_cast<FadeCurve>(setup.curve);
-  setting.time = setup.time;
-  panel_.MarkMixStale(1);
+  const FadeSetting edited{static_cast<FadeCurve>(setup.curve), setup.time};
+  if (fadeOut) {
+    doc_.SetFadeOut(target, edited);
+  } else {
+    doc_.SetFadeIn(target, edited);
+  }
+  panel_.MarkMixStale(true);
 }
 
 bool AboutCommand::OnCommand(int id) {

@@ -31,6 +31,7 @@ class ViewDialogCommands : public CommandTarget {
   ViewDialogCommands(CVelmoraDoc& doc, MixerPanel& panel, DialogWindows& windows);
 
   bool OnCommand(int id) override;
+  bool HandlesCommand(int id) const override;
 
  private:
   void EditFade(bool fadeOut, int target);

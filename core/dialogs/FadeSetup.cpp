@@ -23,7 +23,7 @@ FadeSetupTexts FadeSetup::Texts() const {
   const char* name = target >= 0 && target <= kWholeMix ? kTargetNames[target] : "";
   FadeSetupTexts texts;
   texts.linear = "直線";
-  if (isFadeOut != 0) {
+  if (isFadeOut) {
     texts.title = Format("フェードアウト設定 - %s", name);
     texts.timeLabel = "フェードアウト時間";
     texts.group = "減衰方法";

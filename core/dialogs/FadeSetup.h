@@ -38,7 +38,7 @@ class FadeSetup {
   // Set by the caller before the dialog runs; curve and time are read back after OK.
   int32_t time = 0;       // milliseconds, 0..100000
   int32_t curve = 0;      // FadeCurve 0, 1 or 2
-  int32_t isFadeOut = 0;  // 0 = fade-in, 1 = fade-out
+  bool isFadeOut = false;
   int32_t target = 0;     // 0..3 = channel 1..4, 4 = whole mix
 
   FadeSetupTexts Texts() const;

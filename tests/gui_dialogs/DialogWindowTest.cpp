@@ -114,8 +114,8 @@ class DialogWindowTest : public ::testing::Test {
 
 TEST_F(DialogWindowTest, FadeOutOfTheWholeMixRefusesABadTimeAndStoresAGoodOne) {
   LoadChannel1();
-  doc().fadeOut[kWholeMix] = {FadeCurve::Concave, 1200};
-  doc().mixStale.store(0);
+  doc().SetFadeOut(kWholeMix, {FadeCurve::Concave, 1200});
+  doc().SetMixStale(false);
   WithModalDialog(
       [&] { Send(cmd::kFadeOutWhole); },
       [&](wxDialog& dialog) {
@@ -148,22 +148,22 @@ TEST_F(DialogWindowTest, FadeOutOfTheWholeMixRefusesABadTimeAndStoresAGoodOne) {
         Click(*Find<wxButton>(dialog, wxID_OK));
         EXPECT_TRUE(dialog.IsModal());
         EXPECT_EQ(ui_->Texts().back(), "整数を入力してください。");
-        EXPECT_EQ(doc().fadeOut[kWholeMix].time, 1200) << "nothing stored yet";
+        EXPECT_EQ(doc().fadeOut()[kWholeMix].time, 1200) << "nothing stored yet";
 
         time->SetValue("100000");
         Click(*Find<wxButton>(dialog, wxID_OK));
         EXPECT_FALSE(dialog.IsModal());
       });
-  EXPECT_EQ(doc().fadeOut[kWholeMix].curve, FadeCurve::Linear);
-  EXPECT_EQ(doc().fadeOut[kWholeMix].time, 100000);
+  EXPECT_EQ(doc().fadeOut()[kWholeMix].curve, FadeCurve::Linear);
+  EXPECT_EQ(doc().fadeOut()[kWholeMix].time, 100000);
   EXPECT_TRUE(doc().IsModified());
-  EXPECT_EQ(doc().mixStale.load(), 1);
+  EXPECT_TRUE(doc().mixStale());
 }
 
 TEST_F(DialogWindowTest, CancelInAChannelFadeInKeepsTheSetting) {
   LoadChannel1();
-  doc().fadeIn[0] = {FadeCurve::Convex, 300};
-  doc().mixStale.store(0);
+  doc().SetFadeIn(0, {FadeCurve::Convex, 300});
+  doc().SetMixStale(false);
   WithModalDialog(
       [&] { Send(cmd::kFadeIn[0]); },
       [&](wxDialog& dialog) {
@@ -179,10 +179,10 @@ TEST_F(DialogWindowTest, CancelInAChannelFadeInKeepsTheSetting) {
         test::ExpectNothingOverlapsOrIsClipped(dialog);
         Click(*Find<wxButton>(dialog, wxID_CANCEL));
       });
-  EXPECT_EQ(doc().fadeIn[0].curve, FadeCurve::Convex);
-  EXPECT_EQ(doc().fadeIn[0].time, 300);
+  EXPECT_EQ(doc().fadeIn()[0].curve, FadeCurve::Convex);
+  EXPECT_EQ(doc().fadeIn()[0].time, 300);
   EXPECT_FALSE(doc().IsModified());
-  EXPECT_EQ(doc().mixStale.load(), 0);
+  EXPECT_FALSE(doc().mixStale());
   EXPECT_TRUE(ui_->messages.empty());
 }
 

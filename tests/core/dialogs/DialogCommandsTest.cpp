@@ -15,6 +15,7 @@
 #include "panel/MixerPanel.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeCorrectionListWindow.h"
 #include "support/FakeForm.h"
 #include "support/FakeUi.h"
@@ -62,7 +63,7 @@ class DialogCommandTest : public ::testing::Test {
     const std::string path = test::WriteWav(dir, "a.wav", spec, test::Pcm16({100, -100}));
     ASSERT_TRUE(doc.LoadIntoSlot(0, path));
     doc.SetModifiedFlag(false);
-    doc.mixStale.store(0);
+    doc.SetMixStale(false);
     form.Enable(ctl::kMakeMix, false);
   }
 
@@ -84,17 +85,21 @@ TEST_F(DialogCommandTest, EachOfTheTenCommandsOpensItsFade) {
   windows.ok = false;
   const struct {
     int id;
-    int32_t isFadeOut;
+    bool isFadeOut;
     int32_t target;
   } cases[] = {
-      {cmd::kFadeInWhole, 0, 4}, {cmd::kFadeIn[0], 0, 0},  {cmd::kFadeIn[1], 0, 1},
-      {cmd::kFadeIn[2], 0, 2},   {cmd::kFadeIn[3], 0, 3},  {cmd::kFadeOutWhole, 1, 4},
-      {cmd::kFadeOut[0], 1, 0},  {cmd::kFadeOut[1], 1, 1}, {cmd::kFadeOut[2], 1, 2},
-      {cmd::kFadeOut[3], 1, 3},
+      {cmd::kFadeInWhole, false, 4}, {cmd::kFadeIn[0], false, 0},  {cmd::kFadeIn[1], false, 1},
+      {cmd::kFadeIn[2], false, 2},   {cmd::kFadeIn[3], false, 3},  {cmd::kFadeOutWhole, true, 4},
+      {cmd::kFadeOut[0], true, 0},  {cmd::kFadeOut[1], true, 1}, {cmd::kFadeOut[2], true, 2},
+      {cmd::kFadeOut[3], true, 3},
   };
   for (const auto& c : cases) {
-    FadeSetting& setting = c.isFadeOut != 0 ? doc.fadeOut[c.target] : doc.fadeIn[c.target];
-    setting = {FadeCurve::Concave, 100 + c.id % 1000};
+    const FadeSetting setting{FadeCurve::Concave, 100 + c.id % 1000};
+    if (c.isFadeOut) {
+      doc.SetFadeOut(c.target, setting);
+    } else {
+      doc.SetFadeIn(c.target, setting);
+    }
     ASSERT_TRUE(commands.OnCommand(c.id)) << c.id;
     ASSERT_FALSE(windows.opened.empty());
     const FadeSetup& shown = windows.opened.back();
@@ -109,47 +114,48 @@ TEST_F(DialogCommandTest, EachOfTheTenCommandsOpensItsFade) {
 
 TEST_F(DialogCommandTest, OkStoresTheFadeAndMarksTheDocumentModifiedAndTheMixStale) {
   LoadChannel1();
-  doc.corrections.push_back({10, 2});
+  test::DocumentAccess::corrections(doc).push_back({10, 2});
   list.Show(doc);
   ASSERT_TRUE(listWindow.shown);
   commands.OnCommand(cmd::kFadeOutWhole);
-  EXPECT_EQ(doc.fadeOut[kWholeMix].curve, FadeCurve::Linear);
-  EXPECT_EQ(doc.fadeOut[kWholeMix].time, 3000);
-  EXPECT_EQ(doc.fadeIn[kWholeMix].time, 0) << "the other direction is untouched";
+  EXPECT_EQ(doc.fadeOut()[kWholeMix].curve, FadeCurve::Linear);
+  EXPECT_EQ(doc.fadeOut()[kWholeMix].time, 3000);
+  EXPECT_EQ(doc.fadeIn()[kWholeMix].time, 0) << "the other direction is untouched";
   EXPECT_TRUE(doc.IsModified());
-  EXPECT_EQ(doc.mixStale.load(), 1);
+  EXPECT_TRUE(doc.mixStale());
   EXPECT_TRUE(form.At(ctl::kMakeMix).enabled);
   EXPECT_FALSE(listWindow.shown) << "the correction list is hidden";
 
   // OK without a change still marks the mix stale.
   doc.SetModifiedFlag(false);
-  doc.mixStale.store(0);
+  doc.SetMixStale(false);
   commands.OnCommand(cmd::kFadeOutWhole);
   EXPECT_TRUE(doc.IsModified());
-  EXPECT_EQ(doc.mixStale.load(), 1);
+  EXPECT_TRUE(doc.mixStale());
 }
 
 TEST_F(DialogCommandTest, CancelChangesNothing) {
   LoadChannel1();
-  doc.fadeIn[0] = {FadeCurve::Convex, 500};
+  doc.SetFadeIn(0, {FadeCurve::Convex, 500});
+  doc.SetMixStale(false);
   windows.ok = false;
   commands.OnCommand(cmd::kFadeIn[0]);
-  EXPECT_EQ(doc.fadeIn[0].curve, FadeCurve::Convex);
-  EXPECT_EQ(doc.fadeIn[0].time, 500);
+  EXPECT_EQ(doc.fadeIn()[0].curve, FadeCurve::Convex);
+  EXPECT_EQ(doc.fadeIn()[0].time, 500);
   EXPECT_FALSE(doc.IsModified());
-  EXPECT_EQ(doc.mixStale.load(), 0);
+  EXPECT_FALSE(doc.mixStale());
 }
 
 TEST_F(DialogCommandTest, DisabledFadesDoNotOpen) {
   // Channel 2 is empty; while playing or mixing in the background nothing opens.
   LoadChannel1();
   commands.OnCommand(cmd::kFadeIn[1]);
-  doc.transportState = TransportState::Playing;
+  doc.SetTransportState(TransportState::Playing);
   commands.OnCommand(cmd::kFadeInWhole);
-  doc.transportState = TransportState::Stopped;
-  doc.workerBusy.store(1);
+  doc.SetTransportState(TransportState::Stopped);
+  test::DocumentAccess::SetWorkerBusy(doc, true);
   commands.OnCommand(cmd::kFadeOut[0]);
-  doc.workerBusy.store(0);
+  test::DocumentAccess::SetWorkerBusy(doc, false);
   EXPECT_TRUE(windows.opened.empty());
 
   // With no channel loaded the whole-mix fade still opens; OK then clears the modified flag.
@@ -158,9 +164,9 @@ TEST_F(DialogCommandTest, DisabledFadesDoNotOpen) {
   d.SetModifiedFlag(true);
   commands.OnCommand(cmd::kFadeInWhole);
   EXPECT_EQ(windows.opened.size(), 1u);
-  EXPECT_EQ(d.fadeIn[kWholeMix].time, 3000);
+  EXPECT_EQ(d.fadeIn()[kWholeMix].time, 3000);
   EXPECT_FALSE(d.IsModified());
-  EXPECT_EQ(d.mixStale.load(), 0);
+  EXPECT_FALSE(d.mixStale());
 }
 
 TEST_F(DialogCommandTest, PropertiesShowTheDocumentOnlyWhenAChannelHoldsData) {

@@ -24,7 +24,7 @@ TEST(FadeSetupTest, TitleAndLabelsFollowDirectionAndTarget) {
   EXPECT_EQ(fadeIn.linear, "直線");
 
   FadeSetup out;
-  out.isFadeOut = 1;
+  out.isFadeOut = true;
   out.target = kWholeMix;
   const FadeSetupTexts fadeOut = out.Texts();
   EXPECT_EQ(fadeOut.title, "フェードアウト設定 - 全体");

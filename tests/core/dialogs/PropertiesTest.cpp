@@ -7,6 +7,7 @@
 
 #include "dialogs/Properties.h"
 #include "document/VelmoraDoc.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
 
 namespace velmora {
@@ -47,10 +48,10 @@ TEST(PropertiesTest, CollectsTheMixAndTheLoadedChannelsOnly) {
   EXPECT_EQ(entries[1].sampleRate, 0);
 
   // The mix: its output header, length and output file; sizes beyond 2 GiB stay true.
-  ASSERT_TRUE(doc.mixBuffer.Allocate(16));
-  Fill(doc.outHeader.riff, 2, 48000, 16);
-  doc.mixFrames = 600000000;
-  doc.outputPath = "/tmp/mix.wav";
+  ASSERT_TRUE(test::DocumentAccess::mixBuffer(doc).Allocate(16));
+  Fill(test::DocumentAccess::outHeader(doc).riff, 2, 48000, 16);
+  test::DocumentAccess::mixFrames(doc) = 600000000;
+  test::DocumentAccess::outputPath(doc) = "/tmp/mix.wav";
   entries = CollectProperties(doc);
   EXPECT_EQ(entries[0].sampleRate, 48000);
   EXPECT_EQ(entries[0].totalBytes, int64_t{2400000000});
