@@ -186,6 +186,14 @@ void WaveDevice::ClosePlayback() {
   }
 }
 
+DeviceResult WaveDevice::CheckOutput() const {
+  if (!outputOpen || !outStream_) return {};
+  if (const int error = outStream_->Error(); error != 0) {
+    return {DeviceFailure::OutputFailed, error};
+  }
+  return {};
+}
+
 void WaveDevice::Render(uint8_t* out, uint32_t frames) {
   if (frames == 0) return;  // a backend may ask for nothing, with no buffer
   const uint32_t total = frames * outFormat_.blockAlign;
@@ -295,6 +303,14 @@ void WaveDevice::CloseRecord() {
   if (inputOpen) {
     CloseInputStream();
   }
+}
+
+DeviceResult WaveDevice::CheckInput() const {
+  if (!inputOpen || !inStream_) return {};
+  if (const int error = inStream_->Error(); error != 0) {
+    return {DeviceFailure::InputFailed, error};
+  }
+  return {};
 }
 
 void WaveDevice::Capture(const uint8_t* in, uint32_t frames) {

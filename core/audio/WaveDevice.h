@@ -36,6 +36,8 @@ enum class DeviceFailure {
   Prepare,        // a refill found its ring slot still holding an unreturned block
   Write,          // the output stream has failed, so a refill could not hand it a block
   Requeue,        // an input block could not be handed back to the device
+  OutputFailed,   // the output stream stopped by itself (device gone, sound server died)
+  InputFailed,    // the input stream stopped by itself
 };
 
 struct DeviceResult {
@@ -47,6 +49,8 @@ struct DeviceResult {
 };
 
 constexpr uint32_t kBlockSlots = 128;
+// SetVolume's word for both sides at full gain.
+constexpr uint32_t kFullVolume = 0xFFFFFFFFu;
 // Devices per direction that enumeration reports.
 constexpr int kMaxListedDevices = 4;
 
@@ -85,6 +89,10 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // Clears streamPaused; stops and closes the output. Every written block counts as returned
   // afterwards (doneCount = cursor + 1).
   void ClosePlayback();
+  // For the owner's timer: OutputFailed with the backend's code once the open output stream has
+  // stopped by itself, after which it returns no more blocks; success while it runs and while no
+  // output is open. The stream stays open until the owner closes it.
+  DeviceResult CheckOutput() const;
 
   // ---- Input ----
   // The owner has set the format fields, blockLength (frames) and all 128 blockData entries and
@@ -97,6 +105,8 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // Stops and closes the input. Every handed block counts as returned afterwards
   // (doneCount = lastIndex + 1); the one being filled keeps its partial byte count.
   void CloseRecord();
+  // As CheckOutput, for the input stream: InputFailed once it has stopped by itself.
+  DeviceResult CheckInput() const;
 
   // ---- Devices ----
   // Queries the default device, then devices 0..3 (fewer when there are fewer). `maxFormats` =
