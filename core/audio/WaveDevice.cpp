@@ -68,9 +68,11 @@ uint32_t WaveDevice::InputBlockBytes() const {
 }
 
 OpenStreamResult WaveDevice::OpenOutputWithRetry(int device, OutputStreamCallback& callback) {
-  // A busy output device is tried exactly once more.
+  // A busy output device is tried exactly once more, after letting go of this object's own hold
+  // on it (a device that takes one stream at a time is busy with it).
   OpenStreamResult result = backend_.OpenOutput(device, format, callback);
   if (!result.stream) {
+    CloseHold();
     result = backend_.OpenOutput(device, format, callback);
   }
   return result;

@@ -75,8 +75,9 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // ---- Output ----
   // The owner has set the format fields, blockLength, lastBlockLength, lastIndex (at most 127)
   // and blockData[0..lastIndex]. Opens the output stream on `device` (kDefaultDevice or 0..3)
-  // and queues blocks 0..lastIndex; cursor = lastIndex. After an Open or Start failure the
-  // output is closed; TooManyBlocks changes nothing.
+  // and queues blocks 0..lastIndex; cursor = lastIndex. A refused open is tried once more
+  // without the hold. After an Open or Start failure the output is closed; TooManyBlocks
+  // changes nothing.
   DeviceResult OpenPlayback(int device, bool startPaused);
   // Queues the blocks after cursor up to lastIndex (the owner keeps lastIndex < doneCount + 128).
   // On a Prepare or Write failure cursor has moved past the failed block, which counts as
@@ -124,8 +125,10 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // output device exists (the gain is kept only then).
   bool SetVolume(uint32_t volume);
 
-  // A second output stream on `device` with the current format, kept open (silent) to hold the
-  // device; a stream that cannot be opened is not reported.
+  // A second output stream on `device` with the current format, kept open (silent, not started)
+  // to hold the device and keep the sound system ready for the next streams; a stream that
+  // cannot be opened is not reported. An open that finds the device busy lets go of the hold
+  // before it tries again.
   void OpenHold(int device);
   void CloseHold();
 

@@ -107,6 +107,11 @@ void Transport::OnDestroy() {
   timers_.Kill(timer::kMixWatch);
 }
 
+void Transport::PrepareOutput() {
+  playDevice_.SetVolume(kFullVolume);
+  playDevice_.OpenHold(view_.outputDevice);
+}
+
 void Transport::Play(bool setUpBlocks) {
   if (pausedPlayback) return;
   doc_.SetPosition(static_cast<uint32_t>(std::max(form_.GetPosition(ctl::kPositionSlider), 0)));

@@ -541,6 +541,18 @@ TEST_F(WaveDeviceTest, HoldOpensAStreamThatStaysSilentUntilClosed) {
   device.OpenHold(kDefaultDevice);  // a stream that cannot be opened is not reported
 }
 
+// A device that takes one stream at a time is busy with the hold: the retry goes without it.
+TEST_F(WaveDeviceTest, RefusedOpenLetsGoOfTheHoldBeforeTheRetry) {
+  device.OpenHold(kDefaultDevice);
+  ASSERT_EQ(backend.OpenStreamCount(), 1);
+  std::vector<Bytes> blocks = MakeBlocks(1, 4);
+  SetUpPlayback(blocks, 8, 1, 4, 0);
+  backend.failOpens = 1;
+  ASSERT_TRUE(device.OpenPlayback(kDefaultDevice, false));
+  EXPECT_EQ(backend.OpenStreamCount(), 1) << "only the playback: the hold was let go";
+  EXPECT_TRUE(Output().started);
+}
+
 TEST_F(WaveDeviceTest, DestroyingTheDeviceClosesItsStreams) {
   Bytes ring;
   std::vector<Bytes> blocks = MakeBlocks(1, 4);

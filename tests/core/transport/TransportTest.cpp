@@ -542,6 +542,25 @@ TEST_F(TransportTest, ClosingTheViewClosesThePlayback) {
   EXPECT_EQ(backend.OpenStreamCount(), 0);
 }
 
+// At the first showing the output is held open on the chosen device, silent and not started,
+// and Play opens its own stream beside it.
+TEST_F(TransportTest, PrepareOutputHoldsTheChosenDeviceReady) {
+  backend.outputs.push_back(VirtualDevice{"second"});
+  view.outputDevice = 1;
+  transport.PrepareOutput();
+  const VirtualStreamState* hold = backend.LastStream(StreamDirection::Output);
+  ASSERT_NE(hold, nullptr);
+  EXPECT_EQ(hold->device, 1);
+  EXPECT_FALSE(hold->started);
+
+  MakeMix(10 * kBlock);
+  PlayFrom(0);
+  EXPECT_EQ(backend.OpenStreamCount(), 2);
+  ASSERT_TRUE(PlayToEnd());
+  EXPECT_EQ(PlayedSound(10 * kBlock), MixBytes(doc, 0, 10 * kBlock)) << "at full volume";
+  EXPECT_EQ(backend.OpenStreamCount(), 1) << "the hold stays";
+}
+
 TEST_F(TransportTest, OtherIdsAreNotTheTransports) {
   EXPECT_FALSE(transport.OnCommand(cmd::kOpen));
   EXPECT_FALSE(transport.OnCommand(cmd::kGoToOffset + 4));
