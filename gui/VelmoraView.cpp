@@ -12,6 +12,8 @@
 #include "VelmoraWxDoc.h"
 #include "app/Settings.h"
 #include "audio/WaveDevice.h"
+#include "document/VelmoraDoc.h"
+#include "panel/StartupDevices.h"
 #include "transport/Transport.h"
 
 namespace velmora {
@@ -48,6 +50,7 @@ CVelmoraView::CVelmoraView() : timers_([this](int id) { OnTick(id); }) {
 }
 
 CVelmoraView::~CVelmoraView() {
+  if (surveyThread_.joinable()) surveyThread_.join();
   if (transport_) transport_->OnDestroy();
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
@@ -74,6 +77,7 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
                                            *playDevice_);
   AddCommandTarget(transport_.get());
   AddTimerTarget(transport_.get());
+  mixer_->panel().buildMix = [transport = transport_.get()] { return transport->BuildMixNow(); };
   return true;
 }
 
@@ -144,6 +148,13 @@ void CVelmoraView::InitialUpdate() {
   initialised_ = true;
   const std::vector<ViewUpdateTarget*> targets = updateTargets_;
   for (ViewUpdateTarget* target : targets) target->OnInitialUpdate();
+
+  transport_->PrepareOutput();
+  surveyThread_ = std::thread([this, &backend = TheApp().audio()] {
+    const DeviceSurvey survey = SurveyDevices(backend);
+    // Queued for this thread; dropped with the view if it goes first (it joins this worker).
+    CallAfter([this, survey] { mixer_->panel().AdoptDeviceSurvey(survey); });
+  });
 }
 
 void CVelmoraView::OnTick(int id) {
