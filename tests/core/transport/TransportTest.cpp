@@ -490,7 +490,7 @@ TEST_F(TransportTest, DeadStreamEndsThePlaybackWithItsMessageOnce) {
     if (c.pausedWhenItDies) transport.OnCommand(cmd::kPause);
     for (int tick = 0; tick < 3; ++tick) timers.Fire(timer::kPlayback);
 
-    EXPECT_EQ(ui.Texts(), std::vector<std::string>{"waveOutW Error - -9999"});
+    ASSERT_EQ(ui.Texts(), std::vector<std::string>{"waveOutW Error - -9999"});
     EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
     EXPECT_EQ(doc.transportState(), TransportState::Stopped);
     EXPECT_FALSE(device.outputOpen);
@@ -888,15 +888,17 @@ TEST_F(TransportTest, RebuildWhilePlayingPlaysOnWithTheNewMixFromTheSamePlace) {
 // AddressSanitizer watch that it never reads a mix being written or freed.
 TEST_F(TransportTest, CallbackThreadNeverReadsAMixBeingRebuilt) {
   view.blockFrames = 512;
-  LoadPattern(doc, 0, 2, 44100 * 2, 0);
-  LoadPattern(doc, 1, 1, 44100, 300);
+  // Long enough that the few ticks between the steps never play it to its end: the output is
+  // running at every rebuild.
+  LoadPattern(doc, 0, 2, 44100 * 20, 0);
+  LoadPattern(doc, 1, 1, 44100 * 20, 300);  // its offset sets the length
   transport.waitForMix = [] { std::this_thread::yield(); };
   std::atomic<bool> stop{false};
   std::thread audio([&] {
     while (!stop.load(std::memory_order_relaxed)) backend.AdvanceOutput(37);
   });
   const auto tick = [&] {
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 3; ++i) {
       timers.Fire(timer::kPlayback);
       timers.Fire(timer::kMixWatch);
       std::this_thread::yield();
@@ -905,26 +907,29 @@ TEST_F(TransportTest, CallbackThreadNeverReadsAMixBeingRebuilt) {
 
   PlayFrom(1000);
   tick();
-  for (int round = 0; round < 6; ++round) {
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(device.outputOpen);
     doc.SetLevel(0, 40 + round);  // same length: rewritten in place
     transport.BuildMixNow();
     tick();
-    doc.SetOffset(1, 300 + 250 * (round % 3));  // another length: a new buffer
+    doc.SetOffset(1, 300 + 250 * (round % 3 + 1));  // another length: a new buffer
     transport.BuildMixNow();
     tick();
     doc.SetBalance(1, round);  // Play again after a change: a background build
     PlayFrom(2000);
     tick();
   }
-  doc.SetOffset(1, -900);  // ends before the playback had come: it stops
-  PlayFrom(60000);
+  PlayFrom(44100 * 15);
+  tick();
+  doc.SetOffset(0, -18000);
+  doc.SetOffset(1, -30000);  // the mix now ends before the playback had come: it stops
   transport.BuildMixNow();
   stop = true;
   audio.join();
-  transport.OnCommand(cmd::kStop);
-  doc.WaitForWorker(false);
   EXPECT_EQ(doc.transportState(), TransportState::Stopped);
   EXPECT_FALSE(device.outputOpen);
+  EXPECT_TRUE(ui.messages.empty());
+  doc.WaitForWorker(false);
 }
 
 }  // namespace
