@@ -143,7 +143,8 @@ TEST(SoundTest, ServerKilledMidPlayEndsPlaybackWithTheDeviceMessageOnce) {
   recordDevice.bitsPerSample = 16;
   recordDevice.channels = 2;
   recordDevice.blockLength = 1024;
-  for (uint32_t k = 0; k < kBlockSlots; ++k) recordDevice.blockData[k] = &ring[k * 1024 * 4];
+  for (uint32_t k = 0; k < kBlockSlots; ++k)
+    recordDevice.blockData[k] = &ring[std::size_t{k} * 1024 * 4];
   recordDevice.cursor = 0;
   ASSERT_TRUE(recordDevice.OpenRecord(kDefaultDevice, false));
 

@@ -118,11 +118,12 @@ TEST(SaveBetweenMarks, WritesTheStretchInOrderWhateverTheMarkOrder) {
 // saved in the format it was mixed in, and the output format stays as the load set it.
 TEST(SaveBetweenMarks, StaleMixAfterAFormatChangingLoadKeepsItsOwnFormat) {
   DocWithFiles f;
-  std::vector<uint8_t> eightBit(2 * 2000);
+  constexpr std::size_t kBytes = 2 * 2000;  // 2000 stereo 8-bit frames
+  std::vector<uint8_t> eightBit(kBytes);
   for (std::size_t i = 0; i < eightBit.size(); ++i) eightBit[i] = static_cast<uint8_t>(i * 7 + 1);
   f.Load(0, Spec(2, 22050, 8), eightBit);
   ASSERT_EQ(f.doc.BuildMix(2048, false), MixBuild::Built);
-  const std::vector<uint8_t> mixed = test::BytesOf(f.doc.mixBuffer().data(), 2 * 2000);
+  const std::vector<uint8_t> mixed = test::BytesOf(f.doc.mixBuffer().data(), kBytes);
   f.Load(1, Spec(2, 44100, 16), test::StereoRamp16(500));
   ASSERT_TRUE(f.doc.mixStale());
   ASSERT_EQ(f.doc.MixRate(), 44100u);
