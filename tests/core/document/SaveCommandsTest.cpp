@@ -118,7 +118,7 @@ TEST(SaveBetweenMarks, WritesTheStretchInOrderWhateverTheMarkOrder) {
 // saved in the format it was mixed in, and the output format stays as the load set it.
 TEST(SaveBetweenMarks, StaleMixAfterAFormatChangingLoadKeepsItsOwnFormat) {
   DocWithFiles f;
-  constexpr std::size_t kBytes = 2 * 2000;  // 2000 stereo 8-bit frames
+  constexpr std::size_t kBytes = std::size_t{2} * 2000;  // 2000 stereo 8-bit frames
   std::vector<uint8_t> eightBit(kBytes);
   for (std::size_t i = 0; i < eightBit.size(); ++i) eightBit[i] = static_cast<uint8_t>(i * 7 + 1);
   f.Load(0, Spec(2, 22050, 8), eightBit);
