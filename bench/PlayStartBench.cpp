@@ -195,10 +195,13 @@ class MonitorRecording : public InputStreamCallback {
     const double seconds = std::chrono::duration<double>(time - origin_).count();
     return std::min(static_cast<std::size_t>(seconds * kRate), frames());
   }
-  void Settle() {
+  // Fixes the offset from the callbacks that came at or after `steady` (before it the sink may
+  // still have been rendering far ahead, as an idle sink does).
+  void Settle(Clock::time_point steady) {
     const std::size_t n = count_.load(std::memory_order_acquire);
-    origin_ = arrivals_[0].when - FramesToDuration(arrivals_[0].framesSoFar);
-    for (std::size_t i = 1; i < n; ++i) {
+    origin_ = Clock::time_point::max();
+    for (std::size_t i = 0; i < n; ++i) {
+      if (arrivals_[i].when < steady) continue;
       origin_ = std::min(origin_, arrivals_[i].when - FramesToDuration(arrivals_[i].framesSoFar));
     }
   }
@@ -265,13 +268,14 @@ int RunSinkPart() {
   doc.BuildMix(view.blockFrames, false);
 
   // First, with nothing else on the sink: how soon the sound system takes the first block
-  // (2048 frames, 46 ms) from the device, before and after the view's start-up holds the output
-  // ready. A null sink that has idled renders ahead by its largest latency and takes a fresh
-  // stream only at its next turn.
+  // (2048 frames, 46 ms) from the device, and the same with a second stream held open on the
+  // device beforehand (the device's OpenHold; the program does not hold its output). A null sink
+  // that has idled renders ahead by its largest latency and takes a fresh stream only at its
+  // next turn.
   for (const bool held : {false, true}) {
     if (held) {
-      transport.PrepareOutput();
-      Sleep(2500);  // as at start-up: the sink settles long before the first Play
+      device.OpenHold(kDefaultDevice);
+      Sleep(2500);  // the sink settles with the held stream before the first Play
     }
     std::vector<double> firstBlock;
     for (int i = 0; i < 5; ++i) {
@@ -286,11 +290,12 @@ int RunSinkPart() {
       Sleep(1500);
     }
     std::printf(
-        "nothing else on the sink, output %s: Play -> first block taken by the sound system "
-        "median %.1f ms (worst %.1f) over %zu plays\n",
-        held ? "held ready" : "not held", Median(firstBlock),
+        "nothing else on the sink, %s: Play -> first block taken by the sound system median "
+        "%.1f ms (worst %.1f) over %zu plays\n",
+        held ? "a stream held open" : "no stream held", Median(firstBlock),
         *std::max_element(firstBlock.begin(), firstBlock.end()), firstBlock.size());
   }
+  device.CloseHold();
 
   constexpr int kRuns = 9;
   MonitorRecording monitor(static_cast<std::size_t>(kRuns) * 2 + 8);
@@ -300,7 +305,8 @@ int RunSinkPart() {
     std::fprintf(stderr, "the monitor could not be recorded (error %d)\n", input.error);
     return 1;
   }
-  Sleep(1000);  // the recording runs steadily before the first Play
+  Sleep(2500);  // the sink settles at the recording's latency before the first Play
+  const Clock::time_point steady = Clock::now();
 
   struct Run {
     Clock::time_point play;
@@ -322,7 +328,7 @@ int RunSinkPart() {
   }
   Sleep(300);
   input.stream->Stop();
-  monitor.Settle();
+  monitor.Settle(steady);
 
   std::vector<double> toSound;
   std::vector<double> toSilence;

@@ -149,7 +149,7 @@ void CVelmoraView::InitialUpdate() {
   const std::vector<ViewUpdateTarget*> targets = updateTargets_;
   for (ViewUpdateTarget* target : targets) target->OnInitialUpdate();
 
-  transport_->PrepareOutput();
+  playDevice_->SetVolume(kFullVolume);
   surveyThread_ = std::thread([this, &backend = TheApp().audio()] {
     const DeviceSurvey survey = SurveyDevices(backend);
     // Queued for this thread; dropped with the view if it goes first (it joins this worker).

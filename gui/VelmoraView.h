@@ -83,10 +83,9 @@ class CVelmoraView : public wxView {
 
   // The update notification with the document's hint.
   void NotifyUpdate(int hint);
-  // Once, after the frame is first shown: the targets' first update, the output prepared (full
-  // volume, held ready), and the survey of the sound system on a worker thread, whose results
-  // the mixer panel adopts on this thread when they come (enumerating every device takes most
-  // of a second).
+  // Once, after the frame is first shown: the targets' first update, the output at full volume,
+  // and the survey of the sound system on a worker thread, whose results the mixer panel adopts
+  // on this thread when they come (enumerating every device takes most of a second).
   void InitialUpdate();
 
  private:

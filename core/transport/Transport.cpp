@@ -107,11 +107,6 @@ void Transport::OnDestroy() {
   timers_.Kill(timer::kMixWatch);
 }
 
-void Transport::PrepareOutput() {
-  playDevice_.SetVolume(kFullVolume);
-  playDevice_.OpenHold(view_.outputDevice);
-}
-
 void Transport::Play(bool setUpBlocks) {
   if (pausedPlayback) return;
   doc_.SetPosition(static_cast<uint32_t>(std::max(form_.GetPosition(ctl::kPositionSlider), 0)));
@@ -151,7 +146,7 @@ void Transport::Play(bool setUpBlocks) {
     return;
   }
 
-  const bool restart = doc_.transportState() == TransportState::Playing || closedRunning;
+  const bool restart = doc_.transportState() == TransportState::Playing;
   if (playDevice_.OpenPlayback(view_.outputDevice, doc_.paused())) {
     form_.Enable(ctl::kTuningButton, false);
     doc_.SetTransportState(TransportState::Playing);
@@ -208,14 +203,9 @@ void Transport::PlayOn(uint32_t frame, bool startPaused) {
     EndClosedPlayback();
     return;
   }
-  const DeviceResult opened = playDevice_.OpenPlayback(view_.outputDevice, startPaused);
-  if (!opened) {
+  if (!playDevice_.OpenPlayback(view_.outputDevice, startPaused)) {
+    EndClosedPlayback();
     ui_.ShowError(msg::kPlaybackStartFailed);
-    if (doc_.transportState() == TransportState::Playing) {
-      doc_.SetTransportState(TransportState::Stopped);
-      form_.Enable(ctl::kTuningButton, true);
-      SetMeters(0, 0);
-    }
     return;
   }
   if (!startPaused) timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);

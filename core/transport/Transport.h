@@ -55,11 +55,6 @@ class Transport : public CommandTarget, public TimerTarget {
   void OnTimer(int id) override;
   // The view's window is going: close a running playback.
   void OnDestroy();
-  // Once, when the view is first shown: the output device at full volume, and held open (silent,
-  // not started) on the chosen output so that the sound system is ready when Play comes. An
-  // idle sound server may take a fresh stream only after its largest latency (0.5 to 2 s on a
-  // PulseAudio null sink); with a stream of the program's held open it takes it at once.
-  void PrepareOutput();
 
   // With setUpBlocks false (the recorder's self-timer start) the device's blocks are left as
   // they are and, while recording, the device is not opened. A running playback is closed

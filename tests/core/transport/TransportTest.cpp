@@ -542,25 +542,6 @@ TEST_F(TransportTest, ClosingTheViewClosesThePlayback) {
   EXPECT_EQ(backend.OpenStreamCount(), 0);
 }
 
-// At the first showing the output is held open on the chosen device, silent and not started,
-// and Play opens its own stream beside it.
-TEST_F(TransportTest, PrepareOutputHoldsTheChosenDeviceReady) {
-  backend.outputs.push_back(VirtualDevice{"second"});
-  view.outputDevice = 1;
-  transport.PrepareOutput();
-  const VirtualStreamState* hold = backend.LastStream(StreamDirection::Output);
-  ASSERT_NE(hold, nullptr);
-  EXPECT_EQ(hold->device, 1);
-  EXPECT_FALSE(hold->started);
-
-  MakeMix(10 * kBlock);
-  PlayFrom(0);
-  EXPECT_EQ(backend.OpenStreamCount(), 2);
-  ASSERT_TRUE(PlayToEnd());
-  EXPECT_EQ(PlayedSound(10 * kBlock), MixBytes(doc, 0, 10 * kBlock)) << "at full volume";
-  EXPECT_EQ(backend.OpenStreamCount(), 1) << "the hold stays";
-}
-
 TEST_F(TransportTest, OtherIdsAreNotTheTransports) {
   EXPECT_FALSE(transport.OnCommand(cmd::kOpen));
   EXPECT_FALSE(transport.OnCommand(cmd::kGoToOffset + 4));
@@ -880,6 +861,28 @@ TEST_F(TransportTest, RebuildWhilePlayingPlaysOnWithTheNewMixFromTheSamePlace) {
     EXPECT_TRUE(heard == MixBytes(doc, sounding, rest)) << "the new mix from the same frame";
     EXPECT_EQ(doc.transportState(), TransportState::Stopped);
   }
+}
+
+// The output that stopped for the rebuild does not open again: the transport stops, paused or
+// not, with the start message, and the next Play plays.
+TEST_F(TransportTest, RebuildWhoseOutputWillNotOpenAgainStops) {
+  LoadPattern(doc, 0, 2, 4410, 0);
+  ASSERT_EQ(doc.BuildMix(kBlock, false), MixBuild::Built);
+  PlayFrom(100);
+  Advance(kBlock);
+  transport.OnCommand(cmd::kPause);
+  doc.SetLevel(0, 80);
+  backend.failOpens = 2;
+
+  transport.BuildMixNow();
+
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kPlaybackStartFailed});
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
+  EXPECT_FALSE(doc.paused());
+  EXPECT_FALSE(transport.pausedPlayback);
+  EXPECT_TRUE(form.At(ctl::kTuningButton).enabled);
+  PlayFrom(0);
+  EXPECT_EQ(doc.transportState(), TransportState::Playing);
 }
 
 // The sound thread against the user-interface thread's closes, opens and rebuilds: a callback
