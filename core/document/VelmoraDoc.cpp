@@ -58,7 +58,11 @@ void CVelmoraDoc::SetFadeOut(int index, FadeSetting fade) {
 }
 
 void CVelmoraDoc::SetMixStale(bool stale) {
-  mixStale_.store(stale, std::memory_order_release);
+  if (stale) {
+    changeCount_.fetch_add(1, std::memory_order_acq_rel);
+  } else {
+    builtCount_.store(changeCount_.load(std::memory_order_relaxed), std::memory_order_release);
+  }
 }
 
 bool CVelmoraDoc::HasAnyChannel() const {
@@ -102,7 +106,10 @@ void CVelmoraDoc::UpdateOutputFormat() {
 void CVelmoraDoc::ResetMix() {
   mixBuffer_.Reset();
   blockPeaks_.Reset();
+  // The corrections belong to the mix: none may be listed once it is gone.
+  std::vector<MixCorrection>().swap(corrections_);
   mixFrames_ = 0;
+  mixFormat_ = MixFormat{};
 }
 
 bool CVelmoraDoc::OnNewDocument() {
@@ -112,7 +119,6 @@ bool CVelmoraDoc::OnNewDocument() {
   modified_ = false;
   for (ChannelSlot& slot : slots) slot.Clear();
   ResetMix();
-  corrections_.clear();
   outputPath_.clear();
   startMark_ = endMark_ = position_ = 0;
   outHeader_ = OutHeader{};

@@ -182,7 +182,10 @@ uint32_t SaveBlockFrames(uint32_t mixRate) {
 
 bool CVelmoraDoc::WriteMixFile(const std::string& path, uint32_t first, uint32_t frames,
                                std::error_code* why) {
-  const int bits = MixBits();
+  // The samples are written in the format they were mixed in; an empty mix has no buffer and
+  // takes the output format.
+  const MixFormat format = HasMix() ? mixFormat_ : MixFormat{MixRate(), MixBits()};
+  const int bits = format.bits;
   const int blockAlign = 2 * bits / 8;
   const uint64_t begin = static_cast<uint64_t>(first) * static_cast<uint64_t>(blockAlign);
   const uint64_t length = static_cast<uint64_t>(frames) * static_cast<uint64_t>(blockAlign);
@@ -194,9 +197,16 @@ bool CVelmoraDoc::WriteMixFile(const std::string& path, uint32_t first, uint32_t
     if (why != nullptr) *why = std::make_error_code(std::errc::invalid_argument);
     return false;
   }
-  FillCanonical(outHeader_.riff, outHeader_.data, 2, outHeader_.riff.samplesPerSec, bits, frames);
+  OutHeader header = outHeader_;
+  FillCanonical(header.riff, header.data, 2, static_cast<int>(format.rate), bits, frames);
+  // The document's output format follows its channels: a stale mix of an earlier format, saved
+  // after a load, leaves it as the load set it.
+  if (static_cast<int32_t>(format.rate) == outHeader_.riff.samplesPerSec &&
+      bits == outHeader_.riff.bitsPerSample) {
+    outHeader_ = header;
+  }
   const uint8_t* samples = length > 0 ? mixBuffer_.data() + begin : nullptr;
-  return WriteWavFile(path, outHeader_.riff, outHeader_.data, samples, why);
+  return WriteWavFile(path, header.riff, header.data, samples, why);
 }
 
 }  // namespace velmora

@@ -155,6 +155,22 @@ TEST(DocumentWorker, DestructorAsksTheWorkerToStopAndWaitsForIt) {
   EXPECT_TRUE(sawStop);
 }
 
+// A change made while a background build runs is not in that build: the mix stays stale until a
+// build that saw the change is over.
+TEST(DocumentWorker, ChangeDuringABackgroundBuildKeepsTheMixStale) {
+  FakeUi ui;
+  CVelmoraDoc doc(ui);
+  test::PutSilence(doc, 0, {44100, 2, 16}, 44100 * 120);  // long enough to outlast the change
+  ASSERT_EQ(doc.BuildMix(2048, true), MixBuild::Building);
+  doc.SetLevel(0, 50);
+  doc.WaitForWorker(false);
+  EXPECT_TRUE(doc.mixStale()) << "the build that ran knew nothing of the level";
+
+  ASSERT_EQ(doc.BuildMix(2048, true), MixBuild::Building);
+  doc.WaitForWorker(false);
+  EXPECT_FALSE(doc.mixStale()) << "this build saw the latest change";
+}
+
 TEST(DocumentModel, TitleAndPathNameAsTheFrameworkKeepsThem) {
   FakeUi ui;
   CVelmoraDoc doc(ui);
