@@ -11,6 +11,7 @@
 
 #include "document/MixJobOfDocument.h"
 #include "document/VelmoraDoc.h"
+#include "io/AvailableMemory.h"
 #include "mixdown/Mixdown.h"
 #include "seams/Ui.h"
 
@@ -150,6 +151,10 @@ int CVelmoraDoc::BuildMix(uint32_t blockFrames, int runInWorker) {
   } else {
     previous.Reset();
   }
+  // The mix and its peak table are written whole: refused before either is taken when the system
+  // cannot hold them together.
+  const uint64_t peakBytes = (frames / blockFrames + 1) * 4;
+  if (!mixBuffer.has() && !FitsInAvailableMemory(bytes + peakBytes)) return FailOutOfMemory(*this);
   MixKernel kernel;
   const bool allocated = (mixBuffer.has() || mixBuffer.Allocate(bytes)) &&
                          blockPeaks.Allocate(frames / blockFrames + 1, sampleBytes) &&

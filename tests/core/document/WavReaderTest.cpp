@@ -51,7 +51,7 @@ TEST(WavReader, EveryRefusalNamesItsCheckAndWhereItLooked) {
   std::vector<uint8_t> listPastEnd = WavOf([](WavSpec& s) { s.chunksBeforeData = {"LIST"}; });
   listPastEnd[40] = 0xFF;  // the LIST chunk claims more bytes than follow
   listPastEnd[41] = 0xFF;
-  const auto result = [](WavError error, uint64_t offset) { return WavResult{error, offset}; };
+  const auto result = [](WavError error, uint64_t offset) { return WavResult{error, offset, {}}; };
 
   const std::vector<ParseCase> cases = {
       {"empty", {}, result(WavError::TruncatedHeader, 0)},
