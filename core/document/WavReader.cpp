@@ -89,7 +89,7 @@ class WindowedReader {
   }
 
  private:
-  static constexpr std::size_t kWindowBytes = 16 * 1024;
+  static constexpr std::size_t kWindowBytes = std::size_t{16} * 1024;
 
   ByteSource& source_;
   std::vector<uint8_t> window_;
