@@ -1,7 +1,7 @@
 // Runs arbitrary bytes through the program's whole path for a WAV file: loaded from a file into
 // a channel beside a known one, mixed with settings taken from the input's last bytes, edited and
-// saved as the document saves. Files go to a scratch folder of this process and are removed
-// after every input.
+// saved as the document saves. Files go to a scratch folder of this process (under TMPDIR; a
+// memory file system keeps the saves' flushes cheap) and are removed after every input.
 
 #include <unistd.h>
 
@@ -51,12 +51,27 @@ std::optional<uint64_t> ScratchMemory() {
   return uint64_t{64} << 20;
 }
 
-const fs::path& ScratchFolder() {
-  static const fs::path folder = [] {
-    fs::path made = fs::temp_directory_path() / ("velmora-fuzz-" + std::to_string(::getpid()));
-    fs::create_directories(made);
-    return made;
-  }();
+// This process's own folder, removed when the process ends.
+class ScratchFolder {
+ public:
+  ScratchFolder()
+      : path_(fs::temp_directory_path() / ("velmora-fuzz-" + std::to_string(::getpid()))) {
+    fs::create_directories(path_);
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  fs::path operator/(const char* name) const { return path_ / name; }
+
+ private:
+  fs::path path_;
+};
+
+const ScratchFolder& Scratch() {
+  static const ScratchFolder folder;
   return folder;
 }
 
@@ -94,7 +109,7 @@ void Mix(velmora::CVelmoraDoc& doc, const Settings& s) {
     velmora::ChannelSlot& slot = doc.slots[i];
     slot.level = s.b[0 + i] % 201;
     slot.balance = s.b[2 + i] % 21;
-    slot.offset = (static_cast<int8_t>(s.b[4 + i])) * 16;  // about ±2 s
+    slot.offset = static_cast<int8_t>(s.b[4 + i]) * 4;  // about ±0.5 s
     slot.selected = (s.b[6] >> i) & 1 ? 0 : 1;
   }
   const auto curve = static_cast<velmora::FadeCurve>(s.b[7] % 3);
@@ -126,9 +141,9 @@ void SaveAndEdit(velmora::CVelmoraDoc& doc, const Settings& s, const std::string
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   velmora::SetMemoryProbeForTesting(ScratchMemory);
   const Settings settings(data, size);
-  const fs::path input = ScratchFolder() / "input.wav";
-  const fs::path known = ScratchFolder() / "known.wav";
-  const fs::path output = ScratchFolder() / "output.wav";
+  const fs::path input = Scratch() / "input.wav";
+  const fs::path known = Scratch() / "known.wav";
+  const fs::path output = Scratch() / "output.wav";
   constexpr int32_t kKnownRates[] = {8000, 11025, 22050, 44100, 48000, 96000};
   const std::vector<uint8_t> knownBytes = KnownChannel(kKnownRates[settings.b[7] % 6]);
   WriteFile(known, knownBytes.data(), knownBytes.size());
