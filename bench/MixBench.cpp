@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "QuietUi.h"
 #include "document/MixJobOfDocument.h"
 #include "document/VelmoraDoc.h"
 #include "mixdown/Mixdown.h"
+#include "seams/QuietUi.h"
 #include "seams/Ui.h"
 
 namespace velmora {
@@ -69,8 +69,8 @@ void FillChannel(ChannelSlot& slot, uint32_t frames, int seed) {
   slot.header.samplesPerSec = static_cast<int32_t>(kRate);
   slot.header.bitsPerSample = 16;
   slot.autoLevel = AutoLevelFromSamples(slot.data.data(), frames, 2, 16);
-  slot.selected = 1;
-  slot.inUse = 1;
+  slot.selected = true;
+  slot.inUse = true;
 }
 
 // Four channels with offsets, levels, balances and whole-mix fades. `firstFrames` sets the length
@@ -89,14 +89,14 @@ std::unique_ptr<CVelmoraDoc> MakeDocument(Ui& ui, uint32_t firstFrames) {
     slot.offset = offsets[i];
   }
   doc->UpdateOutputFormat();
-  doc->fadeIn[kWholeMix] = {FadeCurve::Convex, 5000};
-  doc->fadeOut[kWholeMix] = {FadeCurve::Linear, 8000};
-  doc->mixStale.store(1);
+  doc->SetFadeIn(kWholeMix, {FadeCurve::Convex, 5000});
+  doc->SetFadeOut(kWholeMix, {FadeCurve::Linear, 8000});
+  doc->SetMixStale(true);
   return doc;
 }
 
 struct Fixture {
-  bench::QuietUi ui;
+  QuietUi ui{stderr};
   std::unique_ptr<CVelmoraDoc> doc = MakeDocument(ui, kTenMinutes);
 };
 
@@ -142,12 +142,12 @@ void Measure(benchmark::State& state, Best& best, Work&& work) {
 void BM_BuildMix(benchmark::State& state) {
   CVelmoraDoc& doc = *TenMinutes().doc;
   for (auto _ : state) {
-    doc.mixStale.store(1);
+    doc.SetMixStale(true);
     Measure(state, g_mix, [&] {
-      if (doc.BuildMix(kBlock, 0) != 1) state.SkipWithError("no mix");
+      if (doc.BuildMix(kBlock, false) != MixBuild::Built) state.SkipWithError("no mix");
     });
   }
-  state.counters["frames"] = doc.mixFrames;
+  state.counters["frames"] = doc.mixFrames();
   state.counters["corrections"] = doc.correctionCount();
 }
 BENCHMARK(BM_BuildMix)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
@@ -155,7 +155,7 @@ BENCHMARK(BM_BuildMix)->Unit(benchmark::kMillisecond)->UseManualTime()->Iteratio
 // The kernel alone into a buffer that is already mapped, as the copy below writes.
 void BM_MixKernel(benchmark::State& state) {
   CVelmoraDoc& doc = *TenMinutes().doc;
-  if (!doc.HasMix()) doc.BuildMix(kBlock, 0);
+  if (!doc.HasMix()) doc.BuildMix(kBlock, false);
   const MixJob job = MakeMixJob(doc);
   std::vector<uint8_t> pcm(static_cast<std::size_t>(job.frames) * 4, 0);
   BlockPeakTable peaks;
@@ -170,7 +170,7 @@ void BM_MixKernel(benchmark::State& state) {
       kernel.Prepare(job);
       kernel.Run(target);
     });
-    if (std::memcmp(pcm.data(), doc.mixBuffer.data(), pcm.size()) != 0) {
+    if (std::memcmp(pcm.data(), doc.mixBuffer().data(), pcm.size()) != 0) {
       state.SkipWithError("kernel and BuildMix differ");
     }
   }
@@ -183,7 +183,7 @@ void BM_CopySameBytes(benchmark::State& state) {
   CVelmoraDoc& doc = *TenMinutes().doc;
   std::vector<std::vector<uint8_t>> inputs;
   for (const ChannelSlot& slot : doc.slots) inputs.emplace_back(slot.data.size(), 1);
-  const std::size_t mixBytes = static_cast<std::size_t>(doc.mixFrames) * 4;
+  const std::size_t mixBytes = static_cast<std::size_t>(doc.mixFrames()) * 4;
   std::vector<uint8_t> mixSource(mixBytes, 2);
   std::vector<uint8_t> mixCopy(mixBytes, 3);
   for (auto _ : state) {
@@ -203,17 +203,16 @@ BENCHMARK(BM_CopySameBytes)->Unit(benchmark::kMillisecond)->UseManualTime()->Ite
 
 // Play's worker build of a one-hour mix: time from BuildMix returning until 128 blocks are mixed.
 void BM_WorkerFirst128Blocks(benchmark::State& state) {
-  bench::QuietUi ui;
+  QuietUi ui(stderr);
   std::unique_ptr<CVelmoraDoc> doc = MakeDocument(ui, 60 * 60 * kRate);
   double buildCall = 0;
   for (auto _ : state) {
-    doc->mixStale.store(1);
-    doc->position = 0;
+    doc->SetMixStale(true);
+    doc->SetPosition(0);
     const auto start = Clock::now();
-    if (doc->BuildMix(kBlock, 1) != 1) state.SkipWithError("no mix");
+    if (doc->BuildMix(kBlock, true) != MixBuild::Building) state.SkipWithError("no mix");
     const auto returned = Clock::now();
-    while (doc->workerBusy.load(std::memory_order_acquire) == 1 &&
-           doc->mixCursor.load(std::memory_order_acquire) < 128 * kBlock) {
+    while (doc->workerBusy() && doc->mixCursor() < 128 * kBlock) {
       std::this_thread::yield();
     }
     const double seconds = Seconds(returned, Clock::now());
@@ -222,7 +221,7 @@ void BM_WorkerFirst128Blocks(benchmark::State& state) {
     g_worstFirstBlocks = std::max(g_worstFirstBlocks, seconds);
     doc->WaitForWorker(true);
   }
-  state.counters["frames"] = doc->mixFrames;
+  state.counters["frames"] = doc->mixFrames();
   state.counters["BuildMix_ms"] = buildCall * 1000;
 }
 BENCHMARK(BM_WorkerFirst128Blocks)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);

@@ -11,13 +11,13 @@
 #include <map>
 #include <vector>
 
-#include "QuietUi.h"
 #include "audio/VirtualAudioBackend.h"
 #include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "seams/Form.h"
+#include "seams/QuietUi.h"
 #include "seams/Timers.h"
 #include "seams/Ui.h"
 #include "transport/Transport.h"
@@ -77,8 +77,8 @@ bool LoadHour(CVelmoraDoc& doc, int index, int32_t offsetMs) {
   }
   FillCanonical(slot.header, slot.dataChunk, 2, kRate, 16, kHourFrames);
   slot.frames = kHourFrames;
-  slot.inUse = 1;
-  slot.selected = 1;
+  slot.inUse = true;
+  slot.selected = true;
   slot.autoLevel = AutoLevelFromSamples(slot.data.data(), kHourFrames, 2, 16);
   slot.level = slot.autoLevel;
   slot.balance = 6 + 2 * index;
@@ -91,7 +91,7 @@ double Ms(Clock::duration d) {
 }
 
 int Run() {
-  bench::QuietUi ui;
+  QuietUi ui(stderr);
   CVelmoraDoc doc(ui);
   for (int i = 0; i < 4; ++i) {
     if (!LoadHour(doc, i, i * 750)) {
@@ -103,19 +103,19 @@ int Run() {
   NoTimers timers;
   ViewSettings view;  // 2048-frame blocks, as at 44100 Hz
   TimedBackend backend;
-  WaveDevice device(backend, ui);
+  WaveDevice device(backend);
   Transport transport(doc, ui, form, timers, view, device);
-  doc.fadeIn[4].time = 5000;
-  doc.fadeOut[4].time = 5000;
+  doc.SetFadeIn(kWholeMix, {FadeCurve::Convex, 5000});
+  doc.SetFadeOut(kWholeMix, {FadeCurve::Convex, 5000});
 
   const uint32_t starts[] = {0, kHourFrames / 2, 0, kHourFrames / 3, 0};
   std::vector<double> figures;
   for (const uint32_t start : starts) {
-    doc.mixStale = 1;  // every Play builds the whole mix again
+    doc.SetMixStale(true);  // every Play builds the whole mix again
     form.SetPosition(ctl::kPositionSlider, static_cast<int>(start));
     const Clock::time_point command = Clock::now();
     transport.OnCommand(cmd::kPlay);
-    if (device.outputOpen == 0) {
+    if (!device.outputOpen) {
       std::fprintf(stderr, "playback did not start\n");
       return 1;
     }
@@ -123,7 +123,7 @@ int Run() {
     figures.push_back(ms);
     std::printf(
         "play from frame %u: first block queued %.1f ms after the command (mix of %u frames)\n",
-        start, ms, doc.mixFrames);
+        start, ms, doc.mixFrames());
     transport.OnCommand(cmd::kStop);
     doc.WaitForWorker(true);
   }
@@ -135,7 +135,7 @@ int Run() {
 
   // The same with the mix already current: Play only points the device at it.
   doc.WaitForWorker(false);
-  doc.BuildMix(view.blockFrames, 0);
+  doc.BuildMix(view.blockFrames, false);
   form.SetPosition(ctl::kPositionSlider, 0);
   const Clock::time_point command = Clock::now();
   transport.OnCommand(cmd::kPlay);

@@ -2,8 +2,8 @@
 
 namespace velmora::cli {
 
-Answer ConsoleUi::ShowMessage(const std::string& text, MessageIcon icon, MessageButtons buttons) {
-  if (icon == MessageIcon::Stop) ++errorsShown_;
+Answer ConsoleUi::ShowMessage(const std::string& text, MessageIcon /*icon*/,
+                              MessageButtons buttons) {
   Print(text);
   return buttons == MessageButtons::Ok ? Answer::Ok : Answer::No;
 }

@@ -25,15 +25,12 @@ class ConsoleUi : public Ui {
 
   // Messages are prefixed with this (an input's name while it loads); empty = none.
   void SetContext(const std::string& context) { context_ = context; }
-  // How many error messages (stop icon) were shown.
-  int errorsShown() const { return errorsShown_; }
   // Prints one line of the program's own, with the context prefix.
   void Print(const std::string& text);
 
  private:
   std::FILE* out_;
   std::string context_;
-  int errorsShown_ = 0;
 };
 
 }  // namespace velmora::cli

@@ -25,29 +25,29 @@ bool LoadInputs(CVelmoraDoc& doc, ConsoleUi& ui, const std::vector<std::string>&
 
 void ApplyOptions(CVelmoraDoc& doc, const MixOptions& o) {
   for (std::size_t i = 0; i < o.inputs.size(); ++i) {
-    ChannelSlot& slot = doc.slots[i];
+    const int channel = static_cast<int>(i);
     const ChannelOptions& c = o.channels[i];
-    if (c.level) slot.level = *c.level;
-    if (c.balance) slot.balance = *c.balance;
-    if (c.offset) slot.offset = *c.offset;
-    if (c.deselect) slot.selected = 0;
+    if (c.level) doc.SetLevel(channel, *c.level);
+    if (c.balance) doc.SetBalance(channel, *c.balance);
+    if (c.offset) doc.SetOffset(channel, *c.offset);
+    if (c.deselect) doc.SetSelected(channel, false);
   }
   for (std::size_t i = 0; i < o.fadeIn.size(); ++i) {
-    if (o.fadeIn[i]) doc.fadeIn[i] = *o.fadeIn[i];
-    if (o.fadeOut[i]) doc.fadeOut[i] = *o.fadeOut[i];
+    if (o.fadeIn[i]) doc.SetFadeIn(static_cast<int>(i), *o.fadeIn[i]);
+    if (o.fadeOut[i]) doc.SetFadeOut(static_cast<int>(i), *o.fadeOut[i]);
   }
-  doc.monoPlayback = o.mono ? 1 : 0;
-  doc.position = o.start;
+  doc.SetMonoPlayback(o.mono);
+  doc.SetPosition(o.start);
 }
 
 // The frames to write: the whole mix, or the marked stretch cut to the mix.
 FrameRange FramesToWrite(const CVelmoraDoc& doc, const MixOptions& o, uint32_t& count) {
   count = 0;
-  if (doc.mixFrames == 0) return {};
-  FrameRange range{0, doc.mixFrames - 1};
+  if (doc.mixFrames() == 0) return {};
+  FrameRange range{0, doc.mixFrames() - 1};
   if (o.marks) {
-    if (o.marks->first >= doc.mixFrames) return {};
-    range = {o.marks->first, std::min(o.marks->last, doc.mixFrames - 1)};
+    if (o.marks->first >= doc.mixFrames()) return {};
+    range = {o.marks->first, std::min(o.marks->last, doc.mixFrames() - 1)};
   }
   count = range.last - range.first + 1;
   return range;
@@ -76,7 +76,7 @@ bool WriteOutputFile(ConsoleUi& ui, const std::string& path, const std::vector<u
 
 std::vector<uint8_t> CorrectionLines(const CVelmoraDoc& doc) {
   std::string text;
-  for (const MixCorrection& run : doc.corrections) {
+  for (const MixCorrection& run : doc.corrections()) {
     text += std::to_string(run.start) + " " + std::to_string(run.count) + "\n";
   }
   return std::vector<uint8_t>(text.begin(), text.end());
@@ -84,7 +84,7 @@ std::vector<uint8_t> CorrectionLines(const CVelmoraDoc& doc) {
 
 // The table as built, or one silent entry for a mix with no frames.
 std::vector<uint8_t> PeakBytes(const CVelmoraDoc& doc) {
-  if (doc.blockPeaks.has()) return doc.blockPeaks.ToBytes();
+  if (doc.blockPeaks().has()) return doc.blockPeaks().ToBytes();
   if (doc.MixBits() == 16) return {0, 0, 0, 0};
   return {128, 128};
 }
@@ -97,21 +97,22 @@ int RenderMix(const MixOptions& options, ConsoleUi& ui, AudioDecoder* decoder) {
   if (!LoadInputs(doc, ui, options.inputs)) return kExitFailed;
   ApplyOptions(doc, options);
 
-  const int errorsBefore = ui.errorsShown();
-  doc.BuildMix(options.blockFrames.value_or(SaveBlockFrames(doc.MixRate())), 0);
-  if (!doc.HasMix()) {
-    if (ui.errorsShown() != errorsBefore) return kExitFailed;  // out of memory, already told
-    if (!MixIsEmpty(doc)) {
+  switch (doc.BuildMix(options.blockFrames.value_or(SaveBlockFrames(doc.MixRate())), false)) {
+    case MixBuild::OutOfMemory:
+    case MixBuild::TooLong:
+      return kExitFailed;  // the document has said why
+    case MixBuild::PositionBeyondEnd:
       ui.Print("--start " + std::to_string(options.start) + " lies beyond the end of the mix");
       std::fputs(kUsage, stderr);
       return kExitUsage;
-    }
+    default:
+      break;  // a mix, or channels that make none: written as a file with no samples
   }
 
   uint32_t count = 0;
   const FrameRange range = FramesToWrite(doc, options, count);
   std::error_code why;
-  if (!WriteMixFile(doc, options.output, range.first, count, &why)) {
+  if (!doc.WriteMixFile(options.output, range.first, count, &why)) {
     ReportWriteFailure(ui, options.output, msg::kSaveFailed, why);
     return kExitFailed;
   }

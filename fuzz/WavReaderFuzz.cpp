@@ -106,33 +106,32 @@ struct Settings {
 
 void Mix(velmora::CVelmoraDoc& doc, const Settings& s) {
   for (int i = 0; i < 2; ++i) {
-    velmora::ChannelSlot& slot = doc.slots[i];
-    slot.level = s.b[0 + i] % 201;
-    slot.balance = s.b[2 + i] % 21;
-    slot.offset = static_cast<int8_t>(s.b[4 + i]) * 4;  // about ±0.5 s
-    slot.selected = (s.b[6] >> i) & 1 ? 0 : 1;
+    doc.SetLevel(i, s.b[0 + i] % 201);
+    doc.SetBalance(i, s.b[2 + i] % 21);
+    doc.SetOffset(i, static_cast<int8_t>(s.b[4 + i]) * 4);  // about ±0.5 s
+    doc.SetSelected(i, ((s.b[6] >> i) & 1) == 0);
   }
   const auto curve = static_cast<velmora::FadeCurve>(s.b[7] % 3);
-  doc.fadeIn[1] = {curve, s.b[0] * 4};
-  doc.fadeOut[velmora::kWholeMix] = {curve, s.b[1] * 4};
-  doc.monoPlayback = (s.b[6] >> 2) & 1;
-  doc.position = s.b[5] * 97u;
+  doc.SetFadeIn(1, {curve, s.b[0] * 4});
+  doc.SetFadeOut(velmora::kWholeMix, {curve, s.b[1] * 4});
+  doc.SetMonoPlayback(((s.b[6] >> 2) & 1) != 0);
+  doc.SetPosition(s.b[5] * 97u);
   const uint32_t blockFrames = (s.b[6] >> 3) & 1 ? 1u + s.b[7] : 4096u;
-  doc.BuildMix(blockFrames, 0);
+  doc.BuildMix(blockFrames, false);
 }
 
-void SaveAndEdit(velmora::CVelmoraDoc& doc, const Settings& s, const std::string& output) {
+// Every save writes the scratch output; the user's answers are all Yes.
+void SaveAndEdit(velmora::CVelmoraDoc& doc, const Settings& s) {
   if (doc.HasMix()) {
-    doc.startMark = s.b[2] * 131u;
-    doc.endMark = s.b[3] * 89u;
+    doc.SetStartMark(s.b[2] * 131u);
+    doc.SetEndMark(s.b[3] * 89u);
     doc.SaveBetweenMarks();
   }
-  doc.outputPath = output;
-  doc.SaveMix();
+  doc.SaveMixAs();
   doc.SaveChannel(1);
   if ((s.b[6] >> 4) & 1) doc.ConvertToMono(1);
   if ((s.b[6] >> 5) & 1) doc.TrimToMarks(1);
-  doc.mixStale.store(1);
+  doc.SetMixStale(true);
   doc.SaveMix();
 }
 
@@ -154,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     doc.LoadIntoSlot(0, known.string());
     if (doc.LoadIntoSlot(1, input.string())) {
       Mix(doc, settings);
-      SaveAndEdit(doc, settings, output.string());
+      SaveAndEdit(doc, settings);
     }
   }
   std::error_code ignored;

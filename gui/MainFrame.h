@@ -42,6 +42,7 @@ class CMainFrame : public wxDocParentFrame, public CommandTarget {
   void StopBeforeSuspend();
 
   bool OnCommand(int id) override;
+  bool HandlesCommand(int id) const override;
   wxHtmlHelpController* help() const { return help_.get(); }
   CStyleBar* styleBar() const { return styleBar_; }
 

@@ -36,8 +36,6 @@ wxDEFINE_EVENT(EVT_UPDOWN_RELEASED, wxSpinEvent);
 
 namespace {
 
-constexpr int kFormWidthDu = 353;
-constexpr int kFormHeightDu = 242;
 constexpr int kStripStepDu = 67;  // channel strips repeat every 67 units to the right
 constexpr int kRepeatDelayMs = 400;
 constexpr int kRepeatIntervalMs = 50;
@@ -322,7 +320,7 @@ class MixerForm::Builder {
       }
       item.window->SetSize(r);
     }
-    return wxSize(X(kFormWidthDu), Y(kFormHeightDu));
+    return wxSize(X(CVelmoraView::kFormWidthDu), Y(CVelmoraView::kFormHeightDu));
   }
 
   int X(int du) const { return static_cast<int>(std::lround(du * pxX_ * growX_)); }

@@ -7,8 +7,10 @@
 #include <wx/image.h>
 
 #include "MainFrame.h"
+#include "PortAudioBackend.h"
 #include "VelmoraView.h"
 #include "VelmoraWxDoc.h"
+#include "WxDialogWindows.h"
 #include "WxUi.h"
 #include "app/Settings.h"
 #include "shell/AlsaMasterVolume.h"
@@ -68,6 +70,7 @@ void CVelmoraApp::FillDefaultServices() {
   if (!services_.settings) services_.settings = std::make_unique<WxConfigSettingsStore>();
   if (!services_.masterVolume) services_.masterVolume = std::make_unique<AlsaMasterVolume>();
   if (!services_.powerEvents) services_.powerEvents = std::make_unique<LogindPowerEvents>();
+  if (!services_.audio) services_.audio = std::make_unique<PortAudioBackend>();
   if (services_.profileFile.empty()) services_.profileFile = DefaultSettingsFile();
 }
 
@@ -96,6 +99,8 @@ bool CVelmoraApp::StartShell(ShellServices services, const std::vector<std::stri
   CVelmoraWxDoc* doc = document();
   newCommand_ = std::make_unique<NewDocumentCommand>(doc->core());
   router_.Add(RouteLevel::Application, newCommand_.get());
+  about_ = std::make_unique<AboutBoxService>(ui());
+  router_.Add(RouteLevel::Application, &about_->command());
   OpenStartupFiles(doc->core(), files);
 
   frame_->Show();
@@ -118,6 +123,8 @@ void CVelmoraApp::FinishShell() {
   services_.powerEvents.reset();
   if (newCommand_) router_.Remove(newCommand_.get());
   newCommand_.reset();
+  if (about_) router_.Remove(&about_->command());
+  about_.reset();
   if (docManager_) {
     docManager_->Clear(true);
     if (wxFileHistory* history = docManager_->GetFileHistory()) {

@@ -1,7 +1,7 @@
 #pragma once
 // CVelmoraApp: start-up, the single document template, the main frame, and the services the
-// windows use (the Ui, the settings store, the master volume, the power events). Commands that
-// reach the application (New) are answered here.
+// windows use (the Ui, the settings store, the master volume, the power events, the sound
+// system). Commands that reach the application (New) are answered here.
 
 #include <wx/app.h>
 #include <wx/docview.h>
@@ -12,6 +12,7 @@
 
 #include "app/CommandRouter.h"
 #include "app/ShellCommands.h"
+#include "seams/AudioBackend.h"
 #include "seams/MasterVolume.h"
 #include "seams/PowerEvents.h"
 #include "seams/SettingsStore.h"
@@ -19,16 +20,19 @@
 
 namespace velmora {
 
+class AboutBoxService;
 class CMainFrame;
 class CVelmoraView;
 class CVelmoraWxDoc;
 
 // What the shell takes from outside; tests give their own. Empty members get the real ones.
+// They live from StartShell to FinishShell, longer than the frame, the document and the view.
 struct ShellServices {
   std::unique_ptr<Ui> ui;
   std::unique_ptr<SettingsStore> settings;
   std::unique_ptr<MasterVolume> masterVolume;
   std::unique_ptr<PowerEvents> powerEvents;
+  std::unique_ptr<AudioBackend> audio;  // the sound system every wave device plays through
   std::string profileFile;  // the framework's profile; empty = the default settings file
 };
 
@@ -51,6 +55,7 @@ class CVelmoraApp : public wxApp {
   Ui& ui() { return *services_.ui; }
   SettingsStore& settings() { return *services_.settings; }
   MasterVolume& masterVolume() { return *services_.masterVolume; }
+  AudioBackend& audio() { return *services_.audio; }
   CommandRouter& router() { return router_; }
   wxDocManager* docManager() const { return docManager_.get(); }
 
@@ -71,6 +76,7 @@ class CVelmoraApp : public wxApp {
   CommandRouter router_;
   std::unique_ptr<wxDocManager> docManager_;
   std::unique_ptr<NewDocumentCommand> newCommand_;
+  std::unique_ptr<AboutBoxService> about_;
   CMainFrame* frame_ = nullptr;
   std::vector<std::string> startupFiles_;
 };

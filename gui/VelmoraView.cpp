@@ -7,20 +7,19 @@
 
 #include "MainFrame.h"
 #include "MixerForm.h"
-#include "PortAudioBackend.h"
 #include "UiFont.h"
 #include "VelmoraApp.h"
 #include "VelmoraWxDoc.h"
+#include "WxDialogWindows.h"
 #include "app/Settings.h"
 #include "audio/WaveDevice.h"
+#include "dialogs/DialogCommands.h"
 #include "transport/Transport.h"
 
 namespace velmora {
 
 namespace {
 
-constexpr int kFormWidthDu = 353;
-constexpr int kFormHeightDu = 242;
 constexpr int kFormFontPoints = 10;
 
 // The template's metrics: a quarter of the average Latin letter width across, and an eighth of
@@ -72,12 +71,15 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   form_->SetSize(size);
   frame->FitToForm(size);
   mixer_ = std::make_unique<MixerForm>(*this);
-  audio_ = std::make_unique<PortAudioBackend>();
-  playDevice_ = std::make_unique<WaveDevice>(*audio_, ui());
+  playDevice_ = std::make_unique<WaveDevice>(TheApp().audio());
   transport_ = std::make_unique<Transport>(this->doc(), ui(), mixer_->form(), timers_, settings_,
                                            *playDevice_);
   AddCommandTarget(transport_.get());
   AddTimerTarget(transport_.get());
+  dialogWindows_ = std::make_unique<WxDialogWindows>();
+  dialogCommands_ =
+      std::make_unique<ViewDialogCommands>(this->doc(), mixer_->panel(), *dialogWindows_);
+  AddCommandTarget(dialogCommands_.get());
   return true;
 }
 

@@ -7,11 +7,11 @@
 // with `view` the CVelmoraView (TheApp().view()):
 //   - build controls as children of view.form(), placed with view.FormRect(x, y, w, h) in
 //     dialog units, and reach the document through view.doc();
-//   - commands: derive from CommandTarget (core/app/CommandTarget.h) and call
+//   - commands: derive from CommandTarget (core/seams/CommandTarget.h) and call
 //     view.AddCommandTarget(this). Every menu, tool-bar, accelerator and popup command reaches
 //     the view's targets first (in the order added), then the document, the frame and the
-//     application; a command whose rule disables it reaches nobody. Enabled states and check
-//     marks come from QueryCommandState alone.
+//     application; a command whose rule disables it, or that no target's HandlesCommand claims,
+//     is disabled and reaches nobody. Check marks come from QueryCommandState alone.
 //   - timers: view.timers().Start(id, ms) / Kill(id); ticks reach every TimerTarget added with
 //     view.AddTimerTarget(this), as OnTimer(id).
 //   - refresh: ViewUpdateTarget::OnUpdate(hint) after every UpdateAllViews and after New;
@@ -36,13 +36,18 @@ namespace velmora {
 class CVelmoraDoc;
 class MasterVolume;
 class MixerForm;
-class PortAudioBackend;
 class Transport;
 class Ui;
+class ViewDialogCommands;
 class WaveDevice;
+class WxDialogWindows;
 
 class CVelmoraView : public wxView {
  public:
+  // Form template 101's size in dialog units; the form grows where a control needs more room.
+  static constexpr int kFormWidthDu = 353;
+  static constexpr int kFormHeightDu = 242;
+
   CVelmoraView();
   // Writes "Device" and "TuningHz" and destroys the form.
   ~CVelmoraView() override;
@@ -57,7 +62,7 @@ class CVelmoraView : public wxView {
   wxPanel* form() const { return form_; }
   // The mixer panel's controls and logic on the form.
   MixerForm* mixer() const { return mixer_.get(); }
-  // Playback: the transport and its output device (on the program's sound system).
+  // Playback: the transport and its output device (on the services' sound system).
   Transport* transport() const { return transport_.get(); }
   WaveDevice* playDevice() const { return playDevice_.get(); }
   CVelmoraDoc& doc() const;
@@ -94,9 +99,10 @@ class CVelmoraView : public wxView {
   std::vector<TimerTarget*> timerTargets_;
   std::vector<ViewUpdateTarget*> updateTargets_;
   bool initialised_ = false;
-  std::unique_ptr<PortAudioBackend> audio_;
   std::unique_ptr<WaveDevice> playDevice_;
   std::unique_ptr<Transport> transport_;
+  std::unique_ptr<WxDialogWindows> dialogWindows_;
+  std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
   std::unique_ptr<MixerForm> mixer_;  // last: goes first, while the targets' lists still exist
 };
 

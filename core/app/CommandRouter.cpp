@@ -38,9 +38,11 @@ CommandState CommandRouter::StateOf(int id) const {
   CommandState state;
   if (doc_ != nullptr) state = QueryCommandState(*doc_, id);
   if (!state.known) {
-    state.enabled = IsAlwaysEnabled(id) || AnyTargetHandles(id);
+    // Without a document only the always-enabled commands can run: the others act on it.
+    state.enabled = IsAlwaysEnabled(id) || doc_ != nullptr;
     state.check = CheckMark::Unchanged;
   }
+  state.enabled = state.enabled && AnyTargetHandles(id);
   return state;
 }
 

@@ -6,6 +6,12 @@
 
 namespace velmora {
 
+bool DocumentCommands::HandlesCommand(int id) const {
+  using namespace cmd;
+  return id == kOpen || id == kSave || id == kSaveAs || id == kSaveBetweenMarks ||
+         ChannelOf(id, kSaveChannel) >= 0 || ChannelOf(id, kTrim) >= 0;
+}
+
 bool DocumentCommands::OnCommand(int id) {
   using namespace cmd;
   switch (id) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "seams/CommandIds.h"
 #include "seams/CommandTarget.h"
 
 namespace velmora {
@@ -16,6 +17,7 @@ class DocumentCommands : public CommandTarget {
  public:
   explicit DocumentCommands(CVelmoraDoc& doc) : doc_(doc) {}
   bool OnCommand(int id) override;
+  bool HandlesCommand(int id) const override;
 
  private:
   CVelmoraDoc& doc_;
@@ -26,6 +28,7 @@ class NewDocumentCommand : public CommandTarget {
  public:
   explicit NewDocumentCommand(CVelmoraDoc& doc) : doc_(doc) {}
   bool OnCommand(int id) override;
+  bool HandlesCommand(int id) const override { return id == cmd::kNew; }
 
  private:
   CVelmoraDoc& doc_;

@@ -4,16 +4,11 @@
 #include <cstring>
 
 #include "audio/FormatMask.h"
-#include "io/Format.h"
 #include "io/LittleEndian.h"
-#include "seams/Ui.h"
 
 namespace velmora {
 
 namespace {
-
-// Gain of every output stream of the program: low word left, high word right, 0xFFFF = unchanged.
-std::atomic<uint32_t> programVolume{0xFFFFFFFFu};
 
 uint8_t SilenceValue(uint16_t bitsPerSample) {
   return bitsPerSample == 8 ? 0x80 : 0;
@@ -44,8 +39,8 @@ void ApplyVolume(uint8_t* data, uint32_t frames, const WaveFormat& format, uint3
 
 }  // namespace
 
-WaveDevice::WaveDevice(AudioBackend& backend, Ui& ui)
-    : backend_(backend), ui_(ui), initialised_(backend.Initialised()) {
+WaveDevice::WaveDevice(AudioBackend& backend)
+    : backend_(backend), initialised_(backend.Initialised()) {
   for (auto& bytes : recordedBytes) {
     bytes.store(0, std::memory_order_relaxed);
   }
@@ -83,9 +78,10 @@ OpenStreamResult WaveDevice::OpenOutputWithRetry(int device, OutputStreamCallbac
 
 // ---- Output ----
 
-bool WaveDevice::OpenPlayback(int device, bool startPaused) {
+DeviceResult WaveDevice::OpenPlayback(int device, bool startPaused) {
   if (lastIndex >= kBlockSlots) {
-    return false;  // more blocks than slots would overwrite the first ones
+    // More blocks than slots would overwrite the first ones.
+    return {DeviceFailure::TooManyBlocks, 0};
   }
   // A second open would leave the first stream playing with nobody to close it.
   if (outputOpen) {
@@ -95,7 +91,7 @@ bool WaveDevice::OpenPlayback(int device, bool startPaused) {
   outFormat_ = format;
   OpenStreamResult opened = OpenOutputWithRetry(device, *this);
   if (!opened.stream) {
-    return false;
+    return {DeviceFailure::Open, opened.error};
   }
   for (uint32_t i = 0; i <= lastIndex; ++i) {
     outBlocks_[i] = Block{blockData[i], OutputBlockBytes(i)};
@@ -107,17 +103,17 @@ bool WaveDevice::OpenPlayback(int device, bool startPaused) {
   doneCount.store(0, std::memory_order_relaxed);
   written_.store(lastIndex + 1, std::memory_order_release);
   cursor = lastIndex;
-  if (opened.stream->Start() != 0) {
-    return false;
+  if (const int error = opened.stream->Start(); error != 0) {
+    return {DeviceFailure::Start, error};
   }
   outStream_ = std::move(opened.stream);
   if (startPaused) {
-    streamPaused = 1;
+    streamPaused = true;
   } else {
     outputSilenced_.store(false, std::memory_order_release);
   }
-  outputOpen = 1;
-  return true;
+  outputOpen = true;
+  return {};
 }
 
 void WaveDevice::PublishOutputThrough(uint32_t blockNumber) {
@@ -129,32 +125,30 @@ void WaveDevice::PublishOutputThrough(uint32_t blockNumber) {
   written_.store(blockNumber + 1, std::memory_order_release);
 }
 
-bool WaveDevice::QueuePending() {
+DeviceResult WaveDevice::QueuePending() {
   if (!outputOpen) {
-    return false;
+    return {DeviceFailure::NotOpen, 0};
   }
   while (cursor < lastIndex) {
     ++cursor;
     if (cursor >= doneCount.load(std::memory_order_acquire) + kBlockSlots) {
-      ui_.ShowError(Format(msg::kWaveOutPrepareError, kBlockStillQueued));
-      return false;
+      return {DeviceFailure::Prepare, kBlockStillQueued};
     }
     outBlocks_[cursor % kBlockSlots] =
         Block{blockData[cursor % kBlockSlots], OutputBlockBytes(cursor)};
     if (const int error = outStream_->Error(); error != 0) {
-      ui_.ShowError(Format(msg::kWaveOutWriteError, error));
-      return false;
+      return {DeviceFailure::Write, error};
     }
     PublishOutputThrough(cursor);
   }
-  return true;
+  return {};
 }
 
 bool WaveDevice::Pause() {
   if (!outputOpen) {
     return false;
   }
-  streamPaused = 1;
+  streamPaused = true;
   outputSilenced_.store(true, std::memory_order_release);
   return true;
 }
@@ -163,7 +157,7 @@ bool WaveDevice::Resume() {
   if (!streamPaused) {
     return false;
   }
-  streamPaused = 0;
+  streamPaused = false;
   if (outputOpen) {
     outputSilenced_.store(false, std::memory_order_release);
   }
@@ -182,15 +176,14 @@ void WaveDevice::CloseOutputStream() {
   // still queued would otherwise never return them.
   doneCount.store(cursor + 1, std::memory_order_release);
   outputSilenced_.store(false, std::memory_order_relaxed);
-  outputOpen = 0;
+  outputOpen = false;
 }
 
-bool WaveDevice::ClosePlayback() {
-  streamPaused = 0;
+void WaveDevice::ClosePlayback() {
+  streamPaused = false;
   if (outputOpen) {
     CloseOutputStream();
   }
-  return true;
 }
 
 void WaveDevice::Render(uint8_t* out, uint32_t frames) {
@@ -220,12 +213,12 @@ void WaveDevice::Render(uint8_t* out, uint32_t frames) {
     outOffset_.store(offset, std::memory_order_relaxed);
   }
   std::memset(out + filled, SilenceValue(outFormat_.bitsPerSample), total - filled);
-  ApplyVolume(out, frames, outFormat_, programVolume.load(std::memory_order_relaxed));
+  ApplyVolume(out, frames, outFormat_, volume_.load(std::memory_order_relaxed));
 }
 
 // ---- Input ----
 
-bool WaveDevice::OpenRecord(int device, bool startPaused) {
+DeviceResult WaveDevice::OpenRecord(int device, bool startPaused) {
   if (inputOpen) {
     CloseInputStream();
   }
@@ -233,7 +226,7 @@ bool WaveDevice::OpenRecord(int device, bool startPaused) {
   inFormat_ = format;
   OpenStreamResult opened = backend_.OpenInput(device, format, *this);
   if (!opened.stream) {
-    return false;
+    return {DeviceFailure::Open, opened.error};
   }
   const uint32_t bytes = InputBlockBytes();
   for (uint32_t slot = 0; slot < kBlockSlots; ++slot) {
@@ -246,21 +239,21 @@ bool WaveDevice::OpenRecord(int device, bool startPaused) {
   handed_.store(kBlockSlots, std::memory_order_release);
   // Paused, the stream runs but keeps nothing until Resume, so both directions start together.
   inputStarted_.store(!startPaused, std::memory_order_release);
-  if (opened.stream->Start() != 0) {
+  if (const int error = opened.stream->Start(); error != 0) {
     inputStarted_.store(false, std::memory_order_relaxed);
-    return false;
+    return {DeviceFailure::Start, error};
   }
   inStream_ = std::move(opened.stream);
   if (startPaused) {
-    streamPaused = 1;
+    streamPaused = true;
   }
-  inputOpen = 1;
-  return true;
+  inputOpen = true;
+  return {};
 }
 
-bool WaveDevice::RequeueInput() {
+DeviceResult WaveDevice::RequeueInput() {
   if (!inputOpen) {
-    return false;
+    return {DeviceFailure::NotOpen, 0};
   }
   while (lastIndex < cursor + (kBlockSlots - 1)) {
     const uint32_t next = lastIndex + 1;
@@ -271,13 +264,12 @@ bool WaveDevice::RequeueInput() {
       error = inStream_->Error();
     }
     if (error != 0) {
-      ui_.ShowError(Format(msg::kWaveInError, error));
-      return false;
+      return {DeviceFailure::Requeue, error};
     }
     handed_.store(next + 1, std::memory_order_release);
     lastIndex = next;
   }
-  return true;
+  return {};
 }
 
 void WaveDevice::CloseInputStream() {
@@ -296,7 +288,7 @@ void WaveDevice::CloseInputStream() {
   doneCount.store(handed, std::memory_order_release);
   inOffset_.store(0, std::memory_order_relaxed);
   inputStarted_.store(false, std::memory_order_relaxed);
-  inputOpen = 0;
+  inputOpen = false;
 }
 
 void WaveDevice::CloseRecord() {
@@ -379,7 +371,7 @@ bool WaveDevice::SetVolume(uint32_t volume) {
   if (!initialised_ || backend_.DeviceName(StreamDirection::Output, kDefaultDevice, name) != 0) {
     return false;
   }
-  programVolume.store(volume, std::memory_order_relaxed);
+  volume_.store(volume, std::memory_order_relaxed);
   return true;
 }
 
@@ -389,19 +381,17 @@ void WaveDevice::Silence::Render(uint8_t* out, uint32_t frames) {
   std::memset(out, value, size_t{frames} * frameBytes);
 }
 
-bool WaveDevice::OpenHold(int device) {
+void WaveDevice::OpenHold(int device) {
   CloseHold();
   FillFormat();
   holdSilence_.frameBytes = format.blockAlign;
   holdSilence_.value = SilenceValue(format.bitsPerSample);
   // Opened, not started: it only keeps the device for the next streams.
   holdStream_ = OpenOutputWithRetry(device, holdSilence_).stream;
-  return true;
 }
 
-bool WaveDevice::CloseHold() {
+void WaveDevice::CloseHold() {
   holdStream_.reset();
-  return true;
 }
 
 }  // namespace velmora

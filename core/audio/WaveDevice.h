@@ -21,18 +21,30 @@
 
 namespace velmora {
 
-class Ui;
-
-// Device messages, used exactly as they stand; the placeholder is the backend's error code.
-namespace msg {
-inline constexpr const char* kWaveOutPrepareError = "waveOutP Error - %d";
-inline constexpr const char* kWaveOutWriteError = "waveOutW Error - %d";
-inline constexpr const char* kWaveInError = "waveIn Error - %d";
-}  // namespace msg
-
 // Error code of a refill or requeue whose ring slot still holds a block the device has not
 // returned (the owner went more than 128 blocks ahead of doneCount).
 constexpr int kBlockStillQueued = 33;
+
+// Which step of a device operation failed. The device shows nothing itself: its owner chooses
+// what to tell the user, and when.
+enum class DeviceFailure {
+  None,
+  NotOpen,        // the stream was not open; nothing was done
+  TooManyBlocks,  // lastIndex beyond the ring at an open
+  Open,           // the backend refused the stream
+  Start,          // the stream opened but would not start
+  Prepare,        // a refill found its ring slot still holding an unreturned block
+  Write,          // the output stream has failed, so a refill could not hand it a block
+  Requeue,        // an input block could not be handed back to the device
+};
+
+struct DeviceResult {
+  DeviceFailure failure = DeviceFailure::None;
+  int code = 0;  // the backend's error code (kBlockStillQueued for a busy slot); 0 on success
+
+  bool ok() const { return failure == DeviceFailure::None; }
+  explicit operator bool() const { return ok(); }
+};
 
 constexpr uint32_t kBlockSlots = 128;
 // Devices per direction that enumeration reports.
@@ -46,8 +58,8 @@ struct WaveDeviceCaps {
 
 class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
  public:
-  // Both must outlive the device. The backend's initialisation state is taken here.
-  WaveDevice(AudioBackend& backend, Ui& ui);
+  // The backend must outlive the device. Its initialisation state is taken here.
+  explicit WaveDevice(AudioBackend& backend);
   // Closes every open stream (so no callback runs any more).
   ~WaveDevice() override;
   WaveDevice(const WaveDevice&) = delete;
@@ -59,28 +71,29 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // ---- Output ----
   // The owner has set the format fields, blockLength, lastBlockLength, lastIndex (at most 127)
   // and blockData[0..lastIndex]. Opens the output stream on `device` (kDefaultDevice or 0..3)
-  // and queues blocks 0..lastIndex; cursor = lastIndex. False with the device closed, no message.
-  bool OpenPlayback(int device, bool startPaused);
+  // and queues blocks 0..lastIndex; cursor = lastIndex. After an Open or Start failure the
+  // output is closed; TooManyBlocks changes nothing.
+  DeviceResult OpenPlayback(int device, bool startPaused);
   // Queues the blocks after cursor up to lastIndex (the owner keeps lastIndex < doneCount + 128).
-  // Shows "waveOutP Error - %d" / "waveOutW Error - %d" and returns false on a failure; cursor
-  // has then moved past the failed block, which counts as returned without sounding.
-  bool QueuePending();
+  // On a Prepare or Write failure cursor has moved past the failed block, which counts as
+  // returned without sounding; the stream stays open. NotOpen when there is no output.
+  DeviceResult QueuePending();
   // Output open: silences the output keeping its position, sets streamPaused; true.
   bool Pause();
   // streamPaused: clears it, lets the output sound again and starts the input; true.
   bool Resume();
   // Clears streamPaused; stops and closes the output. Every written block counts as returned
-  // afterwards (doneCount = cursor + 1). Always true.
-  bool ClosePlayback();
+  // afterwards (doneCount = cursor + 1).
+  void ClosePlayback();
 
   // ---- Input ----
   // The owner has set the format fields, blockLength (frames) and all 128 blockData entries and
   // sets cursor to 0. Opens the input on `device` and hands it all 128 blocks; lastIndex = 127.
-  // With startPaused the input does not start before Resume.
-  bool OpenRecord(int device, bool startPaused);
-  // Hands blocks back while lastIndex < cursor + 127. Shows "waveIn Error - %d" and returns
-  // false on a failure; lastIndex then stays, so the next call retries the same block.
-  bool RequeueInput();
+  // With startPaused the input does not start before Resume. A failure leaves the input closed.
+  DeviceResult OpenRecord(int device, bool startPaused);
+  // Hands blocks back while lastIndex < cursor + 127. On a Requeue failure lastIndex stays, so
+  // the next call retries the same block. NotOpen when there is no input.
+  DeviceResult RequeueInput();
   // Stops and closes the input. Every handed block counts as returned afterwards
   // (doneCount = lastIndex + 1); the one being filled keeps its partial byte count.
   void CloseRecord();
@@ -95,20 +108,21 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   int EnumerateInputDevices(uint32_t& maxFormats,
                             std::array<WaveDeviceCaps, kMaxListedDevices>& caps);
 
-  // Gain of all the program's output streams: low 16 bits left, high 16 bits right, 0xFFFF =
-  // samples unchanged (mono streams use the left word). Sets the format fields to 11025 Hz,
-  // 8-bit, mono as its only side effect. True when a default output device exists.
+  // Gain of this device's output streams, from now on and for streams already open: low 16 bits
+  // left, high 16 bits right, 0xFFFF = samples unchanged (mono streams use the left word). Sets
+  // the format fields to 11025 Hz, 8-bit, mono as its only other effect. True when a default
+  // output device exists (the gain is kept only then).
   bool SetVolume(uint32_t volume);
 
   // A second output stream on `device` with the current format, kept open (silent) to hold the
-  // device. Always true.
-  bool OpenHold(int device);
-  bool CloseHold();
+  // device; a stream that cannot be opened is not reported.
+  void OpenHold(int device);
+  void CloseHold();
 
   // ---- Fields (set by the owner before an open, read by the owner while streams run) ----
-  uint8_t streamPaused = 0;  // shared by both directions
-  uint8_t outputOpen = 0;
-  uint8_t inputOpen = 0;
+  bool streamPaused = false;  // shared by both directions
+  bool outputOpen = false;
+  bool inputOpen = false;
   uint32_t sampleRate = 44100;
   uint16_t bitsPerSample = 16;
   uint16_t channels = 2;
@@ -149,8 +163,9 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
                 std::array<WaveDeviceCaps, kMaxListedDevices>& caps);
 
   AudioBackend& backend_;
-  Ui& ui_;
   const bool initialised_;
+  // Written by SetVolume, read by the output callback.
+  std::atomic<uint32_t> volume_{0xFFFFFFFFu};
 
   // Output side. written_ = blocks published to the callback (cursor + 1 after a write).
   std::unique_ptr<AudioStream> outStream_;

@@ -143,7 +143,7 @@ bool CVelmoraDoc::ConvertToMono(int index) {
   slot.header.avgBytesPerSec = slot.header.samplesPerSec * bytesPerSample;
   slot.dataChunk.size = slot.frames * static_cast<uint32_t>(bytesPerSample);
   slot.header.riffSize = slot.dataChunk.size + 36;
-  mixStale.store(1);
+  SetMixStale(true);
   return true;
 }
 
@@ -156,7 +156,7 @@ void CVelmoraDoc::TrimToMarks(int index) {
   }
   WaitCursor wait(ui_);
   const uint32_t mixRate = MixRate();
-  const TrimPlan plan = PlanTrim(slot, mixRate, startMark, endMark);
+  const TrimPlan plan = PlanTrim(slot, mixRate, startMark_, endMark_);
   // A plan that keeps no frame would leave an empty channel: the marks miss the channel.
   if (plan.Length() <= 0) {
     ui_.ShowError(kOutOfChannel);
@@ -177,10 +177,10 @@ void CVelmoraDoc::TrimToMarks(int index) {
                                         slot.header.bitsPerSample);
   slot.level = slot.autoLevel;
   if (plan.headCut && mixRate > 0) {
-    slot.offset = static_cast<int32_t>(static_cast<int64_t>(startMark) * 1000 / mixRate);
+    slot.offset = static_cast<int32_t>(static_cast<int64_t>(startMark_) * 1000 / mixRate);
   }
   UpdateAllViews(0);
-  mixStale.store(1);
+  SetMixStale(true);
 }
 
 void CVelmoraDoc::ReleaseChannel(int index) {
@@ -194,14 +194,14 @@ void CVelmoraDoc::ReleaseChannel(int index) {
   }
   WaitForWorker(false);
   slot.Clear();  // the channel's fade settings are the document's and stay
-  mixStale.store(1);
+  SetMixStale(true);
   if (HasAnyChannel()) {
     SetModifiedFlag(true);
     return;
   }
   ResetMix();
-  startMark = endMark = position = 0;
-  outHeader = OutHeader{};
+  startMark_ = endMark_ = position_ = 0;
+  outHeader_ = OutHeader{};
 }
 
 }  // namespace velmora

@@ -7,17 +7,14 @@
 
 #include "document/WavHeader.h"
 #include "io/ByteBuffer.h"
+#include "mixdown/ChannelParameters.h"
 
 namespace velmora {
 
 constexpr int kChannelCount = 4;
-constexpr int32_t kLevelMax = 200;
-constexpr int32_t kBalanceMax = 20;
-constexpr int32_t kBalanceCentre = 10;
-constexpr int32_t kDefaultLevel = 100;
 
 struct ChannelSlot {
-  int32_t inUse = 0;
+  bool inUse = false;                // filled by loading or recording, until release or New
   int32_t level = kDefaultLevel;     // slider position 0..200 (0 = loudest)
   int32_t balance = kBalanceCentre;  // 0..20, 10 = centre
   int32_t offset = 0;                // milliseconds; positive places the channel later
@@ -27,7 +24,7 @@ struct ChannelSlot {
   ChunkHeader dataChunk{};
   std::string path;  // UTF-8; empty = the samples exist in no file
   uint32_t frames = 0;
-  int32_t selected = 0;
+  bool selected = false;  // takes part in playback and the mix
 
   bool HasData() const { return data.has(); }
   bool IsStereo() const { return header.channels == 2; }

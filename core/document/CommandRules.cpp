@@ -40,8 +40,8 @@ int ChannelIn(int id, const int (&ids)[4]) {
 Rule PerChannelRule(const CVelmoraDoc& doc, int id) {
   using namespace cmd;
   const bool idle = doc.IsIdle();
-  const bool stopped = doc.transportState == TransportState::Stopped;
-  const bool noWorker = doc.workerBusy.load() == 0;
+  const bool stopped = doc.transportState() == TransportState::Stopped;
+  const bool noWorker = !doc.workerBusy();
   const auto has = [&](int i) { return doc.slots[i].HasData(); };
 
   if (int i = ChannelOf(id, kSaveChannel); i >= 0) return Enabled(has(i) && stopped);
@@ -51,11 +51,11 @@ Rule PerChannelRule(const CVelmoraDoc& doc, int id) {
   }
   if (int i = ChannelOf(id, kTrim); i >= 0) {
     const uint32_t frames = doc.slots[i].frames;
-    const bool endInside = doc.endMark > 0 && frames > 0 && doc.endMark < frames - 1;
-    return Enabled(has(i) && (doc.startMark > 0 || (endInside && stopped)));
+    const bool endInside = doc.endMark() > 0 && frames > 0 && doc.endMark() < frames - 1;
+    return Enabled(has(i) && (doc.startMark() > 0 || (endInside && stopped)));
   }
   if (int i = ChannelOf(id, kSelectChannel); i >= 0) {
-    return Checked(has(i) && noWorker, has(i) && doc.slots[i].selected == 1);
+    return Checked(has(i) && noWorker, has(i) && doc.slots[i].selected);
   }
   if (int i = ChannelOf(id, kGoToOffset); i >= 0) return Enabled(has(i) && noWorker);
   if (int i = ChannelIn(id, kFadeIn); i >= 0) return Enabled(has(i) && idle);
@@ -68,8 +68,8 @@ Rule PerChannelRule(const CVelmoraDoc& doc, int id) {
 Rule RuleFor(const CVelmoraDoc& doc, int id) {
   using namespace cmd;
   const bool idle = doc.IsIdle();
-  const bool stopped = doc.transportState == TransportState::Stopped;
-  const bool tuning = doc.transportState == TransportState::TuningTone;
+  const bool stopped = doc.transportState() == TransportState::Stopped;
+  const bool tuning = doc.transportState() == TransportState::TuningTone;
   const bool hasMix = doc.HasMix();
   const bool any = doc.HasAnyChannel();
 
@@ -81,13 +81,13 @@ Rule RuleFor(const CVelmoraDoc& doc, int id) {
     case kSaveAs:
       return Enabled(hasMix && idle);
     case kSaveBetweenMarks: {
-      const bool wholeMix = doc.startMark == 0 && doc.endMark == doc.mixFrames - 1;
+      const bool wholeMix = doc.startMark() == 0 && doc.endMark() == doc.mixFrames() - 1;
       return Enabled(hasMix && idle && !wholeMix);
     }
     case kProperties:
       return Enabled(any);
     case kMonoPlayback: {
-      Rule r = Checked(any && doc.workerBusy.load() == 0, doc.monoPlayback == 1);
+      Rule r = Checked(any && !doc.workerBusy(), doc.monoPlayback());
       r.checkAlways = true;
       return r;
     }
@@ -95,8 +95,8 @@ Rule RuleFor(const CVelmoraDoc& doc, int id) {
     case kAudioDevices:
       return Enabled(stopped);
     case kCorrections:
-      // Read the stale flag first: while a build runs it is 1 and the log is not looked at.
-      return Enabled(doc.mixStale.load() != 1 && doc.correctionCount() != 0);
+      // Read the stale flag first: while a build runs it is set and the log is not looked at.
+      return Enabled(!doc.mixStale() && doc.correctionCount() != 0);
     case kMetronome:
     case kExit:
     case kHelpFinder:
@@ -106,14 +106,14 @@ Rule RuleFor(const CVelmoraDoc& doc, int id) {
     case kFadeOutWhole:
       return Enabled(idle);
     case kPlay:
-      return Checked(any && !tuning, doc.transportState == TransportState::Playing);
+      return Checked(any && !tuning, doc.transportState() == TransportState::Playing);
     case kPause: {
-      Rule r = Checked(!tuning, doc.paused == 1);
+      Rule r = Checked(!tuning, doc.paused());
       r.keepCheckWhenDisabled = true;
       return r;
     }
     case kRecord: {
-      Rule r = Checked(!tuning, doc.transportState == TransportState::Recording);
+      Rule r = Checked(!tuning, doc.transportState() == TransportState::Recording);
       r.keepCheckWhenDisabled = true;
       return r;
     }
@@ -126,9 +126,9 @@ Rule RuleFor(const CVelmoraDoc& doc, int id) {
     case kGoToEnd:
       return Enabled(hasMix);
     case kStartMark:
-      return Checked(hasMix, doc.startMark != 0);
+      return Checked(hasMix, doc.startMark() != 0);
     case kEndMark:
-      return Checked(hasMix, doc.endMark != 0 && doc.endMark != doc.mixFrames - 1);
+      return Checked(hasMix, doc.endMark() != 0 && doc.endMark() != doc.mixFrames() - 1);
     default:
       return PerChannelRule(doc, id);
   }

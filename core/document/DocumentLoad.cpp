@@ -62,7 +62,7 @@ bool CVelmoraDoc::LoadIntoSlot(int index, const std::string& path) {
   slot.path = path;
   const bool loaded = LoadChannel(index);
   if (!loaded) slot.path.clear();
-  if (outputPath.empty()) SetTitle(msg::kUntitled);
+  if (outputPath_.empty()) SetTitle(msg::kUntitled);
   return loaded;
 }
 
@@ -112,12 +112,12 @@ void CVelmoraDoc::CompleteLoad(int index) {
   slot.level = slot.autoLevel;
   slot.balance = kBalanceCentre;
   slot.offset = 0;
-  slot.inUse = 1;
-  slot.selected = 1;
-  mixStale.store(1);
-  startMark = endMark = position = 0;
-  transportState = TransportState::Stopped;
-  paused = 0;
+  slot.inUse = true;
+  slot.selected = true;
+  SetMixStale(true);
+  startMark_ = endMark_ = position_ = 0;
+  transportState_ = TransportState::Stopped;
+  paused_ = false;
 }
 
 }  // namespace velmora

@@ -28,31 +28,30 @@ FileDialogRequest SaveRequest(const std::string& title) {
   return request;
 }
 
+}  // namespace
+
 // Builds the mix on this thread when there is none or it is stale. True when a current mix
 // exists, or when the channels make an empty mix, which is saved as a file with no samples;
 // false when no mix could be made (out of memory). Mixing starts at frame 0: the play position
 // only says where playback begins, and one beyond a shorter new mix would leave no mix at all.
 // Afterwards the position stays, or returns to 0 when it lies beyond the mix.
-bool PrepareMixForSaving(CVelmoraDoc& doc) {
-  doc.WaitForWorker(false);
-  if (doc.HasMix() && doc.mixStale.load() == 0) return true;
-  doc.UpdateOutputFormat();
-  const uint32_t playPosition = doc.position;
-  doc.position = 0;
-  doc.BuildMix(SaveBlockFrames(doc.MixRate()), 0);
-  doc.position = playPosition < doc.mixFrames ? playPosition : 0;
-  if (doc.HasMix()) return doc.mixStale.load() == 0;
-  return doc.HasAnyChannel() && MixIsEmpty(doc);
+bool CVelmoraDoc::PrepareMixForSaving() {
+  WaitForWorker(false);
+  if (HasMix() && !mixStale()) return true;
+  UpdateOutputFormat();
+  const uint32_t playPosition = position_;
+  position_ = 0;
+  const MixBuild built = BuildMix(SaveBlockFrames(MixRate()), false);
+  position_ = playPosition < mixFrames_ ? playPosition : 0;
+  return built == MixBuild::Built || built == MixBuild::Empty;
 }
 
-}  // namespace
-
 void CVelmoraDoc::OnFileSave() {
-  if (outputPath.empty()) {
+  if (outputPath_.empty()) {
     SaveMixAs();
     return;
   }
-  if (!SaveMix()) ui_.ReportFileError(outputPath);
+  if (!SaveMix()) ui_.ReportFileError(outputPath_);
 }
 
 void CVelmoraDoc::SaveMixAs() {
@@ -62,20 +61,20 @@ void CVelmoraDoc::SaveMixAs() {
     ui_.ShowError(kOnlyWav);
     return;
   }
-  outputPath = *chosen;
+  outputPath_ = *chosen;
   if (!SaveMix()) {
-    ui_.ReportFileError(outputPath);
+    ui_.ReportFileError(outputPath_);
     return;
   }
-  SetPathName(outputPath);  // the title becomes the file name
+  SetPathName(outputPath_);  // the title becomes the file name
   SetModifiedFlag(false);
 }
 
 bool CVelmoraDoc::SaveMix() {
-  const std::string extension = UpperExtension3(outputPath);
+  const std::string extension = UpperExtension3(outputPath_);
   WaitCursor wait(ui_);
   if (extension != "WAV") return true;
-  if (!PrepareMixForSaving(*this) || !WriteMixFile(*this, outputPath, 0, mixFrames)) {
+  if (!PrepareMixForSaving() || !WriteMixFile(outputPath_, 0, mixFrames_)) {
     ui_.ShowError(msg::kSaveFailed);
     return false;
   }
@@ -90,15 +89,15 @@ void CVelmoraDoc::SaveBetweenMarks() {
   WaitForWorker(false);
   uint32_t first = 0;
   uint32_t count = 0;
-  if (mixFrames > 0) {
+  if (mixFrames_ > 0) {
     // An end mark of 0 is no end mark (the end of the mix); marks set one by one may stand in
     // reverse order, and the stretch between them is saved in order.
-    const uint32_t end = (endMark == 0 || endMark >= mixFrames) ? mixFrames - 1 : endMark;
-    const uint32_t start = std::min(startMark, mixFrames - 1);
+    const uint32_t end = (endMark_ == 0 || endMark_ >= mixFrames_) ? mixFrames_ - 1 : endMark_;
+    const uint32_t start = std::min(startMark_, mixFrames_ - 1);
     first = std::min(start, end);
     count = std::max(start, end) - first + 1;
   }
-  if (!WriteMixFile(*this, *chosen, first, count)) ui_.ShowError(msg::kSaveFailed);
+  if (!WriteMixFile(*chosen, first, count)) ui_.ShowError(msg::kSaveFailed);
 }
 
 bool CVelmoraDoc::SaveChannel(int index) {

@@ -1,7 +1,6 @@
 #include "document/VelmoraDoc.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 
 #include "io/Format.h"
@@ -16,12 +15,50 @@ CVelmoraDoc::~CVelmoraDoc() {
 }
 
 void CVelmoraDoc::WaitForWorker(bool askToStop) {
-  if (askToStop && workerBusy.load(std::memory_order_acquire) == 1) workerStop.store(1);
-  while (workerBusy.load(std::memory_order_acquire) == 1) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (askToStop) {
+    worker_.Stop();
+  } else {
+    worker_.Wait();
   }
-  if (workerThread.joinable()) workerThread.join();
-  workerStop.store(0);
+}
+
+void CVelmoraDoc::SetLevel(int index, int32_t level) {
+  slots[index].level = level;
+  SetMixStale(true);
+}
+
+void CVelmoraDoc::SetBalance(int index, int32_t balance) {
+  slots[index].balance = balance;
+  SetMixStale(true);
+}
+
+void CVelmoraDoc::SetOffset(int index, int32_t milliseconds) {
+  slots[index].offset = milliseconds;
+  SetMixStale(true);
+}
+
+void CVelmoraDoc::SetSelected(int index, bool selected) {
+  slots[index].selected = selected;
+  SetMixStale(true);
+}
+
+void CVelmoraDoc::SetMonoPlayback(bool on) {
+  monoPlayback_ = on;
+  SetMixStale(true);
+}
+
+void CVelmoraDoc::SetFadeIn(int index, FadeSetting fade) {
+  fadeIn_[index] = fade;
+  SetMixStale(true);
+}
+
+void CVelmoraDoc::SetFadeOut(int index, FadeSetting fade) {
+  fadeOut_[index] = fade;
+  SetMixStale(true);
+}
+
+void CVelmoraDoc::SetMixStale(bool stale) {
+  mixStale_.store(stale, std::memory_order_release);
 }
 
 bool CVelmoraDoc::HasAnyChannel() const {
@@ -65,15 +102,15 @@ void CVelmoraDoc::UpdateOutputFormat() {
     rate = std::max(rate, slot.header.samplesPerSec);
     bits = std::max(bits, slot.header.bitsPerSample);
   }
-  outHeader.riff.samplesPerSec = rate;
-  outHeader.riff.bitsPerSample = bits;
-  outHeader.riff.channels = 2;
+  outHeader_.riff.samplesPerSec = rate;
+  outHeader_.riff.bitsPerSample = bits;
+  outHeader_.riff.channels = 2;
 }
 
 void CVelmoraDoc::ResetMix() {
-  mixBuffer.Reset();
-  blockPeaks.Reset();
-  mixFrames = 0;
+  mixBuffer_.Reset();
+  blockPeaks_.Reset();
+  mixFrames_ = 0;
 }
 
 bool CVelmoraDoc::OnNewDocument() {
@@ -83,13 +120,13 @@ bool CVelmoraDoc::OnNewDocument() {
   modified_ = false;
   for (ChannelSlot& slot : slots) slot.Clear();
   ResetMix();
-  corrections.clear();
-  outputPath.clear();
-  startMark = endMark = position = 0;
-  outHeader = OutHeader{};
-  mixStale.store(0);
-  fadeIn.fill(FadeSetting{});
-  fadeOut.fill(FadeSetting{});
+  corrections_.clear();
+  outputPath_.clear();
+  startMark_ = endMark_ = position_ = 0;
+  outHeader_ = OutHeader{};
+  SetMixStale(false);
+  fadeIn_.fill(FadeSetting{});
+  fadeOut_.fill(FadeSetting{});
   SetTitle(msg::kUntitled);
   return true;
 }
@@ -132,8 +169,8 @@ void ChannelSlot::Clear() {
   data.Reset();
   frames = 0;
   autoLevel = 0;
-  selected = 0;
-  inUse = 0;
+  selected = false;
+  inUse = false;
   level = kDefaultLevel;
   balance = kBalanceCentre;
   offset = 0;

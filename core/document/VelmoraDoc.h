@@ -1,18 +1,17 @@
 #pragma once
 // The single document: four channel slots, the marks and play position, the mix with its header,
 // peaks and correction log, the fade settings, and the title / path / modified state that the
-// window layer shows. Everything here runs on the user-interface thread except the mixdown
-// worker, which reads the slots and writes the mix, its peaks, its log, mixCursor and the worker
-// flags; commands that would change what the worker reads are disabled while workerBusy is 1.
+// window layer shows. The view reads the document and changes it only through the methods below.
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
+#include <system_error>
 #include <vector>
 
 #include "document/ChannelSlot.h"
+#include "document/MixWorker.h"
 #include "document/WavHeader.h"
 #include "io/ByteBuffer.h"
 #include "mixdown/BlockPeakTable.h"
@@ -23,6 +22,11 @@ namespace velmora {
 
 class Ui;
 class AudioDecoder;
+class MixKernel;
+
+namespace test {
+class DocumentAccess;
+}
 
 enum class TransportState : int32_t { Stopped = 0, Playing = 1, Recording = 2, TuningTone = 3 };
 
@@ -52,52 +56,97 @@ inline constexpr const char* kSaveChanges = "%s への変更を保存します�
 inline constexpr const char* kUntitled = "無題";
 }  // namespace msg
 
+// What BuildMix did. Only Built and Building leave a mix (being built, for Building).
+enum class MixBuild {
+  Built,              // built here; the mix is current
+  Building,           // the worker builds it: started now, or a worker build was running
+  AlreadyCurrent,     // the mix was current and stays
+  NoChannels,         // no slot holds data
+  Empty,              // the loaded channels make a mix of no frames
+  PositionBeyondEnd,  // the play position lies beyond the end of the new mix
+  OutOfMemory,        // the document has shown its out-of-memory message
+  TooLong,            // more frames than a mix can count; shown as out of memory
+};
+
+// Every method is called on the user-interface thread. Which thread reads and writes each field
+// is said where the fields are declared, under "Fields".
 class CVelmoraDoc {
  public:
   explicit CVelmoraDoc(Ui& ui);
-  // Waits for a running mixdown worker (asking it to stop) before the buffers go.
+  // Asks a running mixdown worker to stop and waits for it before the buffers go.
   ~CVelmoraDoc();
   CVelmoraDoc(const CVelmoraDoc&) = delete;
   CVelmoraDoc& operator=(const CVelmoraDoc&) = delete;
 
   // ---- Channel slots ----
+  // Written by the document's own operations (loading, edits, release, New) and by the setters
+  // below on the user-interface thread; the view only reads them. A worker build reads the
+  // sample bytes, which nothing replaces or frees while workerBusy().
   std::array<ChannelSlot, kChannelCount> slots;
+  // The slot being recorded into; the recorder's, user-interface thread only.
+  int32_t recordChannel = 0;
 
   // ---- Document-wide fields ----
-  int32_t monoPlayback = 0;
-  uint8_t paused = 0;
-  TransportState transportState = TransportState::Stopped;
-  uint32_t startMark = 0;
-  uint32_t endMark = 0;  // 0 or mixFrames - 1 = not set
-  uint32_t position = 0;
-  OutHeader outHeader{};
-  std::string outputPath;
-  uint32_t mixFrames = 0;
-  ByteBuffer mixBuffer;  // stereo PCM at the mix format; absent = no mix
-  BlockPeakTable blockPeaks;
-  std::atomic<uint8_t> mixStale{0};
-  int32_t recordChannel = 0;
-  std::vector<MixCorrection> corrections;
-  std::array<FadeSetting, 5> fadeIn{};
-  std::array<FadeSetting, 5> fadeOut{};
-  std::atomic<uint32_t> mixCursor{0};
-  std::atomic<int32_t> workerBusy{0};
-  std::atomic<int32_t> workerStop{0};
-  std::thread workerThread;
-  uint32_t mixBlockFrames = 0;
+  bool monoPlayback() const { return monoPlayback_; }
+  bool paused() const { return paused_; }
+  TransportState transportState() const { return transportState_; }
+  // Frame indexes into the mix. A start mark of 0 is not set; an end mark of 0 or mixFrames - 1
+  // is not set (the end of the mix).
+  uint32_t startMark() const { return startMark_; }
+  uint32_t endMark() const { return endMark_; }
+  uint32_t position() const { return position_; }
+  const OutHeader& outHeader() const { return outHeader_; }
+  const std::string& outputPath() const { return outputPath_; }
+  uint32_t mixFrames() const { return mixFrames_; }
+  // Stereo PCM at the mix format; absent = no mix. While workerBusy() only the frames before
+  // mixCursor() are final.
+  const ByteBuffer& mixBuffer() const { return mixBuffer_; }
+  // The meters may read it while a worker build writes later entries.
+  const BlockPeakTable& blockPeaks() const { return blockPeaks_; }
+  // Any thread.
+  bool mixStale() const { return mixStale_.load(std::memory_order_acquire); }
+  // Not while workerBusy(): a worker build appends to it.
+  const std::vector<MixCorrection>& corrections() const { return corrections_; }
+  int32_t correctionCount() const { return static_cast<int32_t>(corrections_.size()); }
+  const FadeSettings& fadeIn() const { return fadeIn_; }
+  const FadeSettings& fadeOut() const { return fadeOut_; }
+  // Any thread: the frame a worker build is mixing; every frame before it in mixing order (from
+  // the build's start to the end, then from frame 0) is written.
+  uint32_t mixCursor() const { return mixCursor_.load(std::memory_order_acquire); }
+  // Any thread: a background build runs.
+  bool workerBusy() const { return worker_.busy(); }
+  // Block length of the last build's peak table.
+  uint32_t mixBlockFrames() const { return mixBlockFrames_; }
 
   // ---- Queries ----
   bool HasAnyChannel() const;
   bool IsRateCompatible(int32_t rate) const;
-  bool HasMix() const { return mixBuffer.has(); }
-  int32_t correctionCount() const { return static_cast<int32_t>(corrections.size()); }
-  uint32_t MixRate() const { return static_cast<uint32_t>(outHeader.riff.samplesPerSec); }
-  int MixBits() const { return outHeader.riff.bitsPerSample; }
-  bool IsIdle() const {
-    return transportState == TransportState::Stopped && workerBusy.load() == 0;
-  }
+  bool HasMix() const { return mixBuffer_.has(); }
+  uint32_t MixRate() const { return static_cast<uint32_t>(outHeader_.riff.samplesPerSec); }
+  int MixBits() const { return outHeader_.riff.bitsPerSample; }
+  bool IsIdle() const { return transportState_ == TransportState::Stopped && !workerBusy(); }
   // First slot without data, or -1.
   int FirstEmptySlot() const;
+
+  // ---- Changes the view makes ----
+  // A channel's mixer parameters (index 0..3), taken as given: the panel keeps them in range.
+  // Each makes the mix stale.
+  void SetLevel(int index, int32_t level);
+  void SetBalance(int index, int32_t balance);
+  void SetOffset(int index, int32_t milliseconds);
+  void SetSelected(int index, bool selected);
+  void SetMonoPlayback(bool on);
+  // Index 0..3 = channel 1..4, kWholeMix = the whole mix. Each makes the mix stale.
+  void SetFadeIn(int index, FadeSetting fade);
+  void SetFadeOut(int index, FadeSetting fade);
+  // Whether the mix must be rebuilt before it is played or saved.
+  void SetMixStale(bool stale);
+  // The transport's state, the play position and the marks; none of them makes the mix stale.
+  void SetTransportState(TransportState state) { transportState_ = state; }
+  void SetPaused(bool paused) { paused_ = paused; }
+  void SetPosition(uint32_t frame) { position_ = frame; }
+  void SetStartMark(uint32_t frame) { startMark_ = frame; }
+  void SetEndMark(uint32_t frame) { endMark_ = frame; }
 
   // ---- Life cycle ----
   void UpdateOutputFormat();
@@ -125,6 +174,11 @@ class CVelmoraDoc {
   bool SaveMix();
   void SaveBetweenMarks();
   bool SaveChannel(int index);
+  // Fills outHeader for `frames` stereo frames at the mix format and writes them, from mix frame
+  // `first`, straight from the mix buffer. The caller keeps the range inside the mix; no worker
+  // may be building it. `why` receives the system's reason for a failure.
+  bool WriteMixFile(const std::string& path, uint32_t first, uint32_t frames,
+                    std::error_code* why = nullptr);
 
   // ---- Channel edits ----
   bool ConvertToMono(int index);
@@ -132,10 +186,10 @@ class CVelmoraDoc {
   void ReleaseChannel(int index);
 
   // ---- Mixdown ----
-  // Returns 1 when a mix is ready or being built by the worker, 0 when nothing was built.
-  int BuildMix(uint32_t blockFrames, int runInWorker);
-  // The kernel; always returns 1. Runs inline or as the worker's body.
-  int Mixdown();
+  // Builds the mix from the position (wrapping to frame 0) with peak blocks of `blockFrames`,
+  // here or, with runInWorker, on the worker thread. A synchronous build waits for a running
+  // worker first; a worker build leaves a running one alone.
+  MixBuild BuildMix(uint32_t blockFrames, bool runInWorker);
   // Blocks until no worker runs; with askToStop the worker is asked to end early first.
   void WaitForWorker(bool askToStop);
 
@@ -152,17 +206,55 @@ class CVelmoraDoc {
   Ui& ui() { return ui_; }
 
  private:
+  friend class test::DocumentAccess;
+
   bool LoadWav(int index);
   bool ImportCompressed(int index);
   void CompleteLoad(int index);
   void ResetMix();
+  // Builds a current mix for saving when there is none; true when there is one to write (an
+  // empty mix included).
+  bool PrepareMixForSaving();
+  // The kernel's run on either thread; the mix is current once it returns.
+  void RunKernel(MixKernel& kernel);
+  MixBuild FailOutOfMemory(MixBuild result);
 
+  // ---- Fields ----
+  // User-interface thread only, read and written. A worker build works from a copy of the
+  // parameters, fades and mix format taken when it starts.
   Ui& ui_;
   AudioDecoder* audioDecoder_ = nullptr;
   DocumentListener* listener_ = nullptr;
   std::string title_;
   std::string pathName_;
   bool modified_ = false;
+  bool monoPlayback_ = false;
+  bool paused_ = false;
+  TransportState transportState_ = TransportState::Stopped;
+  uint32_t startMark_ = 0;
+  uint32_t endMark_ = 0;
+  uint32_t position_ = 0;
+  OutHeader outHeader_{};
+  std::string outputPath_;
+  uint32_t mixFrames_ = 0;
+  FadeSettings fadeIn_{};
+  FadeSettings fadeOut_{};
+  uint32_t mixBlockFrames_ = 0;
+
+  // The mix. The user-interface thread allocates, replaces and frees these only while no worker
+  // build runs. A worker build writes the contents: mixBuffer_'s bytes (the user-interface
+  // thread and the audio callback read only frames before mixCursor_), blockPeaks_ (atomic
+  // entries; the meters read them any time) and corrections_ (read once the build is over).
+  ByteBuffer mixBuffer_;
+  BlockPeakTable blockPeaks_;
+  std::vector<MixCorrection> corrections_;
+  // Written by the worker build as it goes (release), read by any thread (acquire).
+  std::atomic<uint32_t> mixCursor_{0};
+  // Set by the user-interface thread; cleared by the build that made the mix, on either thread,
+  // before workerBusy falls.
+  std::atomic<bool> mixStale_{false};
+  // Declared last, so destroyed first: its thread has stopped before anything it writes goes.
+  MixWorker worker_;
 };
 
 // The last three characters of a UTF-8 path, upper-cased (ASCII letters only change).

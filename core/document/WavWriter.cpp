@@ -1,6 +1,5 @@
 #include "document/WavWriter.h"
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -10,7 +9,6 @@
 #include "document/VelmoraDoc.h"
 #include "io/File.h"
 #include "io/InterruptCleanup.h"
-#include "mixdown/Mixdown.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -224,24 +222,9 @@ uint32_t SaveBlockFrames(uint32_t mixRate) {
   }
 }
 
-bool MixIsEmpty(const CVelmoraDoc& doc) {
-  std::array<MixSource, kMixSources> sources{};
-  for (int i = 0; i < kChannelCount; ++i) {
-    const ChannelSlot& slot = doc.slots[i];
-    if (!slot.HasData()) continue;
-    sources[i].data = slot.data.data();
-    sources[i].frames = slot.frames;
-    sources[i].channels = slot.header.channels;
-    sources[i].bits = slot.header.bitsPerSample;
-    sources[i].rate = slot.header.samplesPerSec > 0 ? slot.Rate() : 0;
-    sources[i].offset = slot.offset;
-  }
-  return MixLength(sources, doc.MixRate()) == 0;
-}
-
-bool WriteMixFile(CVelmoraDoc& doc, const std::string& path, uint32_t first, uint32_t frames,
-                  std::error_code* why) {
-  const int bits = doc.MixBits();
+bool CVelmoraDoc::WriteMixFile(const std::string& path, uint32_t first, uint32_t frames,
+                               std::error_code* why) {
+  const int bits = MixBits();
   const int blockAlign = 2 * bits / 8;
   const uint64_t begin = static_cast<uint64_t>(first) * static_cast<uint64_t>(blockAlign);
   const uint64_t length = static_cast<uint64_t>(frames) * static_cast<uint64_t>(blockAlign);
@@ -249,14 +232,13 @@ bool WriteMixFile(CVelmoraDoc& doc, const std::string& path, uint32_t first, uin
     if (why != nullptr) *why = std::make_error_code(std::errc::file_too_large);
     return false;
   }
-  if (length > 0 && begin + length > doc.mixBuffer.size()) {
+  if (length > 0 && begin + length > mixBuffer_.size()) {
     if (why != nullptr) *why = std::make_error_code(std::errc::invalid_argument);
     return false;
   }
-  FillCanonical(doc.outHeader.riff, doc.outHeader.data, 2, doc.outHeader.riff.samplesPerSec, bits,
-                frames);
-  const uint8_t* samples = length > 0 ? doc.mixBuffer.data() + begin : nullptr;
-  return WriteWavFile(path, doc.outHeader.riff, doc.outHeader.data, samples, why);
+  FillCanonical(outHeader_.riff, outHeader_.data, 2, outHeader_.riff.samplesPerSec, bits, frames);
+  const uint8_t* samples = length > 0 ? mixBuffer_.data() + begin : nullptr;
+  return WriteWavFile(path, outHeader_.riff, outHeader_.data, samples, why);
 }
 
 }  // namespace velmora

@@ -1,6 +1,6 @@
 #pragma once
-// Writing whole files so that a failed save never destroys the file it replaces, and the
-// canonical 44-byte-header PCM WAV files of the mix, the marks stretch and single channels.
+// Writing whole files so that a failed save never destroys the file it replaces, and canonical
+// 44-byte-header PCM WAV files (the document writes its mix with them too).
 // Called from the user-interface thread (or the command-line renderer); not thread-safe.
 
 #include <cstddef>
@@ -12,8 +12,6 @@
 #include "document/WavHeader.h"
 
 namespace velmora {
-
-class CVelmoraDoc;
 
 struct ByteSpan {
   const uint8_t* data = nullptr;
@@ -40,15 +38,5 @@ bool FitsInWav(uint32_t frames, int blockAlign);
 // Block length of the peak table when a mix is built for saving: by mix rate, 4096 frames for
 // rates outside the table.
 uint32_t SaveBlockFrames(uint32_t mixRate);
-
-// True when the loaded channels make a mix of no frames (each one empty, or wholly before the
-// start of the mix): a mix that is valid with no samples, which the mixdown leaves absent.
-bool MixIsEmpty(const CVelmoraDoc& doc);
-
-// Fills the document's outHeader for `frames` stereo frames at the mix format and writes them,
-// starting at mix frame `first`, straight from the mix buffer. The caller keeps the range
-// inside the mix.
-bool WriteMixFile(CVelmoraDoc& doc, const std::string& path, uint32_t first, uint32_t frames,
-                  std::error_code* why = nullptr);
 
 }  // namespace velmora

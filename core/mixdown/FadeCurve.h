@@ -1,6 +1,7 @@
 #pragma once
 // Fade settings of a channel or of the whole mix, and the gain factor each curve yields.
 
+#include <array>
 #include <cstdint>
 
 namespace velmora {
@@ -12,7 +13,9 @@ struct FadeSetting {
   int32_t time = 0;  // milliseconds, 0..100000; 0 = no fade
 };
 
-constexpr int kWholeMix = 4;  // index of the whole-mix entry in the document's fade arrays
+// One fade per channel (index 0..3) and one for the whole mix (index kWholeMix).
+constexpr int kWholeMix = 4;
+using FadeSettings = std::array<FadeSetting, kWholeMix + 1>;
 constexpr int32_t kMaxFadeMs = 100000;
 
 // Fade length in output frames: time × rate / 1000 without 32-bit overflow; a time of 0 or below

@@ -68,9 +68,10 @@ void Decode(const uint8_t* p, uint32_t frames, bool wide, bool stereo, int32_t s
 void FoldToMono(int32_t* left, const int32_t* right, uint32_t frames, int32_t balance,
                 int32_t scale) {
   for (uint32_t i = 0; i < frames; ++i) {
-    left[i] =
-        scale * static_cast<int32_t>(0.5 * (static_cast<double>(left[i] * 2 * (20 - balance)) / 20 +
-                                            static_cast<double>(right[i] * 2 * balance) / 20));
+    left[i] = scale *
+              static_cast<int32_t>(
+                  0.5 * (static_cast<double>(left[i] * 2 * (kBalanceMax - balance)) / kBalanceMax +
+                         static_cast<double>(right[i] * 2 * balance) / kBalanceMax));
   }
 }
 
@@ -113,6 +114,7 @@ struct DecodedFrames {
 // - for an integer t below 2^31 in magnitude, t × 0.1 lies within 1e-8 of t / 10 and never
 //   nearer zero, so it truncates to the same integer.
 // (Also checked over every 16-bit sample, level, auto level and balance.)
+static_assert(kBalanceMax == 20, "TenthOf divides by half the balance range");
 VELMORA_ALWAYS_INLINE inline int32_t TenthOf(double w) {
   return static_cast<int32_t>(static_cast<double>(static_cast<int32_t>(w)) * 0.1);
 }
@@ -321,7 +323,7 @@ bool MixKernel::Prepare(const MixJob& job) {
   job_ = job;
   job_.blockFrames = std::max<uint32_t>(job_.blockFrames, 1);
   const uint32_t rate = job_.rate;
-  const bool mono = job_.monoPlayback != 0;
+  const bool mono = job_.monoPlayback;
   mixInFrames_ = FadeFrames(job_.fadeIn[kWholeMix].time, rate);
   mixOutFrames_ = FadeFrames(job_.fadeOut[kWholeMix].time, rate);
   for (uint32_t s = 0; s < kSineSteps; ++s) {
@@ -335,7 +337,7 @@ bool MixKernel::Prepare(const MixJob& job) {
       const MixSource& source = job_.sources[i];
       Lane& lane = lanes_[i];
       lane = Lane{};
-      if (source.data == nullptr || source.selected == 0 || source.autoLevel == 200) continue;
+      if (source.data == nullptr || !source.selected || source.autoLevel == kLevelMax) continue;
       lane.place = PlaceChannel(source, rate);
       if (lane.place.ratio == 0) continue;
       int64_t first = 0;
@@ -355,7 +357,7 @@ bool MixKernel::Prepare(const MixJob& job) {
       lane.fold = mono && lane.stereo;
       lane.scale = job_.bits == 16 && !lane.wide ? 256 : 1;
       lane.balance = source.balance;
-      lane.gain = static_cast<double>(200 - source.level) / (200 - source.autoLevel);
+      lane.gain = static_cast<double>(kLevelMax - source.level) / (kLevelMax - source.autoLevel);
       lane.inCurve = job_.fadeIn[i].curve;
       lane.outCurve = job_.fadeOut[i].curve;
       lane.inFrames = FadeFrames(job_.fadeIn[i].time, rate);
@@ -380,7 +382,7 @@ void MixKernel::Run(const MixTarget& target) {
   uint32_t done = 0;
   uint32_t last = frame;
   while (done < total) {
-    if (target.stop != nullptr && target.stop->load(std::memory_order_acquire) == 1) break;
+    if (target.stop != nullptr && target.stop->load(std::memory_order_acquire)) break;
     if (target.cursor != nullptr) target.cursor->store(frame, std::memory_order_release);
     const uint32_t count = std::min({kChunkFrames, total - frame, total - done});
     MixChunk(frame, count);
@@ -405,9 +407,9 @@ void MixKernel::MixChunk(uint32_t first, uint32_t count) {
 void MixKernel::ApplyGain(const Lane& lane, const uint8_t* p, uint32_t frames, bool add,
                           int32_t* left, int32_t* right) {
   GainLaw law;
-  law.mono = job_.monoPlayback != 0;
+  law.mono = job_.monoPlayback;
   law.g = lane.gain;
-  law.toLeft = 20 - lane.balance;
+  law.toLeft = kBalanceMax - lane.balance;
   law.toRight = lane.balance;
   if (lane.wide && !lane.fold && HostIsLittleEndian()) {
     if (lane.stereo) return GainOfWideStereo(p, frames, law, add, left, right);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "mixdown/BlockPeakTable.h"
+#include "mixdown/ChannelParameters.h"
 #include "mixdown/FadeCurve.h"
 #include "mixdown/MixCorrection.h"
 
@@ -26,18 +27,18 @@ struct MixSource {
   int channels = 1;  // 2 = stereo, anything else mono
   int bits = 8;      // 16 = signed 16-bit, anything else unsigned 8-bit
   uint32_t rate = 0;
-  int32_t selected = 0;
-  int32_t level = 100;      // 0..200, 0 = loudest
-  int32_t autoLevel = 200;  // 200 = silent channel, never mixed
-  int32_t balance = 10;     // 0..20
-  int32_t offset = 0;       // milliseconds on the mix time line
+  bool selected = false;
+  int32_t level = kDefaultLevel;  // 0..kLevelMax, 0 = loudest
+  int32_t autoLevel = kLevelMax;  // kLevelMax = silent channel, never mixed
+  int32_t balance = kBalanceCentre;
+  int32_t offset = 0;  // milliseconds on the mix time line
 };
 
 struct MixJob {
   std::array<MixSource, kMixSources> sources{};
-  std::array<FadeSetting, 5> fadeIn{};  // index 4 = whole mix
-  std::array<FadeSetting, 5> fadeOut{};
-  int32_t monoPlayback = 0;
+  FadeSettings fadeIn{};
+  FadeSettings fadeOut{};
+  bool monoPlayback = false;
   uint32_t rate = 0;         // output rate R
   int bits = 16;             // output width: 16, otherwise 8
   uint32_t frames = 0;       // N
@@ -53,7 +54,7 @@ struct MixTarget {
   // Frame being mixed, stored with release: every frame before it in mixing order is written.
   // Advanced a chunk of frames at a time; at the end it holds the last frame mixed.
   std::atomic<uint32_t>* cursor = nullptr;
-  const std::atomic<int32_t>* stop = nullptr;  // 1 = end early (checked between chunks)
+  const std::atomic<bool>* stop = nullptr;  // true = end early (checked between chunks)
 };
 
 // Where a channel lies on the output time line, in whole frames.
@@ -91,7 +92,7 @@ class MixKernel {
     bool wide = false;  // 16-bit source
     bool fold = false;  // stereo source folded to mono by balance (mono playback)
     int32_t scale = 1;  // 256 for an 8-bit source in a 16-bit mix
-    int32_t balance = 10;
+    int32_t balance = kBalanceCentre;
     double gain = 0;
     ChannelPlacement place;
     int64_t first = 0;  // first output frame that sounds

@@ -50,8 +50,8 @@ std::vector<CorrectionGroup> GroupCorrections(const std::vector<MixCorrection>& 
 }
 
 void CorrectionList::Show(const CVelmoraDoc& doc) {
-  if (doc.corrections.empty()) return;
-  source_ = doc.corrections;
+  if (doc.corrections().empty()) return;
+  source_ = doc.corrections();
   rate_ = static_cast<int32_t>(doc.MixRate());
   sortState_ = 0;
   if (window_ != nullptr) window_->SelectInterval(0);

@@ -124,17 +124,17 @@ void MixerPanel::Refresh() {
     form_.SetRange(ctl::kPositionSlider, 0, 1);
     form_.SetPosition(ctl::kPositionSlider, 0);
   }
-  if (doc_.mixStale.load() == 1) {
+  if (doc_.mixStale()) {
     form_.Enable(ctl::kMakeMix, true);
     corrections_.Hide();
   }
   RefreshMasterVolume();
-  if (view_.recordFinishing == 0) AdoptMixFormat();
+  if (!view_.recordFinishing) AdoptMixFormat();
 }
 
 void MixerPanel::RefreshChannel(int i) {
   const ChannelSlot& slot = doc_.slots[i];
-  const bool inUse = slot.inUse == 1;
+  const bool inUse = slot.inUse;
   form_.SetCheck(ctl::kChannelCheck[i], inUse);
   form_.SetPosition(ctl::kLevel[i], slot.level);
   form_.SetPosition(ctl::kBalance[i], slot.balance);
@@ -159,29 +159,28 @@ void MixerPanel::AdoptMixFormat() {
 
 // ---- The mix ----
 
-void MixerPanel::MarkMixStale(int markModified) {
-  if (markModified == 1) {
-    const bool loaded = doc_.HasAnyChannel();
-    doc_.SetModifiedFlag(loaded);
-    doc_.mixStale.store(loaded ? 1 : 0);
-    form_.Enable(ctl::kMakeMix, loaded);
-  } else {
-    doc_.mixStale.store(1);
-    form_.Enable(ctl::kMakeMix, true);
+void MixerPanel::MarkMixStale(bool markModified) {
+  bool stale = true;
+  if (markModified) {
+    stale = doc_.HasAnyChannel();
+    doc_.SetModifiedFlag(stale);
   }
+  doc_.SetMixStale(stale);
+  form_.Enable(ctl::kMakeMix, stale);
   corrections_.Hide();
 }
 
 void MixerPanel::MakeMix() {
   // A synchronous build must not start beside a running background build.
-  if (doc_.workerBusy.load() != 0) return;
+  if (doc_.workerBusy()) return;
   WaitCursor wait(ui_);
-  const int built = doc_.BuildMix(view_.blockFrames, 0);
+  const MixBuild built = doc_.BuildMix(view_.blockFrames, false);
   form_.Enable(ctl::kMakeMix, false);
-  const uint32_t max = doc_.mixFrames > view_.blockFrames ? doc_.mixFrames - view_.blockFrames : 1;
-  form_.SetRange(ctl::kPositionSlider, 0, ClampToInt(max));
+  form_.SetRange(ctl::kPositionSlider, 0, PositionSliderMax(doc_.mixFrames(), view_.blockFrames));
   form_.Enable(ctl::kPositionSlider, true);
-  if (built == 1) form_.SetPosition(ctl::kPositionSlider, ClampToInt(doc_.startMark));
+  if (built == MixBuild::Built || built == MixBuild::Building) {
+    form_.SetPosition(ctl::kPositionSlider, ClampToInt(doc_.startMark()));
+  }
 }
 
 bool MixerPanel::CommandEnabled(int id) const {
@@ -189,7 +188,10 @@ bool MixerPanel::CommandEnabled(int id) const {
 }
 
 bool MixerPanel::HandlesCommand(int id) const {
-  return id == ctl::kMakeMix;
+  return id == ctl::kMakeMix || id == cmd::kCorrections || id == cmd::kMonoPlayback ||
+         cmd::ChannelOf(id, cmd::kSelectChannel) >= 0 ||
+         cmd::ChannelOf(id, cmd::kReleaseChannel) >= 0 ||
+         cmd::ChannelOf(id, cmd::kConvertToMono) >= 0;
 }
 
 bool MixerPanel::OnCommand(int id) {
@@ -205,29 +207,29 @@ bool MixerPanel::OnCommand(int id) {
   }
   if (id == cmd::kMonoPlayback) {
     if (!CommandEnabled(id)) return true;
-    doc_.monoPlayback = doc_.monoPlayback != 0 ? 0 : 1;
-    MarkMixStale(0);
+    doc_.SetMonoPlayback(!doc_.monoPlayback());
+    MarkMixStale(false);
     return true;
   }
   if (const int i = cmd::ChannelOf(id, cmd::kSelectChannel); i >= 0) {
     if (!CommandEnabled(id)) return true;
-    doc_.slots[i].selected = doc_.slots[i].selected != 0 ? 0 : 1;
-    MarkMixStale(0);
+    doc_.SetSelected(i, !doc_.slots[i].selected);
+    MarkMixStale(false);
     return true;
   }
   if (const int i = cmd::ChannelOf(id, cmd::kReleaseChannel); i >= 0) {
     if (!CommandEnabled(id)) return true;
     doc_.ReleaseChannel(i);
-    MarkMixStale(1);
+    MarkMixStale(true);
     doc_.UpdateAllViews(0);
     return true;
   }
   if (const int i = cmd::ChannelOf(id, cmd::kConvertToMono); i >= 0) {
     // Conversion replaces a buffer the background mixdown may be reading.
-    if (!CommandEnabled(id) || doc_.workerBusy.load() != 0) return true;
+    if (!CommandEnabled(id) || doc_.workerBusy()) return true;
     doc_.ConvertToMono(i);
     doc_.UpdateAllViews(0);
-    MarkMixStale(1);
+    MarkMixStale(true);
     return true;
   }
   return false;
@@ -237,9 +239,16 @@ bool MixerPanel::OnCommand(int id) {
 
 void MixerPanel::OnScroll(int controlId, ScrollCode code) {
   if (const int i = ChannelOf(ctl::kLevel, controlId); i >= 0) {
-    OnChannelSliderScroll(doc_.slots[i].level, kLevelMax, controlId, code);
+    if (const auto level = MovedSliderValue(doc_.slots[i].level, kLevelMax, controlId, code)) {
+      doc_.SetLevel(i, *level);
+      MarkMixStale(true);
+    }
   } else if (const int j = ChannelOf(ctl::kBalance, controlId); j >= 0) {
-    OnChannelSliderScroll(doc_.slots[j].balance, kBalanceMax, controlId, code);
+    if (const auto balance =
+            MovedSliderValue(doc_.slots[j].balance, kBalanceMax, controlId, code)) {
+      doc_.SetBalance(j, *balance);
+      MarkMixStale(true);
+    }
   } else if (controlId == ctl::kPositionSlider) {
     OnPositionScroll(code);
   } else if (controlId == ctl::kMasterVolume) {
@@ -247,27 +256,24 @@ void MixerPanel::OnScroll(int controlId, ScrollCode code) {
   }
 }
 
-void MixerPanel::OnChannelSliderScroll(int32_t& value, int32_t max, int sliderId, ScrollCode code) {
+std::optional<int32_t> MixerPanel::MovedSliderValue(int32_t value, int32_t max, int sliderId,
+                                                    ScrollCode code) const {
   switch (code) {
     case ScrollCode::LineUp:
-      value = std::max(value - 1, 0);
-      break;
+      return std::max(value - 1, 0);
     case ScrollCode::LineDown:
-      value = std::min(value + 1, max);
-      break;
+      return std::min(value + 1, max);
     case ScrollCode::EndScroll:
-      value = form_.GetPosition(sliderId);
-      break;
+      return form_.GetPosition(sliderId);
     default:
-      return;
+      return std::nullopt;
   }
-  MarkMixStale(1);
 }
 
 void MixerPanel::OnPositionScroll(ScrollCode code) {
   const int64_t block = view_.blockFrames;
-  const int64_t last = std::max<int64_t>(static_cast<int64_t>(doc_.mixFrames) - block, 0);
-  int64_t position = doc_.position;
+  const int64_t last = std::max<int64_t>(static_cast<int64_t>(doc_.mixFrames()) - block, 0);
+  int64_t position = doc_.position();
   switch (code) {
     case ScrollCode::LineUp:
       position = std::max<int64_t>(position - 1, 0);
@@ -287,9 +293,9 @@ void MixerPanel::OnPositionScroll(ScrollCode code) {
     default:
       return;
   }
-  doc_.position = static_cast<uint32_t>(position);
+  doc_.SetPosition(static_cast<uint32_t>(position));
   form_.SetPosition(ctl::kPositionSlider, ClampToInt(position));
-  ShowPosition(doc_.position);
+  ShowPosition(doc_.position());
 }
 
 void MixerPanel::ShowPosition(uint32_t frame) {
@@ -335,7 +341,7 @@ void MixerPanel::OnMasterVolumeScroll(ScrollCode code) {
 // ---- Offsets ----
 
 void MixerPanel::WriteOffsetText(int channel, bool echoGuard) {
-  if (echoGuard) offsetEchoGuard_ = 1;
+  if (echoGuard) offsetEchoGuard_ = true;
   form_.SetText(ctl::kOffsetEdit[channel], FormatOffset(doc_.slots[channel].offset));
   OnOffsetTextChanged(ctl::kOffsetEdit[channel]);
 }
@@ -358,31 +364,30 @@ void MixerPanel::OnOffsetSpinReleased(int spinId) {
 void MixerPanel::OnOffsetSpinDelta(int spinId, int delta) {
   const int i = ChannelOf(ctl::kOffsetSpin, spinId);
   if (i < 0) return;
-  int32_t& offset = doc_.slots[i].offset;
   const int64_t wanted = static_cast<int64_t>(form_.GetPosition(spinId)) + delta;
+  int32_t offset = kOffsetMaxMs;
   if (delta < 0 && wanted < 0) {
     offset = 0;
   } else if (delta <= 0 || wanted <= kOffsetMaxMs) {
     offset = static_cast<int32_t>(wanted);
-  } else {
-    offset = kOffsetMaxMs;
   }
+  doc_.SetOffset(i, offset);
   SetSpin(i, offset);
   WriteOffsetText(i, true);
-  MarkMixStale(1);
+  MarkMixStale(true);
 }
 
 void MixerPanel::OnOffsetTextChanged(int editId) {
   const int i = ChannelOf(ctl::kOffsetEdit, editId);
   if (i < 0) return;
-  if (offsetEchoGuard_ == 0) {
+  if (!offsetEchoGuard_) {
     if (const std::optional<ParsedOffset> parsed = ParseOffset(form_.GetText(editId))) {
-      doc_.slots[i].offset = parsed->milliseconds;
+      doc_.SetOffset(i, parsed->milliseconds);
       SetSpin(i, parsed->milliseconds);
     }
   }
-  MarkMixStale(1);
-  offsetEchoGuard_ = 0;
+  MarkMixStale(true);
+  offsetEchoGuard_ = false;
 }
 
 void MixerPanel::OnOffsetFocusLost(int editId) {
@@ -395,24 +400,24 @@ void MixerPanel::OnOffsetFocusLost(int editId) {
     return;
   }
   if (parsed->milliseconds != doc_.slots[i].offset) {
-    doc_.slots[i].offset = parsed->milliseconds;
+    doc_.SetOffset(i, parsed->milliseconds);
     SetSpin(i, parsed->milliseconds);
-    MarkMixStale(1);
+    MarkMixStale(true);
   }
 }
 
 // ---- Context menu and dropped files ----
 
 std::vector<ChannelMenuEntry> MixerPanel::ContextMenuAt(int x, int y) const {
-  if (doc_.workerBusy.load() != 0) return {};
+  if (doc_.workerBusy()) return {};
   int channel = -1;
   for (int i = 0; i < kChannelCount && channel < 0; ++i) {
     if (frames_[i].StrictlyContains(x, y)) channel = i;
   }
-  if (channel < 0 || doc_.slots[channel].inUse == 0) return {};
+  if (channel < 0 || !doc_.slots[channel].inUse) return {};
 
   std::vector<ChannelMenuEntry> entries;
-  if (doc_.transportState == TransportState::Stopped) {
+  if (doc_.transportState() == TransportState::Stopped) {
     entries.push_back({cmd::kSaveChannel + channel, "単独で保存"});
     entries.push_back({cmd::kReleaseChannel + channel, "チャンネル開放"});
     entries.push_back({0, ""});
@@ -445,7 +450,7 @@ void MixerPanel::OnFilesDropped(const std::vector<std::string>& paths) {
   }
   if (any) {
     doc_.UpdateAllViews(0);
-    MarkMixStale(1);
+    MarkMixStale(true);
   }
 }
 

@@ -120,14 +120,13 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   }
   void OnUpdate(int /*hint*/) override { Refresh(); }
 
-  // After every change that affects the mix. With markModified 1 the document's modified flag
-  // follows whether any channel is loaded; the correction list is hidden in any case.
-  void MarkMixStale(int markModified);
+  // After every change that affects the mix. With markModified the document's modified flag and
+  // the stale mix follow whether any channel is loaded; the correction list is hidden in any case.
+  void MarkMixStale(bool markModified);
 
   // Make-mix (button 1001), the correction list (32797), mono playback (164), channel selection
   // (166..169), release (155..158) and mono conversion (145..148). False for any other id.
   bool OnCommand(int id) override;
-  // The make-mix button has no enable rule of the document; the panel runs it.
   bool HandlesCommand(int id) const override;
   void MakeMix();
 
@@ -152,12 +151,13 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   // Files dropped on the view, loaded in order into the empty channels.
   void OnFilesDropped(const std::vector<std::string>& paths);
 
-  int32_t offsetEchoGuard() const { return offsetEchoGuard_; }
+  bool offsetEchoGuard() const { return offsetEchoGuard_; }
 
  private:
-  // A channel's level or balance slider: one step up or down within 0..max, or the slider's
-  // position at the end of a drag; other codes change nothing.
-  void OnChannelSliderScroll(int32_t& value, int32_t max, int sliderId, ScrollCode code);
+  // A channel's level or balance slider: its value after one step up or down within 0..max, or
+  // the slider's position at the end of a drag; nothing for the other codes.
+  std::optional<int32_t> MovedSliderValue(int32_t value, int32_t max, int sliderId,
+                                          ScrollCode code) const;
   void OnPositionScroll(ScrollCode code);
   void OnMasterVolumeScroll(ScrollCode code);
   void ShowPosition(uint32_t frame);
@@ -178,7 +178,7 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   MasterVolume* volume_;
   std::array<PanelRect, 4> frames_{};
   std::array<SpinHold, 4> spinHolds_{};
-  int32_t offsetEchoGuard_ = 0;  // 1 while the panel itself rewrites an offset field
+  bool offsetEchoGuard_ = false;  // while the panel itself rewrites an offset field
 };
 
 }  // namespace velmora

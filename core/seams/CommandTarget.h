@@ -10,12 +10,9 @@ class CommandTarget {
   virtual ~CommandTarget() = default;
   // Runs command `id` and returns true, or returns false when `id` is not this target's.
   virtual bool OnCommand(int id) = 0;
-  // Asked only for ids that have no enable rule in QueryCommandState: whether OnCommand would
-  // run `id`. Such a command is enabled exactly when some target runs it.
-  virtual bool HandlesCommand(int id) const {
-    (void)id;
-    return false;
-  }
+  // Whether OnCommand would run `id` (true exactly where it returns true). A command that no
+  // target runs is disabled in the menu, on the tool bar and for its key.
+  virtual bool HandlesCommand(int id) const = 0;
 };
 
 // A receiver of window-timer ticks. Every registered target sees every tick and ignores the ids

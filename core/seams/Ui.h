@@ -12,7 +12,7 @@ enum class MessageButtons { Ok, YesNo, YesNoCancel };
 enum class Answer { Ok, Yes, No, Cancel };
 
 struct FileDialogRequest {
-  std::string title;              // empty = the system's default title
+  std::string title;              // empty = "開く" to open, "名前を付けて保存" to save
   std::string filter;             // "label|patterns||" as the program states it
   std::string defaultExtension;   // without the dot; empty = none
   bool mustExist = false;         // open: the chosen file must exist

@@ -13,6 +13,7 @@
 #include "seams/Form.h"
 #include "seams/Timers.h"
 #include "seams/Ui.h"
+#include "view/DeviceMessages.h"
 #include "view/TimeText.h"
 #include "view/ViewSettings.h"
 
@@ -32,7 +33,7 @@ int SliderValue(uint64_t frame) {
 
 Transport::Transport(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
                      WaveDevice& playDevice)
-    : buildMix([this](uint32_t blockFrames, int runInWorker) {
+    : buildMix([this](uint32_t blockFrames, bool runInWorker) {
         return doc_.BuildMix(blockFrames, runInWorker);
       }),
       waitForMix([] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }),
@@ -42,6 +43,21 @@ Transport::Transport(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewS
       timers_(timers),
       view_(view),
       playDevice_(playDevice) {}
+
+bool Transport::HandlesCommand(int id) const {
+  switch (id) {
+    case cmd::kPlay:
+    case cmd::kStop:
+    case cmd::kPause:
+    case cmd::kGoToStart:
+    case cmd::kGoToEnd:
+    case cmd::kStartMark:
+    case cmd::kEndMark:
+      return true;
+    default:
+      return cmd::ChannelOf(id, cmd::kGoToOffset) >= 0;
+  }
+}
 
 bool Transport::OnCommand(int id) {
   switch (id) {
@@ -84,7 +100,7 @@ void Transport::OnTimer(int id) {
 }
 
 void Transport::OnDestroy() {
-  if (doc_.transportState == TransportState::Playing) {
+  if (doc_.transportState() == TransportState::Playing) {
     playDevice_.ClosePlayback();
     timers_.Kill(timer::kPlayback);
   }
@@ -92,8 +108,8 @@ void Transport::OnDestroy() {
 }
 
 void Transport::Play(bool setUpBlocks) {
-  if (pausedPlayback == 1) return;
-  doc_.position = static_cast<uint32_t>(std::max(form_.GetPosition(ctl::kPositionSlider), 0));
+  if (pausedPlayback) return;
+  doc_.SetPosition(static_cast<uint32_t>(std::max(form_.GetPosition(ctl::kPositionSlider), 0)));
   if (!BuildAndWaitForFirstBlocks()) {
     ui_.ShowError(msg::kNoPlayData);
     return;
@@ -110,18 +126,18 @@ void Transport::Play(bool setUpBlocks) {
     playDevice_.channels = 2;
     playDevice_.blockLength = 2 * view_.blockFrames;
     playDevice_.lastBlockLength = 0;
-    startFrame = doc_.position;
+    startFrame = doc_.position();
     remainingFrames = PlayLength(startFrame);
     finalBlockBack_ = false;
     if (SetBlocks(0, kRingBlocks) == 0) {
-      doc_.transportState = TransportState::Playing;
+      doc_.SetTransportState(TransportState::Playing);
       Stop();
       return;
     }
   }
 
   form_.Enable(ctl::kMakeMix, false);
-  if (doc_.workerBusy.load(std::memory_order_acquire) != 0) {
+  if (doc_.workerBusy()) {
     form_.SetText(ctl::kMakeMix, msg::kMakingMixCaption);
     for (int channel = 0; channel < kChannelCount; ++channel) {
       EnableChannelControls(channel, false);
@@ -131,23 +147,23 @@ void Transport::Play(bool setUpBlocks) {
     form_.Enable(ctl::kPositionSlider, true);
   }
 
-  if (doc_.transportState == TransportState::Recording) {
+  if (doc_.transportState() == TransportState::Recording) {
     // The recorder resumes the device when its recording starts.
     if (setUpBlocks) playDevice_.OpenPlayback(view_.outputDevice, true);
     return;
   }
 
-  const bool restart = doc_.transportState == TransportState::Playing;
-  if (playDevice_.OpenPlayback(view_.outputDevice, doc_.paused != 0)) {
+  const bool restart = doc_.transportState() == TransportState::Playing;
+  if (playDevice_.OpenPlayback(view_.outputDevice, doc_.paused())) {
     form_.Enable(ctl::kTuningButton, false);
-    doc_.transportState = TransportState::Playing;
-    if (doc_.paused == 0) timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);
+    doc_.SetTransportState(TransportState::Playing);
+    if (!doc_.paused()) timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);
   } else {
     ui_.ShowError(msg::kPlaybackStartFailed);
     timers_.Kill(timer::kPlayback);
     // A restart has already closed the playback that was running: nothing plays any more.
     if (restart) {
-      doc_.transportState = TransportState::Stopped;
+      doc_.SetTransportState(TransportState::Stopped);
       form_.Enable(ctl::kTuningButton, true);
     }
   }
@@ -156,12 +172,12 @@ void Transport::Play(bool setUpBlocks) {
 bool Transport::BuildAndWaitForFirstBlocks() {
   WaitCursor wait(ui_);
   // Only Play starts background builds, so a build found running was started from buildStart_.
-  const bool buildRunning = doc_.workerBusy.load(std::memory_order_acquire) != 0;
-  buildMix(view_.blockFrames, 1);
+  const bool buildRunning = doc_.workerBusy();
+  buildMix(view_.blockFrames, true);
   // The build settles the position (one at the end of the new mix goes back to its start).
-  const uint32_t from = doc_.position;
+  const uint32_t from = doc_.position();
   if (!buildRunning) buildStart_ = from;
-  if (doc_.mixFrames <= from) return false;
+  if (doc_.mixFrames() <= from) return false;
   SetSliderRange();
   const uint64_t firstBlocks =
       std::min<uint64_t>(uint64_t{kRingBlocks} * view_.blockFrames, PlayLength(from));
@@ -171,14 +187,15 @@ bool Transport::BuildAndWaitForFirstBlocks() {
 
 void Transport::PlaybackTick() {
   timers_.Kill(timer::kPlayback);
-  const TransportState state = doc_.transportState;
+  const TransportState state = doc_.transportState();
   if (state != TransportState::Playing && state != TransportState::Recording) return;
   const uint32_t done = playDevice_.doneCount.load(std::memory_order_acquire);
 
   if (playDevice_.lastBlockLength == 0) {
     if (!playDevice_.outputOpen) return;
     SetBlocks(playDevice_.lastIndex + 1, done + kRingBlocks);
-    playDevice_.QueuePending();
+    // A failed block is skipped by the device; the playback goes on with the next ones.
+    ShowDeviceError(playDevice_.QueuePending());
   }
   if (playDevice_.lastBlockLength != 0 && done > playDevice_.lastIndex) {
     // Every block has come back. A block comes back once the sound system has taken it, which
@@ -201,10 +218,11 @@ void Transport::PlaybackTick() {
   if (state == TransportState::Playing) {
     const uint64_t frame = uint64_t{done} * view_.blockFrames + startFrame;
     // The peak table is counted in the blocks of the build, which may differ from today's.
-    const uint32_t peakBlock = doc_.mixBlockFrames != 0 ? doc_.mixBlockFrames : view_.blockFrames;
+    const uint32_t peakBlock =
+        doc_.mixBlockFrames() != 0 ? doc_.mixBlockFrames() : view_.blockFrames;
     const uint64_t entry = frame / peakBlock;
-    if (entry < doc_.blockPeaks.entries()) {
-      SetMeters(doc_.blockPeaks.LeftPercent(entry), doc_.blockPeaks.RightPercent(entry));
+    if (entry < doc_.blockPeaks().entries()) {
+      SetMeters(doc_.blockPeaks().LeftPercent(entry), doc_.blockPeaks().RightPercent(entry));
     }
     MoveTo(static_cast<uint32_t>(frame));
   }
@@ -212,105 +230,105 @@ void Transport::PlaybackTick() {
 }
 
 void Transport::MixWatchTick() {
-  if (doc_.workerBusy.load(std::memory_order_acquire) != 0) return;
+  if (doc_.workerBusy()) return;
   timers_.Kill(timer::kMixWatch);
   form_.SetText(ctl::kMakeMix, msg::kMakeMixCaption);
   form_.Enable(ctl::kPositionSlider, true);
   for (int channel = 0; channel < kChannelCount; ++channel) {
-    EnableChannelControls(channel, doc_.slots[channel].inUse == 1);
+    EnableChannelControls(channel, doc_.slots[channel].inUse);
   }
 }
 
 void Transport::Stop() {
   SetMeters(0, 0);
-  if (doc_.transportState == TransportState::Playing) {
+  if (doc_.transportState() == TransportState::Playing) {
     playDevice_.ClosePlayback();
     timers_.Kill(timer::kPlayback);
-    if (doc_.paused == 0) MoveTo(doc_.startMark);
-  } else if (doc_.transportState == TransportState::Recording) {
+    if (!doc_.paused()) MoveTo(doc_.startMark());
+  } else if (doc_.transportState() == TransportState::Recording) {
     if (stopRecording) stopRecording();
   }
-  if (doc_.paused != 0) {
-    doc_.paused = 0;
-    pausedPlayback = 0;
+  if (doc_.paused()) {
+    doc_.SetPaused(false);
+    pausedPlayback = false;
   }
-  doc_.transportState = TransportState::Stopped;
+  doc_.SetTransportState(TransportState::Stopped);
   form_.Enable(ctl::kTuningButton, true);
 }
 
 void Transport::TogglePause() {
-  const bool playing = doc_.transportState == TransportState::Playing;
-  if (doc_.paused != 0) {
+  const bool playing = doc_.transportState() == TransportState::Playing;
+  if (doc_.paused()) {
     if (playing) {
       playDevice_.Resume();
-      pausedPlayback = 0;
+      pausedPlayback = false;
       timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);
     }
-    doc_.paused = 0;
+    doc_.SetPaused(false);
   } else {
     if (playing) {
       timers_.Kill(timer::kPlayback);
-      if (playDevice_.Pause()) pausedPlayback = 1;
+      if (playDevice_.Pause()) pausedPlayback = true;
     }
-    doc_.paused = 1;
+    doc_.SetPaused(true);
   }
 }
 
 void Transport::GoToStart() {
-  if (doc_.transportState != TransportState::Stopped) {
+  if (doc_.transportState() != TransportState::Stopped) {
     Stop();
     return;
   }
-  MoveTo(doc_.startMark < doc_.position ? doc_.startMark : 0);
+  MoveTo(doc_.startMark() < doc_.position() ? doc_.startMark() : 0);
 }
 
 void Transport::GoToEnd() {
-  if (doc_.transportState != TransportState::Stopped) Stop();
+  if (doc_.transportState() != TransportState::Stopped) Stop();
   const int64_t block = view_.blockFrames;
-  int64_t target = int64_t{doc_.endMark} - block + 1;
-  if (int64_t{doc_.position} >= target) target = int64_t{doc_.mixFrames} - block + 1;
+  int64_t target = int64_t{doc_.endMark()} - block + 1;
+  if (int64_t{doc_.position()} >= target) target = int64_t{doc_.mixFrames()} - block + 1;
   // A mix or an end mark shorter than one block: the start of the mix.
   MoveTo(static_cast<uint32_t>(std::max<int64_t>(target, 0)));
 }
 
 void Transport::GoToOffset(int channel) {
-  if (doc_.transportState != TransportState::Stopped) Stop();
+  if (doc_.transportState() != TransportState::Stopped) Stop();
   // A channel placed before the start of the mix (negative offset) starts at frame 0.
   const int32_t offsetMs = std::max(doc_.slots[channel].offset, 0);
   const double frame = static_cast<double>(doc_.MixRate()) * offsetMs / 1000;
-  doc_.position = static_cast<uint32_t>(std::min<double>(frame, UINT32_MAX));
-  form_.SetPosition(ctl::kPositionSlider, SliderValue(doc_.position));
+  doc_.SetPosition(static_cast<uint32_t>(std::min<double>(frame, UINT32_MAX)));
+  form_.SetPosition(ctl::kPositionSlider, SliderValue(doc_.position()));
   form_.SetText(ctl::kPositionTime, FormatPlayTime(static_cast<uint32_t>(offsetMs)));
 }
 
 void Transport::ToggleStartMark() {
-  doc_.startMark = doc_.startMark == 0 ? doc_.position : 0;
+  doc_.SetStartMark(doc_.startMark() == 0 ? doc_.position() : 0);
 }
 
 void Transport::ToggleEndMark() {
-  if (doc_.mixFrames == 0) return;
-  const uint32_t last = doc_.mixFrames - 1;
-  if (doc_.endMark == last) {
+  if (doc_.mixFrames() == 0) return;
+  const uint32_t last = doc_.mixFrames() - 1;
+  if (doc_.endMark() == last) {
     // Past the last frame a mark would make playback read beyond the mix.
-    doc_.endMark = static_cast<uint32_t>(
-        std::min<uint64_t>(uint64_t{doc_.position} + view_.blockFrames - 1, last));
+    doc_.SetEndMark(static_cast<uint32_t>(
+        std::min<uint64_t>(uint64_t{doc_.position()} + view_.blockFrames - 1, last)));
   } else {
-    doc_.endMark = last;
+    doc_.SetEndMark(last);
   }
 }
 
 uint32_t Transport::PlayLength(uint32_t from) const {
-  if (from >= doc_.mixFrames) return 0;
-  const uint32_t toEnd = doc_.mixFrames - from;
-  if (doc_.endMark > from) return std::min(doc_.endMark - from + 1, toEnd);
+  if (from >= doc_.mixFrames()) return 0;
+  const uint32_t toEnd = doc_.mixFrames() - from;
+  if (doc_.endMark() > from) return std::min(doc_.endMark() - from + 1, toEnd);
   return toEnd;
 }
 
 bool Transport::FramesMixed(uint32_t first, uint32_t end) const {
   if (first >= end) return true;
-  if (doc_.workerBusy.load(std::memory_order_acquire) == 0) return true;
-  const uint32_t cursor = doc_.mixCursor.load(std::memory_order_acquire);
-  const uint64_t frames = doc_.mixFrames;
+  if (!doc_.workerBusy()) return true;
+  const uint32_t cursor = doc_.mixCursor();
+  const uint64_t frames = doc_.mixFrames();
   if (frames == 0) return true;
   // The kernel mixes buildStart_ .. frames - 1, then 0 .. buildStart_ - 1; it has finished every
   // frame that comes before the cursor in that order.
@@ -333,7 +351,8 @@ uint32_t Transport::BlockEnd(uint32_t n) const {
 
 uint8_t* Transport::BlockAddress(uint32_t n) {
   const uint64_t frameBytes = 2 * static_cast<uint64_t>(doc_.MixBits() / 8);
-  return doc_.mixBuffer.data() + uint64_t{BlockFirst(n)} * frameBytes;
+  // The device only reads output blocks; its block slots serve recording too, hence not const.
+  return const_cast<uint8_t*>(doc_.mixBuffer().data()) + uint64_t{BlockFirst(n)} * frameBytes;
 }
 
 uint32_t Transport::SetBlocks(uint32_t first, uint32_t ringLimit) {
@@ -352,9 +371,7 @@ uint32_t Transport::SetBlocks(uint32_t first, uint32_t ringLimit) {
 }
 
 void Transport::SetSliderRange() {
-  const uint32_t frames = doc_.mixFrames;
-  const uint32_t max = frames > view_.blockFrames ? frames - view_.blockFrames : 1;
-  form_.SetRange(ctl::kPositionSlider, 0, SliderValue(max));
+  form_.SetRange(ctl::kPositionSlider, 0, PositionSliderMax(doc_.mixFrames(), view_.blockFrames));
 }
 
 void Transport::ShowPosition(uint32_t frame) {
@@ -363,8 +380,13 @@ void Transport::ShowPosition(uint32_t frame) {
 }
 
 void Transport::MoveTo(uint32_t frame) {
-  doc_.position = frame;
+  doc_.SetPosition(frame);
   ShowPosition(frame);
+}
+
+void Transport::ShowDeviceError(const DeviceResult& result) {
+  const std::string text = DeviceErrorMessage(result);
+  if (!text.empty()) ui_.ShowError(text);
 }
 
 void Transport::SetMeters(int left, int right) {

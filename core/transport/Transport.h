@@ -17,10 +17,12 @@
 namespace velmora {
 
 class CVelmoraDoc;
+enum class MixBuild;
 class Form;
 class Timers;
 class Ui;
 class WaveDevice;
+struct DeviceResult;
 struct ViewSettings;
 
 namespace msg {
@@ -48,6 +50,7 @@ class Transport : public CommandTarget, public TimerTarget {
   // The transport's commands (play, stop, pause, go to start / end / a channel's offset, the
   // marks). False for any other id.
   bool OnCommand(int id) override;
+  bool HandlesCommand(int id) const override;
   // Timers 1 and 5; other ids are not the transport's.
   void OnTimer(int id) override;
   // The view's window is going: close a running playback.
@@ -64,14 +67,14 @@ class Transport : public CommandTarget, public TimerTarget {
   void ToggleStartMark();
   void ToggleEndMark();
 
-  // 1 after Pause paused a sounding playback; Play does nothing while it is 1.
-  int32_t pausedPlayback = 0;
+  // Set once Pause paused a sounding playback; Play does nothing while it is.
+  bool pausedPlayback = false;
   uint32_t startFrame = 0;       // mix frame where the running playback started
   uint32_t remainingFrames = 0;  // frames to play from startFrame
 
   // The mix build Play asks for: the document's BuildMix unless replaced (tests put a scripted
   // background build here).
-  std::function<int(uint32_t blockFrames, int runInWorker)> buildMix;
+  std::function<MixBuild(uint32_t blockFrames, bool runInWorker)> buildMix;
   // How Play waits while the background build has not yet mixed the first blocks; sleeps 10 ms
   // unless replaced (tests replace it so that nothing sleeps).
   std::function<void()> waitForMix;
@@ -104,6 +107,8 @@ class Transport : public CommandTarget, public TimerTarget {
   void SetSliderRange();
   void ShowPosition(uint32_t frame);  // slider and time display
   void MoveTo(uint32_t frame);        // position, slider and time display
+  // The device message for a failed refill; nothing for success.
+  void ShowDeviceError(const DeviceResult& result);
   void SetMeters(int left, int right);
   void EnableChannelControls(int channel, bool enabled);
 

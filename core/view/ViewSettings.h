@@ -1,7 +1,9 @@
 #pragma once
 // Fields of the main view shared by the mixer panel and the transport: the block length, the
-// recording format the view adopts from the mix, and the chosen devices.
+// recording format the view adopts from the mix, and the chosen devices; and the rules both
+// apply to them.
 
+#include <climits>
 #include <cstdint>
 
 namespace velmora {
@@ -13,7 +15,7 @@ struct ViewSettings {
   uint16_t recordChannels = 2;
   uint32_t recordBlockFrames = 2048;
   uint32_t maxInputFormats = 0;
-  int32_t recordFinishing = 0;
+  bool recordFinishing = false;
   int32_t inputDevice = -1;  // -1 = the system's default device
   int32_t outputDevice = -1;
   int32_t tuningHz = 440;
@@ -37,6 +39,14 @@ constexpr uint32_t TransportBlockFrames(uint32_t rate) {
     default:
       return 0;
   }
+}
+
+// Upper end of the position slider's range, which starts at 0: the last position leaves one
+// block to play. 1 while the mix is not longer than one block (a track bar needs some range).
+// Track bars take an int, so a longer mix stops the thumb at INT_MAX.
+constexpr int PositionSliderMax(uint32_t mixFrames, uint32_t blockFrames) {
+  const uint32_t max = mixFrames > blockFrames ? mixFrames - blockFrames : 1;
+  return max > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(max);
 }
 
 }  // namespace velmora

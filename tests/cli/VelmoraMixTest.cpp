@@ -134,36 +134,36 @@ TEST_F(VelmoraMix, EachOptionGivesTheBytesTheDocumentSaves) {
       {"level",
        {"--level", "1=60", "--level", "2=150"},
        [](CVelmoraDoc& d) {
-         d.slots[0].level = 60;
-         d.slots[1].level = 150;
+         d.SetLevel(0, 60);
+         d.SetLevel(1, 150);
        }},
       {"balance",
        {"--balance", "1=3", "--balance", "3=20"},
        [](CVelmoraDoc& d) {
-         d.slots[0].balance = 3;
-         d.slots[2].balance = 20;
+         d.SetBalance(0, 3);
+         d.SetBalance(2, 20);
        }},
       {"offsets both ways",
        {"--offset", "2=250", "--offset", "3=-100"},
        [](CVelmoraDoc& d) {
-         d.slots[1].offset = 250;
-         d.slots[2].offset = -100;
+         d.SetOffset(1, 250);
+         d.SetOffset(2, -100);
        }},
-      {"deselect", {"--deselect", "1"}, [](CVelmoraDoc& d) { d.slots[0].selected = 0; }},
+      {"deselect", {"--deselect", "1"}, [](CVelmoraDoc& d) { d.SetSelected(0, false); }},
       {"channel and whole-mix fades",
        {"--fade-in", "1=300:concave", "--fade-out", "3=100:linear", "--fade-in", "all=200",
         "--fade-out", "all=150:linear"},
        [](CVelmoraDoc& d) {
-         d.fadeIn[0] = {FadeCurve::Concave, 300};
-         d.fadeOut[2] = {FadeCurve::Linear, 100};
-         d.fadeIn[kWholeMix] = {FadeCurve::Convex, 200};
-         d.fadeOut[kWholeMix] = {FadeCurve::Linear, 150};
+         d.SetFadeIn(0, {FadeCurve::Concave, 300});
+         d.SetFadeOut(2, {FadeCurve::Linear, 100});
+         d.SetFadeIn(kWholeMix, {FadeCurve::Convex, 200});
+         d.SetFadeOut(kWholeMix, {FadeCurve::Linear, 150});
        }},
       {"mono",
        {"--mono", "--balance", "3=0"},
        [](CVelmoraDoc& d) {
-         d.monoPlayback = 1;
-         d.slots[2].balance = 0;
+         d.SetMonoPlayback(true);
+         d.SetBalance(2, 0);
        }},
       {"start and block", {"--start", "12345", "--block", "100"}, [](CVelmoraDoc&) {}},
   };
@@ -195,9 +195,9 @@ TEST_F(VelmoraMix, MarksWriteTheStretchTheDocumentSavesBetweenItsMarks) {
     test::FakeUi ui;
     CVelmoraDoc doc(ui);
     LoadDocument(doc);
-    ASSERT_EQ(doc.BuildMix(4096, 0), 1);
-    doc.startMark = c.startMark;
-    doc.endMark = c.endMark;
+    ASSERT_EQ(doc.BuildMix(4096, false), MixBuild::Built);
+    doc.SetStartMark(c.startMark);
+    doc.SetEndMark(c.endMark);
     const std::string expected = dir_.File("document-marks.wav");
     ui.saveChoices.push_back(expected);
     doc.SaveBetweenMarks();
@@ -215,15 +215,15 @@ TEST_F(VelmoraMix, CorrectionsAndPeaksAreThoseOfTheMixBuiltFromTheStart) {
   test::FakeUi ui;
   CVelmoraDoc doc(ui);
   LoadDocument(doc);
-  doc.position = 20000;
-  ASSERT_EQ(doc.BuildMix(1000, 0), 1);
+  doc.SetPosition(20000);
+  ASSERT_EQ(doc.BuildMix(1000, false), MixBuild::Built);
   std::string lines;
-  for (const MixCorrection& c : doc.corrections) {
+  for (const MixCorrection& c : doc.corrections()) {
     lines += std::to_string(c.start) + " " + std::to_string(c.count) + "\n";
   }
-  ASSERT_FALSE(doc.corrections.empty()) << "the inputs are meant to clip";
+  ASSERT_FALSE(doc.corrections().empty()) << "the inputs are meant to clip";
   EXPECT_EQ(run.out, lines);
-  EXPECT_EQ(ReadBytes(peaks), doc.blockPeaks.ToBytes());
+  EXPECT_EQ(ReadBytes(peaks), doc.blockPeaks().ToBytes());
   EXPECT_EQ(ReadBytes(peaks).size(), (30000u / 1000 + 1) * 4);
 }
 

@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 #include <wx/html/helpctrl.h>
 #include <wx/html/helpfrm.h>
+#include <wx/html/helpwnd.h>
+#include <wx/html/htmlwin.h>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
+#include <wx/treectrl.h>
 #include <wx/uiaction.h>
 
 #include <algorithm>
@@ -24,6 +27,7 @@
 #include "VelmoraWxDoc.h"
 #include "app/CommandTable.h"
 #include "app/Settings.h"
+#include "audio/VirtualAudioBackend.h"
 #include "io/Format.h"
 #include "seams/CommandIds.h"
 #include "shell/WxConfigSettingsStore.h"
@@ -110,6 +114,9 @@ class Probe : public CommandTarget {
   explicit Probe(std::vector<int> runs = {}) : runs_(std::move(runs)) {}
   bool OnCommand(int id) override {
     offered.push_back(id);
+    return HandlesCommand(id);
+  }
+  bool HandlesCommand(int id) const override {
     return std::find(runs_.begin(), runs_.end(), id) != runs_.end();
   }
   std::vector<int> offered;
@@ -151,6 +158,7 @@ class ShellWindowTest : public ::testing::Test {
     services.settings = settings ? std::move(settings) : std::make_unique<ScriptedStore>(store);
     services.masterVolume = std::make_unique<SilentVolume>();
     services.powerEvents = std::make_unique<CapturedPower>(&suspendHandler);
+    services.audio = std::make_unique<VirtualAudioBackend>();
     services.profileFile = dir.File("profile.conf");
     ASSERT_TRUE(App().StartShell(std::move(services), files));
     frame = App().frame();
@@ -296,6 +304,17 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   wxMenuBar* menu = frame->GetMenuBar();
   wxToolBar* tools = frame->GetToolBar();
   UpdateUi();
+  // Commands that nothing runs yet are off whatever their rule says, keys and tools included.
+  for (int id : {cmd::kRecord, cmd::kMetronome, cmd::kAbout, cmd::kProperties, cmd::kAudioDevices,
+                 cmd::kFadeInWhole}) {
+    EXPECT_FALSE(menu->IsEnabled(id)) << id;
+  }
+  EXPECT_FALSE(tools->GetToolEnabled(cmd::kRecord));
+  EXPECT_FALSE(tools->GetToolEnabled(cmd::kAbout));
+  // Stand-ins for them, so that their rules show.
+  Probe later({cmd::kRecord, cmd::kMetronome, cmd::kAbout, cmd::kProperties});
+  App().view()->AddCommandTarget(&later);
+  UpdateUi();
   // No channel: Play, Properties and mono playback are off; Record, Stop and Pause are on.
   for (int id : {cmd::kPlay, cmd::kProperties, cmd::kMonoPlayback, cmd::kSelectChannel, cmd::kSave,
                  cmd::kGoToStart, cmd::kCorrections}) {
@@ -324,15 +343,16 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   EXPECT_TRUE(tools->GetToolState(cmd::kSelectChannel));
   EXPECT_FALSE(menu->IsEnabled(cmd::kSave)) << "no mix yet";
 
-  Doc().monoPlayback = 1;
-  Doc().transportState = TransportState::TuningTone;
+  Doc().SetMonoPlayback(true);
+  Doc().SetTransportState(TransportState::TuningTone);
   UpdateUi();
   for (int id : {cmd::kPlay, cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew}) {
     EXPECT_FALSE(menu->IsEnabled(id)) << id;
   }
   EXPECT_TRUE(menu->IsChecked(cmd::kStop)) << "kept while the tuning tone sounds";
   EXPECT_TRUE(menu->IsChecked(cmd::kMonoPlayback));
-  Doc().transportState = TransportState::Stopped;
+  Doc().SetTransportState(TransportState::Stopped);
+  App().view()->RemoveCommandTarget(&later);
 }
 
 TEST_F(ShellWindowTest, AcceleratorsAndKeysReachTheRouteOnceAndNeverWhenDisabled) {
@@ -367,11 +387,11 @@ TEST_F(ShellWindowTest, AcceleratorsAndKeysReachTheRouteOnceAndNeverWhenDisabled
   EXPECT_EQ(commands, (std::vector<int>{cmd::kStop, cmd::kPause, cmd::kOpen}));
   EXPECT_EQ(fakeUi->openRequests.size(), 1u) << "Open ran once";
 
-  Doc().transportState = TransportState::Playing;
+  Doc().SetTransportState(TransportState::Playing);
   keys.Char('O', wxMOD_CONTROL);
   Pump();
   EXPECT_EQ(fakeUi->openRequests.size(), 1u) << "Open is disabled while playing";
-  Doc().transportState = TransportState::Stopped;
+  Doc().SetTransportState(TransportState::Stopped);
 }
 
 TEST_F(ShellWindowTest, ViewTargetsComeBeforeTheDocumentAndNewRefreshesTheView) {
@@ -476,8 +496,39 @@ TEST_F(ShellWindowTest, HelpOpensTheJapaneseBook) {
   const wxHtmlBookRecArray& books = frame->help()->GetHelpData()->GetBookRecArray();
   ASSERT_EQ(books.size(), 1u);
   EXPECT_EQ(books[0].GetTitle(), Wx("Velmora ヘルプ"));
-  ASSERT_NE(frame->help()->GetFrame(), nullptr);
-  EXPECT_TRUE(frame->help()->GetFrame()->IsShown());
+  wxHtmlHelpFrame* window = frame->help()->GetFrame();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->IsShown());
+
+  // The page is rendered: headings and text without tags, Japanese decoded from UTF-8.
+  Pump();
+  wxString page = window->GetHelpWindow()->GetHtmlWindow()->ToText();
+  page.Trim(false);
+  EXPECT_TRUE(page.StartsWith(Wx("Velmora の使い方"))) << page.utf8_string().substr(0, 80);
+  EXPECT_TRUE(page.Contains(Wx("ファイルの読み込み")));
+  EXPECT_FALSE(page.Contains("<")) << "shown as HTML, not as its source";
+
+  // Every entry of the contents tree has its label.
+  wxTreeCtrl* tree = window->GetHelpWindow()->GetTreeCtrl();
+  std::vector<wxString> labels;
+  ASSERT_NE(tree, nullptr);
+  std::vector<wxTreeItemId> items{tree->GetRootItem()};
+  while (!items.empty()) {
+    const wxTreeItemId item = items.back();
+    items.pop_back();
+    if (item != tree->GetRootItem() || !tree->HasFlag(wxTR_HIDE_ROOT)) {
+      labels.push_back(tree->GetItemText(item));
+    }
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = tree->GetFirstChild(item, cookie); child.IsOk();
+         child = tree->GetNextChild(item, cookie)) {
+      items.push_back(child);
+    }
+  }
+  EXPECT_GE(labels.size(), 9u) << "the book, the overview and its seven pages";
+  for (const wxString& label : labels) EXPECT_FALSE(label.empty());
+  EXPECT_NE(std::find(labels.begin(), labels.end(), Wx("ファイルの読み込み")), labels.end());
+  test::SaveScreenshot(*window, "help");
 }
 
 TEST_F(ShellWindowTest, SuspendSendsStopAndHoldsTheSuspendUntilDone) {

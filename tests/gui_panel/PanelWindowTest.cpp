@@ -24,6 +24,7 @@
 #include "MixerForm.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
+#include "audio/VirtualAudioBackend.h"
 #include "document/VelmoraDoc.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
@@ -73,6 +74,7 @@ class PanelWindowTest : public ::testing::Test {
     services.settings = std::make_unique<test::MemorySettings>();
     services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 50000);
     services.powerEvents = std::make_unique<NoPowerEvents>();
+    services.audio = std::make_unique<VirtualAudioBackend>();
     services.profileFile = dir_.File("profile.ini");
     ASSERT_TRUE(TheApp().StartShell(std::move(services), {}));
     view_ = TheApp().view();
@@ -131,14 +133,14 @@ TEST_F(PanelWindowTest, LoadMoveLevelBuildAndListTheClippedStretches) {
   Scroll(ctl::kLevel[0], wxEVT_SCROLL_THUMBRELEASE, 0);
   Scroll(ctl::kLevel[0], wxEVT_SCROLL_CHANGED, 0);
   EXPECT_EQ(doc().slots[0].level, 0);
-  EXPECT_EQ(doc().mixStale.load(), 1);
+  EXPECT_TRUE(doc().mixStale());
   EXPECT_TRUE(doc().IsModified());
 
   wxCommandEvent click(wxEVT_BUTTON, ctl::kMakeMix);
   click.SetEventObject(Control<wxButton>(ctl::kMakeMix));
   Control<wxButton>(ctl::kMakeMix)->ProcessWindowEvent(click);
   ASSERT_TRUE(doc().HasMix());
-  EXPECT_EQ(doc().mixFrames, 44100u);
+  EXPECT_EQ(doc().mixFrames(), 44100u);
   EXPECT_FALSE(Control<wxButton>(ctl::kMakeMix)->IsEnabled());
   EXPECT_TRUE(Control<wxSlider>(ctl::kPositionSlider)->IsEnabled());
   EXPECT_EQ(Control<wxSlider>(ctl::kPositionSlider)->GetMax(),

@@ -218,11 +218,11 @@ class GuiPlaybackTest : public ::testing::Test {
 TEST_F(GuiPlaybackTest, PlaysTheMixToTheEndIntoTheSoundServer) {
   Click(ctl::kMakeMix);
   ASSERT_TRUE(doc().HasMix());
-  ASSERT_EQ(doc().mixFrames, 44100u * 3 / 2);
+  ASSERT_EQ(doc().mixFrames(), 44100u * 3 / 2);
   // A start mark a fifth of a second in; the slider stays at the start of the mix.
-  doc().position = 8820;
+  doc().SetPosition(8820);
   Menu(cmd::kStartMark);
-  ASSERT_EQ(doc().startMark, 8820u);
+  ASSERT_EQ(doc().startMark(), 8820u);
   ASSERT_EQ(Control<wxSlider>(ctl::kPositionSlider)->GetValue(), 0);
 
   MonitorRecording recording(dir_.File("monitor.raw"));
@@ -232,14 +232,14 @@ TEST_F(GuiPlaybackTest, PlaysTheMixToTheEndIntoTheSoundServer) {
       << "parec records nothing";
 
   Menu(cmd::kPlay);
-  ASSERT_EQ(doc().transportState, TransportState::Playing)
+  ASSERT_EQ(doc().transportState(), TransportState::Playing)
       << ::testing::PrintToString(ui_->Texts());
   EXPECT_FALSE(Control<wxButton>(ctl::kTuningButton)->IsEnabled());
   bool moved = false;
   ASSERT_TRUE(RunUntil(
       [&] {
         moved = moved || Control<wxSlider>(ctl::kPositionSlider)->GetValue() > 0;
-        return doc().transportState == TransportState::Stopped;
+        return doc().transportState() == TransportState::Stopped;
       },
       std::chrono::seconds(20)))
       << "playback did not end";
@@ -247,15 +247,15 @@ TEST_F(GuiPlaybackTest, PlaysTheMixToTheEndIntoTheSoundServer) {
   const std::vector<uint8_t> heard = recording.Stop();
 
   EXPECT_TRUE(moved) << "the slider followed the sound";
-  EXPECT_EQ(doc().position, 8820u);
+  EXPECT_EQ(doc().position(), 8820u);
   EXPECT_EQ(Control<wxSlider>(ctl::kPositionSlider)->GetValue(), 8820);
   EXPECT_EQ(Control<wxTextCtrl>(ctl::kPositionTime)->GetValue().utf8_string(),
             PositionTimeText(8820, 44100));
   EXPECT_TRUE(Control<wxButton>(ctl::kTuningButton)->IsEnabled());
   EXPECT_TRUE(ui_->messages.empty()) << ::testing::PrintToString(ui_->Texts());
 
-  const std::vector<uint8_t> mix(doc().mixBuffer.data(),
-                                 doc().mixBuffer.data() + doc().mixBuffer.size());
+  const std::vector<uint8_t> mix(doc().mixBuffer().data(),
+                                 doc().mixBuffer().data() + doc().mixBuffer().size());
   const Heard found = FindInOrder(heard, mix);
   EXPECT_EQ(found.framesHeard, mix.size() / 4)
       << "the mix's frames are not all in the " << heard.size() / 4 << " recorded frames";
@@ -266,12 +266,12 @@ TEST_F(GuiPlaybackTest, PlaysTheMixToTheEndIntoTheSoundServer) {
 
 TEST_F(GuiPlaybackTest, SuspendStopsThePlayback) {
   Menu(cmd::kPlay);  // builds the mix in the background and plays it
-  ASSERT_EQ(doc().transportState, TransportState::Playing);
+  ASSERT_EQ(doc().transportState(), TransportState::Playing);
   ASSERT_TRUE(suspend_) << "the shell watches the power events";
   auto hold = std::make_shared<int>(0);
   std::weak_ptr<int> held = hold;
   suspend_(std::move(hold));
-  ASSERT_TRUE(RunUntil([&] { return doc().transportState == TransportState::Stopped; },
+  ASSERT_TRUE(RunUntil([&] { return doc().transportState() == TransportState::Stopped; },
                        std::chrono::seconds(5)));
   EXPECT_FALSE(view_->playDevice()->outputOpen);
   EXPECT_TRUE(RunUntil([&] { return held.expired(); }, std::chrono::seconds(5)))

@@ -72,18 +72,25 @@ TEST_F(CommandRouterTest, DisabledCommandReachesNoTarget) {
   // No channel: Play and Properties are disabled, so a key or a tool cannot run them either.
   EXPECT_EQ(router.Execute(cmd::kPlay), RouteResult::Disabled);
   EXPECT_EQ(router.Execute(cmd::kProperties), RouteResult::Disabled);
-  doc.transportState = TransportState::TuningTone;
+  doc.SetTransportState(TransportState::TuningTone);
   EXPECT_EQ(router.Execute(cmd::kStop), RouteResult::Disabled);
   EXPECT_TRUE(log.empty());
-  doc.transportState = TransportState::Stopped;
-  EXPECT_EQ(router.Execute(cmd::kStop), RouteResult::Unhandled);
+  doc.SetTransportState(TransportState::Stopped);
+  // Enabled by its rule, but no target runs it: still nothing is offered the command.
+  EXPECT_EQ(router.Execute(cmd::kStop), RouteResult::Disabled);
+  EXPECT_TRUE(log.empty());
 }
 
 TEST_F(CommandRouterTest, StatesFollowTheRulesAndTheFourAlwaysEnabledCommands) {
+  const std::vector<int> always = {cmd::kMetronome, cmd::kExit, cmd::kHelpFinder, cmd::kAbout};
+  std::vector<int> handled = always;
+  handled.insert(handled.end(), {cmd::kPlay, cmd::kStop, cmd::kRecord, cmd::kNew});
+  Recorder target("target", log, handled);
+  router.Add(RouteLevel::Frame, &target);
   EXPECT_FALSE(router.StateOf(cmd::kPlay).enabled);
   EXPECT_EQ(router.StateOf(cmd::kStop).check, CheckMark::On);
   EXPECT_TRUE(router.StateOf(cmd::kRecord).enabled);
-  for (int id : {cmd::kMetronome, cmd::kExit, cmd::kHelpFinder, cmd::kAbout}) {
+  for (int id : always) {
     EXPECT_TRUE(router.StateOf(id).enabled) << id;
     router.SetDocument(nullptr);
     EXPECT_TRUE(router.StateOf(id).enabled) << id << " without a document";
@@ -91,6 +98,27 @@ TEST_F(CommandRouterTest, StatesFollowTheRulesAndTheFourAlwaysEnabledCommands) {
   }
   router.SetDocument(nullptr);
   EXPECT_FALSE(router.StateOf(cmd::kNew).enabled);
+}
+
+// Commands that nothing runs yet (the record command before a recorder exists, say) are off in
+// the menu, on the tool bar and for their keys, whatever the rule says; the check mark stays.
+TEST_F(CommandRouterTest, CommandThatNoTargetRunsIsDisabledWhateverItsRule) {
+  for (int id : {cmd::kRecord, cmd::kStop, cmd::kMetronome, cmd::kAbout, cmd::kExit}) {
+    EXPECT_FALSE(router.StateOf(id).enabled) << id;
+    EXPECT_EQ(router.Execute(id), RouteResult::Disabled) << id;
+  }
+  EXPECT_EQ(router.StateOf(cmd::kStop).check, CheckMark::On);
+
+  Recorder other("other", log, {cmd::kPlay});
+  router.Add(RouteLevel::View, &other);
+  EXPECT_FALSE(router.StateOf(cmd::kStop).enabled) << "a target that runs other commands";
+  Recorder stop("stop", log, {cmd::kStop});
+  router.Add(RouteLevel::Document, &stop);
+  EXPECT_TRUE(router.StateOf(cmd::kStop).enabled);
+  EXPECT_EQ(router.Execute(cmd::kStop), RouteResult::Done);
+  EXPECT_EQ(log, (std::vector<std::string>{"other:32779", "stop:32779"}));
+  router.Remove(&stop);
+  EXPECT_FALSE(router.StateOf(cmd::kStop).enabled) << "its only target has gone";
 }
 
 TEST_F(CommandRouterTest, CommandWithoutARuleIsEnabledOnlyWhenATargetRunsIt) {

@@ -10,6 +10,7 @@
 #include "document/VelmoraDoc.h"
 #include "seams/CommandIds.h"
 #include "support/FakeUi.h"
+#include "support/MenuCommands.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
@@ -35,7 +36,7 @@ TEST_F(ShellCommandsTest, StartupFilesLoadInOrderAndTheFifthGetsTheNoSlotMessage
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(doc.slots[i].path, paths[i]);
     EXPECT_TRUE(doc.slots[i].HasData());
-    EXPECT_EQ(doc.slots[i].selected, 1);
+    EXPECT_TRUE(doc.slots[i].selected);
   }
   EXPECT_EQ(ui.Texts(), (std::vector<std::string>{msg::kNoEmptySlot})) << "once, then stop";
   EXPECT_TRUE(doc.IsModified()) << "as Open: files after the first mark the document";
@@ -80,6 +81,21 @@ TEST_F(ShellCommandsTest, DocumentAnswersOpenAndLeavesViewCommands) {
   for (int id : {cmd::kPlay, cmd::kStop, cmd::kNew, cmd::kExit, cmd::kReleaseChannel}) {
     EXPECT_FALSE(commands.OnCommand(id)) << id;
   }
+}
+
+// The router enables the commands a target claims: both claim exactly those they run.
+TEST_F(ShellCommandsTest, DocumentAndNewClaimExactlyTheMenuCommandsTheyRun) {
+  ASSERT_TRUE(doc.OnNewDocument());
+  DocumentCommands commands(doc);
+  NewDocumentCommand newCommand(doc);
+  int claimed = 0;
+  for (int id : test::MenuCommands()) {
+    EXPECT_EQ(commands.HandlesCommand(id), commands.OnCommand(id)) << id;
+    EXPECT_EQ(newCommand.HandlesCommand(id), newCommand.OnCommand(id)) << id;
+    claimed += commands.HandlesCommand(id) ? 1 : 0;
+  }
+  EXPECT_EQ(claimed, 12) << "open, save, save as, the marks stretch, four channels, four trims";
+  EXPECT_TRUE(newCommand.HandlesCommand(cmd::kNew));
 }
 
 TEST(FileFilter, WildcardAndDefaultExtension) {

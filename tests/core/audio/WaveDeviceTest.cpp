@@ -8,7 +8,7 @@
 #include "audio/FormatMask.h"
 #include "audio/VirtualAudioBackend.h"
 #include "audio/WaveDevice.h"
-#include "support/FakeUi.h"
+#include "view/DeviceMessages.h"
 
 namespace velmora {
 namespace {
@@ -36,8 +36,6 @@ Bytes Join(const std::vector<Bytes>& blocks, uint32_t first, uint32_t last) {
 
 class WaveDeviceTest : public ::testing::Test {
  protected:
-  void TearDown() override { device.SetVolume(0xFFFFFFFF); }
-
   // Output format and blocks 0..last pointed at `blocks`; blockLength in samples.
   void SetUpPlayback(std::vector<Bytes>& blocks, uint16_t bits, uint16_t channels,
                      uint32_t blockLength, uint32_t last) {
@@ -70,8 +68,7 @@ class WaveDeviceTest : public ::testing::Test {
   const VirtualStreamState& Output() const { return *backend.LastStream(StreamDirection::Output); }
 
   VirtualAudioBackend backend;
-  test::FakeUi ui;
-  WaveDevice device{backend, ui};
+  WaveDevice device{backend};
 };
 
 // ---- Output ----
@@ -141,9 +138,9 @@ TEST_F(WaveDeviceTest, AllSlotsAtOpenArePlayedAndReturnedOnClose) {
 
   EXPECT_EQ(backend.AdvanceOutput(4 * 100), Join(blocks, 0, 99));
   EXPECT_EQ(device.doneCount, 100u);
-  EXPECT_TRUE(device.ClosePlayback());
+  device.ClosePlayback();
   EXPECT_EQ(device.doneCount, kBlockSlots);  // every written block has come back
-  EXPECT_EQ(device.outputOpen, 0);
+  EXPECT_FALSE(device.outputOpen);
   EXPECT_EQ(backend.OpenStreamCount(), 0);
 }
 
@@ -175,13 +172,13 @@ TEST_F(WaveDeviceTest, RefillAcrossTheRingPlaysEveryBlockOnceToTheShortEnd) {
   const Bytes expected = Join(blocks, 0, kBlocks - 1);
   ASSERT_GE(played.size(), expected.size());
   EXPECT_EQ(Bytes(played.begin(), played.begin() + expected.size()), expected);
-  EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(WaveDeviceTest, QueuePendingWithNothingNewWritesNothing) {
   std::vector<Bytes> blocks = MakeBlocks(2, 4);
   SetUpPlayback(blocks, 8, 1, 4, 1);
-  EXPECT_FALSE(device.QueuePending());  // not open
+  EXPECT_EQ(device.QueuePending().failure, DeviceFailure::NotOpen);
+  EXPECT_EQ(DeviceErrorMessage(device.QueuePending()), "") << "nothing to tell the user";
   ASSERT_TRUE(device.OpenPlayback(kDefaultDevice, false));
   EXPECT_TRUE(device.QueuePending());
   EXPECT_EQ(device.cursor, 1u);
@@ -193,16 +190,19 @@ TEST_F(WaveDeviceTest, QueuePendingWithNothingNewWritesNothing) {
 struct RefillFailure {
   const char* name;
   bool streamDies;
+  DeviceFailure failure;
+  int code;
   const char* message;
 };
 
 // A failed block is skipped: cursor is past it, and it counts as returned without sounding, so
-// the owner still sees the end of the sound.
-TEST_F(WaveDeviceTest, RefillFailureShowsTheCodeAndSkipsTheBlock) {
-  for (const RefillFailure& c : {RefillFailure{"slot still queued", false, "waveOutP Error - 33"},
-                                 RefillFailure{"stream died", true, "waveOutW Error - -9999"}}) {
+// the owner still sees the end of the sound. The result says what failed, with the code.
+TEST_F(WaveDeviceTest, RefillFailureReportsTheCodeAndSkipsTheBlock) {
+  for (const RefillFailure& c : {RefillFailure{"slot still queued", false, DeviceFailure::Prepare,
+                                               kBlockStillQueued, "waveOutP Error - 33"},
+                                 RefillFailure{"stream died", true, DeviceFailure::Write, -9999,
+                                               "waveOutW Error - -9999"}}) {
     SCOPED_TRACE(c.name);
-    ui.messages.clear();
     std::vector<Bytes> blocks = MakeBlocks(kBlockSlots + 2, 4);
     SetUpPlayback(blocks, 8, 1, 4, kBlockSlots - 1);
     ASSERT_TRUE(device.OpenPlayback(kDefaultDevice, false));
@@ -212,10 +212,13 @@ TEST_F(WaveDeviceTest, RefillFailureShowsTheCodeAndSkipsTheBlock) {
     }
     device.lastIndex = kBlockSlots;  // block 128 reuses slot 0
     device.blockData[0] = blocks[kBlockSlots].data();
-    EXPECT_FALSE(device.QueuePending());
-    EXPECT_EQ(ui.Texts(), std::vector<std::string>{c.message});
+    const DeviceResult result = device.QueuePending();
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.failure, c.failure);
+    EXPECT_EQ(result.code, c.code);
+    EXPECT_EQ(DeviceErrorMessage(result), c.message);
     EXPECT_EQ(device.cursor, kBlockSlots);
-    EXPECT_EQ(device.outputOpen, 1);
+    EXPECT_TRUE(device.outputOpen);
 
     if (!c.streamDies) {
       // Once block 1 is back, block 129 goes out; the skipped block 128 passes silently.
@@ -227,7 +230,7 @@ TEST_F(WaveDeviceTest, RefillFailureShowsTheCodeAndSkipsTheBlock) {
       EXPECT_EQ(device.doneCount, kBlockSlots + 2);
       EXPECT_EQ(Bytes(played.end() - 4, played.end()), blocks[kBlockSlots + 1]);
     }
-    EXPECT_TRUE(device.ClosePlayback());  // does not wait on a dead stream
+    device.ClosePlayback();  // does not wait on a dead stream
     EXPECT_GT(device.doneCount, device.cursor);
   }
 }
@@ -239,11 +242,11 @@ TEST_F(WaveDeviceTest, PauseKeepsThePositionAndSilencesTheOutput) {
   const Bytes first = backend.AdvanceOutput(3);
 
   EXPECT_TRUE(device.Pause());
-  EXPECT_EQ(device.streamPaused, 1);
+  EXPECT_TRUE(device.streamPaused);
   EXPECT_EQ(backend.AdvanceOutput(4), Bytes(8, 0x80));
   EXPECT_EQ(device.doneCount, 0u);
   EXPECT_TRUE(device.Resume());
-  EXPECT_EQ(device.streamPaused, 0);
+  EXPECT_FALSE(device.streamPaused);
   EXPECT_FALSE(device.Resume());
 
   Bytes played = first;
@@ -257,7 +260,7 @@ TEST_F(WaveDeviceTest, StartPausedStaysSilentUntilResume) {
   std::vector<Bytes> blocks = MakeBlocks(1, 4);
   SetUpPlayback(blocks, 8, 1, 4, 0);
   ASSERT_TRUE(device.OpenPlayback(kDefaultDevice, true));
-  EXPECT_EQ(device.streamPaused, 1);
+  EXPECT_TRUE(device.streamPaused);
   EXPECT_EQ(backend.AdvanceOutput(4), Bytes(4, 0x80));
   EXPECT_TRUE(device.Resume());
   EXPECT_EQ(backend.AdvanceOutput(4), blocks[0]);
@@ -265,12 +268,12 @@ TEST_F(WaveDeviceTest, StartPausedStaysSilentUntilResume) {
 
 TEST_F(WaveDeviceTest, PauseAndCloseOnAClosedDevice) {
   EXPECT_FALSE(device.Pause());
-  EXPECT_EQ(device.streamPaused, 0);
-  device.streamPaused = 1;
+  EXPECT_FALSE(device.streamPaused);
+  device.streamPaused = true;
   EXPECT_FALSE(device.Pause());
-  EXPECT_EQ(device.streamPaused, 1);  // unchanged
-  EXPECT_TRUE(device.ClosePlayback());
-  EXPECT_EQ(device.streamPaused, 0);
+  EXPECT_TRUE(device.streamPaused);  // unchanged
+  device.ClosePlayback();
+  EXPECT_FALSE(device.streamPaused);
   EXPECT_EQ(backend.openCalls, 0);
 }
 
@@ -283,17 +286,28 @@ TEST_F(WaveDeviceTest, OpenIsRetriedOnceThenFailsCleanly) {
   device.ClosePlayback();
 
   backend.failOpens = 2;
-  EXPECT_FALSE(device.OpenPlayback(kDefaultDevice, false));
+  backend.openError = -9985;
+  const DeviceResult refused = device.OpenPlayback(kDefaultDevice, false);
+  EXPECT_EQ(refused.failure, DeviceFailure::Open);
+  EXPECT_EQ(refused.code, -9985);
   EXPECT_EQ(backend.openCalls, 4);
-  EXPECT_EQ(device.outputOpen, 0);
+  EXPECT_FALSE(device.outputOpen);
   EXPECT_FALSE(device.OpenPlayback(3, false));  // no such device
   EXPECT_EQ(backend.OpenStreamCount(), 0);
-  EXPECT_TRUE(ui.messages.empty());  // the owner reports open failures
+  // The owner reports open failures in its own words.
+  EXPECT_EQ(DeviceErrorMessage(refused), "");
+
+  backend.failStarts = 1;
+  const DeviceResult notStarted = device.OpenPlayback(kDefaultDevice, false);
+  EXPECT_EQ(notStarted.failure, DeviceFailure::Start);
+  EXPECT_EQ(notStarted.code, -9985);
+  EXPECT_FALSE(device.outputOpen);
+  EXPECT_EQ(backend.OpenStreamCount(), 0);
 }
 
 TEST_F(WaveDeviceTest, UninitialisedLibraryIsReportedAndEveryOpenFails) {
   backend.initialised = false;
-  WaveDevice dead(backend, ui);
+  WaveDevice dead(backend);
   EXPECT_FALSE(dead.Initialised());
   EXPECT_TRUE(device.Initialised());
   std::vector<Bytes> blocks = MakeBlocks(1, 4);
@@ -304,7 +318,7 @@ TEST_F(WaveDeviceTest, UninitialisedLibraryIsReportedAndEveryOpenFails) {
   EXPECT_FALSE(dead.SetVolume(0xFFFFFFFF));
 }
 
-TEST_F(WaveDeviceTest, VolumeScalesEachSideOfTheProgramsOutput) {
+TEST_F(WaveDeviceTest, VolumeScalesEachSideOfTheDevicesOutput) {
   EXPECT_TRUE(device.SetVolume(0x0000'8000));  // left about half, right silent
   EXPECT_EQ(device.sampleRate, 11025u);
   EXPECT_EQ(device.bitsPerSample, 8);
@@ -317,6 +331,16 @@ TEST_F(WaveDeviceTest, VolumeScalesEachSideOfTheProgramsOutput) {
   const Bytes played = backend.AdvanceOutput(2);
   // 32766 * 0x8000 / 0xFFFF = 16383, -32768 * 0x8000 / 0xFFFF = -16384.
   EXPECT_EQ(played, (Bytes{0xFF, 0x3F, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00}));
+  device.ClosePlayback();
+
+  // The gain is the device's own: another device on the same sound system plays unchanged.
+  WaveDevice other(backend);
+  other.bitsPerSample = 16;
+  other.channels = 2;
+  other.blockLength = 4;
+  other.blockData[0] = blocks[0].data();
+  ASSERT_TRUE(other.OpenPlayback(kDefaultDevice, false));
+  EXPECT_EQ(backend.AdvanceOutput(2), blocks[0]);
 }
 
 // ---- Input ----
@@ -342,7 +366,7 @@ TEST_F(WaveDeviceTest, RecordFillsHandedBlocksInOrderWithTheirByteCounts) {
   EXPECT_EQ(device.lastIndex, kBlockSlots + 1);
 
   device.CloseRecord();
-  EXPECT_EQ(device.inputOpen, 0);
+  EXPECT_FALSE(device.inputOpen);
   EXPECT_EQ(device.doneCount, kBlockSlots + 2);  // every handed block came back
   EXPECT_EQ(device.recordedBytes[2], 8u);        // the block being filled keeps its part
   EXPECT_EQ(device.recordedBytes[3], 0u);
@@ -370,7 +394,7 @@ TEST_F(WaveDeviceTest, RecordOpenedPausedKeepsNothingUntilResume) {
   Bytes ring;
   SetUpRecord(ring, 8, 1, 2);
   ASSERT_TRUE(device.OpenRecord(kDefaultDevice, true));
-  EXPECT_EQ(device.streamPaused, 1);
+  EXPECT_TRUE(device.streamPaused);
   EXPECT_FALSE(device.Pause());  // Pause acts on the output only
   backend.AdvanceInput(Bytes(4, 0x33));
   EXPECT_EQ(device.doneCount, 0u);
@@ -387,8 +411,9 @@ TEST_F(WaveDeviceTest, RequeueFailureShowsTheCodeAndRetriesTheSameBlock) {
   backend.AdvanceInput(Bytes(4, 0x55));
   device.cursor = 2;
   backend.FailStreams(-9981);
-  EXPECT_FALSE(device.RequeueInput());
-  EXPECT_EQ(ui.Texts(), std::vector<std::string>{"waveIn Error - -9981"});
+  const DeviceResult result = device.RequeueInput();
+  EXPECT_EQ(result.failure, DeviceFailure::Requeue);
+  EXPECT_EQ(DeviceErrorMessage(result), "waveIn Error - -9981");
   EXPECT_EQ(device.lastIndex, kBlockSlots - 1);
   device.CloseRecord();  // returns at once although the stream died
   EXPECT_EQ(device.doneCount, kBlockSlots);
@@ -400,8 +425,8 @@ TEST_F(WaveDeviceTest, OpenRecordFailureLeavesTheInputClosed) {
   backend.failOpens = 1;
   EXPECT_FALSE(device.OpenRecord(kDefaultDevice, false));  // no retry for input
   EXPECT_EQ(backend.openCalls, 1);
-  EXPECT_EQ(device.inputOpen, 0);
-  EXPECT_FALSE(device.RequeueInput());
+  EXPECT_FALSE(device.inputOpen);
+  EXPECT_EQ(device.RequeueInput().failure, DeviceFailure::NotOpen);
 }
 
 // ---- Devices ----
@@ -476,27 +501,27 @@ TEST_F(WaveDeviceTest, HoldOpensAStreamThatStaysSilentUntilClosed) {
   device.sampleRate = 11025;
   device.bitsPerSample = 8;
   device.channels = 1;
-  EXPECT_TRUE(device.OpenHold(kDefaultDevice));
+  device.OpenHold(kDefaultDevice);
   EXPECT_EQ(backend.OpenStreamCount(), 1);
   EXPECT_FALSE(Output().started);
   EXPECT_EQ(Output().format.samplesPerSec, 11025u);
-  EXPECT_TRUE(device.CloseHold());
+  device.CloseHold();
   EXPECT_EQ(backend.OpenStreamCount(), 0);
   backend.failOpens = 2;
-  EXPECT_TRUE(device.OpenHold(kDefaultDevice));  // the result is not examined
+  device.OpenHold(kDefaultDevice);  // a stream that cannot be opened is not reported
 }
 
 TEST_F(WaveDeviceTest, DestroyingTheDeviceClosesItsStreams) {
   Bytes ring;
   std::vector<Bytes> blocks = MakeBlocks(1, 4);
   {
-    WaveDevice other(backend, ui);
+    WaveDevice other(backend);
     other.bitsPerSample = 8;
     other.channels = 1;
     other.blockLength = 4;
     other.blockData[0] = blocks[0].data();
     ASSERT_TRUE(other.OpenPlayback(kDefaultDevice, false));
-    ASSERT_TRUE(other.OpenHold(kDefaultDevice));
+    other.OpenHold(kDefaultDevice);
     ASSERT_TRUE(other.OpenRecord(kDefaultDevice, false));
     EXPECT_EQ(backend.OpenStreamCount(), 3);
   }
@@ -507,8 +532,7 @@ TEST_F(WaveDeviceTest, DestroyingTheDeviceClosesItsStreams) {
 // must deliver every byte in order (run under ThreadSanitizer too).
 TEST(WaveDeviceWorkerTest, CallbackThreadPlaysEveryRefilledBlockInOrder) {
   VirtualAudioBackend backend;
-  test::FakeUi ui;
-  WaveDevice device(backend, ui);
+  WaveDevice device(backend);
   constexpr uint32_t kBlocks = 1000;
   std::vector<Bytes> blocks = MakeBlocks(kBlocks, 16);
   device.bitsPerSample = 16;

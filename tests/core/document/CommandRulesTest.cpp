@@ -8,6 +8,7 @@
 
 #include "document/CommandRules.h"
 #include "seams/CommandIds.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
 
 namespace velmora {
@@ -15,19 +16,14 @@ namespace {
 
 using namespace cmd;
 
+// A channel of 1000 samples.
 void Load(CVelmoraDoc& doc, int index, int channels = 2) {
-  ChannelSlot& slot = doc.slots[index];
-  ASSERT_TRUE(slot.data.Allocate(4000));
-  FillCanonical(slot.header, slot.dataChunk, channels, 44100, 16, 1000 / channels);
-  slot.frames = 1000 / static_cast<uint32_t>(channels);
-  slot.inUse = 1;
-  slot.selected = 1;
+  test::PutSilence(doc, index, {44100, channels, 16}, 1000 / static_cast<uint32_t>(channels));
 }
 
 void MakeMix(CVelmoraDoc& doc, uint32_t frames) {
-  ASSERT_TRUE(doc.mixBuffer.Allocate(std::size_t{frames} * 4));
-  doc.mixFrames = frames;
-  doc.endMark = frames - 1;
+  test::PutMix(doc, frames);
+  doc.SetEndMark(frames - 1);
 }
 
 using Setup = std::function<void(CVelmoraDoc&)>;
@@ -53,16 +49,16 @@ const Setup kWithMix = [](CVelmoraDoc& d) {
 };
 const Setup kPlaying = [](CVelmoraDoc& d) {
   kWithMix(d);
-  d.transportState = TransportState::Playing;
+  d.SetTransportState(TransportState::Playing);
 };
 const Setup kTuning = [](CVelmoraDoc& d) {
   kWithMix(d);
-  d.transportState = TransportState::TuningTone;
-  d.paused = 1;
+  d.SetTransportState(TransportState::TuningTone);
+  d.SetPaused(true);
 };
 const Setup kWorker = [](CVelmoraDoc& d) {
   kWithMix(d);
-  d.workerBusy = 1;
+  test::DocumentAccess::SetWorkerBusy(d, true);
 };
 
 TEST(CommandRules, Table) {
@@ -115,44 +111,44 @@ TEST(CommandRules, Table) {
       {"mix with start mark",
        [](CVelmoraDoc& d) {
          kWithMix(d);
-         d.startMark = 5;
+         d.SetStartMark(5);
        },
        kSaveBetweenMarks, true, kKeep},
       {"mix with start mark",
        [](CVelmoraDoc& d) {
          kWithMix(d);
-         d.startMark = 5;
+         d.SetStartMark(5);
        },
        kStartMark, true, kOn},
       {"mix with end mark",
        [](CVelmoraDoc& d) {
          kWithMix(d);
-         d.endMark = 50;
+         d.SetEndMark(50);
        },
        kEndMark, true, kOn},
       {"mix with end mark 0",
        [](CVelmoraDoc& d) {
          kWithMix(d);
-         d.endMark = 0;
+         d.SetEndMark(0);
        },
        kEndMark, true, kOff},
       {"trim by end mark inside the channel",
        [](CVelmoraDoc& d) {
          kWithMix(d);
-         d.endMark = 100;
+         d.SetEndMark(100);
        },
        kTrim, true, kKeep},
       {"corrections, current mix",
        [](CVelmoraDoc& d) {
          kWithMix(d);
-         d.corrections.push_back({3, 1});
+         test::DocumentAccess::corrections(d).push_back({3, 1});
        },
        kCorrections, true, kKeep},
       {"corrections, stale mix",
        [](CVelmoraDoc& d) {
          kWithMix(d);
-         d.corrections.push_back({3, 1});
-         d.mixStale = 1;
+         test::DocumentAccess::corrections(d).push_back({3, 1});
+         d.SetMixStale(true);
        },
        kCorrections, false, kKeep},
       // Playing: only saving a channel, trimming by start mark, marks and transport stay.
@@ -170,16 +166,16 @@ TEST(CommandRules, Table) {
       {"playing with start mark",
        [](CVelmoraDoc& d) {
          kPlaying(d);
-         d.startMark = 10;
+         d.SetStartMark(10);
        },
        kTrim, true, kKeep},
       {"playing with end mark only",
        [](CVelmoraDoc& d) {
          kPlaying(d);
-         d.endMark = 100;
+         d.SetEndMark(100);
        },
        kTrim, false, kKeep},
-      {"paused", [](CVelmoraDoc& d) { d.paused = 1; }, kPause, true, kOn},
+      {"paused", [](CVelmoraDoc& d) { d.SetPaused(true); }, kPause, true, kOn},
       // The tuning tone disables the transport but leaves the marks of pause/record/stop.
       {"tuning", kTuning, kPlay, false, kOff},
       {"tuning", kTuning, kPause, false, kKeep},
@@ -196,7 +192,7 @@ TEST(CommandRules, Table) {
       {"worker, mono on",
        [](CVelmoraDoc& d) {
          kWorker(d);
-         d.monoPlayback = 1;
+         d.SetMonoPlayback(true);
        },
        kMonoPlayback, false, kOn},
       {"worker", kWorker, kSaveChannel, true, kKeep},
@@ -210,7 +206,6 @@ TEST(CommandRules, Table) {
     const CommandState state = QueryCommandState(doc, row.id);
     EXPECT_EQ(state.enabled, row.enabled);
     EXPECT_EQ(state.check, row.check);
-    doc.workerBusy = 0;  // the document would otherwise wait for a worker that never ran
   }
 }
 

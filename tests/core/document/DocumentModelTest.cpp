@@ -7,24 +7,13 @@
 #include <thread>
 
 #include "document/VelmoraDoc.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
 
 namespace velmora {
 namespace {
 
 using test::FakeUi;
-
-// Puts `frames` silent frames of the given format into a slot, as a load would.
-void Fill(CVelmoraDoc& doc, int index, int rate, int bits, int channels, uint32_t frames = 4) {
-  ChannelSlot& slot = doc.slots[index];
-  const uint32_t bytes = frames * static_cast<uint32_t>(channels * bits / 8);
-  ASSERT_TRUE(slot.data.Allocate(bytes));
-  std::fill(slot.data.data(), slot.data.data() + bytes, bits == 8 ? 128 : 0);
-  FillCanonical(slot.header, slot.dataChunk, channels, rate, bits, frames);
-  slot.frames = frames;
-  slot.inUse = 1;
-  slot.selected = 1;
-}
 
 TEST(DocumentModel, RateRule) {
   struct Case {
@@ -61,7 +50,7 @@ TEST(DocumentModel, RateRule) {
     FakeUi ui;
     CVelmoraDoc doc(ui);
     for (std::size_t i = 0; i < c.loaded.size(); ++i) {
-      Fill(doc, static_cast<int>(i), c.loaded[i], 16, 2);
+      test::PutSilence(doc, static_cast<int>(i), {c.loaded[i], 2, 16}, 4);
     }
     EXPECT_EQ(doc.IsRateCompatible(c.rate), c.accepted);
   }
@@ -71,30 +60,31 @@ TEST(DocumentModel, OutputFormatTakesTheHighestRateAndWidth) {
   FakeUi ui;
   CVelmoraDoc doc(ui);
   doc.UpdateOutputFormat();
-  EXPECT_EQ(doc.outHeader.riff.samplesPerSec, 0);
-  EXPECT_EQ(doc.outHeader.riff.bitsPerSample, 0);
-  Fill(doc, 1, 22050, 8, 1);
-  Fill(doc, 3, 11025, 16, 2);
+  EXPECT_EQ(doc.outHeader().riff.samplesPerSec, 0);
+  EXPECT_EQ(doc.outHeader().riff.bitsPerSample, 0);
+  test::PutSilence(doc, 1, {22050, 1, 8}, 4);
+  test::PutSilence(doc, 3, {11025, 2, 16}, 4);
   doc.UpdateOutputFormat();
-  EXPECT_EQ(doc.outHeader.riff.samplesPerSec, 22050);
-  EXPECT_EQ(doc.outHeader.riff.bitsPerSample, 16);
-  EXPECT_EQ(doc.outHeader.riff.channels, 2);
+  EXPECT_EQ(doc.outHeader().riff.samplesPerSec, 22050);
+  EXPECT_EQ(doc.outHeader().riff.bitsPerSample, 16);
+  EXPECT_EQ(doc.outHeader().riff.channels, 2);
 }
 
 TEST(DocumentModel, NewDocumentClearsEverything) {
   FakeUi ui;
   CVelmoraDoc doc(ui);
-  Fill(doc, 0, 44100, 16, 2);
-  doc.slots[0].level = 30;
+  test::PutSilence(doc, 0, {44100, 2, 16}, 4);
+  doc.SetLevel(0, 30);
   doc.slots[0].path = "/tmp/x.wav";
-  ASSERT_TRUE(doc.mixBuffer.Allocate(16));
-  doc.mixFrames = 4;
-  doc.startMark = doc.endMark = doc.position = 3;
-  doc.outputPath = "/tmp/mix.wav";
-  doc.fadeIn[2] = {FadeCurve::Linear, 500};
-  doc.fadeOut[4] = {FadeCurve::Concave, 900};
-  doc.corrections.push_back({1, 2});
-  doc.mixStale = 1;
+  test::PutMix(doc, 4);
+  doc.SetStartMark(3);
+  doc.SetEndMark(3);
+  doc.SetPosition(3);
+  test::DocumentAccess::outputPath(doc) = "/tmp/mix.wav";
+  doc.SetFadeIn(2, {FadeCurve::Linear, 500});
+  doc.SetFadeOut(4, {FadeCurve::Concave, 900});
+  test::DocumentAccess::corrections(doc).push_back({1, 2});
+  doc.SetMixStale(true);
   doc.SetModifiedFlag(true);
   doc.SetPathName("/tmp/x.wav");
 
@@ -103,22 +93,22 @@ TEST(DocumentModel, NewDocumentClearsEverything) {
     EXPECT_FALSE(slot.HasData());
     EXPECT_EQ(slot.frames, 0u);
     EXPECT_EQ(slot.autoLevel, 0);
-    EXPECT_EQ(slot.selected, 0);
-    EXPECT_EQ(slot.inUse, 0);
+    EXPECT_FALSE(slot.selected);
+    EXPECT_FALSE(slot.inUse);
     EXPECT_EQ(slot.level, 100);
     EXPECT_EQ(slot.balance, 10);
     EXPECT_EQ(slot.offset, 0);
     EXPECT_TRUE(slot.path.empty());
   }
   EXPECT_FALSE(doc.HasMix());
-  EXPECT_FALSE(doc.blockPeaks.has());
-  EXPECT_EQ(doc.mixFrames, 0u);
-  EXPECT_TRUE(doc.outputPath.empty());
-  EXPECT_EQ(doc.startMark + doc.endMark + doc.position, 0u);
-  EXPECT_EQ(doc.outHeader.riff.samplesPerSec, 0);
-  EXPECT_EQ(doc.mixStale.load(), 0);
-  EXPECT_EQ(doc.fadeIn[2].time, 0);
-  EXPECT_EQ(doc.fadeOut[4].curve, FadeCurve::Convex);
+  EXPECT_FALSE(doc.blockPeaks().has());
+  EXPECT_EQ(doc.mixFrames(), 0u);
+  EXPECT_TRUE(doc.outputPath().empty());
+  EXPECT_EQ(doc.startMark() + doc.endMark() + doc.position(), 0u);
+  EXPECT_EQ(doc.outHeader().riff.samplesPerSec, 0);
+  EXPECT_FALSE(doc.mixStale());
+  EXPECT_EQ(doc.fadeIn()[2].time, 0);
+  EXPECT_EQ(doc.fadeOut()[4].curve, FadeCurve::Convex);
   EXPECT_EQ(doc.correctionCount(), 0);
   EXPECT_FALSE(doc.IsModified());
   EXPECT_TRUE(doc.GetPathName().empty());
@@ -144,9 +134,9 @@ TEST(DocumentModel, SaveModifiedAsksAboutUnsavedChannelsFirst) {
     FakeUi ui;
     CVelmoraDoc doc(ui);
     doc.SetTitle("無題");
-    Fill(doc, 0, 44100, 16, 2);
+    test::PutSilence(doc, 0, {44100, 2, 16}, 4);
     doc.slots[0].path = "/tmp/loaded.wav";
-    Fill(doc, 2, 44100, 16, 2);  // recorded: no path
+    test::PutSilence(doc, 2, {44100, 2, 16}, 4);  // recorded: no path
     doc.SetModifiedFlag(c.modified);
     ui.answers.assign(c.answers.begin(), c.answers.end());
     EXPECT_EQ(doc.SaveModified(), c.result);
@@ -172,12 +162,11 @@ TEST(DocumentWorker, DestructorAsksTheWorkerToStopAndWaitsForIt) {
   std::atomic<bool> sawStop{false};
   {
     CVelmoraDoc doc(ui);
-    doc.workerBusy = 1;
-    doc.workerThread = std::thread([&doc, &sawStop] {
-      while (doc.workerStop.load() == 0) std::this_thread::yield();
+    MixWorker& worker = test::DocumentAccess::worker(doc);
+    ASSERT_TRUE(worker.Start([&worker, &sawStop] {
+      while (!worker.stopFlag().load(std::memory_order_acquire)) std::this_thread::yield();
       sawStop = true;
-      doc.workerBusy.store(0, std::memory_order_release);
-    });
+    }));
   }
   EXPECT_TRUE(sawStop);
 }

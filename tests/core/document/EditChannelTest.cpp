@@ -134,8 +134,8 @@ std::vector<uint8_t> Ramp16(uint32_t frames) {
 
 TEST(TrimToMarks, HeadCutFadesInAndMovesTheChannelToTheStartMark) {
   TrimSetup t(44100, Constant16(88200, 10000));
-  t.f.doc.startMark = 44100;
-  t.f.doc.endMark = 88199;  // the channel's last frame
+  t.f.doc.SetStartMark(44100);
+  t.f.doc.SetEndMark(88199);  // the channel's last frame
 
   t.f.doc.TrimToMarks(0);
 
@@ -147,14 +147,14 @@ TEST(TrimToMarks, HeadCutFadesInAndMovesTheChannelToTheStartMark) {
   EXPECT_EQ(t.slot().offset, 1000);
   EXPECT_EQ(t.slot().autoLevel, 170);
   EXPECT_EQ(t.slot().level, 170);
-  EXPECT_EQ(t.f.doc.mixStale.load(), 1);
+  EXPECT_TRUE(t.f.doc.mixStale());
   EXPECT_TRUE(t.f.ui.messages.empty());
 }
 
 TEST(TrimToMarks, TailCutFadesOutOverTheLastTenMilliseconds) {
   TrimSetup t(44100, Constant16(44100, 10000));
-  t.f.doc.startMark = 0;
-  t.f.doc.endMark = 22049;
+  t.f.doc.SetStartMark(0);
+  t.f.doc.SetEndMark(22049);
 
   t.f.doc.TrimToMarks(0);
 
@@ -167,8 +167,8 @@ TEST(TrimToMarks, TailCutFadesOutOverTheLastTenMilliseconds) {
 
 TEST(TrimToMarks, ChannelAtHalfTheMixRateKeepsFramesFromHalfTheMark) {
   TrimSetup t(22050, Ramp16(2000), 44100, 8000);
-  t.f.doc.startMark = 1000;
-  t.f.doc.endMark = 0;  // no end mark: the channel keeps its tail
+  t.f.doc.SetStartMark(1000);
+  t.f.doc.SetEndMark(0);  // no end mark: the channel keeps its tail
 
   t.f.doc.TrimToMarks(0);
 
@@ -180,8 +180,8 @@ TEST(TrimToMarks, ChannelAtHalfTheMixRateKeepsFramesFromHalfTheMark) {
 
 TEST(TrimToMarks, ShortResultTakesBothFades) {
   TrimSetup t(44100, Constant16(1000, 10000), 44100, 5000);
-  t.f.doc.startMark = 100;
-  t.f.doc.endMark = 300;
+  t.f.doc.SetStartMark(100);
+  t.f.doc.SetEndMark(300);
 
   t.f.doc.TrimToMarks(0);
 
@@ -193,8 +193,8 @@ TEST(TrimToMarks, ShortResultTakesBothFades) {
 TEST(TrimToMarks, EightBitStereoFadesAroundTheMiddle) {
   DocWithFiles f;
   f.Load(0, Spec(2, 44100, 8), std::vector<uint8_t>(4000, 228));  // 2000 frames
-  f.doc.startMark = 1000;
-  f.doc.endMark = 1999;
+  f.doc.SetStartMark(1000);
+  f.doc.SetEndMark(1999);
 
   f.doc.TrimToMarks(0);
 
@@ -209,8 +209,8 @@ TEST(TrimToMarks, EightBitStereoFadesAroundTheMiddle) {
 TEST(TrimToMarks, MarksAroundTheChannelKeepItWhole) {
   TrimSetup t(44100, Ramp16(1000), 44100, 200000);
   t.slot().offset = 1000;  // from mix frame 44100 to 45099
-  t.f.doc.startMark = 100;
-  t.f.doc.endMark = 199999;
+  t.f.doc.SetStartMark(100);
+  t.f.doc.SetEndMark(199999);
   const std::vector<uint8_t> before = SlotBytes(t.slot());
 
   t.f.doc.TrimToMarks(0);
@@ -237,8 +237,8 @@ TEST(TrimToMarks, RefusedTrimLeavesTheChannelAsItWas) {
     SCOPED_TRACE(c.name);
     TrimSetup t(22050, Ramp16(2000), 44100, 8000);
     if (c.unsaved) t.slot().path.clear();
-    t.f.doc.startMark = c.startMark;
-    t.f.doc.endMark = c.endMark;
+    t.f.doc.SetStartMark(c.startMark);
+    t.f.doc.SetEndMark(c.endMark);
     const std::vector<uint8_t> before = SlotBytes(t.slot());
 
     ByteBuffer::SetFailAboveForTesting(c.failAbove);
@@ -257,33 +257,33 @@ TEST(ReleaseChannel, LastChannelTakesTheMixAndTheMarksWithIt) {
   DocWithFiles f;
   f.Load(0, Spec(2, 44100, 16), test::StereoRamp16(1000));
   f.Load(1, Spec(2, 44100, 16), test::StereoRamp16(2000));
-  ASSERT_EQ(f.doc.BuildMix(4096, 0), 1);
-  f.doc.startMark = 10;
-  f.doc.position = 20;
-  f.doc.fadeIn[1].time = 500;
+  ASSERT_EQ(f.doc.BuildMix(4096, false), MixBuild::Built);
+  f.doc.SetStartMark(10);
+  f.doc.SetPosition(20);
+  f.doc.SetFadeIn(1, {FadeCurve::Convex, 500});
 
   f.doc.ReleaseChannel(1);  // one of two: the mix stays until it is rebuilt
   EXPECT_FALSE(f.doc.slots[1].HasData());
   EXPECT_TRUE(f.doc.HasMix());
   EXPECT_TRUE(f.doc.IsModified());
-  EXPECT_EQ(f.doc.startMark, 10u);
+  EXPECT_EQ(f.doc.startMark(), 10u);
 
   f.doc.SetModifiedFlag(false);
   f.doc.ReleaseChannel(0);
   EXPECT_FALSE(f.doc.HasMix());
-  EXPECT_EQ(f.doc.mixFrames, 0u);
-  EXPECT_EQ(f.doc.startMark, 0u);
-  EXPECT_EQ(f.doc.endMark, 0u);
-  EXPECT_EQ(f.doc.position, 0u);
+  EXPECT_EQ(f.doc.mixFrames(), 0u);
+  EXPECT_EQ(f.doc.startMark(), 0u);
+  EXPECT_EQ(f.doc.endMark(), 0u);
+  EXPECT_EQ(f.doc.position(), 0u);
   EXPECT_EQ(f.doc.MixRate(), 0u);
-  EXPECT_EQ(f.doc.outHeader.riff.riffSize, 0u);
+  EXPECT_EQ(f.doc.outHeader().riff.riffSize, 0u);
   EXPECT_FALSE(f.doc.IsModified());
-  EXPECT_EQ(f.doc.fadeIn[1].time, 500);  // fades belong to the document
+  EXPECT_EQ(f.doc.fadeIn()[1].time, 500);  // fades belong to the document
   for (const ChannelSlot& slot : f.doc.slots) {
-    EXPECT_EQ(slot.inUse, 0);
+    EXPECT_FALSE(slot.inUse);
     EXPECT_EQ(slot.level, 100);
     EXPECT_EQ(slot.balance, 10);
-    EXPECT_EQ(slot.selected, 0);
+    EXPECT_FALSE(slot.selected);
     EXPECT_TRUE(slot.path.empty());
   }
 }
@@ -327,9 +327,9 @@ TEST(EditWorker, EditsWaitForTheWorkerBeforeReplacingABuffer) {
   for (const Edit edit : {Edit::Mono, Edit::Trim, Edit::Release}) {
     DocWithFiles f;
     for (int i = 0; i < 4; ++i) f.Load(i, Spec(2, 44100, 16), test::StereoRamp16(441000, i + 3));
-    ASSERT_EQ(f.doc.BuildMix(2048, 1), 1);
-    f.doc.startMark = 44100;
-    f.doc.endMark = 400000;
+    ASSERT_EQ(f.doc.BuildMix(2048, true), MixBuild::Building);
+    f.doc.SetStartMark(44100);
+    f.doc.SetEndMark(400000);
 
     switch (edit) {
       case Edit::Mono:
@@ -344,9 +344,9 @@ TEST(EditWorker, EditsWaitForTheWorkerBeforeReplacingABuffer) {
         EXPECT_FALSE(f.doc.slots[0].HasData());
         break;
     }
-    EXPECT_EQ(f.doc.workerBusy.load(), 0);
+    EXPECT_FALSE(f.doc.workerBusy());
     EXPECT_TRUE(f.doc.HasMix());
-    EXPECT_EQ(f.doc.mixStale.load(), 1);
+    EXPECT_TRUE(f.doc.mixStale());
   }
 }
 

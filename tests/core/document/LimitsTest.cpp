@@ -60,8 +60,8 @@ TEST(Limits, WhatTheSystemCannotHoldIsRefusedBeforeItIsTaken) {
 
     ASSERT_EQ(doc.LoadIntoSlot(0, path), c.loads);
     if (c.loads) {
-      doc.slots[0].offset = c.offsetMs;
-      doc.BuildMix(4096, 0);
+      doc.SetOffset(0, c.offsetMs);
+      doc.BuildMix(4096, false);
     }
 
     EXPECT_EQ(doc.HasMix(), c.mixes);
@@ -70,7 +70,7 @@ TEST(Limits, WhatTheSystemCannotHoldIsRefusedBeforeItIsTaken) {
                                               : std::vector<std::string>{msg::kOutOfMemory};
     EXPECT_EQ(ui.Texts(), told);
     if (!c.mixes) {
-      EXPECT_EQ(doc.mixFrames, 0u);
+      EXPECT_EQ(doc.mixFrames(), 0u);
     }
   }
 }

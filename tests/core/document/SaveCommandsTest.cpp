@@ -24,7 +24,7 @@ constexpr const char* kOnlyWav =
 
 std::vector<uint8_t> MixBytes(const CVelmoraDoc& doc, uint32_t first, uint32_t frames) {
   const std::size_t frameBytes = 2 * static_cast<std::size_t>(doc.MixBits()) / 8;
-  return test::BytesOf(doc.mixBuffer.data() + first * frameBytes, frames * frameBytes);
+  return test::BytesOf(doc.mixBuffer().data() + first * frameBytes, frames * frameBytes);
 }
 
 TEST(SaveMix, MixOfMixedFormatsIsSixteenBitStereoAtTheHighestRate) {
@@ -37,12 +37,12 @@ TEST(SaveMix, MixOfMixedFormatsIsSixteenBitStereoAtTheHighestRate) {
 
   ASSERT_TRUE(f.doc.HasMix());
   const test::SavedWav saved = ParseSaved(ReadBytes(path));
-  test::ExpectCanonical(saved, 2, 44100, 16, f.doc.mixFrames);
-  EXPECT_EQ(f.doc.mixFrames, 3000u);
-  EXPECT_EQ(saved.samples, MixBytes(f.doc, 0, f.doc.mixFrames));
+  test::ExpectCanonical(saved, 2, 44100, 16, f.doc.mixFrames());
+  EXPECT_EQ(f.doc.mixFrames(), 3000u);
+  EXPECT_EQ(saved.samples, MixBytes(f.doc, 0, f.doc.mixFrames()));
   // The header image describes the last file written from it.
-  EXPECT_EQ(f.doc.outHeader.data.size, saved.data.size);
-  EXPECT_EQ(f.doc.outHeader.riff.riffSize, saved.riff.riffSize);
+  EXPECT_EQ(f.doc.outHeader().data.size, saved.data.size);
+  EXPECT_EQ(f.doc.outHeader().riff.riffSize, saved.riff.riffSize);
 }
 
 TEST(SaveChannel, ChannelAloneKeepsItsFormatAndFindsAHome) {
@@ -95,9 +95,9 @@ TEST(SaveBetweenMarks, WritesTheStretchInOrderWhateverTheMarkOrder) {
     SCOPED_TRACE(testing::Message() << c.startMark << ".." << c.endMark);
     DocWithFiles f;
     f.Load(0, Spec(2, 44100, 16), test::StereoRamp16(1000));
-    ASSERT_EQ(f.doc.BuildMix(4096, 0), 1);
-    f.doc.startMark = c.startMark;
-    f.doc.endMark = c.endMark;
+    ASSERT_EQ(f.doc.BuildMix(4096, false), MixBuild::Built);
+    f.doc.SetStartMark(c.startMark);
+    f.doc.SetEndMark(c.endMark);
     f.doc.SetModifiedFlag(true);
     const std::string path = f.dir.File("marks.wav");
     f.ui.saveChoices.push_back(path);
@@ -108,7 +108,7 @@ TEST(SaveBetweenMarks, WritesTheStretchInOrderWhateverTheMarkOrder) {
     test::ExpectCanonical(saved, 2, 44100, 16, c.count);
     EXPECT_EQ(saved.samples, MixBytes(f.doc, c.first, c.count));
     EXPECT_EQ(f.ui.saveRequests.at(0).title, "マーク間のデータを保存");
-    EXPECT_TRUE(f.doc.outputPath.empty());
+    EXPECT_TRUE(f.doc.outputPath().empty());
     EXPECT_TRUE(f.doc.IsModified());
     EXPECT_TRUE(f.ui.messages.empty());
   }
@@ -148,7 +148,7 @@ TEST(SaveMixAs, OnlyAWrittenWavFileCountsAsSaved) {
     EXPECT_TRUE(f.ui.fileErrors.empty());
     if (c.written) {
       EXPECT_TRUE(std::filesystem::exists(*path));
-      EXPECT_EQ(f.doc.outputPath, *path);
+      EXPECT_EQ(f.doc.outputPath(), *path);
       EXPECT_EQ(f.doc.GetPathName(), *path);
       EXPECT_EQ(f.doc.GetTitle(), *c.choice);
       EXPECT_FALSE(f.doc.IsModified());
@@ -156,7 +156,7 @@ TEST(SaveMixAs, OnlyAWrittenWavFileCountsAsSaved) {
       if (path) {
         EXPECT_FALSE(std::filesystem::exists(*path));
       }
-      EXPECT_TRUE(f.doc.outputPath.empty());
+      EXPECT_TRUE(f.doc.outputPath().empty());
       EXPECT_EQ(f.doc.GetPathName(), pathBefore);
       EXPECT_EQ(f.doc.GetTitle(), msg::kUntitled);
       EXPECT_TRUE(f.doc.IsModified());
@@ -182,17 +182,16 @@ TEST(SaveMix, StaleMixIsRebuiltWithTheBlockLengthOfItsRate) {
     SCOPED_TRACE(c.rate);
     DocWithFiles f;
     f.Load(0, Spec(2, c.rate, 16), test::StereoRamp16(2000));
-    ASSERT_EQ(f.doc.BuildMix(1, 0), 1);
+    ASSERT_EQ(f.doc.BuildMix(1, false), MixBuild::Built);
     // Level 200 silences the channel: a stale mix written by mistake would not be silent.
-    f.doc.slots[0].level = 200;
-    f.doc.mixStale = 1;
-    f.doc.outputPath = f.dir.File("mix.wav");
+    f.doc.SetLevel(0, 200);
+    test::DocumentAccess::outputPath(f.doc) = f.dir.File("mix.wav");
 
     ASSERT_TRUE(f.doc.SaveMix());
 
-    EXPECT_EQ(f.doc.mixBlockFrames, c.blockFrames);
-    EXPECT_EQ(f.doc.mixStale.load(), 0);
-    const test::SavedWav saved = ParseSaved(ReadBytes(f.doc.outputPath));
+    EXPECT_EQ(f.doc.mixBlockFrames(), c.blockFrames);
+    EXPECT_FALSE(f.doc.mixStale());
+    const test::SavedWav saved = ParseSaved(ReadBytes(f.doc.outputPath()));
     test::ExpectCanonical(saved, 2, c.rate, 16, 2000);
     EXPECT_TRUE(
         std::all_of(saved.samples.begin(), saved.samples.end(), [](uint8_t b) { return b == 0; }));
@@ -208,20 +207,20 @@ TEST(SaveMix, PlayPositionBeyondTheNewMixStillGivesTheWholeMix) {
     SCOPED_TRACE(c.position);
     DocWithFiles f;
     f.Load(0, Spec(2, 44100, 16), test::StereoRamp16(1000));
-    f.doc.position = c.position;
-    f.doc.outputPath = f.dir.File("mix.wav");
+    f.doc.SetPosition(c.position);
+    test::DocumentAccess::outputPath(f.doc) = f.dir.File("mix.wav");
 
     ASSERT_TRUE(f.doc.SaveMix());
 
-    EXPECT_EQ(ParseSaved(ReadBytes(f.doc.outputPath)).data.size, 4000u);
-    EXPECT_EQ(f.doc.position, c.positionAfter);
+    EXPECT_EQ(ParseSaved(ReadBytes(f.doc.outputPath())).data.size, 4000u);
+    EXPECT_EQ(f.doc.position(), c.positionAfter);
   }
 }
 
 TEST(SaveMix, ChannelsWhollyBeforeTheStartGiveAFileWithNoSamples) {
   DocWithFiles f;
   f.Load(0, Spec(2, 44100, 16), test::StereoRamp16(441));  // 10 ms
-  f.doc.slots[0].offset = -20;
+  f.doc.SetOffset(0, -20);
   f.doc.SetModifiedFlag(true);
   const std::string path = f.dir.File("empty.wav");
   f.ui.saveChoices.push_back(path);
@@ -236,8 +235,8 @@ TEST(SaveMix, ChannelsWhollyBeforeTheStartGiveAFileWithNoSamples) {
 TEST(SaveMix, MixThatCannotBeAllocatedIsAFailedSaveAndKeepsTheOldFile) {
   DocWithFiles f;
   f.Load(0, Spec(2, 44100, 16), test::StereoRamp16(5000));
-  f.doc.outputPath = f.dir.File("mix.wav");
-  test::WriteBytes(f.doc.outputPath, {1, 2, 3});
+  test::DocumentAccess::outputPath(f.doc) = f.dir.File("mix.wav");
+  test::WriteBytes(f.doc.outputPath(), {1, 2, 3});
   f.doc.SetModifiedFlag(true);
 
   ByteBuffer::SetFailAboveForTesting(1000);
@@ -245,8 +244,8 @@ TEST(SaveMix, MixThatCannotBeAllocatedIsAFailedSaveAndKeepsTheOldFile) {
   ByteBuffer::SetFailAboveForTesting(0);
 
   EXPECT_EQ(f.ui.Texts(), (std::vector<std::string>{msg::kOutOfMemory, msg::kSaveFailed}));
-  EXPECT_EQ(f.ui.fileErrors, std::vector<std::string>{f.doc.outputPath});
-  EXPECT_EQ(ReadBytes(f.doc.outputPath), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(f.ui.fileErrors, std::vector<std::string>{f.doc.outputPath()});
+  EXPECT_EQ(ReadBytes(f.doc.outputPath()), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_TRUE(f.doc.IsModified());
 }
 

@@ -263,7 +263,7 @@ TEST(SaveFailure, FailedSaveOfTheMixRaisesTheFileErrorAndStaysModified) {
     }
     // Only a name ending in WAV gets written.
     if (UpperExtension3(t.path) != "WAV") continue;
-    f.doc.outputPath = t.path;
+    test::DocumentAccess::outputPath(f.doc) = t.path;
     f.doc.SetTitle("before.wav");
 
     f.doc.OnFileSave();
@@ -284,7 +284,7 @@ TEST(SaveFailure, SuccessfulSaveReplacesTheOldFileWholeAndKeepsItsPermissions) {
   const std::string path = f.dir.File("mix.wav");
   test::WriteBytes(path, std::vector<uint8_t>(100000, 0xAA));  // longer than the new file
   fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-  f.doc.outputPath = path;
+  test::DocumentAccess::outputPath(f.doc) = path;
 
   f.doc.OnFileSave();
 
@@ -369,7 +369,7 @@ TEST(SaveFailure, TheSavedFileHasTheTargetsModeOrANewFilesMode) {
       test::WriteBytes(path, kPrevious);
       fs::permissions(path, *c.existing);
     }
-    f.doc.outputPath = path;
+    test::DocumentAccess::outputPath(f.doc) = path;
     const mode_t before = ::umask(c.umask);
     f.doc.OnFileSave();
     ::umask(before);
@@ -388,7 +388,7 @@ TEST(SaveFailure, SymbolicLinkStaysALinkToTheSavedFile) {
   std::error_code error;
   fs::create_symlink(real, link, error);
   if (error) GTEST_SKIP() << "no symbolic links here";
-  f.doc.outputPath = link;
+  test::DocumentAccess::outputPath(f.doc) = link;
 
   f.doc.OnFileSave();
 

@@ -11,6 +11,7 @@
 #include "document/VelmoraDoc.h"
 #include "document/WavHeader.h"
 #include "io/LittleEndian.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
 #include "support/WavFixture.h"
 

@@ -544,27 +544,27 @@ TEST_F(LoadTest, LevelFollowsThePeak) {
     EXPECT_EQ(slot.level, c.level);
     EXPECT_EQ(slot.balance, 10);
     EXPECT_EQ(slot.offset, 0);
-    EXPECT_EQ(slot.inUse, 1);
-    EXPECT_EQ(slot.selected, 1);
+    EXPECT_TRUE(slot.inUse);
+    EXPECT_TRUE(slot.selected);
   }
 }
 
 TEST_F(LoadTest, LoadResetsTransportAndMarksAndStalesTheMix) {
-  doc.startMark = 10;
-  doc.endMark = 20;
-  doc.position = 15;
-  doc.paused = 1;
-  doc.transportState = TransportState::Playing;
+  doc.SetStartMark(10);
+  doc.SetEndMark(20);
+  doc.SetPosition(15);
+  doc.SetPaused(true);
+  doc.SetTransportState(TransportState::Playing);
   Open(test::WriteWav(dir, "a.wav", WavSpec{}, Bytes(400)));
-  EXPECT_EQ(doc.startMark, 0u);
-  EXPECT_EQ(doc.endMark, 0u);
-  EXPECT_EQ(doc.position, 0u);
-  EXPECT_EQ(doc.paused, 0);
-  EXPECT_EQ(doc.transportState, TransportState::Stopped);
-  EXPECT_EQ(doc.mixStale.load(), 1);
-  EXPECT_EQ(doc.outHeader.riff.samplesPerSec, 44100);
-  EXPECT_EQ(doc.outHeader.riff.bitsPerSample, 16);
-  EXPECT_EQ(doc.outHeader.riff.channels, 2);
+  EXPECT_EQ(doc.startMark(), 0u);
+  EXPECT_EQ(doc.endMark(), 0u);
+  EXPECT_EQ(doc.position(), 0u);
+  EXPECT_FALSE(doc.paused());
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
+  EXPECT_TRUE(doc.mixStale());
+  EXPECT_EQ(doc.outHeader().riff.samplesPerSec, 44100);
+  EXPECT_EQ(doc.outHeader().riff.bitsPerSample, 16);
+  EXPECT_EQ(doc.outHeader().riff.channels, 2);
 }
 
 TEST_F(LoadTest, RateRuleAcrossChannels) {

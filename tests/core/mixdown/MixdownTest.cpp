@@ -10,6 +10,7 @@
 #include "ReferenceMixdown.h"
 #include "document/VelmoraDoc.h"
 #include "mixdown/Mixdown.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
 
 namespace velmora {
@@ -41,20 +42,7 @@ std::vector<uint8_t> BytesOf(const Pcm& pcm) {
 
 // Puts samples into a slot as loading does: level at the channel's own peak, selected, centred.
 ChannelSlot& PutChannel(CVelmoraDoc& doc, int index, const Pcm& pcm) {
-  ChannelSlot& slot = doc.slots[index];
-  const std::vector<uint8_t> bytes = BytesOf(pcm);
-  EXPECT_TRUE(slot.data.Allocate(bytes.size()));
-  if (!bytes.empty()) std::memcpy(slot.data.data(), bytes.data(), bytes.size());
-  slot.frames = static_cast<uint32_t>(pcm.samples.size() / pcm.channels);
-  slot.header.channels = static_cast<int16_t>(pcm.channels);
-  slot.header.samplesPerSec = pcm.rate;
-  slot.header.bitsPerSample = static_cast<int16_t>(pcm.bits);
-  slot.inUse = 1;
-  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, pcm.channels, pcm.bits);
-  slot.level = slot.autoLevel;
-  slot.selected = 1;
-  doc.mixStale.store(1);
-  return slot;
+  return test::PutChannel(doc, index, {pcm.rate, pcm.channels, pcm.bits}, BytesOf(pcm));
 }
 
 Pcm Mono16(int rate, std::vector<int32_t> samples) {
@@ -67,7 +55,7 @@ Pcm Constant16(int rate, uint32_t frames, int32_t value) {
 }
 
 int32_t Sample16(const CVelmoraDoc& doc, uint32_t frame, int side) {
-  const uint8_t* p = doc.mixBuffer.data() + 4 * static_cast<std::size_t>(frame) +
+  const uint8_t* p = doc.mixBuffer().data() + 4 * static_cast<std::size_t>(frame) +
                      2 * static_cast<std::size_t>(side);
   return static_cast<int16_t>(p[0] | (p[1] << 8));
 }
@@ -80,7 +68,7 @@ std::string Describe(const std::vector<MixCorrection>& runs) {
   return text;
 }
 
-class MixBuild : public ::testing::Test {
+class MixDriver : public ::testing::Test {
  protected:
   test::FakeUi ui;
   CVelmoraDoc doc{ui};
@@ -89,43 +77,43 @@ class MixBuild : public ::testing::Test {
 // ---------------------------------------------------------------------------------------------
 // The driver
 
-TEST_F(MixBuild, NoChannelBuildsNothing) {
-  EXPECT_EQ(doc.BuildMix(2048, 0), 0);
+TEST_F(MixDriver, NoChannelBuildsNothing) {
+  EXPECT_EQ(doc.BuildMix(2048, false), MixBuild::NoChannels);
   EXPECT_FALSE(doc.HasMix());
-  EXPECT_EQ(doc.mixFrames, 0u);
+  EXPECT_EQ(doc.mixFrames(), 0u);
 }
 
-TEST_F(MixBuild, ACurrentMixIsKeptAndAStaleOneRebuilt) {
+TEST_F(MixDriver, ACurrentMixIsKeptAndAStaleOneRebuilt) {
   PutChannel(doc, 0, Constant16(44100, 100, 1000));
-  ASSERT_EQ(doc.BuildMix(2048, 0), 1);
-  EXPECT_EQ(doc.mixStale.load(), 0);
-  const uint8_t* first = doc.mixBuffer.data();
-  EXPECT_EQ(doc.BuildMix(2048, 0), 0);
-  EXPECT_EQ(doc.mixBuffer.data(), first);
-  EXPECT_EQ(doc.mixFrames, 100u);
+  ASSERT_EQ(doc.BuildMix(2048, false), MixBuild::Built);
+  EXPECT_FALSE(doc.mixStale());
+  const uint8_t* first = doc.mixBuffer().data();
+  EXPECT_EQ(doc.BuildMix(2048, false), MixBuild::AlreadyCurrent);
+  EXPECT_EQ(doc.mixBuffer().data(), first);
+  EXPECT_EQ(doc.mixFrames(), 100u);
 
-  doc.slots[0].level = 200;
-  doc.mixStale.store(1);
-  ASSERT_EQ(doc.BuildMix(2048, 0), 1);
+  doc.SetLevel(0, 200);
+  EXPECT_TRUE(doc.mixStale());
+  ASSERT_EQ(doc.BuildMix(2048, false), MixBuild::Built);
   EXPECT_EQ(Sample16(doc, 50, 0), 0);
 }
 
-TEST_F(MixBuild, OutputFormatAndLengthFollowTheLoadedChannels) {
+TEST_F(MixDriver, OutputFormatAndLengthFollowTheLoadedChannels) {
   // 22050 Hz beside 44100 Hz: every 22050 Hz frame is held for two output frames; the
   // unselected channel still counts for the format and the length.
   PutChannel(doc, 0, Mono16(22050, {1000, 2000, 3000, 4000, 32767}));
   PutChannel(doc, 1, Pcm{44100, 2, 8, {10, -10, 20, -20, 30, -30}});
-  doc.slots[1].selected = 0;
+  doc.SetSelected(1, false);
   PutChannel(doc, 2, Pcm{11025, 1, 8, std::vector<int32_t>(1, 5)});
-  doc.slots[2].offset = 1000;  // (1 + 11025) × 4 frames
-  ASSERT_EQ(doc.BuildMix(4, 0), 1);
+  doc.SetOffset(2, 1000);  // (1 + 11025) × 4 frames
+  ASSERT_EQ(doc.BuildMix(4, false), MixBuild::Built);
   EXPECT_EQ(doc.MixRate(), 44100u);
   EXPECT_EQ(doc.MixBits(), 16);
-  EXPECT_EQ(doc.outHeader.riff.channels, 2);
-  EXPECT_EQ(doc.mixFrames, 44104u);
-  EXPECT_EQ(doc.mixBuffer.size(), 44104u * 4);
-  EXPECT_EQ(doc.blockPeaks.entries(), 44104u / 4 + 1);
-  EXPECT_EQ(doc.mixBlockFrames, 4u);
+  EXPECT_EQ(doc.outHeader().riff.channels, 2);
+  EXPECT_EQ(doc.mixFrames(), 44104u);
+  EXPECT_EQ(doc.mixBuffer().size(), 44104u * 4);
+  EXPECT_EQ(doc.blockPeaks().entries(), 44104u / 4 + 1);
+  EXPECT_EQ(doc.mixBlockFrames(), 4u);
   const int32_t expected[] = {1000, 1000, 2000, 2000, 3000, 3000, 4000, 4000, 32767, 32767, 0};
   for (uint32_t f = 0; f < 11; ++f) {
     EXPECT_EQ(Sample16(doc, f, 0), expected[f]) << f;
@@ -137,23 +125,23 @@ TEST_F(MixBuild, OutputFormatAndLengthFollowTheLoadedChannels) {
   EXPECT_EQ(Sample16(doc, 44103, 1), 5 * 256);
 }
 
-TEST_F(MixBuild, OffsetsMoveAChannelOnTheTimeLine) {
+TEST_F(MixDriver, OffsetsMoveAChannelOnTheTimeLine) {
   Pcm pcm = Constant16(44100, 44100, 0);
   for (uint32_t i = 0; i < 44100; ++i) pcm.samples[i] = static_cast<int32_t>(i % 30000) + 1;
   pcm.samples[0] = 32767;  // unity gain
   PutChannel(doc, 0, pcm);
 
-  doc.slots[0].offset = 1500;
-  ASSERT_EQ(doc.BuildMix(2048, 0), 1);
-  EXPECT_EQ(doc.mixFrames, 44100u + 66150u);
+  doc.SetOffset(0, 1500);
+  ASSERT_EQ(doc.BuildMix(2048, false), MixBuild::Built);
+  EXPECT_EQ(doc.mixFrames(), 44100u + 66150u);
   EXPECT_EQ(Sample16(doc, 66149, 0), 0);
   EXPECT_EQ(Sample16(doc, 66150, 0), 32767);
   EXPECT_EQ(Sample16(doc, 66151, 1), 2);
 
-  doc.slots[0].offset = -500;
-  doc.mixStale.store(1);
-  ASSERT_EQ(doc.BuildMix(2048, 0), 1);
-  EXPECT_EQ(doc.mixFrames, 44100u - 22050u);
+  doc.SetOffset(0, -500);
+  doc.SetMixStale(true);
+  ASSERT_EQ(doc.BuildMix(2048, false), MixBuild::Built);
+  EXPECT_EQ(doc.mixFrames(), 44100u - 22050u);
   EXPECT_EQ(Sample16(doc, 0, 0), 22051);
   EXPECT_EQ(Sample16(doc, 22049, 1), (44099 % 30000) + 1);
 }
@@ -167,7 +155,7 @@ struct GainCase {
   int32_t expectLeft, expectRight;  // mixed frame
 };
 
-TEST_F(MixBuild, LevelBalanceAndMonoPlayback) {
+TEST_F(MixDriver, LevelBalanceAndMonoPlayback) {
   // Peak 16384 (50 %): autoLevel 150, so level 150 is unity and level 100 doubles.
   const GainCase cases[] = {
       {"unity", 150, 10, 0, 1000, -3000, 1000, -3000},
@@ -182,16 +170,16 @@ TEST_F(MixBuild, LevelBalanceAndMonoPlayback) {
   };
   for (const GainCase& c : cases) {
     PutChannel(doc, 0, Pcm{44100, 2, 16, {16384, 16384, c.left, c.right}});
-    doc.slots[0].level = c.level;
-    doc.slots[0].balance = c.balance;
-    doc.monoPlayback = c.mono;
-    ASSERT_EQ(doc.BuildMix(2048, 0), 1) << c.name;
+    doc.SetLevel(0, c.level);
+    doc.SetBalance(0, c.balance);
+    doc.SetMonoPlayback(c.mono);
+    ASSERT_EQ(doc.BuildMix(2048, false), MixBuild::Built) << c.name;
     EXPECT_EQ(Sample16(doc, 1, 0), c.expectLeft) << c.name;
     EXPECT_EQ(Sample16(doc, 1, 1), c.expectRight) << c.name;
   }
 }
 
-TEST_F(MixBuild, ClampedFramesFormCorrectionRunsInMixingOrder) {
+TEST_F(MixDriver, ClampedFramesFormCorrectionRunsInMixingOrder) {
   // Two full-scale channels at unity: frames 2, 3, 4 and 8 leave the range.
   std::vector<int32_t> a(10, 100);
   a[0] = 32767;
@@ -202,91 +190,90 @@ TEST_F(MixBuild, ClampedFramesFormCorrectionRunsInMixingOrder) {
   PutChannel(doc, 0, Mono16(44100, a));
   PutChannel(doc, 1, Mono16(44100, b));
   // Frame 0: 32767 − 32768 stays in range. Level of both: unity.
-  ASSERT_EQ(doc.BuildMix(4, 0), 1);
-  EXPECT_EQ(Describe(doc.corrections), "{2,3}{8,1}");
+  ASSERT_EQ(doc.BuildMix(4, false), MixBuild::Built);
+  EXPECT_EQ(Describe(doc.corrections()), "{2,3}{8,1}");
   EXPECT_EQ(Sample16(doc, 3, 0), 32767);
   EXPECT_EQ(Sample16(doc, 8, 1), -32768);
   EXPECT_EQ(doc.correctionCount(), 2);
 
   // From position 3 the mix wraps: 3, 4, 8, then 2 after the wrap.
-  doc.position = 3;
-  doc.mixStale.store(1);
-  ASSERT_EQ(doc.BuildMix(4, 0), 1);
-  EXPECT_EQ(Describe(doc.corrections), "{3,2}{8,1}{2,1}");
-  EXPECT_EQ(doc.position, 3u);
+  doc.SetPosition(3);
+  doc.SetMixStale(true);
+  ASSERT_EQ(doc.BuildMix(4, false), MixBuild::Built);
+  EXPECT_EQ(Describe(doc.corrections()), "{3,2}{8,1}{2,1}");
+  EXPECT_EQ(doc.position(), 3u);
 }
 
-TEST_F(MixBuild, BlockPeaksInBothWidths) {
+TEST_F(MixDriver, BlockPeaksInBothWidths) {
   // 16-bit: a peak of 32768 is stored as -32768; the block holding the start position is
   // visited in two pieces and keeps the larger peak.
   std::vector<int32_t> s = {0, 0, 0, 0, 9000, 100, 200, 300, -32768, 5, 5, 5, 1, 1};
   PutChannel(doc, 0, Pcm{44100, 1, 16, s});
-  doc.position = 5;
-  ASSERT_EQ(doc.BuildMix(4, 0), 1);
-  ASSERT_EQ(doc.blockPeaks.entries(), 14u / 4 + 1);
-  EXPECT_EQ(doc.blockPeaks.Left(0), 0);
-  EXPECT_EQ(doc.blockPeaks.Left(1), 9000);
-  EXPECT_EQ(doc.blockPeaks.Right(2), -32768);
-  EXPECT_EQ(doc.blockPeaks.RightPercent(2), 100);
-  EXPECT_EQ(doc.blockPeaks.Left(3), 1);
+  doc.SetPosition(5);
+  ASSERT_EQ(doc.BuildMix(4, false), MixBuild::Built);
+  ASSERT_EQ(doc.blockPeaks().entries(), 14u / 4 + 1);
+  EXPECT_EQ(doc.blockPeaks().Left(0), 0);
+  EXPECT_EQ(doc.blockPeaks().Left(1), 9000);
+  EXPECT_EQ(doc.blockPeaks().Right(2), -32768);
+  EXPECT_EQ(doc.blockPeaks().RightPercent(2), 100);
+  EXPECT_EQ(doc.blockPeaks().Left(3), 1);
 
   // 8-bit: 128 + deviation, with a full-scale deviation of 128 wrapped to byte 0.
   doc.slots[0].Clear();
   PutChannel(doc, 0, Pcm{22050, 2, 8, {-128, 3, 10, -20, 0, 0, 127, 0}});
-  doc.position = 0;
-  ASSERT_EQ(doc.BuildMix(2, 0), 1);
+  doc.SetPosition(0);
+  ASSERT_EQ(doc.BuildMix(2, false), MixBuild::Built);
   EXPECT_EQ(doc.MixBits(), 8);
-  EXPECT_EQ(doc.mixBuffer.data()[0], 0);
-  EXPECT_EQ(doc.mixBuffer.data()[1], 131);
-  EXPECT_EQ(doc.blockPeaks.Left(0), 0);
-  EXPECT_EQ(doc.blockPeaks.LeftPercent(0), 100);
-  EXPECT_EQ(doc.blockPeaks.Right(0), 128 + 20);
-  EXPECT_EQ(doc.blockPeaks.Left(1), 255);
-  EXPECT_EQ(doc.blockPeaks.Right(1), 128);
-  EXPECT_EQ(doc.blockPeaks.Left(2), 128);  // the entry after the last block stays silent
+  EXPECT_EQ(doc.mixBuffer().data()[0], 0);
+  EXPECT_EQ(doc.mixBuffer().data()[1], 131);
+  EXPECT_EQ(doc.blockPeaks().Left(0), 0);
+  EXPECT_EQ(doc.blockPeaks().LeftPercent(0), 100);
+  EXPECT_EQ(doc.blockPeaks().Right(0), 128 + 20);
+  EXPECT_EQ(doc.blockPeaks().Left(1), 255);
+  EXPECT_EQ(doc.blockPeaks().Right(1), 128);
+  EXPECT_EQ(doc.blockPeaks().Left(2), 128);  // the entry after the last block stays silent
 }
 
-TEST_F(MixBuild, AWorkerBuildInProgressStands) {
+TEST_F(MixDriver, AWorkerBuildInProgressStands) {
   PutChannel(doc, 0, Constant16(44100, 100, 1000));
-  ASSERT_EQ(doc.BuildMix(2048, 0), 1);
-  doc.mixStale.store(1);
-  const uint8_t* mix = doc.mixBuffer.data();
-  doc.workerBusy.store(1);  // as while a worker runs
-  EXPECT_EQ(doc.BuildMix(2048, 1), 1);
-  EXPECT_EQ(doc.mixBuffer.data(), mix);
-  EXPECT_EQ(doc.mixStale.load(), 1);
-  doc.workerBusy.store(0);
+  ASSERT_EQ(doc.BuildMix(2048, false), MixBuild::Built);
+  doc.SetMixStale(true);
+  const uint8_t* mix = doc.mixBuffer().data();
+  test::DocumentAccess::SetWorkerBusy(doc, true);  // as while a worker runs
+  EXPECT_EQ(doc.BuildMix(2048, true), MixBuild::Building);
+  EXPECT_EQ(doc.mixBuffer().data(), mix);
+  EXPECT_TRUE(doc.mixStale());
+  test::DocumentAccess::SetWorkerBusy(doc, false);
 }
 
-TEST_F(MixBuild, RunningOutOfMemoryLeavesNoMix) {
+TEST_F(MixDriver, RunningOutOfMemoryLeavesNoMix) {
   PutChannel(doc, 0, Constant16(44100, 1000, 1));
   ByteBuffer::SetFailAboveForTesting(3999);
-  const int result = doc.BuildMix(2048, 0);
+  const MixBuild result = doc.BuildMix(2048, false);
   ByteBuffer::SetFailAboveForTesting(0);
-  EXPECT_EQ(result, 0);
+  EXPECT_EQ(result, MixBuild::OutOfMemory);
   EXPECT_FALSE(doc.HasMix());
-  EXPECT_FALSE(doc.blockPeaks.has());
-  EXPECT_EQ(doc.mixFrames, 0u);
+  EXPECT_FALSE(doc.blockPeaks().has());
+  EXPECT_EQ(doc.mixFrames(), 0u);
   ASSERT_EQ(ui.Texts().size(), 1u);
   EXPECT_EQ(ui.Texts()[0], msg::kOutOfMemory);
   EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
-  EXPECT_EQ(doc.BuildMix(2048, 0), 1);
+  EXPECT_EQ(doc.BuildMix(2048, false), MixBuild::Built);
 }
 
-TEST_F(MixBuild, APositionBeyondTheNewLengthBuildsNothing) {
+TEST_F(MixDriver, APositionBeyondTheNewLengthBuildsNothing) {
   PutChannel(doc, 0, Constant16(44100, 1000, 1));
-  ASSERT_EQ(doc.BuildMix(2048, 0), 1);
-  doc.position = 900;
-  doc.slots[0].offset = -20;  // 882 frames shorter: 118 frames
-  doc.mixStale.store(1);
-  EXPECT_EQ(doc.BuildMix(2048, 0), 0);
+  ASSERT_EQ(doc.BuildMix(2048, false), MixBuild::Built);
+  doc.SetPosition(900);
+  doc.SetOffset(0, -20);  // 882 frames shorter: 118 frames
+  EXPECT_EQ(doc.BuildMix(2048, false), MixBuild::PositionBeyondEnd);
   EXPECT_FALSE(doc.HasMix());
-  EXPECT_EQ(doc.mixFrames, 0u);
+  EXPECT_EQ(doc.mixFrames(), 0u);
 
   // A channel cut away entirely leaves nothing to mix either.
-  doc.position = 0;
-  doc.slots[0].offset = -1000;
-  EXPECT_EQ(doc.BuildMix(2048, 0), 0);
+  doc.SetPosition(0);
+  doc.SetOffset(0, -1000);
+  EXPECT_EQ(doc.BuildMix(2048, false), MixBuild::Empty);
   EXPECT_FALSE(doc.HasMix());
   EXPECT_TRUE(ui.messages.empty());
 }
@@ -301,7 +288,7 @@ struct MarkCase {
   uint32_t expectEnd, expectStart, expectPosition;
 };
 
-TEST_F(MixBuild, MarksAfterARebuild) {
+TEST_F(MixDriver, MarksAfterARebuild) {
   const MarkCase cases[] = {
       {"first mix: end of the mix", false, 0, 0, 0, 500, 499, 0, 0},
       {"first mix: an old mark is replaced", false, 300, 0, 0, 500, 499, 0, 0},
@@ -317,23 +304,22 @@ TEST_F(MixBuild, MarksAfterARebuild) {
     CVelmoraDoc d(ui);
     PutChannel(d, 0, Constant16(1000, 1000, 7));  // one frame per millisecond
     if (c.previousMix) {
-      ASSERT_EQ(d.BuildMix(2048, 0), 1) << c.name;
-      ASSERT_EQ(d.endMark, 999u) << c.name;
+      ASSERT_EQ(d.BuildMix(2048, false), MixBuild::Built) << c.name;
+      ASSERT_EQ(d.endMark(), 999u) << c.name;
     }
-    d.endMark = c.endMarkBefore;
-    d.startMark = c.startMark;
-    d.position = c.position;
-    d.slots[0].offset = static_cast<int32_t>(c.newFrames) - 1000;
-    d.mixStale.store(1);
-    ASSERT_EQ(d.BuildMix(2048, 0), 1) << c.name;
-    ASSERT_EQ(d.mixFrames, c.newFrames) << c.name;
-    EXPECT_EQ(d.endMark, c.expectEnd) << c.name;
-    EXPECT_EQ(d.startMark, c.expectStart) << c.name;
-    EXPECT_EQ(d.position, c.expectPosition) << c.name;
+    d.SetEndMark(c.endMarkBefore);
+    d.SetStartMark(c.startMark);
+    d.SetPosition(c.position);
+    d.SetOffset(0, static_cast<int32_t>(c.newFrames) - 1000);
+    ASSERT_EQ(d.BuildMix(2048, false), MixBuild::Built) << c.name;
+    ASSERT_EQ(d.mixFrames(), c.newFrames) << c.name;
+    EXPECT_EQ(d.endMark(), c.expectEnd) << c.name;
+    EXPECT_EQ(d.startMark(), c.expectStart) << c.name;
+    EXPECT_EQ(d.position(), c.expectPosition) << c.name;
   }
 }
 
-TEST_F(MixBuild, FramesPastAChannelAreSilentWhateverTheRateRatio) {
+TEST_F(MixDriver, FramesPastAChannelAreSilentWhateverTheRateRatio) {
   // 33075 Hz beside 44100 Hz: the ratio truncates to 1, and a positive offset counts more output
   // frames than channel frames (441 against 330), so the channel starts at its frame 111 and its
   // span runs 111 frames past its last frame. Those frames must be silence, and nothing may be
@@ -343,9 +329,9 @@ TEST_F(MixBuild, FramesPastAChannelAreSilentWhateverTheRateRatio) {
   pcm.samples[0] = 32767;  // unity gain
   pcm.samples[111] = 111;
   pcm.samples[999] = 999;
-  ChannelSlot& slot = PutChannel(doc, 1, pcm);
-  slot.offset = 10;
-  ASSERT_EQ(doc.BuildMix(2048, 0), 1);
+  PutChannel(doc, 1, pcm);
+  doc.SetOffset(1, 10);
+  ASSERT_EQ(doc.BuildMix(2048, false), MixBuild::Built);
   EXPECT_EQ(Sample16(doc, 440, 0), 0);
   EXPECT_EQ(Sample16(doc, 441, 0), 111);
   EXPECT_EQ(Sample16(doc, 1329, 0), 999);
@@ -355,14 +341,14 @@ TEST_F(MixBuild, FramesPastAChannelAreSilentWhateverTheRateRatio) {
   }
 }
 
-TEST_F(MixBuild, FadesOfAChannelAndOfTheWholeMix) {
+TEST_F(MixDriver, FadesOfAChannelAndOfTheWholeMix) {
   // 1000 frames at 1000 Hz, so a fade of n ms lasts n frames; unity gain.
   PutChannel(doc, 0, Pcm{1000, 1, 16, std::vector<int32_t>(1000, 10000)});
-  doc.fadeIn[0] = {FadeCurve::Linear, 10};
-  doc.fadeOut[0] = {FadeCurve::Linear, 10};
-  doc.fadeIn[kWholeMix] = {FadeCurve::Convex, 90};
-  doc.fadeOut[kWholeMix] = {FadeCurve::Linear, 100};
-  ASSERT_EQ(doc.BuildMix(256, 0), 1);
+  doc.SetFadeIn(0, {FadeCurve::Linear, 10});
+  doc.SetFadeOut(0, {FadeCurve::Linear, 10});
+  doc.SetFadeIn(kWholeMix, {FadeCurve::Convex, 90});
+  doc.SetFadeOut(kWholeMix, {FadeCurve::Linear, 100});
+  ASSERT_EQ(doc.BuildMix(256, false), MixBuild::Built);
   const std::pair<uint32_t, int32_t> expected[] = {
       {0, 0},        // the whole-mix fade-in starts at frame 0 with sin 0
       {1, 17},       // channel 1000 × 1/10, then × sin 1°
@@ -407,7 +393,7 @@ RandomMix MakeRandomMix(std::mt19937& rng) {
     s.channels = pick(1, 2);
     s.bits = pick(0, 1) == 1 ? 16 : 8;
     s.frames = static_cast<uint32_t>(pick(0, 20) == 0 ? pick(0, 3) : pick(1, 2500));
-    s.selected = pick(0, 9) < 9 ? 1 : 0;
+    s.selected = pick(0, 9) < 9;
     s.autoLevel = pick(0, 9) == 0 ? 200 : pick(100, 199);
     s.level = pick(0, 200);
     s.balance = pick(0, 20);
@@ -433,7 +419,7 @@ RandomMix MakeRandomMix(std::mt19937& rng) {
     mix.job.fadeIn[i] = {static_cast<FadeCurve>(pick(0, 3)), pick(0, 2) == 0 ? 0 : pick(1, 40)};
     mix.job.fadeOut[i] = {static_cast<FadeCurve>(pick(0, 3)), pick(0, 2) == 0 ? 0 : pick(1, 40)};
   }
-  mix.job.monoPlayback = pick(0, 2) == 0 ? 1 : 0;
+  mix.job.monoPlayback = pick(0, 2) == 0;
   mix.job.frames = static_cast<uint32_t>(MixLength(mix.job.sources, rate));
   const int blockChoice = pick(0, 4);
   mix.job.blockFrames = blockChoice == 0   ? 1

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "document/VelmoraDoc.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
 
 namespace velmora {
@@ -19,24 +20,17 @@ constexpr uint32_t kBlock = 2048;
 void LoadBusyMix(CVelmoraDoc& doc) {
   std::mt19937 rng(7);
   for (int i = 0; i < 2; ++i) {
-    ChannelSlot& slot = doc.slots[i];
-    ASSERT_TRUE(slot.data.Allocate(std::size_t{kFrames} * 4));
-    for (uint32_t k = 0; k < kFrames * 4; ++k) slot.data.data()[k] = static_cast<uint8_t>(rng());
-    slot.frames = kFrames;
-    slot.header.channels = 2;
-    slot.header.samplesPerSec = 44100;
-    slot.header.bitsPerSample = 16;
-    slot.autoLevel = AutoLevelFromSamples(slot.data.data(), kFrames, 2, 16);
-    slot.level = slot.autoLevel - 10;
-    slot.selected = 1;
-    slot.inUse = 1;
-    slot.balance = 6 + 8 * i;
-    slot.offset = 250 * i;
+    std::vector<uint8_t> bytes(std::size_t{kFrames} * 4);
+    for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(rng());
+    const ChannelSlot& slot = test::PutChannel(doc, i, {44100, 2, 16}, bytes);
+    doc.SetLevel(i, slot.autoLevel - 10);
+    doc.SetBalance(i, 6 + 8 * i);
+    doc.SetOffset(i, 250 * i);
   }
-  doc.fadeIn[0] = {FadeCurve::Concave, 300};
-  doc.fadeOut[kWholeMix] = {FadeCurve::Convex, 500};
-  doc.position = 50000;
-  doc.mixStale.store(1);
+  doc.SetFadeIn(0, {FadeCurve::Concave, 300});
+  doc.SetFadeOut(kWholeMix, {FadeCurve::Convex, 500});
+  doc.SetPosition(50000);
+  doc.SetMixStale(true);
 }
 
 struct Snapshot {
@@ -46,8 +40,9 @@ struct Snapshot {
 };
 
 Snapshot SnapshotOf(const CVelmoraDoc& doc) {
-  return {std::vector<uint8_t>(doc.mixBuffer.data(), doc.mixBuffer.data() + doc.mixBuffer.size()),
-          doc.blockPeaks.ToBytes(), doc.corrections};
+  return {
+      std::vector<uint8_t>(doc.mixBuffer().data(), doc.mixBuffer().data() + doc.mixBuffer().size()),
+      doc.blockPeaks().ToBytes(), doc.corrections()};
 }
 
 void ExpectSameMix(const Snapshot& a, const Snapshot& b) {
@@ -64,7 +59,7 @@ Snapshot InlineMix() {
   test::FakeUi ui;
   CVelmoraDoc doc(ui);
   LoadBusyMix(doc);
-  EXPECT_EQ(doc.BuildMix(kBlock, 0), 1);
+  EXPECT_EQ(doc.BuildMix(kBlock, false), MixBuild::Built);
   return SnapshotOf(doc);
 }
 
@@ -78,61 +73,60 @@ TEST_F(MixdownWorker, FramesBelowTheCursorAreFinalWhileTheWorkerRuns) {
   ASSERT_FALSE(expected.corrections.empty());
   CVelmoraDoc doc(ui);
   LoadBusyMix(doc);
-  ASSERT_EQ(doc.BuildMix(kBlock, 1), 1);
-  const uint32_t frames = doc.mixFrames;
-  const uint32_t start = doc.position;
+  ASSERT_EQ(doc.BuildMix(kBlock, true), MixBuild::Building);
+  const uint32_t frames = doc.mixFrames();
+  const uint32_t start = doc.position();
   // Follow the worker as playback does: frames from the position up to the cursor are final.
   uint32_t checked = 0;
-  while (doc.workerBusy.load(std::memory_order_acquire) == 1) {
-    const uint32_t cursor = doc.mixCursor.load(std::memory_order_acquire);
+  while (doc.workerBusy()) {
+    const uint32_t cursor = doc.mixCursor();
     const uint32_t ready = (cursor + frames - start) % frames;
     for (; checked < ready; ++checked) {
       const std::size_t at = 4 * static_cast<std::size_t>((start + checked) % frames);
-      ASSERT_EQ(std::memcmp(doc.mixBuffer.data() + at, expected.pcm.data() + at, 4), 0)
+      ASSERT_EQ(std::memcmp(doc.mixBuffer().data() + at, expected.pcm.data() + at, 4), 0)
           << "frame " << (start + checked) % frames;
     }
-    (void)doc.blockPeaks.LeftPercent(start / kBlock);  // the meters read while the worker writes
+    (void)doc.blockPeaks().LeftPercent(start / kBlock);  // the meters read while the worker writes
     std::this_thread::yield();
   }
   doc.WaitForWorker(false);
-  EXPECT_FALSE(doc.workerThread.joinable());
-  EXPECT_EQ(doc.mixStale.load(), 0);
+  EXPECT_FALSE(test::DocumentAccess::WorkerThreadJoinable(doc));
+  EXPECT_FALSE(doc.mixStale());
   ExpectSameMix(SnapshotOf(doc), expected);
 }
 
 TEST_F(MixdownWorker, ARebuildAfterAFinishedWorkerStartsAnother) {
   CVelmoraDoc doc(ui);
   LoadBusyMix(doc);
-  ASSERT_EQ(doc.BuildMix(kBlock, 1), 1);
-  while (doc.workerBusy.load(std::memory_order_acquire) == 1) std::this_thread::yield();
+  ASSERT_EQ(doc.BuildMix(kBlock, true), MixBuild::Building);
+  while (doc.workerBusy()) std::this_thread::yield();
   // The finished thread is still joinable; the next build must join it, not replace it.
-  doc.slots[1].offset = 0;
-  doc.mixStale.store(1);
-  ASSERT_EQ(doc.BuildMix(kBlock, 1), 1);
+  doc.SetOffset(1, 0);
+  ASSERT_EQ(doc.BuildMix(kBlock, true), MixBuild::Building);
   doc.WaitForWorker(false);
-  EXPECT_EQ(doc.mixFrames, kFrames);
+  EXPECT_EQ(doc.mixFrames(), kFrames);
 }
 
 TEST_F(MixdownWorker, ASynchronousBuildWaitsForTheWorker) {
   const Snapshot expected = InlineMix();
   CVelmoraDoc doc(ui);
   LoadBusyMix(doc);
-  ASSERT_EQ(doc.BuildMix(kBlock, 1), 1);
+  ASSERT_EQ(doc.BuildMix(kBlock, true), MixBuild::Building);
   // The worker's mix is current once it is done, so there is nothing more to build.
-  EXPECT_EQ(doc.BuildMix(kBlock, 0), 0);
-  EXPECT_EQ(doc.workerBusy.load(), 0);
+  EXPECT_EQ(doc.BuildMix(kBlock, false), MixBuild::AlreadyCurrent);
+  EXPECT_FALSE(doc.workerBusy());
   ExpectSameMix(SnapshotOf(doc), expected);
 }
 
 TEST_F(MixdownWorker, AStopRequestEndsTheBuild) {
   CVelmoraDoc doc(ui);
   LoadBusyMix(doc);
-  ASSERT_EQ(doc.BuildMix(kBlock, 1), 1);
+  ASSERT_EQ(doc.BuildMix(kBlock, true), MixBuild::Building);
   doc.WaitForWorker(true);
-  EXPECT_EQ(doc.workerBusy.load(), 0);
-  EXPECT_EQ(doc.workerStop.load(), 0);
-  EXPECT_FALSE(doc.workerThread.joinable());
-  EXPECT_EQ(doc.mixStale.load(), 0);
+  EXPECT_FALSE(doc.workerBusy());
+  EXPECT_FALSE(test::DocumentAccess::worker(doc).stopFlag().load());
+  EXPECT_FALSE(test::DocumentAccess::WorkerThreadJoinable(doc));
+  EXPECT_FALSE(doc.mixStale());
   EXPECT_TRUE(doc.HasMix());
 }
 
@@ -140,7 +134,7 @@ TEST_F(MixdownWorker, TheDocumentWaitsForTheWorkerBeforeItGoes) {
   for (int i = 0; i < 3; ++i) {
     CVelmoraDoc doc(ui);
     LoadBusyMix(doc);
-    ASSERT_EQ(doc.BuildMix(kBlock, 1), 1);
+    ASSERT_EQ(doc.BuildMix(kBlock, true), MixBuild::Building);
   }
 }
 

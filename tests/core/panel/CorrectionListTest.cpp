@@ -9,6 +9,7 @@
 #include "document/VelmoraDoc.h"
 #include "panel/CorrectionList.h"
 #include "seams/ControlIds.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeCorrectionListWindow.h"
 #include "support/FakeForm.h"
 #include "support/FakeUi.h"
@@ -68,9 +69,9 @@ class CorrectionListTest : public ::testing::Test {
   CorrectionListTest() : doc(ui), list(form) {
     window.interval = 5;  // anything but the first interval, to see the list choose it
     list.Attach(&window);
-    doc.outHeader.riff.samplesPerSec = 44100;
+    test::DocumentAccess::outHeader(doc).riff.samplesPerSec = 44100;
     // Positions 1 s, 2 s, 3 s with lengths 30, 10, 20 frames.
-    doc.corrections = {{88200, 10}, {44100, 30}, {132300, 20}};
+    test::DocumentAccess::corrections(doc) = {{88200, 10}, {44100, 30}, {132300, 20}};
   }
 
   test::FakeUi ui;
@@ -81,7 +82,7 @@ class CorrectionListTest : public ::testing::Test {
 };
 
 TEST_F(CorrectionListTest, ShowingStartsAtFiftyMicrosecondsUnsortedAndRefillsOnIntervalChange) {
-  doc.corrections = {{1000, 5}, {1010, 2}};
+  test::DocumentAccess::corrections(doc) = {{1000, 5}, {1010, 2}};
   list.SortBy(1);
   list.Show(doc);
   EXPECT_TRUE(window.shown);
@@ -102,7 +103,7 @@ TEST_F(CorrectionListTest, ShowingStartsAtFiftyMicrosecondsUnsortedAndRefillsOnI
 }
 
 TEST_F(CorrectionListTest, EmptyLogShowsNothing) {
-  doc.corrections.clear();
+  test::DocumentAccess::corrections(doc).clear();
   list.Show(doc);
   EXPECT_FALSE(window.shown);
 }
@@ -135,7 +136,7 @@ TEST_F(CorrectionListTest, ColumnClicksCycleThroughTheFourSortStates) {
 }
 
 TEST_F(CorrectionListTest, SortingOrdersValuesFarApart) {
-  doc.corrections = {{4000000000u, 1}, {10, 1}, {3000000000u, 1}};
+  test::DocumentAccess::corrections(doc) = {{4000000000u, 1}, {10, 1}, {3000000000u, 1}};
   list.Show(doc);
   list.SortBy(0);
   list.SortBy(0);
@@ -164,7 +165,7 @@ TEST_F(CorrectionListTest, ClickAndArrowKeysMoveThePositionSliderAndTime) {
   list.OnArrowKey(+1);
   EXPECT_EQ(form.At(ctl::kPositionSlider).position, 44100) << "no row below the last";
 
-  window.selected = 0;
+  window.selected = false;
   list.JumpToSelection();
   EXPECT_EQ(form.At(ctl::kPositionSlider).position, 88200) << "a click uses no step";
   list.OnArrowKey(-1);

@@ -13,10 +13,12 @@
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "seams/MasterVolume.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeCorrectionListWindow.h"
 #include "support/FakeForm.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
+#include "support/MenuCommands.h"
 #include "support/WavFixture.h"
 #include "view/ViewSettings.h"
 
@@ -73,13 +75,7 @@ class PanelTest : public ::testing::Test {
   }
 
   // A mix of `frames` frames at 44100 Hz without running the mixdown.
-  void FakeMix(uint32_t frames) {
-    ASSERT_TRUE(doc.mixBuffer.Allocate(std::size_t{frames} * 4));
-    doc.mixFrames = frames;
-    doc.outHeader.riff.samplesPerSec = 44100;
-    doc.outHeader.riff.bitsPerSample = 16;
-    doc.mixStale.store(0);
-  }
+  void FakeMix(uint32_t frames) { test::PutMix(doc, frames); }
 
   const test::ControlState& C(int id) const { return form.At(id); }
 
@@ -134,14 +130,14 @@ TEST_F(PanelTest, LevelAndBalanceSlidersSetTheirFieldWithinLimitsAndMarkTheMixSt
   for (const StripScroll& c : cases) {
     SCOPED_TRACE(c.name);
     doc.slots[1].*c.field = c.start;
-    doc.mixStale.store(0);
+    doc.SetMixStale(false);
     doc.SetModifiedFlag(false);
     form.Drag(c.ids[1], c.slider);
 
     panel.OnScroll(c.ids[1], c.code);
 
     EXPECT_EQ(doc.slots[1].*c.field, c.expected);
-    EXPECT_EQ(doc.mixStale.load(), c.handled ? 1 : 0);
+    EXPECT_EQ(doc.mixStale(), c.handled);
     EXPECT_EQ(doc.IsModified(), c.handled);
     EXPECT_EQ(doc.slots[0].level, doc.slots[0].autoLevel) << "other channels stay";
   }
@@ -172,21 +168,21 @@ TEST_F(PanelTest, PositionSliderMovesByLinesAndBlocksWithinTheMixAndShowsTheTime
   form.SetRange(ctl::kPositionSlider, 0, 97952);
   for (const PositionScroll& c : cases) {
     SCOPED_TRACE(c.name);
-    doc.position = c.start;
+    doc.SetPosition(c.start);
     form.Drag(ctl::kPositionSlider, c.slider);
 
     panel.OnScroll(ctl::kPositionSlider, c.code);
 
-    EXPECT_EQ(doc.position, c.expected);
+    EXPECT_EQ(doc.position(), c.expected);
     EXPECT_EQ(C(ctl::kPositionSlider).position, static_cast<int>(c.expected));
     EXPECT_EQ(C(ctl::kPositionTime).text, c.time);
-    EXPECT_EQ(doc.mixStale.load(), 0) << "moving the position keeps the mix";
+    EXPECT_FALSE(doc.mixStale()) << "moving the position keeps the mix";
   }
 
-  doc.position = 300;
+  doc.SetPosition(300);
   form.Drag(ctl::kPositionSlider, 600);
   panel.OnScroll(ctl::kPositionSlider, ScrollCode::ThumbTrack);
-  EXPECT_EQ(doc.position, 300u) << "tracking is left to the release";
+  EXPECT_EQ(doc.position(), 300u) << "tracking is left to the release";
 }
 
 TEST_F(PanelTest, PositionSliderStaysAtZeroWhenTheMixIsShorterThanOneBlock) {
@@ -194,7 +190,7 @@ TEST_F(PanelTest, PositionSliderStaysAtZeroWhenTheMixIsShorterThanOneBlock) {
   FakeMix(1000);
   for (ScrollCode code : {ScrollCode::LineDown, ScrollCode::PageDown}) {
     panel.OnScroll(ctl::kPositionSlider, code);
-    EXPECT_EQ(doc.position, 0u);
+    EXPECT_EQ(doc.position(), 0u);
   }
 }
 
@@ -257,7 +253,7 @@ TEST_F(PanelTest, TypedOffsetIsTakenWhileTypingAndCheckedWhenTheFieldLosesFocus)
   panel.OnOffsetTextChanged(edit);
   EXPECT_EQ(doc.slots[0].offset, 1500);
   EXPECT_EQ(C(ctl::kOffsetSpin[0]).position, 1500);
-  EXPECT_EQ(doc.mixStale.load(), 1);
+  EXPECT_TRUE(doc.mixStale());
   panel.OnOffsetFocusLost(edit);
   EXPECT_TRUE(ui.messages.empty());
 
@@ -280,18 +276,18 @@ TEST_F(PanelTest, TypedOffsetIsTakenWhileTypingAndCheckedWhenTheFieldLosesFocus)
   EXPECT_EQ(ui.messages.size(), 4u);
 
   // A value that reached the field without a change notice is taken when the focus goes.
-  doc.mixStale.store(0);
+  doc.SetMixStale(false);
   form.Type(edit, "3600");
   panel.OnOffsetFocusLost(edit);
   EXPECT_EQ(doc.slots[0].offset, 3600000);
   EXPECT_EQ(C(ctl::kOffsetSpin[0]).position, 3600000);
-  EXPECT_EQ(doc.mixStale.load(), 1);
+  EXPECT_TRUE(doc.mixStale());
   EXPECT_EQ(ui.messages.size(), 4u);
 }
 
 TEST_F(PanelTest, RefreshWritesNegativeOffsetAndReadsItBack) {
   Load("a.wav");
-  doc.slots[0].offset = -500;
+  doc.SetOffset(0, -500);
   panel.Refresh();
   EXPECT_EQ(C(ctl::kOffsetEdit[0]).text, "-0.500");
   EXPECT_EQ(doc.slots[0].offset, -500);
@@ -320,14 +316,14 @@ TEST_F(PanelTest, OffsetSpinIsRefusedBeyondItsLimitsAndRewritesTheField) {
   for (const SpinCase& c : cases) {
     SCOPED_TRACE(c.name);
     form.SetPosition(ctl::kOffsetSpin[0], c.spin);
-    doc.mixStale.store(0);
+    doc.SetMixStale(false);
 
     panel.OnOffsetSpinDelta(ctl::kOffsetSpin[0], c.delta);
 
     EXPECT_EQ(doc.slots[0].offset, c.offset);
     EXPECT_EQ(C(ctl::kOffsetSpin[0]).position, c.offset);
     EXPECT_EQ(C(ctl::kOffsetEdit[0]).text, c.text);
-    EXPECT_EQ(doc.mixStale.load(), 1);
+    EXPECT_TRUE(doc.mixStale());
     EXPECT_EQ(panel.offsetEchoGuard(), 0) << "the guard only covers the panel's own write";
   }
 
@@ -373,28 +369,28 @@ TEST_F(PanelTest, MarkMixStaleFollowsWhetherAnyChannelIsLoaded) {
   const struct {
     const char* name;
     bool loaded;
-    int markModified;
+    bool markModified;
     bool modified;
-    int stale;
+    bool stale;
     bool button;
   } cases[] = {
-      {"change with a channel", true, 1, true, 1, true},
-      {"change without a channel", false, 1, false, 0, false},
-      {"selection or mono change", true, 0, false, 1, true},
+      {"change with a channel", true, true, true, true, true},
+      {"change without a channel", false, true, false, false, false},
+      {"selection or mono change", true, false, false, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     doc.OnNewDocument();
     if (c.loaded) Load("a.wav");
-    doc.SetModifiedFlag(c.markModified == 1 && !c.loaded);
-    doc.mixStale.store(0);
+    doc.SetModifiedFlag(c.markModified && !c.loaded);
+    doc.SetMixStale(false);
     form.Enable(ctl::kMakeMix, !c.button);
     window.shown = true;
 
     panel.MarkMixStale(c.markModified);
 
     EXPECT_EQ(doc.IsModified(), c.modified);
-    EXPECT_EQ(doc.mixStale.load(), c.stale);
+    EXPECT_EQ(doc.mixStale(), c.stale);
     EXPECT_EQ(C(ctl::kMakeMix).enabled, c.button);
     EXPECT_FALSE(window.shown) << "the correction list no longer matches";
   }
@@ -403,37 +399,50 @@ TEST_F(PanelTest, MarkMixStaleFollowsWhetherAnyChannelIsLoaded) {
 TEST_F(PanelTest, SelectionAndMonoPlaybackToggleWithoutMarkingTheDocumentModified) {
   Load("a.wav");
   doc.SetModifiedFlag(false);
-  doc.mixStale.store(0);
+  doc.SetMixStale(false);
 
   ASSERT_TRUE(panel.OnCommand(cmd::kSelectChannel + 0));
-  EXPECT_EQ(doc.slots[0].selected, 0);
-  EXPECT_EQ(doc.mixStale.load(), 1);
+  EXPECT_FALSE(doc.slots[0].selected);
+  EXPECT_TRUE(doc.mixStale());
   EXPECT_FALSE(doc.IsModified());
 
   ASSERT_TRUE(panel.OnCommand(cmd::kMonoPlayback));
-  EXPECT_EQ(doc.monoPlayback, 1);
+  EXPECT_TRUE(doc.monoPlayback());
   ASSERT_TRUE(panel.OnCommand(cmd::kSelectChannel + 0));
-  EXPECT_EQ(doc.slots[0].selected, 1);
+  EXPECT_TRUE(doc.slots[0].selected);
   EXPECT_FALSE(doc.IsModified());
 
-  doc.workerBusy.store(1);
+  test::DocumentAccess::SetWorkerBusy(doc, true);
   panel.OnCommand(cmd::kSelectChannel + 0);
-  EXPECT_EQ(doc.slots[0].selected, 1) << "disabled while the background mixdown runs";
-  doc.workerBusy.store(0);
+  EXPECT_TRUE(doc.slots[0].selected) << "disabled while the background mixdown runs";
+  test::DocumentAccess::SetWorkerBusy(doc, false);
 
   EXPECT_FALSE(panel.OnCommand(cmd::kPlay)) << "the transport's";
+}
+
+// The router enables the commands a target claims: the panel claims exactly those it runs.
+TEST_F(PanelTest, ClaimsExactlyTheCommandsItRuns) {
+  Load("a.wav", 2);
+  std::vector<int> ids = test::MenuCommands();
+  ids.push_back(ctl::kMakeMix);
+  int claimed = 0;
+  for (int id : ids) {
+    EXPECT_EQ(panel.HandlesCommand(id), panel.OnCommand(id)) << id;
+    claimed += panel.HandlesCommand(id) ? 1 : 0;
+  }
+  EXPECT_EQ(claimed, 15) << "make-mix, corrections, mono, four each of select, release, convert";
 }
 
 TEST_F(PanelTest, MakeMixSetsThePositionRangeAndDisablesTheButton) {
   Load("a.wav");
   Load("b.wav");
-  doc.startMark = 0;
+  doc.SetStartMark(0);
   ASSERT_TRUE(C(ctl::kMakeMix).enabled);
 
   ASSERT_TRUE(panel.OnCommand(ctl::kMakeMix));
 
   ASSERT_TRUE(doc.HasMix());
-  EXPECT_EQ(doc.mixFrames, 4410u);
+  EXPECT_EQ(doc.mixFrames(), 4410u);
   EXPECT_FALSE(C(ctl::kMakeMix).enabled);
   EXPECT_TRUE(C(ctl::kPositionSlider).enabled);
   EXPECT_EQ(C(ctl::kPositionSlider).max, static_cast<int>(4410 - view.blockFrames));
@@ -444,15 +453,16 @@ TEST_F(PanelTest, MakeMixSetsThePositionRangeAndDisablesTheButton) {
 
 TEST_F(PanelTest, CorrectionCommandBuildsTheMixAndShowsTheClampedStretches) {
   panel.OnFilesDropped({WriteFile("a.wav", 2, 30000), WriteFile("b.wav", 2, 30000)});
-  doc.slots[0].level = doc.slots[1].level = 100;  // both at full scale: every frame clips
+  doc.SetLevel(0, 100);  // both at full scale: every frame clips
+  doc.SetLevel(1, 100);
   panel.MakeMix();
   ASSERT_NE(doc.correctionCount(), 0);
-  doc.slots[0].level = 101;
-  panel.MarkMixStale(1);
-  ASSERT_EQ(doc.mixStale.load(), 1);
+  doc.SetLevel(0, 101);
+  panel.MarkMixStale(true);
+  ASSERT_TRUE(doc.mixStale());
 
   // Enabled only for a current mix with corrections; the build comes first.
-  doc.mixStale.store(0);
+  doc.SetMixStale(false);
   ASSERT_TRUE(panel.OnCommand(cmd::kCorrections));
   EXPECT_TRUE(window.shown);
   EXPECT_EQ(window.interval, 0);
@@ -481,19 +491,19 @@ TEST_F(PanelTest, ReleaseEmptiesTheStripAndTheLastReleaseClearsTheModifiedFlag) 
   EXPECT_FALSE(C(ctl::kLevel[0]).enabled);
   EXPECT_FALSE(C(ctl::kChannelCheck[0]).checked);
   EXPECT_FALSE(doc.IsModified());
-  EXPECT_EQ(doc.mixStale.load(), 0);
+  EXPECT_FALSE(doc.mixStale());
   EXPECT_FALSE(C(ctl::kMakeMix).enabled);
 }
 
 TEST_F(PanelTest, MonoConversionRefreshesAndMarksTheMixStale) {
   Load("a.wav", 2);
-  doc.mixStale.store(0);
+  doc.SetMixStale(false);
   ui.answers.push_back(Answer::Yes);  // in case the conversion asks first
 
   ASSERT_TRUE(panel.OnCommand(cmd::kConvertToMono + 0));
 
   EXPECT_FALSE(doc.slots[0].IsStereo());
-  EXPECT_EQ(doc.mixStale.load(), 1);
+  EXPECT_TRUE(doc.mixStale());
   EXPECT_TRUE(doc.IsModified());
   EXPECT_TRUE(panel.ContextMenuAt(50, 50).size() == 6u) << "no mono conversion any more";
 }
@@ -525,12 +535,12 @@ TEST_F(PanelTest, ContextMenuEntriesFollowTheChannelAndTheTransport) {
   EXPECT_EQ(labels, (std::vector<std::string>{"単独で保存", "チャンネル開放", "", "モノラル変換",
                                               "切り詰め", "", "オフセット位置に移動"}));
 
-  doc.transportState = TransportState::Playing;
+  doc.SetTransportState(TransportState::Playing);
   EXPECT_EQ(commands(50, 100), E{32804});
-  doc.transportState = TransportState::Stopped;
-  doc.workerBusy.store(1);
+  doc.SetTransportState(TransportState::Stopped);
+  test::DocumentAccess::SetWorkerBusy(doc, true);
   EXPECT_EQ(commands(50, 100), E{});
-  doc.workerBusy.store(0);
+  test::DocumentAccess::SetWorkerBusy(doc, false);
 }
 
 // ---- Dropped files ----
@@ -556,7 +566,7 @@ TEST_F(PanelTest, FiveDroppedFilesFillTheFourChannelsInOrderThenTheMessage) {
   }
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kNoEmptySlot});
   EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
-  EXPECT_EQ(doc.mixStale.load(), 1);
+  EXPECT_TRUE(doc.mixStale());
   EXPECT_TRUE(doc.IsModified());
   EXPECT_TRUE(C(ctl::kMakeMix).enabled);
 }
@@ -575,7 +585,7 @@ TEST_F(PanelTest, FailedDropLeavesTheSlotForTheNextFile) {
 
 TEST_F(PanelTest, DropIsRefusedWhileTheTransportRuns) {
   Load("a.wav");
-  doc.transportState = TransportState::Playing;
+  doc.SetTransportState(TransportState::Playing);
   panel.OnFilesDropped({WriteFile("b.wav")});
   EXPECT_FALSE(doc.slots[1].HasData());
   EXPECT_EQ(ui.beeps, 1);
@@ -583,43 +593,19 @@ TEST_F(PanelTest, DropIsRefusedWhileTheTransportRuns) {
 
 // ---- Initialisation and refresh ----
 
-TEST_F(PanelTest, InitialisationSetsRangesTicksAndTheEmptyDisplay) {
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_FALSE(C(ctl::kChannelCheck[i]).enabled);
-    EXPECT_EQ(C(ctl::kLevel[i]).max, 200);
-    EXPECT_EQ(C(ctl::kLevel[i]).tickFrequency, 10);
-    EXPECT_EQ(C(ctl::kBalance[i]).max, 20);
-    EXPECT_EQ(C(ctl::kBalance[i]).tickFrequency, 10);
-    EXPECT_EQ(C(ctl::kOffsetSpin[i]).max, 3600000);
-    EXPECT_FALSE(C(ctl::kLevel[i]).enabled) << "empty channel";
-    EXPECT_FALSE(C(ctl::kOffsetEdit[i]).enabled);
-    EXPECT_EQ(C(ctl::kOffsetEdit[i]).text, "0.000");
-  }
-  EXPECT_EQ(C(ctl::kPositionTime).text, "00:00.000");
-  EXPECT_FALSE(C(ctl::kMakeMix).enabled);
-  EXPECT_FALSE(C(ctl::kPositionSlider).enabled);
-  EXPECT_EQ(C(ctl::kPositionSlider).max, 1);
-  EXPECT_EQ(C(ctl::kTuningButton).text, "440Hz再生");
-  EXPECT_EQ(C(ctl::kMasterVolume).min, 0);
-  EXPECT_EQ(C(ctl::kMasterVolume).max, 65535);
-  EXPECT_EQ(C(ctl::kMasterVolume).tickFrequency, 6553);
-  EXPECT_EQ(C(ctl::kMasterVolume).position, 65535 - 40000);
-  EXPECT_FALSE(doc.IsModified());
-}
-
 TEST_F(PanelTest, RefreshAdoptsTheMixFormatForRecordingUnlessARecordingIsFinishing) {
   const struct {
     int32_t rate;
     int16_t bits;
-    int32_t finishing;
+    bool finishing;
     uint32_t recordRate;
     uint32_t blockFrames;
     uint16_t recordBits;
   } cases[] = {
-      {48000, 16, 0, 48000, 2048, 16},   {96000, 8, 0, 96000, 4096, 8},
-      {192000, 16, 0, 192000, 8192, 16}, {11025, 8, 0, 11025, 512, 8},
-      {32000, 16, 0, 32000, 1111, 16},  // other rates keep the block length
-      {96000, 8, 1, 44100, 1111, 12},    {0, 0, 0, 44100, 1111, 12},
+      {48000, 16, false, 48000, 2048, 16},   {96000, 8, false, 96000, 4096, 8},
+      {192000, 16, false, 192000, 8192, 16}, {11025, 8, false, 11025, 512, 8},
+      {32000, 16, false, 32000, 1111, 16},  // other rates keep the block length
+      {96000, 8, true, 44100, 1111, 12},     {0, 0, false, 44100, 1111, 12},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rate);
@@ -627,8 +613,8 @@ TEST_F(PanelTest, RefreshAdoptsTheMixFormatForRecordingUnlessARecordingIsFinishi
     view.blockFrames = view.recordBlockFrames = 1111;
     view.recordBits = 12;
     view.recordFinishing = c.finishing;
-    doc.outHeader.riff.samplesPerSec = c.rate;
-    doc.outHeader.riff.bitsPerSample = c.bits;
+    test::DocumentAccess::outHeader(doc).riff.samplesPerSec = c.rate;
+    test::DocumentAccess::outHeader(doc).riff.bitsPerSample = c.bits;
 
     panel.Refresh();
 
@@ -645,7 +631,7 @@ TEST_F(PanelTest, RefreshWithoutMixResetsThePositionDisplay) {
   panel.Refresh();
   EXPECT_TRUE(C(ctl::kPositionSlider).enabled);
 
-  doc.mixBuffer.Reset();
+  test::DocumentAccess::mixBuffer(doc).Reset();
   form.SetText(ctl::kPositionTime, "00:01.000");
   panel.Refresh();
   EXPECT_FALSE(C(ctl::kPositionSlider).enabled);

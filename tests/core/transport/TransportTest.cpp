@@ -15,9 +15,11 @@
 #include "panel/CorrectionList.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeForm.h"
 #include "support/FakeTimers.h"
 #include "support/FakeUi.h"
+#include "support/MenuCommands.h"
 #include "transport/Transport.h"
 #include "view/TimeText.h"
 #include "view/ViewSettings.h"
@@ -28,6 +30,7 @@ namespace {
 using test::FakeForm;
 using test::FakeTimers;
 using test::FakeUi;
+using Access = test::DocumentAccess;
 
 constexpr uint32_t kBlock = 64;  // frames per transport block in these tests
 constexpr uint32_t kFrameBytes = 4;
@@ -38,7 +41,7 @@ int16_t Sample(uint32_t frame, int side) {
 }
 
 std::vector<uint8_t> MixBytes(const CVelmoraDoc& doc, uint32_t first, uint32_t count) {
-  const uint8_t* p = doc.mixBuffer.data() + uint64_t{first} * kFrameBytes;
+  const uint8_t* p = doc.mixBuffer().data() + uint64_t{first} * kFrameBytes;
   return {p, p + uint64_t{count} * kFrameBytes};
 }
 
@@ -52,23 +55,19 @@ class TransportTest : public ::testing::Test {
 
   // A current 44100 Hz 16-bit mix in the document, as a finished build leaves it.
   void MakeMix(uint32_t frames) {
-    doc.outHeader.riff.samplesPerSec = 44100;
-    doc.outHeader.riff.bitsPerSample = 16;
-    doc.outHeader.riff.channels = 2;
-    ASSERT_TRUE(doc.mixBuffer.Allocate(uint64_t{frames} * kFrameBytes));
+    test::PutMix(doc, frames);
+    uint8_t* mix = Access::mixBuffer(doc).data();
     for (uint32_t f = 0; f < frames; ++f) {
       for (int side = 0; side < 2; ++side) {
         const auto v = static_cast<uint16_t>(Sample(f, side));
-        doc.mixBuffer.data()[f * 4 + side * 2] = static_cast<uint8_t>(v);
-        doc.mixBuffer.data()[f * 4 + side * 2 + 1] = static_cast<uint8_t>(v >> 8);
+        mix[f * 4 + side * 2] = static_cast<uint8_t>(v);
+        mix[f * 4 + side * 2 + 1] = static_cast<uint8_t>(v >> 8);
       }
     }
-    ASSERT_TRUE(doc.blockPeaks.Allocate(frames / kBlock + 1, 2));
-    doc.mixFrames = frames;
-    doc.mixBlockFrames = kBlock;
-    doc.endMark = frames - 1;
-    doc.mixStale = 0;
-    doc.slots[0].inUse = 1;
+    ASSERT_TRUE(Access::blockPeaks(doc).Allocate(frames / kBlock + 1, 2));
+    Access::mixBlockFrames(doc) = kBlock;
+    doc.SetEndMark(frames - 1);
+    doc.slots[0].inUse = true;
     form.SetPosition(ctl::kPositionSlider, 0);
   }
 
@@ -108,7 +107,7 @@ class TransportTest : public ::testing::Test {
   FakeTimers timers;
   ViewSettings view;
   VirtualAudioBackend backend;
-  WaveDevice device{backend, ui};
+  WaveDevice device{backend};
   Transport transport{doc, ui, form, timers, view, device};
   std::vector<uint8_t> played;
 };
@@ -129,11 +128,11 @@ class TransportRangeTest : public TransportTest, public ::testing::WithParamInte
 TEST_P(TransportRangeTest, PlaysTheFramesToTheEndAndReturnsToTheStartMark) {
   const RangeCase& c = GetParam();
   MakeMix(c.mixFrames);
-  if (c.endMark != 0) doc.endMark = c.endMark;
-  doc.startMark = c.startMark;
+  if (c.endMark != 0) doc.SetEndMark(c.endMark);
+  doc.SetStartMark(c.startMark);
 
   PlayFrom(c.position);
-  EXPECT_EQ(doc.transportState, TransportState::Playing);
+  EXPECT_EQ(doc.transportState(), TransportState::Playing);
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(transport.startFrame, c.firstPlayed);
   EXPECT_EQ(transport.remainingFrames, c.playedFrames);
@@ -144,15 +143,15 @@ TEST_P(TransportRangeTest, PlaysTheFramesToTheEndAndReturnsToTheStartMark) {
   } else {
     EXPECT_EQ(device.lastBlockLength, 0u);
   }
-  EXPECT_EQ(device.blockData[0], doc.mixBuffer.data() + uint64_t{c.firstPlayed} * kFrameBytes)
+  EXPECT_EQ(device.blockData[0], doc.mixBuffer().data() + uint64_t{c.firstPlayed} * kFrameBytes)
       << "blocks point into the mix";
 
   ASSERT_TRUE(PlayToEnd());
   EXPECT_EQ(PlayedSound(c.playedFrames), MixBytes(doc, c.firstPlayed, c.playedFrames));
   EXPECT_EQ(device.doneCount.load(), c.blocks);
-  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
   EXPECT_FALSE(device.outputOpen);
-  EXPECT_EQ(doc.position, c.startMark);
+  EXPECT_EQ(doc.position(), c.startMark);
   EXPECT_EQ(form.At(ctl::kPositionSlider).position, static_cast<int>(c.startMark));
   EXPECT_EQ(form.At(ctl::kPositionTime).text, PositionTimeText(c.startMark, 44100));
   EXPECT_EQ(form.At(ctl::kMeterLeft).position, 0);
@@ -175,28 +174,28 @@ TEST_F(TransportTest, LastBlockBackLeavesTheSoundSystemATickToPlayItOut) {
   MakeMix(3 * kBlock);
   PlayFrom(0);
   Advance(3 * kBlock);  // every block taken by the sound system
-  EXPECT_EQ(doc.transportState, TransportState::Playing);
+  EXPECT_EQ(doc.transportState(), TransportState::Playing);
   EXPECT_TRUE(device.outputOpen) << "its latency still holds the end of the sound";
   EXPECT_TRUE(timers.Running(timer::kPlayback));
   timers.Fire(timer::kPlayback);
-  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
   EXPECT_FALSE(device.outputOpen);
   EXPECT_FALSE(timers.Running(timer::kPlayback));
 }
 
 TEST_F(TransportTest, TimerMovesSliderTimeAndMetersWithTheSoundingBlock) {
   MakeMix(44100 * 62);
-  doc.mixBlockFrames = 2 * kBlock;  // the peaks were made with other blocks than today's
-  ASSERT_TRUE(doc.blockPeaks.Allocate(doc.mixFrames / doc.mixBlockFrames + 1, 2));
+  Access::mixBlockFrames(doc) = 2 * kBlock;  // the peaks were made with other blocks than today's
+  ASSERT_TRUE(Access::blockPeaks(doc).Allocate(doc.mixFrames() / doc.mixBlockFrames() + 1, 2));
   const uint32_t start = 44100 * 61;  // 01:01.000
   const uint32_t sounding = start + 3 * kBlock;
-  doc.blockPeaks.Store(sounding / (2 * kBlock), 16384, -32768);
+  Access::blockPeaks(doc).Store(sounding / (2 * kBlock), 16384, -32768);
 
   PlayFrom(start);
-  EXPECT_EQ(form.At(ctl::kPositionSlider).max, static_cast<int>(doc.mixFrames - kBlock));
+  EXPECT_EQ(form.At(ctl::kPositionSlider).max, static_cast<int>(doc.mixFrames() - kBlock));
   Advance(3 * kBlock + 10);  // three blocks back, the fourth sounding
 
-  EXPECT_EQ(doc.position, sounding);
+  EXPECT_EQ(doc.position(), sounding);
   EXPECT_EQ(form.At(ctl::kPositionSlider).position, static_cast<int>(sounding));
   EXPECT_EQ(form.At(ctl::kPositionTime).text, "01:01.004");
   EXPECT_EQ(form.At(ctl::kMeterLeft).position, 50);
@@ -210,20 +209,20 @@ TEST_F(TransportTest, StopWhileSoundingReturnsToTheStartMarkAndWhilePausedStays)
   for (const bool paused : {false, true}) {
     SCOPED_TRACE(paused);
     MakeMix(20 * kBlock);
-    doc.startMark = 70;
+    doc.SetStartMark(70);
     PlayFrom(100);
     Advance(2 * kBlock + 5);
     if (paused) transport.OnCommand(cmd::kPause);
-    const uint32_t where = doc.position;
+    const uint32_t where = doc.position();
     ASSERT_EQ(where, 100 + 2 * kBlock);
 
     transport.OnCommand(cmd::kStop);
-    EXPECT_EQ(doc.transportState, TransportState::Stopped);
+    EXPECT_EQ(doc.transportState(), TransportState::Stopped);
     EXPECT_FALSE(device.outputOpen);
     EXPECT_FALSE(timers.Running(timer::kPlayback));
-    EXPECT_EQ(doc.position, paused ? where : 70u);
-    EXPECT_EQ(doc.paused, 0);
-    EXPECT_EQ(transport.pausedPlayback, 0);
+    EXPECT_EQ(doc.position(), paused ? where : 70u);
+    EXPECT_FALSE(doc.paused());
+    EXPECT_FALSE(transport.pausedPlayback);
     EXPECT_EQ(form.At(ctl::kMeterLeft).position, 0);
     EXPECT_EQ(form.At(ctl::kMeterRight).position, 0);
   }
@@ -232,11 +231,11 @@ TEST_F(TransportTest, StopWhileSoundingReturnsToTheStartMarkAndWhilePausedStays)
 TEST_F(TransportTest, PauseWhileStoppedArmsPlaySilentlyAndTheNextPauseSounds) {
   MakeMix(10 * kBlock);
   transport.OnCommand(cmd::kPause);
-  EXPECT_EQ(doc.paused, 1);
-  EXPECT_EQ(transport.pausedPlayback, 0) << "nothing was playing";
+  EXPECT_TRUE(doc.paused());
+  EXPECT_FALSE(transport.pausedPlayback) << "nothing was playing";
 
   PlayFrom(0);
-  EXPECT_EQ(doc.transportState, TransportState::Playing);
+  EXPECT_EQ(doc.transportState(), TransportState::Playing);
   EXPECT_TRUE(device.outputOpen);
   EXPECT_TRUE(device.streamPaused);
   EXPECT_FALSE(timers.Running(timer::kPlayback));
@@ -245,7 +244,7 @@ TEST_F(TransportTest, PauseWhileStoppedArmsPlaySilentlyAndTheNextPauseSounds) {
       << "armed, silent";
 
   transport.OnCommand(cmd::kPause);
-  EXPECT_EQ(doc.paused, 0);
+  EXPECT_FALSE(doc.paused());
   EXPECT_TRUE(timers.Running(timer::kPlayback));
   ASSERT_TRUE(PlayToEnd());
   EXPECT_EQ(PlayedSound(10 * kBlock), MixBytes(doc, 0, 10 * kBlock));
@@ -256,7 +255,7 @@ TEST_F(TransportTest, PauseHoldsThePlaceAndPlayWaitsForTheResume) {
   PlayFrom(0);
   Advance(kBlock + 10);
   transport.OnCommand(cmd::kPause);
-  EXPECT_EQ(transport.pausedPlayback, 1);
+  EXPECT_TRUE(transport.pausedPlayback);
   EXPECT_FALSE(timers.Running(timer::kPlayback));
   EXPECT_EQ(backend.AdvanceOutput(kBlock),
             std::vector<uint8_t>(std::size_t{kBlock} * kFrameBytes, 0));
@@ -267,7 +266,7 @@ TEST_F(TransportTest, PauseHoldsThePlaceAndPlayWaitsForTheResume) {
   EXPECT_EQ(transport.startFrame, 0u);
 
   transport.OnCommand(cmd::kPause);
-  EXPECT_EQ(transport.pausedPlayback, 0);
+  EXPECT_FALSE(transport.pausedPlayback);
   ASSERT_TRUE(PlayToEnd());
   EXPECT_EQ(PlayedSound(10 * kBlock), MixBytes(doc, 0, 10 * kBlock)) << "no frame lost or repeated";
 }
@@ -285,13 +284,13 @@ TEST_F(TransportTest, PlayWhilePlayingStartsAgainFromTheSlider) {
   played.clear();
   ASSERT_TRUE(PlayToEnd());
   EXPECT_EQ(PlayedSound(4 * kBlock - 3), MixBytes(doc, 6 * kBlock + 3, 4 * kBlock - 3));
-  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
 }
 
 TEST_F(TransportTest, GoToStartAndGoToEndWithAnEndMark) {
   MakeMix(1000);
-  doc.endMark = 500;
-  doc.startMark = 200;
+  doc.SetEndMark(500);
+  doc.SetStartMark(200);
   struct Step {
     int command;
     uint32_t position;
@@ -305,7 +304,7 @@ TEST_F(TransportTest, GoToStartAndGoToEndWithAnEndMark) {
   };
   for (const Step& s : steps) {
     transport.OnCommand(s.command);
-    EXPECT_EQ(doc.position, s.position);
+    EXPECT_EQ(doc.position(), s.position);
     EXPECT_EQ(form.At(ctl::kPositionSlider).position, static_cast<int>(s.position));
     EXPECT_EQ(form.At(ctl::kPositionTime).text, PositionTimeText(s.position, 44100));
   }
@@ -326,26 +325,26 @@ TEST_F(TransportTest, GoToEndBelowTheStartOfTheMixGoesToFrameZero) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mixFrames);
     MakeMix(c.mixFrames);
-    doc.endMark = c.endMark;
-    doc.position = c.position;
+    doc.SetEndMark(c.endMark);
+    doc.SetPosition(c.position);
     transport.GoToEnd();
-    EXPECT_EQ(doc.position, c.expected);
+    EXPECT_EQ(doc.position(), c.expected);
   }
 }
 
 TEST_F(TransportTest, PositionCommandsWhilePlayingStopFirst) {
   MakeMix(20 * kBlock);
-  doc.startMark = 30;
+  doc.SetStartMark(30);
   PlayFrom(100);
   Advance(kBlock + 1);
   transport.OnCommand(cmd::kGoToStart);
-  EXPECT_EQ(doc.transportState, TransportState::Stopped);
-  EXPECT_EQ(doc.position, 30u) << "Stop's return to the start mark, nothing else";
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
+  EXPECT_EQ(doc.position(), 30u) << "Stop's return to the start mark, nothing else";
 
   PlayFrom(100);
   transport.OnCommand(cmd::kGoToEnd);
-  EXPECT_EQ(doc.transportState, TransportState::Stopped);
-  EXPECT_EQ(doc.position, (20 * kBlock - 1) - kBlock + 1) << "from the start mark Stop went to";
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
+  EXPECT_EQ(doc.position(), (20 * kBlock - 1) - kBlock + 1) << "from the start mark Stop went to";
   EXPECT_FALSE(device.outputOpen);
 }
 
@@ -364,37 +363,37 @@ TEST_F(TransportTest, GoToChannelOffset) {
   };
   for (int channel = 0; channel < 4; ++channel) {
     const Case& c = cases[channel];
-    doc.slots[channel].offset = c.offsetMs;
+    doc.SetOffset(channel, c.offsetMs);
     transport.OnCommand(cmd::kGoToOffset + channel);
-    EXPECT_EQ(doc.position, c.position) << channel;
+    EXPECT_EQ(doc.position(), c.position) << channel;
     EXPECT_EQ(form.At(ctl::kPositionSlider).position, static_cast<int>(c.position));
     EXPECT_EQ(form.At(ctl::kPositionTime).text, c.time);
   }
   PlayFrom(0);
   transport.OnCommand(cmd::kGoToOffset);
-  EXPECT_EQ(doc.transportState, TransportState::Stopped);
-  EXPECT_EQ(doc.position, 66150u);
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
+  EXPECT_EQ(doc.position(), 66150u);
 }
 
 TEST_F(TransportTest, MarksToggle) {
   MakeMix(1000);
-  doc.position = 300;
+  doc.SetPosition(300);
   transport.OnCommand(cmd::kStartMark);
-  EXPECT_EQ(doc.startMark, 300u);
+  EXPECT_EQ(doc.startMark(), 300u);
   transport.OnCommand(cmd::kStartMark);
-  EXPECT_EQ(doc.startMark, 0u);
+  EXPECT_EQ(doc.startMark(), 0u);
 
   transport.OnCommand(cmd::kEndMark);
-  EXPECT_EQ(doc.endMark, 300 + kBlock - 1);
+  EXPECT_EQ(doc.endMark(), 300 + kBlock - 1);
   transport.OnCommand(cmd::kEndMark);
-  EXPECT_EQ(doc.endMark, 999u);
+  EXPECT_EQ(doc.endMark(), 999u);
 }
 
 TEST_F(TransportTest, EndMarkInTheLastBlockStaysInsideTheMix) {
   MakeMix(1000);
-  doc.position = 990;
+  doc.SetPosition(990);
   transport.OnCommand(cmd::kEndMark);
-  EXPECT_EQ(doc.endMark, 999u);
+  EXPECT_EQ(doc.endMark(), 999u);
   PlayFrom(980);
   ASSERT_TRUE(PlayToEnd());
   EXPECT_EQ(PlayedSound(20), MixBytes(doc, 980, 20));
@@ -424,21 +423,18 @@ TEST_F(TransportTest, FailuresShowTheirMessageAndChangeNothing) {
     VirtualAudioBackend backend;
     backend.initialised = c.initialised;
     backend.failOpens = c.failOpens;
-    WaveDevice device(backend, ui);
+    WaveDevice device(backend);
     Transport transport(doc, ui, form, timers, view, device);
     if (c.mix) {
-      ASSERT_TRUE(doc.mixBuffer.Allocate(std::size_t{1000} * kFrameBytes));
-      doc.mixFrames = 1000;
-      doc.endMark = 999;
-      doc.outHeader.riff.samplesPerSec = 44100;
-      doc.outHeader.riff.bitsPerSample = 16;
+      test::PutMix(doc, 1000);
+      doc.SetEndMark(999);
     }
     form.SetPosition(ctl::kPositionSlider, static_cast<int>(c.position));
     transport.OnCommand(cmd::kPlay);
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{c.message});
     EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
     EXPECT_EQ(ui.waitDepth, 0);
-    EXPECT_EQ(doc.transportState, TransportState::Stopped);
+    EXPECT_EQ(doc.transportState(), TransportState::Stopped);
     EXPECT_FALSE(device.outputOpen);
     EXPECT_FALSE(timers.Running(timer::kPlayback));
   }
@@ -450,9 +446,24 @@ TEST_F(TransportTest, FailedRestartLeavesTheTransportStopped) {
   backend.failOpens = 2;
   PlayFrom(kBlock);
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kPlaybackStartFailed});
-  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
   EXPECT_FALSE(timers.Running(timer::kPlayback));
   EXPECT_TRUE(form.At(ctl::kTuningButton).enabled);
+}
+
+// The device reports a refill it could not make; the transport shows its message and plays on
+// with what is queued.
+TEST_F(TransportTest, RefillFailureShowsTheDeviceMessageAndPlaybackGoesOn) {
+  MakeMix(300 * kBlock);
+  PlayFrom(0);
+  backend.AdvanceOutput(2 * kBlock);  // two blocks back: room for two more
+  backend.FailStreams(-9999);
+  timers.Fire(timer::kPlayback);
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{"waveOutW Error - -9999"});
+  EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
+  EXPECT_EQ(doc.transportState(), TransportState::Playing);
+  EXPECT_TRUE(device.outputOpen);
+  EXPECT_TRUE(timers.Running(timer::kPlayback));
 }
 
 TEST_F(TransportTest, PlaysOnTheChosenOutputDeviceInTheMixFormat) {
@@ -480,6 +491,20 @@ TEST_F(TransportTest, ClosingTheViewClosesThePlayback) {
 TEST_F(TransportTest, OtherIdsAreNotTheTransports) {
   EXPECT_FALSE(transport.OnCommand(cmd::kOpen));
   EXPECT_FALSE(transport.OnCommand(cmd::kGoToOffset + 4));
+  EXPECT_FALSE(transport.HandlesCommand(cmd::kOpen));
+  EXPECT_FALSE(transport.HandlesCommand(cmd::kRecord)) << "the recorder's";
+  EXPECT_FALSE(transport.HandlesCommand(cmd::kGoToOffset + 4));
+}
+
+// The router enables the commands a target claims: the transport claims exactly those it runs.
+TEST_F(TransportTest, ClaimsExactlyTheMenuCommandsItRuns) {
+  MakeMix(10 * kBlock);
+  int claimed = 0;
+  for (int id : test::MenuCommands()) {
+    EXPECT_EQ(transport.HandlesCommand(id), transport.OnCommand(id)) << id;
+    claimed += transport.HandlesCommand(id) ? 1 : 0;
+  }
+  EXPECT_EQ(claimed, 11) << "play, stop, pause, start, end, two marks, four offsets";
 }
 
 // A background build played while it runs: a worker thread mixes the test's pattern frame by
@@ -489,24 +514,28 @@ class ScriptedBuild {
  public:
   explicit ScriptedBuild(CVelmoraDoc& doc) : doc_(doc) {}
   ~ScriptedBuild() {
-    if (!thread_.joinable()) return;
-    Allow(doc_.mixFrames);
-    if (thread_.joinable()) thread_.join();
+    if (!started_) return;
+    Allow(doc_.mixFrames());
   }
 
-  // What BuildMix does for a background build over an allocated mix.
+  // What BuildMix does for a background build over an allocated mix, on the document's worker.
   void Start(uint32_t from) {
     start_ = from;
-    doc_.mixCursor.store(from);
-    doc_.workerBusy.store(1);
-    thread_ = std::thread([this] { Run(); });
+    started_ = true;
+    Access::mixCursor(doc_).store(from);
+    ASSERT_TRUE(Access::worker(doc_).Start([this] { Run(); }));
   }
-  // Lets the worker mix `count` frames in all and waits until it has.
+  // Lets the worker mix `count` frames in all and waits until it has; once every frame is
+  // allowed, until the worker is done.
   void Allow(uint32_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    allowed_ = std::max(allowed_, count);
-    changed_.notify_all();
-    changed_.wait(lock, [&] { return mixed_ >= std::min(allowed_, doc_.mixFrames); });
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      allowed_ = std::max(allowed_, count);
+      changed_.notify_all();
+      changed_.wait(lock, [&] { return mixed_ >= std::min(allowed_, doc_.mixFrames()); });
+      if (allowed_ < doc_.mixFrames()) return;
+    }
+    Access::worker(doc_).Wait();
   }
   uint32_t allowed() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -515,12 +544,12 @@ class ScriptedBuild {
 
  private:
   void Run() {
-    const uint32_t frames = doc_.mixFrames;
-    uint8_t* mix = doc_.mixBuffer.data();
+    const uint32_t frames = doc_.mixFrames();
+    uint8_t* mix = Access::mixBuffer(doc_).data();
     for (uint32_t n = 0; n < frames; ++n) {
       // As the kernel does: the cursor names the frame about to be mixed.
       const uint32_t f = (start_ + n) % frames;
-      doc_.mixCursor.store(f, std::memory_order_release);
+      Access::mixCursor(doc_).store(f, std::memory_order_release);
       {
         std::unique_lock<std::mutex> lock(mutex_);
         mixed_ = n;
@@ -533,7 +562,6 @@ class ScriptedBuild {
         mix[f * 4 + side * 2 + 1] = static_cast<uint8_t>(v >> 8);
       }
     }
-    doc_.workerBusy.store(0, std::memory_order_release);
     std::lock_guard<std::mutex> lock(mutex_);
     mixed_ = frames;
     changed_.notify_all();
@@ -541,11 +569,11 @@ class ScriptedBuild {
 
   CVelmoraDoc& doc_;
   uint32_t start_ = 0;
+  bool started_ = false;
   std::mutex mutex_;
   std::condition_variable changed_;
   uint32_t allowed_ = 0;
   uint32_t mixed_ = 0;
-  std::thread thread_;
 };
 
 class TransportWorkerTest : public TransportTest {
@@ -553,15 +581,15 @@ class TransportWorkerTest : public TransportTest {
   // A mix whose buffer exists but holds nothing yet, built by `build` when Play asks.
   void MakeUnbuiltMix(uint32_t frames) {
     MakeMix(frames);
-    std::memset(doc.mixBuffer.data(), 0x55, doc.mixBuffer.size());
-    doc.mixStale = 1;
-    transport.buildMix = [this](uint32_t, int runInWorker) {
-      EXPECT_EQ(runInWorker, 1);
-      if (doc.workerBusy.load() == 0 && doc.mixStale == 1) {
-        doc.mixStale = 0;
-        build.Start(doc.position);
+    std::memset(Access::mixBuffer(doc).data(), 0x55, doc.mixBuffer().size());
+    doc.SetMixStale(true);
+    transport.buildMix = [this](uint32_t, bool runInWorker) {
+      EXPECT_TRUE(runInWorker);
+      if (!doc.workerBusy() && doc.mixStale()) {
+        doc.SetMixStale(false);
+        build.Start(doc.position());
       }
-      return 1;
+      return MixBuild::Building;
     };
   }
 
@@ -641,22 +669,16 @@ TEST_F(TransportWorkerTest, WorkerReplayBeforeItsStartWaitsForTheWrap) {
 
 // Loads a channel of `frames` 16-bit frames at 44100 Hz with a pattern of its own, as a load would.
 void LoadPattern(CVelmoraDoc& doc, int index, int channels, uint32_t frames, int32_t offsetMs) {
-  ChannelSlot& slot = doc.slots[index];
   const uint32_t samples = frames * static_cast<uint32_t>(channels);
-  ASSERT_TRUE(slot.data.Allocate(std::size_t{samples} * 2));
+  std::vector<uint8_t> bytes(std::size_t{samples} * 2);
   for (uint32_t i = 0; i < samples; ++i) {
     const auto v =
         static_cast<uint16_t>(static_cast<int16_t>((i * (31 + index * 17)) % 40000 - 20000));
-    slot.data.data()[2 * i] = static_cast<uint8_t>(v);
-    slot.data.data()[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+    bytes[std::size_t{2} * i] = static_cast<uint8_t>(v);
+    bytes[std::size_t{2} * i + 1] = static_cast<uint8_t>(v >> 8);
   }
-  FillCanonical(slot.header, slot.dataChunk, channels, 44100, 16, frames);
-  slot.frames = frames;
-  slot.inUse = 1;
-  slot.selected = 1;
-  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), frames, channels, 16);
-  slot.level = slot.autoLevel;
-  slot.offset = offsetMs;
+  test::PutChannel(doc, index, {44100, channels, 16}, bytes);
+  doc.SetOffset(index, offsetMs);
 }
 
 void LoadFourChannels(CVelmoraDoc& doc) {
@@ -672,15 +694,15 @@ TEST_F(TransportTest, WorkerBuildOfLoadedChannelsPlaysAsTheInlineMix) {
   FakeUi referenceUi;
   CVelmoraDoc reference(referenceUi);
   LoadFourChannels(reference);
-  ASSERT_EQ(reference.BuildMix(2048, 0), 1);
+  ASSERT_EQ(reference.BuildMix(2048, false), MixBuild::Built);
 
   view.blockFrames = 2048;
   LoadFourChannels(doc);
   transport.waitForMix = [] { std::this_thread::yield(); };
   const uint32_t start = 44100 * 3 + 7;
   PlayFrom(start);
-  ASSERT_EQ(doc.mixFrames, reference.mixFrames);
-  ASSERT_EQ(doc.transportState, TransportState::Playing);
+  ASSERT_EQ(doc.mixFrames(), reference.mixFrames());
+  ASSERT_EQ(doc.transportState(), TransportState::Playing);
   // The virtual device plays far faster than real time, so it waits where a real one would
   // still have had seconds of queued blocks: it never takes more than is queued.
   for (int i = 0; i < 10000000 && timers.Running(timer::kPlayback); ++i) {
@@ -689,10 +711,10 @@ TEST_F(TransportTest, WorkerBuildOfLoadedChannelsPlaysAsTheInlineMix) {
     timers.Fire(timer::kMixWatch);
   }
   ASSERT_FALSE(timers.Running(timer::kPlayback));
-  EXPECT_EQ(doc.transportState, TransportState::Stopped);
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
   doc.WaitForWorker(false);
-  const uint32_t count = doc.mixFrames - start;
-  const uint8_t* expected = reference.mixBuffer.data() + std::size_t{start} * kFrameBytes;
+  const uint32_t count = doc.mixFrames() - start;
+  const uint8_t* expected = reference.mixBuffer().data() + std::size_t{start} * kFrameBytes;
   EXPECT_TRUE(PlayedSound(count) ==
               std::vector<uint8_t>(expected, expected + std::size_t{count} * kFrameBytes));
 }

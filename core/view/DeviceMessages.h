@@ -1,0 +1,24 @@
+#pragma once
+// What the view's parts tell the user when a wave device fails while its stream runs. The
+// device only reports; its owner (the transport, the recorder, the metronome) shows these.
+
+#include <string>
+
+#include "audio/WaveDevice.h"
+
+namespace velmora {
+
+// Device messages, used exactly as they stand; the placeholder is the backend's error code.
+namespace msg {
+inline constexpr const char* kWaveOutPrepareError = "waveOutP Error - %d";
+inline constexpr const char* kWaveOutWriteError = "waveOutW Error - %d";
+inline constexpr const char* kWaveInError = "waveIn Error - %d";
+}  // namespace msg
+
+// The message for a failed refill or requeue: "waveOutP Error - %d" for a ring slot still busy,
+// "waveOutW Error - %d" for a failed output stream, "waveIn Error - %d" for a block that could
+// not be handed back. Empty for success, for a stream that was not open (nothing to say) and
+// for a failed open (each owner says that in its own words).
+std::string DeviceErrorMessage(const DeviceResult& result);
+
+}  // namespace velmora
