@@ -451,7 +451,7 @@ class CreationWatch {
       if (got <= 0) return {};
       for (ssize_t at = 0; at < got;) {
         const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-        const std::string name = event->len > 0 ? event->name : "";
+        std::string name = event->len > 0 ? event->name : "";
         if (name.rfind(prefix, 0) == 0) return name;
         at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
       }
