@@ -7,6 +7,7 @@
 
 #include "document/MixJobOfDocument.h"
 #include "document/VelmoraDoc.h"
+#include "io/AvailableMemory.h"
 #include "mixdown/Mixdown.h"
 #include "seams/Ui.h"
 
@@ -110,6 +111,12 @@ MixBuild CVelmoraDoc::BuildMix(uint32_t blockFrames, bool runInWorker) {
     mixBuffer_ = std::move(previous);
   } else {
     previous.Reset();
+  }
+  // The mix and its peak table are written whole: refused before either is taken when the system
+  // cannot hold them together.
+  const uint64_t peakBytes = (frames / blockFrames + 1) * 4;
+  if (!mixBuffer_.has() && !FitsInAvailableMemory(bytes + peakBytes)) {
+    return FailOutOfMemory(MixBuild::OutOfMemory);
   }
   MixKernel kernel;
   const bool allocated = (mixBuffer_.has() || mixBuffer_.Allocate(bytes)) &&

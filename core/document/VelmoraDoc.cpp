@@ -84,10 +84,18 @@ bool CVelmoraDoc::IsRateCompatible(int32_t rate) const {
   } else if (rate % 48000 == 0) {
     base = 48000;
   }
+  // The mixdown repeats each sample mix rate / channel rate times (integer division), so every
+  // rate must divide the mix rate, the highest of them, or its channel plays at the wrong speed.
+  int32_t mixRate = rate;
   for (const ChannelSlot& slot : slots) {
-    if (slot.HasData() && slot.header.samplesPerSec % base != 0) return false;
+    if (slot.HasData()) mixRate = std::max(mixRate, slot.header.samplesPerSec);
   }
-  return true;
+  for (const ChannelSlot& slot : slots) {
+    const int32_t loaded = slot.header.samplesPerSec;
+    if (!slot.HasData() || loaded <= 0) continue;
+    if (loaded % base != 0 || mixRate % loaded != 0) return false;
+  }
+  return mixRate % rate == 0;
 }
 
 void CVelmoraDoc::UpdateOutputFormat() {
