@@ -53,6 +53,10 @@ class VirtualAudioBackend::Stream : public AudioStream {
     return 0;
   }
   int Error() const override { return entry_.error.load(std::memory_order_relaxed); }
+  double Latency() const override {
+    return entry_.state.direction == StreamDirection::Output ? backend_.outputLatency
+                                                             : backend_.inputLatency;
+  }
 
  private:
   VirtualAudioBackend& backend_;
@@ -171,6 +175,15 @@ bool VirtualAudioBackend::AdvanceInput(const std::vector<uint8_t>& bytes) {
     delivered = true;
   }
   return delivered;
+}
+
+void VirtualAudioBackend::OverflowInput(uint32_t frames) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const auto& entry : entries_) {
+    if (entry->input != nullptr && entry->state.started && entry->state.error == 0) {
+      entry->input->Overflowed(frames);
+    }
+  }
 }
 
 void VirtualAudioBackend::FailStreams(int error) {

@@ -108,6 +108,9 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   void CloseRecord();
   // As CheckOutput, for the input stream: InputFailed once it has stopped by itself.
   DeviceResult CheckInput() const;
+  // Reported latency of the open stream in seconds (0 when closed or not reported).
+  double OutputLatency() const;
+  double InputLatency() const;
 
   // ---- Devices ----
   // Queries the default device, then devices 0..3 (fewer when there are fewer). `maxFormats` =
@@ -153,8 +156,13 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   std::atomic<uint32_t> doneCount{0};
   // Input: byte count of each returned block, at slot (block number) mod 128.
   std::array<std::atomic<uint32_t>, kBlockSlots> recordedBytes{};
-  uint32_t preparedCount = 0;  // output: slots filled by OpenPlayback
-  WaveFormat format{};         // of the last open
+  // Input: frames lost just before each returned block (no handed block to take them, or the
+  // sound system's overflow), at the block's slot; written with recordedBytes. Frames lost after
+  // the last returned block are counted in pendingLostFrames until the next block returns.
+  std::array<std::atomic<uint32_t>, kBlockSlots> lostBefore{};
+  std::atomic<uint32_t> pendingLostFrames{0};  // callback writes; any thread reads
+  uint32_t preparedCount = 0;                  // output: slots filled by OpenPlayback
+  WaveFormat format{};                         // of the last open
 
  private:
   struct Block {
@@ -164,6 +172,7 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
 
   void Render(uint8_t* out, uint32_t frames) override;
   void Capture(const uint8_t* in, uint32_t frames) override;
+  void Overflowed(uint32_t frames) override;
 
   void FillFormat();
   uint32_t OutputBlockBytes(uint32_t blockNumber) const;

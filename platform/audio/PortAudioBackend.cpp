@@ -96,12 +96,32 @@ int RenderOutput(const void* /*input*/, void* output, unsigned long frames,
   return paContinue;
 }
 
+// What the input callback keeps between calls: the stream's clock tells how much an overflow
+// lost. Written by the audio thread only.
+struct InputContext {
+  InputStreamCallback* callback = nullptr;
+  double rate = 0;
+  double expectedAdcTime = 0;  // capture time of the next frame, 0 = not yet known
+};
+
+// Frames the gap in the capture clock holds, when the sound system's clock is running.
+uint32_t LostFrames(const InputContext& context, const PaStreamCallbackTimeInfo* time) {
+  if (time == nullptr || time->inputBufferAdcTime <= 0 || context.expectedAdcTime <= 0) return 0;
+  const double gap = (time->inputBufferAdcTime - context.expectedAdcTime) * context.rate;
+  return gap >= 1 && gap < 1e9 ? static_cast<uint32_t>(gap + 0.5) : 0;
+}
+
 int CaptureInput(const void* input, void* /*output*/, unsigned long frames,
-                 const PaStreamCallbackTimeInfo* /*time*/, PaStreamCallbackFlags /*flags*/,
-                 void* user) {
+                 const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags flags, void* user) {
+  auto& context = *static_cast<InputContext*>(user);
+  if ((flags & paInputOverflow) != 0) {
+    context.callback->Overflowed(LostFrames(context, time));
+  }
+  if (time != nullptr && time->inputBufferAdcTime > 0) {
+    context.expectedAdcTime = time->inputBufferAdcTime + static_cast<double>(frames) / context.rate;
+  }
   if (input != nullptr) {
-    static_cast<InputStreamCallback*>(user)->Capture(static_cast<const uint8_t*>(input),
-                                                     static_cast<uint32_t>(frames));
+    context.callback->Capture(static_cast<const uint8_t*>(input), static_cast<uint32_t>(frames));
   }
   return paContinue;
 }
@@ -109,7 +129,9 @@ int CaptureInput(const void* input, void* /*output*/, unsigned long frames,
 class PortAudioStream : public AudioStream {
  public:
   // `library` is the backend's lock, which outlives the stream.
-  PortAudioStream(PaStream* stream, std::mutex& library) : stream_(stream), library_(library) {}
+  PortAudioStream(PaStream* stream, std::mutex& library, bool output,
+                  std::unique_ptr<InputContext> context)
+      : stream_(stream), library_(library), output_(output), context_(std::move(context)) {}
   ~PortAudioStream() override {
     const std::lock_guard<std::mutex> lock(library_);
     QuietConsole quiet;
@@ -147,10 +169,19 @@ class PortAudioStream : public AudioStream {
     }
     return active == 0 ? paStreamIsStopped : 0;
   }
+  double Latency() const override {
+    const std::lock_guard<std::mutex> lock(library_);
+    const PaStreamInfo* info = Pa_GetStreamInfo(stream_);
+    if (info == nullptr) return 0;
+    return output_ ? info->outputLatency : info->inputLatency;
+  }
 
  private:
   PaStream* stream_;
   std::mutex& library_;
+  bool output_;
+  // The input callback's data; outlives the stream, which the destructor closes first.
+  std::unique_ptr<InputContext> context_;
   bool started_ = false;
 };
 
@@ -236,7 +267,8 @@ bool PortAudioBackend::IsFormatSupported(StreamDirection direction, int device,
 namespace {
 
 OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveFormat& format,
-                            PaStreamCallback* callback, void* user, std::mutex& library) {
+                            PaStreamCallback* callback, void* user, std::mutex& library,
+                            std::unique_ptr<InputContext> context = nullptr) {
   OpenStreamResult result;
   if (SampleFormat(format) == 0 || format.channels == 0) {
     result.error = paSampleFormatNotSupported;
@@ -250,7 +282,7 @@ OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveForm
       Pa_OpenStream(&stream, output ? nullptr : &parameters, output ? &parameters : nullptr,
                     format.samplesPerSec, paFramesPerBufferUnspecified, paClipOff, callback, user);
   if (result.error == paNoError) {
-    result.stream = std::make_unique<PortAudioStream>(stream, library);
+    result.stream = std::make_unique<PortAudioStream>(stream, library, output, std::move(context));
   }
   return result;
 }
@@ -274,7 +306,12 @@ OpenStreamResult PortAudioBackend::OpenInput(int device, const WaveFormat& forma
   if (index < 0) {
     return OpenStreamResult{nullptr, initialised_ ? paInvalidDevice : paNotInitialized};
   }
-  return OpenStream(StreamDirection::Input, index, format, CaptureInput, &callback, library_);
+  auto context = std::make_unique<InputContext>();
+  context->callback = &callback;
+  context->rate = format.samplesPerSec;
+  void* user = context.get();
+  return OpenStream(StreamDirection::Input, index, format, CaptureInput, user, library_,
+                    std::move(context));
 }
 
 }  // namespace velmora
