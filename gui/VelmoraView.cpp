@@ -10,6 +10,7 @@
 #include "UiFont.h"
 #include "VelmoraApp.h"
 #include "VelmoraWxDoc.h"
+#include "ViewRecording.h"
 #include "WxDialogWindows.h"
 #include "app/Settings.h"
 #include "audio/WaveDevice.h"
@@ -53,6 +54,7 @@ CVelmoraView::CVelmoraView() : timers_([this](int id) { OnTick(id); }) {
 
 CVelmoraView::~CVelmoraView() {
   if (surveyThread_.joinable()) surveyThread_.join();
+  if (recording_) recording_->OnDestroy();
   if (transport_) transport_->OnDestroy();
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
@@ -84,6 +86,7 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
       std::make_unique<ViewDialogCommands>(this->doc(), mixer_->panel(), *dialogWindows_);
   AddCommandTarget(dialogCommands_.get());
   mixer_->panel().buildMix = [transport = transport_.get()] { return transport->BuildMixNow(); };
+  recording_ = std::make_unique<ViewRecording>(*this);
   return true;
 }
 

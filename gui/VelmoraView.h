@@ -40,6 +40,7 @@ class MixerForm;
 class Transport;
 class Ui;
 class ViewDialogCommands;
+class ViewRecording;
 class WaveDevice;
 class WxDialogWindows;
 
@@ -66,6 +67,8 @@ class CVelmoraView : public wxView {
   // Playback: the transport and its output device (on the services' sound system).
   Transport* transport() const { return transport_.get(); }
   WaveDevice* playDevice() const { return playDevice_.get(); }
+  // Recording: the record device, the recorder and its settings, the recovery files.
+  ViewRecording* recording() const { return recording_.get(); }
   CVelmoraDoc& doc() const;
   ViewSettings& settings() { return settings_; }
   Timers& timers() { return timers_; }
@@ -106,7 +109,8 @@ class CVelmoraView : public wxView {
   std::unique_ptr<Transport> transport_;
   std::unique_ptr<WxDialogWindows> dialogWindows_;
   std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
-  std::unique_ptr<MixerForm> mixer_;  // last but one: goes early, while the targets' lists exist
+  std::unique_ptr<MixerForm> mixer_;          // goes early, while the targets' lists exist
+  std::unique_ptr<ViewRecording> recording_;  // before the mixer and the transport it uses
   // The start-up survey; joined before anything it reports to goes.
   std::thread surveyThread_;
 };
