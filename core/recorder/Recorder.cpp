@@ -10,6 +10,7 @@
 #include "io/Format.h"
 #include "panel/MixerPanel.h"
 #include "recorder/CountdownBeep.h"
+#include "recorder/LoopbackLag.h"
 #include "recorder/RecoveryWriter.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
@@ -233,9 +234,16 @@ void Recorder::StartRunning() {
     timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);
   }
   inputRunning_ = true;
-  latencySeconds_ = simultaneousActive_ && playDevice_.outputOpen ? roundTripLatency() : 0;
+  UpdateLatency();
   timers_.Start(timer::kRecording, timer::kFirstRecordingTickMs);
   ShowStatus(Format(msg::kRecordingStatus, lostFrames_));
+}
+
+void Recorder::UpdateLatency() {
+  // Taken while the playback along runs: the measured figure once both first frames passed.
+  if (simultaneousActive_ && playDevice_.outputOpen && !playDevice_.streamPaused) {
+    latencySeconds_ = roundTripLatency();
+  }
 }
 
 void Recorder::CountdownTick() {
@@ -301,6 +309,7 @@ void Recorder::RecordingTick() {
     EndOnInputFailure(health);
     return;
   }
+  UpdateLatency();
   const uint32_t filled = recordDevice_.doneCount.load(std::memory_order_acquire);
   const uint32_t taken = recordDevice_.cursor;
   if (filled > taken) {
@@ -413,6 +422,7 @@ bool Recorder::StopRecording() {
   timers_.Kill(timer::kCountdown);
   timers_.Kill(timer::kRecording);
   timers_.Kill(timer::kBeep);
+  if (inputRunning_) UpdateLatency();
   recordDevice_.CloseRecord();
   if (options.simultaneousPlayback) {
     playDevice_.ClosePlayback();
@@ -450,7 +460,8 @@ bool Recorder::StoreTake() {
   double latencyFrames = 0;
   uint64_t offsetFrames = 0;
   if (simultaneousActive_ && startMixRate_ != 0) {
-    latencyFrames = latencySeconds_ * rate_;
+    const std::optional<uint32_t> measured = MeasureLoopback();
+    latencyFrames = measured ? *measured : latencySeconds_ * rate_;
     offsetFrames = uint64_t{startFrame_} * rate_ / startMixRate_ + leadingDiscarded_;
   }
   const auto cutFrames = static_cast<uint32_t>(std::min<double>(
@@ -516,6 +527,39 @@ bool Recorder::StoreTake() {
     ShowStatus(msg::kRecordedNoPlaybackStatus);
   }
   return true;
+}
+
+int32_t Recorder::TakeSample(uint32_t frame) const {
+  const uint64_t chunkBytes = uint64_t{kChunkBlocks} * BlockBytes();
+  const uint64_t at = uint64_t{frame} * FrameBytes();
+  const uint8_t* p = chunks_[at / chunkBytes].data() + at % chunkBytes;
+  return bits_ == 16 ? static_cast<int16_t>(p[0] | (p[1] << 8)) : (p[0] - 128) * 256;
+}
+
+std::optional<uint32_t> Recorder::MeasureLoopback() const {
+  // The mix as it was played: only when it is there whole, at the take's rate.
+  if (startMixRate_ != rate_ || !doc_.HasMix() || doc_.workerBusy() ||
+      doc_.mixFormat().rate != rate_) {
+    return std::nullopt;
+  }
+  const uint32_t maxLag = rate_ / 2;
+  const uint64_t first = uint64_t{startFrame_} + leadingDiscarded_;
+  const uint64_t mixLeft = doc_.mixFrames() > first ? doc_.mixFrames() - first : 0;
+  const uint64_t available = std::min<uint64_t>(recordedFrames_, mixLeft);
+  if (available <= maxLag) return std::nullopt;
+  const auto window = static_cast<uint32_t>(std::min<uint64_t>(available - maxLag, 2 * rate_));
+  const uint32_t count = maxLag + window;
+  std::vector<int32_t> played(count);
+  std::vector<int32_t> take(count);
+  const uint8_t* mix = doc_.mixBuffer().data();
+  const bool mix16 = doc_.mixFormat().bits == 16;
+  const uint32_t mixFrameBytes = doc_.mixFormat().FrameBytes();
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* p = mix + (first + i) * mixFrameBytes;
+    played[i] = mix16 ? static_cast<int16_t>(p[0] | (p[1] << 8)) : (p[0] - 128) * 256;
+    take[i] = TakeSample(i);
+  }
+  return FindLoopbackLag(played, take, maxLag, window);
 }
 
 void Recorder::WarnAboutDropouts() {

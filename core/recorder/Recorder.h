@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,8 +122,9 @@ class Recorder : public CommandTarget, public TimerTarget {
 
   // Status-bar text (first field); nothing shown when unset.
   std::function<void(const std::string&)> showStatus;
-  // The latency to take off a take recorded along the playback, in seconds: the open streams'
-  // reported output and input latency unless replaced.
+  // The latency to take off a take recorded along the playback when the take does not hold the
+  // played mix (so it cannot be measured), in seconds: the open streams' reported output and
+  // input latency unless replaced.
   std::function<double()> roundTripLatency;
   // Makes the recovery writer of a new take (rate, bits, channels); null = no recovery file.
   std::function<std::unique_ptr<RecoveryWriter>(uint32_t, uint16_t, uint16_t)> openRecovery;
@@ -132,6 +134,7 @@ class Recorder : public CommandTarget, public TimerTarget {
  private:
   bool AllocateRing();
   void StartRunning();
+  void UpdateLatency();
   void CountdownTick();
   void BeepCheckTick();
   void RecordingTick();
@@ -147,6 +150,9 @@ class Recorder : public CommandTarget, public TimerTarget {
   // A dead input ends the recording as Stop would, keeping what was collected.
   void EndOnInputFailure(const DeviceResult& failure);
   bool StoreTake();
+  // The round trip in take frames, when the take holds the mix it was recorded along.
+  std::optional<uint32_t> MeasureLoopback() const;
+  int32_t TakeSample(uint32_t frame) const;  // left (or only) side, as 16-bit
   void WarnAboutDropouts();
   void ShowStatus(const std::string& text);
   uint32_t BlockBytes() const;
