@@ -2,10 +2,12 @@
 
 #include <wx/bmpbndl.h>
 #include <wx/dcclient.h>
+#include <wx/display.h>
 #include <wx/filename.h>
 #include <wx/html/helpctrl.h>
 #include <wx/iconbndl.h>
 #include <wx/menu.h>
+#include <wx/settings.h>
 #include <wx/statusbr.h>
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
@@ -21,6 +23,7 @@
 #include "VelmoraWxDoc.h"
 #include "app/CommandTable.h"
 #include "app/Settings.h"
+#include "app/WindowFit.h"
 #include "seams/CommandIds.h"
 
 namespace velmora {
@@ -146,7 +149,15 @@ bool CMainFrame::CreateBars() {
 }
 
 void CMainFrame::FitToForm(const wxSize& formSize) {
-  SetClientSize(formSize);
+  SetSizeHints(wxDefaultSize, wxDefaultSize);
+  const int shown = wxDisplay::GetFromWindow(this);
+  const wxRect area = wxDisplay(shown == wxNOT_FOUND ? 0u : static_cast<unsigned>(shown))
+                          .GetClientArea();
+  const wxSize decorations = GetSize() - GetClientSize();
+  const ClientFit fit = FitClientToWorkArea(
+      {formSize.x, formSize.y}, {decorations.x, decorations.y}, {area.width, area.height},
+      wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this));
+  SetClientSize(fit.client.width, fit.client.height);
   // Not resizable by the user: the window keeps exactly this size.
   SetSizeHints(GetSize(), GetSize());
 }

@@ -34,7 +34,8 @@ class CMainFrame : public wxDocParentFrame, public CommandTarget {
 
   // Tool bar, status bar, menu and accelerators; false when any of them cannot be made.
   bool CreateBars();
-  // Sizes the client area to the view's form.
+  // Sizes the client area to the view's form, or to as much of it as the screen's work area
+  // holds (the view scrolls the rest).
   void FitToForm(const wxSize& formSize);
   // "title - Velmora".
   void ShowDocumentTitle(const std::string& title);

@@ -13,7 +13,9 @@
 #include "WxDialogWindows.h"
 #include "app/Settings.h"
 #include "audio/WaveDevice.h"
+#include "dialogs/DeviceList.h"
 #include "dialogs/DialogCommands.h"
+#include "seams/Ui.h"
 #include "transport/Transport.h"
 
 namespace velmora {
@@ -53,7 +55,7 @@ CVelmoraView::~CVelmoraView() {
   if (transport_) transport_->OnDestroy();
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
-  if (form_) form_->Destroy();
+  if (scroller_) scroller_->Destroy();
 }
 
 bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
@@ -61,15 +63,16 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   CMainFrame* frame = TheApp().frame();
   if (frame == nullptr) return false;
   SetFrame(frame);
-  form_ =
-      new wxPanel(frame, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL, "form101");
+  // The form sits in a scrolled window that fills the frame: where the screen cannot hold the
+  // whole form, the frame shows what it can and the rest scrolls into view.
+  scroller_ = new wxScrolledWindow(frame, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                   wxHSCROLL | wxVSCROLL | wxBORDER_NONE, "form101scroller");
+  form_ = new wxPanel(scroller_, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL,
+                      "form101");
   form_->SetFont(UiFont(kFormFontPoints));
   baseUnits_ = MeasureBaseUnits(*form_);
-  const wxSize size(DialogToPixelsX(kFormWidthDu, baseUnits_),
-                    DialogToPixelsY(kFormHeightDu, baseUnits_));
-  form_->SetMinSize(size);
-  form_->SetSize(size);
-  frame->FitToForm(size);
+  FitFrameToForm(wxSize(DialogToPixelsX(kFormWidthDu, baseUnits_),
+                        DialogToPixelsY(kFormHeightDu, baseUnits_)));
   mixer_ = std::make_unique<MixerForm>(*this);
   playDevice_ = std::make_unique<WaveDevice>(TheApp().audio());
   transport_ = std::make_unique<Transport>(this->doc(), ui(), mixer_->form(), timers_, settings_,
@@ -80,6 +83,12 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   dialogCommands_ =
       std::make_unique<ViewDialogCommands>(this->doc(), mixer_->panel(), *dialogWindows_);
   AddCommandTarget(dialogCommands_.get());
+  deviceCommand_ = std::make_unique<DeviceCommand>(
+      this->doc(), settings_, ui(), *dialogWindows_, [this] {
+        WaitCursor wait(ui());
+        return EnumerateDeviceLists(TheApp().audio());
+      });
+  AddCommandTarget(deviceCommand_.get());
   return true;
 }
 
@@ -95,6 +104,14 @@ void CVelmoraView::OnChangeFilename() {
 
 bool CVelmoraView::OnClose(bool) {
   return true;
+}
+
+void CVelmoraView::FitFrameToForm(const wxSize& size) {
+  form_->SetMinSize(size);
+  form_->SetSize(size);
+  scroller_->SetVirtualSize(size);
+  scroller_->SetScrollRate(baseUnits_.x, baseUnits_.y);
+  if (CMainFrame* frame = TheApp().frame()) frame->FitToForm(size);
 }
 
 CVelmoraDoc& CVelmoraView::doc() const {

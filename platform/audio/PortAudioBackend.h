@@ -32,7 +32,8 @@ class PortAudioBackend : public AudioBackend {
   int LibraryIndex(StreamDirection direction, int device) const;
 
   bool initialised_ = false;
-  std::vector<int> outputs_;  // PortAudio indices of the output devices, in PortAudio's order
+  // PortAudio indices of the devices offered, best first; the plug-ins are not among them.
+  std::vector<int> outputs_;
   std::vector<int> inputs_;
 };
 

@@ -305,7 +305,7 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   wxToolBar* tools = frame->GetToolBar();
   UpdateUi();
   // Commands that nothing runs yet are off whatever their rule says, keys and tools included.
-  for (int id : {cmd::kRecord, cmd::kMetronome, cmd::kAudioDevices}) {
+  for (int id : {cmd::kRecord, cmd::kMetronome}) {
     EXPECT_FALSE(menu->IsEnabled(id)) << id;
   }
   EXPECT_FALSE(tools->GetToolEnabled(cmd::kRecord));
@@ -319,7 +319,7 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
     EXPECT_FALSE(menu->IsEnabled(id)) << id;
   }
   for (int id : {cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew, cmd::kOpen, cmd::kMetronome,
-                 cmd::kExit, cmd::kHelpFinder, cmd::kAbout}) {
+                 cmd::kExit, cmd::kHelpFinder, cmd::kAbout, cmd::kAudioDevices}) {
     EXPECT_TRUE(menu->IsEnabled(id)) << id;
   }
   EXPECT_TRUE(menu->IsChecked(cmd::kStop));
@@ -344,7 +344,7 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   Doc().SetMonoPlayback(true);
   Doc().SetTransportState(TransportState::TuningTone);
   UpdateUi();
-  for (int id : {cmd::kPlay, cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew}) {
+  for (int id : {cmd::kPlay, cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew, cmd::kAudioDevices}) {
     EXPECT_FALSE(menu->IsEnabled(id)) << id;
   }
   EXPECT_TRUE(menu->IsChecked(cmd::kStop)) << "kept while the tuning tone sounds";

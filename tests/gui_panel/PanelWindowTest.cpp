@@ -55,9 +55,10 @@ T* Control(int id) {
   return wxDynamicCast(wxWindow::FindWindowById(id, TheApp().view()->form()), T);
 }
 
+// Moves a slider to the panel's position `value` (the form maps it to the toolkit's own value).
 void Scroll(int id, wxEventType type, int value) {
   auto* slider = Control<wxSlider>(id);
-  slider->SetValue(value);
+  TheApp().view()->mixer()->form().SetPosition(id, value);
   wxScrollEvent event(type, id, value, slider->HasFlag(wxSL_VERTICAL) ? wxVERTICAL : wxHORIZONTAL);
   event.SetEventObject(slider);
   slider->ProcessWindowEvent(event);
@@ -121,7 +122,7 @@ TEST_F(PanelWindowTest, LoadMoveLevelBuildAndListTheClippedStretches) {
     EXPECT_EQ(Control<wxSlider>(ctl::kLevel[i])->IsEnabled(), loaded);
     EXPECT_EQ(Control<wxTextCtrl>(ctl::kOffsetEdit[i])->IsEnabled(), loaded);
     EXPECT_EQ(Control<wxTextCtrl>(ctl::kOffsetEdit[i])->GetValue(), "0.000");
-    EXPECT_EQ(Control<wxSlider>(ctl::kLevel[i])->GetValue(), doc().slots[i].level);
+    EXPECT_EQ(mixer_->form().GetPosition(ctl::kLevel[i]), doc().slots[i].level);
   }
   EXPECT_TRUE(Control<wxButton>(ctl::kMakeMix)->IsEnabled());
   EXPECT_FALSE(Control<wxSlider>(ctl::kPositionSlider)->IsEnabled());
