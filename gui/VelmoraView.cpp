@@ -1,9 +1,9 @@
 #include "VelmoraView.h"
 
 #include <wx/dcclient.h>
-#include <wx/dcscreen.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "MainFrame.h"
 #include "MixerForm.h"
@@ -33,10 +33,16 @@ DialogBaseUnits MeasureBaseUnits(wxWindow& window) {
   wxCoord width = 0;
   wxCoord height = 0;
   dc.GetTextExtent("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &width, &height);
-  const int dpi = wxScreenDC().GetPPI().y;
+  // Points to the window's own pixels: where the toolkit scales pixels itself (GTK at a display
+  // scale of 2), the screen's resolution counts those pixels twice.
+  double dpi = window.GetDPI().y;
+#ifdef wxHAS_DPI_INDEPENDENT_PIXELS
+  dpi /= window.GetContentScaleFactor();
+#endif
   DialogBaseUnits base;
   base.x = std::max(1, (width / 26 + 1) / 2);
-  base.y = std::max(1, MulDivRound(window.GetFont().GetPointSize(), dpi > 0 ? dpi : 96, 72));
+  base.y = std::max(1, MulDivRound(window.GetFont().GetPointSize(),
+                                   dpi > 0 ? static_cast<int>(std::lround(dpi)) : 96, 72));
   return base;
 }
 
@@ -73,6 +79,10 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   baseUnits_ = MeasureBaseUnits(*form_);
   FitFrameToForm(wxSize(DialogToPixelsX(kFormWidthDu, baseUnits_),
                         DialogToPixelsY(kFormHeightDu, baseUnits_)));
+  form_->Bind(wxEVT_CHILD_FOCUS, [this](wxChildFocusEvent& event) {
+    event.Skip();
+    ScrollIntoView(event.GetWindow());
+  });
   mixer_ = std::make_unique<MixerForm>(*this);
   playDevice_ = std::make_unique<WaveDevice>(TheApp().audio());
   transport_ = std::make_unique<Transport>(this->doc(), ui(), mixer_->form(), timers_, settings_,
@@ -112,6 +122,29 @@ void CVelmoraView::FitFrameToForm(const wxSize& size) {
   scroller_->SetVirtualSize(size);
   scroller_->SetScrollRate(baseUnits_.x, baseUnits_.y);
   if (CMainFrame* frame = TheApp().frame()) frame->FitToForm(size);
+}
+
+// The scrolled window's own handling sees the whole form as the focused child; a control that
+// takes the focus outside the shown part of the form is brought into view here instead.
+void CVelmoraView::ScrollIntoView(wxWindow* control) {
+  if (control == nullptr || control == form_ || !scroller_) return;
+  const wxRect shown(scroller_->CalcUnscrolledPosition(wxPoint(0, 0)),
+                     scroller_->GetClientSize());
+  const wxRect wanted(form_->ScreenToClient(control->GetScreenPosition()), control->GetSize());
+  if (shown.Contains(wanted)) return;
+  int unitX = 1;
+  int unitY = 1;
+  scroller_->GetScrollPixelsPerUnit(&unitX, &unitY);
+  // Only as far as needed: the control's far edge at the view's far edge, or its near edge at
+  // the near edge.
+  const auto start = [](int from, int view, int at, int size, int unit) {
+    if (unit <= 0) return -1;
+    if (at < from) return at / unit;
+    if (at + size > from + view) return (at + size - view + unit - 1) / unit;
+    return from / unit;
+  };
+  scroller_->Scroll(start(shown.x, shown.width, wanted.x, wanted.width, unitX),
+                    start(shown.y, shown.height, wanted.y, wanted.height, unitY));
 }
 
 CVelmoraDoc& CVelmoraView::doc() const {

@@ -97,6 +97,7 @@ class CVelmoraView : public wxView {
 
  private:
   void OnTick(int id);
+  void ScrollIntoView(wxWindow* control);
 
   // Weak: the frame may destroy its children before the framework destroys the view.
   wxWeakRef<wxScrolledWindow> scroller_;
