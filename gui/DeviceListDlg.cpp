@@ -16,7 +16,7 @@ namespace velmora {
 namespace {
 
 constexpr int kFontPoints = 9;
-constexpr int kListRows = 10;  // rows in view before the list scrolls
+constexpr int kListRows = 10;       // rows in view before the list scrolls
 constexpr int kHeaderPadding = 24;  // pixels beside a column title, for the theme's header
 
 wxString U(const std::string& utf8) {

@@ -165,8 +165,7 @@ void CMainStatusBar::DrawField(wxDC& dc, int i, int textHeight) {
     const int inset = FromDIP(kStatusTextInset);
     const wxRect text(rect.x + inset, rect.y, rect.width - 2 * inset, rect.height);
     dc.SetTextForeground(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT));
-    dc.DrawText(wxControl::Ellipsize(GetStatusText(0), dc, wxELLIPSIZE_END, text.width),
-                text.x, y);
+    dc.DrawText(wxControl::Ellipsize(GetStatusText(0), dc, wxELLIPSIZE_END, text.width), text.x, y);
     return;
   }
   // A box of its own, clear of its neighbours and of the window's right edge, with the name
@@ -207,8 +206,7 @@ wxToolBar* CMainFrame::OnCreateToolBar(long style, wxWindowID id, const wxString
   return styleBar_;
 }
 
-wxStatusBar* CMainFrame::OnCreateStatusBar(int number, long style, wxWindowID id,
-                                           const wxString&) {
+wxStatusBar* CMainFrame::OnCreateStatusBar(int number, long style, wxWindowID id, const wxString&) {
   auto* status = new CMainStatusBar(this, id, style);
   status->SetFieldsCount(number);
   return status;
@@ -241,8 +239,8 @@ bool CMainFrame::CreateBars() {
 void CMainFrame::FitToForm(const wxSize& formSize) {
   SetSizeHints(wxDefaultSize, wxDefaultSize);
   const int shown = wxDisplay::GetFromWindow(this);
-  const wxRect area = wxDisplay(shown == wxNOT_FOUND ? 0u : static_cast<unsigned>(shown))
-                          .GetClientArea();
+  const wxRect area =
+      wxDisplay(shown == wxNOT_FOUND ? 0u : static_cast<unsigned>(shown)).GetClientArea();
   const wxSize decorations = GetSize() - GetClientSize();
   const ClientFit fit = FitClientToWorkArea(
       {formSize.x, formSize.y}, {decorations.x, decorations.y}, {area.width, area.height},

@@ -221,7 +221,8 @@ void WxForm::SetRange(int id, int min, int max) {
 void WxForm::SetPosition(int id, int position) {
   wxWindow* w = Find(id);
   if (auto* slider = wxDynamicCast(w, wxSlider)) {
-    slider->SetValue(NativeSliderValue(*slider, std::clamp(position, slider->GetMin(), slider->GetMax())));
+    slider->SetValue(
+        NativeSliderValue(*slider, std::clamp(position, slider->GetMin(), slider->GetMax())));
   } else if (auto* updown = dynamic_cast<UpDownControl*>(w)) {
     updown->SetValue(position);
   } else if (auto* spin = wxDynamicCast(w, wxSpinButton)) {
@@ -233,7 +234,8 @@ void WxForm::SetPosition(int id, int position) {
 
 int WxForm::GetPosition(int id) const {
   wxWindow* w = Find(id);
-  if (auto* slider = wxDynamicCast(w, wxSlider)) return NativeSliderValue(*slider, slider->GetValue());
+  if (auto* slider = wxDynamicCast(w, wxSlider))
+    return NativeSliderValue(*slider, slider->GetValue());
   if (auto* updown = dynamic_cast<UpDownControl*>(w)) return updown->GetValue();
   if (auto* spin = wxDynamicCast(w, wxSpinButton)) return spin->GetValue();
   if (auto* gauge = wxDynamicCast(w, wxGauge)) return gauge->GetValue();
@@ -376,10 +378,10 @@ MixerForm::MixerForm(CVelmoraView& view)
     const int dx = kStripStepDu * i;
     b.Add(new wxCheckBox(f, ctl::kChannelCheck[i], wxString()), 26 + dx, 39, 8, 8);
     b.Label("ﾚﾍﾞﾙ", 16 + dx, 52);
-    b.Slider(new wxSlider(f, ctl::kLevel[i], kLevelMax - kDefaultLevel, 0, kLevelMax,
-                          wxDefaultPosition, wxDefaultSize,
-                          wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH | kFillFromBottom),
-             25 + dx, 61, 22, 99)
+    b.Slider(
+         new wxSlider(f, ctl::kLevel[i], kLevelMax - kDefaultLevel, 0, kLevelMax, wxDefaultPosition,
+                      wxDefaultSize, wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH | kFillFromBottom),
+         25 + dx, 61, 22, 99)
         ->SetTickFreq(10);
     b.Label("Max", 48 + dx, 65);
     b.Label("Min", 48 + dx, 148);

@@ -93,8 +93,8 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   dialogCommands_ =
       std::make_unique<ViewDialogCommands>(this->doc(), mixer_->panel(), *dialogWindows_);
   AddCommandTarget(dialogCommands_.get());
-  deviceCommand_ = std::make_unique<DeviceCommand>(
-      this->doc(), settings_, ui(), *dialogWindows_, [this] {
+  deviceCommand_ =
+      std::make_unique<DeviceCommand>(this->doc(), settings_, ui(), *dialogWindows_, [this] {
         WaitCursor wait(ui());
         return EnumerateDeviceLists(TheApp().audio());
       });
@@ -128,8 +128,7 @@ void CVelmoraView::FitFrameToForm(const wxSize& size) {
 // takes the focus outside the shown part of the form is brought into view here instead.
 void CVelmoraView::ScrollIntoView(wxWindow* control) {
   if (control == nullptr || control == form_ || !scroller_) return;
-  const wxRect shown(scroller_->CalcUnscrolledPosition(wxPoint(0, 0)),
-                     scroller_->GetClientSize());
+  const wxRect shown(scroller_->CalcUnscrolledPosition(wxPoint(0, 0)), scroller_->GetClientSize());
   const wxRect wanted(form_->ScreenToClient(control->GetScreenPosition()), control->GetSize());
   if (shown.Contains(wanted)) return;
   int unitX = 1;

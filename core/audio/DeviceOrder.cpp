@@ -26,13 +26,13 @@ bool Contains(const std::string& text, const char* part) {
 // the list already has (or is the default device, which the dialog offers as "自動選択").
 bool IsPlugIn(const std::string& base) {
   static const char* const kNames[] = {
-      "default", "sysdefault", "front",    "rear",     "center_lfe", "side",     "dmix",
-      "dsnoop",  "plug",       "hw",       "plughw",   "asym",       "tee",      "file",
-      "null",    "shm",        "modem",    "phoneline", "spdif",     "a52",      "dca",
-      "jack",    "oss",        "upmix",    "vdownmix", "speex",      "equal",    "arcam_av",
-      "softvol", "route",      "rate",     "linear",   "usb_stream",
+      "default", "sysdefault", "front", "rear",      "center_lfe", "side",  "dmix",
+      "dsnoop",  "plug",       "hw",    "plughw",    "asym",       "tee",   "file",
+      "null",    "shm",        "modem", "phoneline", "spdif",      "a52",   "dca",
+      "jack",    "oss",        "upmix", "vdownmix",  "speex",      "equal", "arcam_av",
+      "softvol", "route",      "rate",  "linear",    "usb_stream",
   };
-  static const char* const kFamilies[] = {"surround", "iec958", "hdmi", "samplerate",
+  static const char* const kFamilies[] = {"surround",  "iec958",  "hdmi",     "samplerate",
                                           "speexrate", "lavrate", "lavcrate", "usbstream"};
   for (const char* name : kNames) {
     if (base == name) return true;
@@ -48,8 +48,8 @@ bool IsHardware(const std::string& lower) {
 }
 
 bool IsDigital(const std::string& lower) {
-  static const char* const kParts[] = {"hdmi", "displayport", "iec958", "spdif", "s/pdif",
-                                       "digital"};
+  static const char* const kParts[] = {"hdmi",  "displayport", "iec958",
+                                       "spdif", "s/pdif",      "digital"};
   for (const char* part : kParts) {
     if (Contains(lower, part)) return true;
   }
@@ -73,6 +73,7 @@ DeviceRank RankOfDevice(const std::string& name) {
 std::vector<int> OfferedDeviceOrder(const std::vector<std::string>& names) {
   std::vector<int> order;
   std::vector<DeviceRank> ranks;
+  ranks.reserve(names.size());
   for (const std::string& name : names) ranks.push_back(RankOfDevice(name));
   for (int i = 0; i < static_cast<int>(names.size()); ++i) {
     if (ranks[i] != DeviceRank::Hidden) order.push_back(i);

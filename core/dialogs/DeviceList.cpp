@@ -96,8 +96,8 @@ uint32_t RecordFormatBit(const ViewSettings& view) {
   return FormatBit(view.recordRate, view.recordBits, view.recordChannels);
 }
 
-DeviceCommand::DeviceCommand(CVelmoraDoc& doc, ViewSettings& view, Ui& ui,
-                             DeviceListWindow& window, std::function<DeviceLists()> devices)
+DeviceCommand::DeviceCommand(CVelmoraDoc& doc, ViewSettings& view, Ui& ui, DeviceListWindow& window,
+                             std::function<DeviceLists()> devices)
     : doc_(doc), view_(view), ui_(ui), window_(window), devices_(std::move(devices)) {}
 
 void DeviceCommand::RemoveOutputDeviceOwner(OutputDeviceOwner* owner) {

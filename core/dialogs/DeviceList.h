@@ -71,8 +71,8 @@ struct DeviceLists {
 
 // The records an enumeration left: min(count, 4) of them, or after a failed query (count -1)
 // those it had filled.
-std::vector<WaveDeviceCaps> ListedDevices(int count,
-                                          const std::array<WaveDeviceCaps, kMaxListedDevices>& caps);
+std::vector<WaveDeviceCaps> ListedDevices(
+    int count, const std::array<WaveDeviceCaps, kMaxListedDevices>& caps);
 
 // Enumerates both directions through a device of its own (no stream is opened). Slow on a real
 // sound system: every device is asked about every format.

@@ -146,6 +146,7 @@ class PortAudioStream : public AudioStream {
 // The devices the program offers, best first (see audio/DeviceOrder.h).
 std::vector<int> InOfferedOrder(const std::vector<int>& indices) {
   std::vector<std::string> names;
+  names.reserve(indices.size());
   for (const int index : indices) names.emplace_back(Pa_GetDeviceInfo(index)->name);
   std::vector<int> offered;
   for (const int position : OfferedDeviceOrder(names)) offered.push_back(indices[position]);

@@ -3,15 +3,15 @@
 // start and exit with their failure messages, the close question, help and suspend.
 
 #include <gtest/gtest.h>
-#include <wx/html/helpctrl.h>
-#include <wx/html/helpfrm.h>
-#include <wx/html/helpwnd.h>
-#include <wx/html/htmlwin.h>
 #include <wx/config.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/display.h>
 #include <wx/filehistory.h>
+#include <wx/html/helpctrl.h>
+#include <wx/html/helpfrm.h>
+#include <wx/html/helpwnd.h>
+#include <wx/html/htmlwin.h>
 #include <wx/menu.h>
 #include <wx/scrolwin.h>
 #include <wx/statusbr.h>
@@ -351,7 +351,8 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   Doc().SetMonoPlayback(true);
   Doc().SetTransportState(TransportState::TuningTone);
   UpdateUi();
-  for (int id : {cmd::kPlay, cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew, cmd::kAudioDevices}) {
+  for (int id :
+       {cmd::kPlay, cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew, cmd::kAudioDevices}) {
     EXPECT_FALSE(menu->IsEnabled(id)) << id;
   }
   EXPECT_TRUE(menu->IsChecked(cmd::kStop)) << "kept while the tuning tone sounds";
@@ -453,7 +454,8 @@ TEST_F(ShellWindowTest, FocusStartsOnTheFirstEnabledControlOfTheFirstChannel) {
 TEST_F(ShellWindowTest, TheRecentFileListKeepsFour) {
   {
     const std::unique_ptr<wxConfigBase> profile = OpenProfile(dir.File("profile.conf"));
-    for (int i = 1; i <= 6; ++i) profile->Write(Format("file%d", i), Wx(dir.File(Format("%d.wav", i))));
+    for (int i = 1; i <= 6; ++i)
+      profile->Write(Format("file%d", i), Wx(dir.File(Format("%d.wav", i))));
     profile->Flush();
   }
   Start();
@@ -467,8 +469,8 @@ TEST_F(ShellWindowTest, TheRecentFileListKeepsFour) {
 TEST_F(ShellWindowTest, TheWindowStaysWithinTheWorkAreaAtAnyDisplayScale) {
   Start({Wav("1.wav"), Wav("2.wav"), Wav("3.wav"), Wav("4.wav")});
   const int display = wxDisplay::GetFromWindow(frame);
-  const wxRect area = wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display))
-                          .GetClientArea();
+  const wxRect area =
+      wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display)).GetClientArea();
   const wxSize formSize = App().view()->form()->GetSize();
   SCOPED_TRACE(Format("scale %.1f, work area %dx%d, form %dx%d", frame->GetContentScaleFactor(),
                       area.width, area.height, formSize.x, formSize.y));
@@ -494,8 +496,8 @@ TEST_F(ShellWindowTest, TheWindowStaysWithinTheWorkAreaAtAnyDisplayScale) {
   Pump();
   const wxRect onScreen(offset->GetScreenPosition(), offset->GetSize());
   EXPECT_TRUE(wxRect(scroller->GetScreenPosition(), shown).Contains(onScreen));
-  test::SaveScreenshotOfFrame(*frame, Format("main-window-scale%d",
-                                             static_cast<int>(frame->GetContentScaleFactor())));
+  test::SaveScreenshotOfFrame(
+      *frame, Format("main-window-scale%d", static_cast<int>(frame->GetContentScaleFactor())));
 }
 
 // Where `window` draws text inside `area`: the pixels well darker than the area's lightest.

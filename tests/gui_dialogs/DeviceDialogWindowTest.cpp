@@ -108,8 +108,7 @@ class DeviceDialogWindowTest : public ::testing::Test {
     services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 50000);
     services.powerEvents = std::make_unique<NoPowerEvents>();
     auto audio = std::make_unique<VirtualAudioBackend>();
-    audio->outputs = {{"PulseAudio", 0xFFFFF},
-                      {"HDA Intel PCH: ALC892 Analog (hw:0,0)", 0x0CCCC}};
+    audio->outputs = {{"PulseAudio", 0xFFFFF}, {"HDA Intel PCH: ALC892 Analog (hw:0,0)", 0x0CCCC}};
     audio->inputs = {{"PulseAudio", 0x00FFF}, {"USB Mic: Audio (hw:1,0)", 0x04444}};
     audio_ = audio.get();
     services.audio = std::move(audio);
@@ -154,56 +153,56 @@ class DeviceDialogWindowTest : public ::testing::Test {
 TEST_F(DeviceDialogWindowTest, TheListShowsTheFormatsOfTheComboTouchedLast) {
   view().outputDevice = 1;
   view().inputDevice = kDefaultDevice;
-  WithModalDialog(
-      [&] { Send(cmd::kAudioDevices); },
-      [&](wxDialog& dialog) {
-        auto* devices = wxDynamicCast(&dialog, CDeviceListDlg);
-        ASSERT_NE(devices, nullptr);
-        EXPECT_EQ(dialog.GetTitle(), U("デバイス選択"));
-        wxComboBox* playback = devices->playbackCombo();
-        wxComboBox* record = devices->recordCombo();
-        wxListCtrl* list = devices->formatList();
-        EXPECT_EQ(playback->GetId(), devctl::kPlayback);
-        EXPECT_EQ(record->GetId(), devctl::kRecord);
-        EXPECT_EQ(list->GetId(), devctl::kFormats);
-        ASSERT_EQ(playback->GetCount(), 3u);
-        EXPECT_EQ(playback->GetString(0), U("自動選択"));
-        EXPECT_EQ(playback->GetString(1), "PulseAudio");
-        EXPECT_EQ(playback->GetString(2), "HDA Intel PCH: ALC892 Analog (hw:0,0)");
-        ASSERT_EQ(record->GetCount(), 3u);
-        EXPECT_EQ(record->GetString(2), "USB Mic: Audio (hw:1,0)");
-        EXPECT_EQ(playback->GetSelection(), 2);
-        EXPECT_EQ(record->GetSelection(), 0);
+  WithModalDialog([&] { Send(cmd::kAudioDevices); },
+                  [&](wxDialog& dialog) {
+                    auto* devices = wxDynamicCast(&dialog, CDeviceListDlg);
+                    ASSERT_NE(devices, nullptr);
+                    EXPECT_EQ(dialog.GetTitle(), U("デバイス選択"));
+                    wxComboBox* playback = devices->playbackCombo();
+                    wxComboBox* record = devices->recordCombo();
+                    wxListCtrl* list = devices->formatList();
+                    EXPECT_EQ(playback->GetId(), devctl::kPlayback);
+                    EXPECT_EQ(record->GetId(), devctl::kRecord);
+                    EXPECT_EQ(list->GetId(), devctl::kFormats);
+                    ASSERT_EQ(playback->GetCount(), 3u);
+                    EXPECT_EQ(playback->GetString(0), U("自動選択"));
+                    EXPECT_EQ(playback->GetString(1), "PulseAudio");
+                    EXPECT_EQ(playback->GetString(2), "HDA Intel PCH: ALC892 Analog (hw:0,0)");
+                    ASSERT_EQ(record->GetCount(), 3u);
+                    EXPECT_EQ(record->GetString(2), "USB Mic: Audio (hw:1,0)");
+                    EXPECT_EQ(playback->GetSelection(), 2);
+                    EXPECT_EQ(record->GetSelection(), 0);
 
-        ASSERT_EQ(list->GetColumnCount(), 3);
-        const char* titles[] = {"サンプリング周波数", "量子化ビット数", "チャンネル"};
-        for (int i = 0; i < 3; ++i) {
-          wxListItem column;
-          column.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH);
-          ASSERT_TRUE(list->GetColumn(i, column));
-          EXPECT_EQ(column.GetText(), U(titles[i]));
-          EXPECT_GE(column.GetWidth(), list->GetTextExtent(U(titles[i])).x) << "title not cut";
-        }
-        // The playback device's formats first, twelve of its sixteen bits in bit order.
-        EXPECT_EQ(Rows(*list), RowsOf(0x0CCCC));
-        EXPECT_EQ(Rows(*list).front(), "11025 Hz / 16 ビット / モノラル");
-        test::ExpectNothingOverlapsOrIsClipped(dialog);
-        test::ExpectJapaneseFace(dialog);
-        test::SaveScreenshot(dialog, "device-selection");
+                    ASSERT_EQ(list->GetColumnCount(), 3);
+                    const char* titles[] = {"サンプリング周波数", "量子化ビット数", "チャンネル"};
+                    for (int i = 0; i < 3; ++i) {
+                      wxListItem column;
+                      column.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH);
+                      ASSERT_TRUE(list->GetColumn(i, column));
+                      EXPECT_EQ(column.GetText(), U(titles[i]));
+                      EXPECT_GE(column.GetWidth(), list->GetTextExtent(U(titles[i])).x)
+                          << "title not cut";
+                    }
+                    // The playback device's formats first, twelve of its sixteen bits in bit order.
+                    EXPECT_EQ(Rows(*list), RowsOf(0x0CCCC));
+                    EXPECT_EQ(Rows(*list).front(), "11025 Hz / 16 ビット / モノラル");
+                    test::ExpectNothingOverlapsOrIsClipped(dialog);
+                    test::ExpectJapaneseFace(dialog);
+                    test::SaveScreenshot(dialog, "device-selection");
 
-        Choose(*record, 2);
-        EXPECT_EQ(Rows(*list), RowsOf(0x04444));
-        Focus(*playback);
-        EXPECT_EQ(Rows(*list), RowsOf(0x0CCCC));
-        Choose(*playback, 1);
-        EXPECT_EQ(Rows(*list).size(), 20u);
-        Choose(*playback, 0);
-        EXPECT_TRUE(Rows(*list).empty()) << "自動選択: no rows";
-        Focus(*record);
-        EXPECT_EQ(Rows(*list), RowsOf(0x04444));
-        test::SaveScreenshot(dialog, "device-selection-record");
-        Click(*dialog.FindWindow(wxID_CANCEL));
-      });
+                    Choose(*record, 2);
+                    EXPECT_EQ(Rows(*list), RowsOf(0x04444));
+                    Focus(*playback);
+                    EXPECT_EQ(Rows(*list), RowsOf(0x0CCCC));
+                    Choose(*playback, 1);
+                    EXPECT_EQ(Rows(*list).size(), 20u);
+                    Choose(*playback, 0);
+                    EXPECT_TRUE(Rows(*list).empty()) << "自動選択: no rows";
+                    Focus(*record);
+                    EXPECT_EQ(Rows(*list), RowsOf(0x04444));
+                    test::SaveScreenshot(dialog, "device-selection-record");
+                    Click(*dialog.FindWindow(wxID_CANCEL));
+                  });
   EXPECT_EQ(view().outputDevice, 1) << "Cancel keeps the devices";
   EXPECT_EQ(view().inputDevice, kDefaultDevice);
   EXPECT_TRUE(ui_->messages.empty());

@@ -7,10 +7,10 @@
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/listctrl.h>
+#include <wx/menu.h>
 #include <wx/slider.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
-#include <wx/menu.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 #include <wx/wx.h>
@@ -19,6 +19,7 @@
 #include <dlfcn.h>
 #endif
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -208,7 +209,8 @@ int AccentPixelsInLowerHalf(wxWindow& window) {
   const auto draw = reinterpret_cast<Draw>(dlsym(RTLD_DEFAULT, "gtk_widget_draw"));
   const auto flush = reinterpret_cast<Release>(dlsym(RTLD_DEFAULT, "cairo_surface_flush"));
   const auto data = reinterpret_cast<Data>(dlsym(RTLD_DEFAULT, "cairo_image_surface_get_data"));
-  const auto stride = reinterpret_cast<Stride>(dlsym(RTLD_DEFAULT, "cairo_image_surface_get_stride"));
+  const auto stride =
+      reinterpret_cast<Stride>(dlsym(RTLD_DEFAULT, "cairo_image_surface_get_stride"));
   const auto destroy = reinterpret_cast<Release>(dlsym(RTLD_DEFAULT, "cairo_destroy"));
   const auto destroySurface =
       reinterpret_cast<Release>(dlsym(RTLD_DEFAULT, "cairo_surface_destroy"));
@@ -239,7 +241,9 @@ int AccentPixelsInLowerHalf(wxWindow& window) {
   int count = 0;
   for (int y = size.y / 2; y < size.y; ++y) {
     for (int x = 0; x < size.x; ++x) {
-      const unsigned char* p = pixels + y * rowBytes + x * 4;  // B, G, R, A in memory
+      // B, G, R, A in memory.
+      const unsigned char* p =
+          pixels + static_cast<std::ptrdiff_t>(y) * rowBytes + static_cast<std::ptrdiff_t>(x) * 4;
       if (p[3] > 200 && p[0] > p[2] + 60) ++count;
     }
   }

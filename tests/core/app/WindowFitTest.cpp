@@ -1,9 +1,9 @@
 // The main window's client area on the screen's work area: the whole form when it fits, else
 // what fits with scroll bars, a bar in one direction taking room from the other.
 
-#include "app/WindowFit.h"
-
 #include <gtest/gtest.h>
+
+#include "app/WindowFit.h"
 
 namespace velmora {
 namespace {

@@ -1,12 +1,12 @@
 // Which devices a Linux machine's list offers and in what order: the sound server first, then
 // the cards' analogue and USB devices, unknown names, digital outputs; ALSA plug-ins never.
 
-#include "audio/DeviceOrder.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "audio/DeviceOrder.h"
 
 namespace velmora {
 namespace {
@@ -66,7 +66,8 @@ TEST(DeviceOrderTest, MachinesOfferTheirBestDevicesFirst) {
        {12, 0, 4, 1, 2, 3}},
       {"PipeWire machine", {"sysdefault", "pipewire", "pulse", "default"}, {1, 2}},
       {"plug-ins only", {"default", "dmix", "sysdefault"}, {}},
-      {"JACK running beside ALSA", {"system", "HDA Intel: ALC269 Analog (hw:0,0)", "default"},
+      {"JACK running beside ALSA",
+       {"system", "HDA Intel: ALC269 Analog (hw:0,0)", "default"},
        {1, 0}},
       {"nothing", {}, {}},
   };

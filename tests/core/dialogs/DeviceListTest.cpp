@@ -3,14 +3,13 @@
 // Cancel leave in the view (devices, the owners' output device, maxInputFormats, the message for
 // a recording format the chosen input does not take).
 
-#include "dialogs/DeviceList.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "dialogs/DeviceList.h"
 #include "document/VelmoraDoc.h"
 #include "seams/CommandIds.h"
 #include "support/FakeUi.h"
@@ -61,7 +60,8 @@ TEST(DeviceListTest, AnEnumerationListsAtMostFourAndWhatItFilledBeforeAFailure) 
 
 DeviceListDialog TwoByTwo() {
   DeviceListDialog dialog;
-  dialog.playbackDevices = {{"PulseAudio", 0xFFFFF}, {"HDA Intel PCH: ALC892 Analog (hw:0,0)", 0xC000}};
+  dialog.playbackDevices = {{"PulseAudio", 0xFFFFF},
+                            {"HDA Intel PCH: ALC892 Analog (hw:0,0)", 0xC000}};
   dialog.recordDevices = {{"PulseAudio", 0xFFF}, {"USB Mic: Audio (hw:1,0)", 0x4}};
   dialog.playbackSelection = 1;
   dialog.recordSelection = kDefaultDevice;
