@@ -15,6 +15,8 @@
 #include "audio/WaveDevice.h"
 #include "dialogs/DeviceList.h"
 #include "dialogs/DialogCommands.h"
+#include "document/VelmoraDoc.h"
+#include "panel/StartupDevices.h"
 #include "seams/Ui.h"
 #include "transport/Transport.h"
 
@@ -58,6 +60,7 @@ CVelmoraView::CVelmoraView() : timers_([this](int id) { OnTick(id); }) {
 }
 
 CVelmoraView::~CVelmoraView() {
+  if (surveyThread_.joinable()) surveyThread_.join();
   if (transport_) transport_->OnDestroy();
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
@@ -95,10 +98,16 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   AddCommandTarget(dialogCommands_.get());
   deviceCommand_ =
       std::make_unique<DeviceCommand>(this->doc(), settings_, ui(), *dialogWindows_, [this] {
-        WaitCursor wait(ui());
-        return EnumerateDeviceLists(TheApp().audio());
+        if (!surveyAdopted_) {
+          // The start-up survey is still under way: ask the sound system now, and keep this
+          // answer, so that the late one cannot undo what the dialog's OK sets.
+          WaitCursor wait(ui());
+          AdoptSurvey(SurveyDevices(TheApp().audio()));
+        }
+        return DeviceListsOf(mixer_->panel().devices());
       });
   AddCommandTarget(deviceCommand_.get());
+  mixer_->panel().buildMix = [transport = transport_.get()] { return transport->BuildMixNow(); };
   return true;
 }
 
@@ -199,6 +208,20 @@ void CVelmoraView::InitialUpdate() {
   initialised_ = true;
   const std::vector<ViewUpdateTarget*> targets = updateTargets_;
   for (ViewUpdateTarget* target : targets) target->OnInitialUpdate();
+
+  playDevice_->SetVolume(kFullVolume);
+  surveyThread_ = std::thread([this, &backend = TheApp().audio()] {
+    const DeviceSurvey survey = SurveyDevices(backend);
+    // Queued for this thread; dropped with the view if it goes first (it joins this worker).
+    CallAfter([this, survey] {
+      if (!surveyAdopted_) AdoptSurvey(survey);
+    });
+  });
+}
+
+void CVelmoraView::AdoptSurvey(const DeviceSurvey& survey) {
+  mixer_->panel().AdoptDeviceSurvey(survey);
+  surveyAdopted_ = true;
 }
 
 void CVelmoraView::OnTick(int id) {

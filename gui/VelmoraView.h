@@ -25,6 +25,7 @@
 #include <wx/weakref.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "WxTimers.h"
@@ -36,6 +37,7 @@ namespace velmora {
 
 class CVelmoraDoc;
 class DeviceCommand;
+struct DeviceSurvey;
 class MasterVolume;
 class MixerForm;
 class Transport;
@@ -92,12 +94,16 @@ class CVelmoraView : public wxView {
 
   // The update notification with the document's hint.
   void NotifyUpdate(int hint);
-  // Once, after the frame is first shown.
+  // Once, after the frame is first shown: the targets' first update, the output at full volume,
+  // and the survey of the sound system on a worker thread, whose results the mixer panel adopts
+  // on this thread when they come (enumerating every device takes most of a second).
   void InitialUpdate();
 
  private:
   void OnTick(int id);
   void ScrollIntoView(wxWindow* control);
+  // The first survey of the sound system to arrive; a later one is dropped.
+  void AdoptSurvey(const DeviceSurvey& survey);
 
   // Weak: the frame may destroy its children before the framework destroys the view.
   wxWeakRef<wxScrolledWindow> scroller_;
@@ -114,7 +120,10 @@ class CVelmoraView : public wxView {
   std::unique_ptr<WxDialogWindows> dialogWindows_;
   std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
   std::unique_ptr<DeviceCommand> deviceCommand_;        // the device selection
-  std::unique_ptr<MixerForm> mixer_;  // last: goes first, while the targets' lists still exist
+  std::unique_ptr<MixerForm> mixer_;  // last but one: goes early, while the targets' lists exist
+  // The start-up survey; joined before anything it reports to goes.
+  std::thread surveyThread_;
+  bool surveyAdopted_ = false;  // the mixer panel holds a survey's devices
 };
 
 }  // namespace velmora

@@ -37,15 +37,11 @@ std::vector<WaveDeviceCaps> ListedDevices(
   return listed;
 }
 
-DeviceLists EnumerateDeviceLists(AudioBackend& backend) {
-  WaveDevice device(backend);
+DeviceLists DeviceListsOf(const DeviceSurvey& survey) {
   DeviceLists lists;
-  std::array<WaveDeviceCaps, kMaxListedDevices> caps{};
-  uint32_t largest = 0;
-  lists.outputs = ListedDevices(device.EnumerateOutputDevices(largest, caps), caps);
-  caps = {};
-  lists.inputs = ListedDevices(device.EnumerateInputDevices(largest, caps), caps);
-  lists.largestInputFormats = largest;
+  lists.outputs = ListedDevices(survey.outputCount, survey.outputs);
+  lists.inputs = ListedDevices(survey.inputCount, survey.inputs);
+  lists.largestInputFormats = survey.inputFormats;
   return lists;
 }
 

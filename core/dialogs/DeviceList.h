@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "audio/WaveDevice.h"
+#include "panel/StartupDevices.h"
 #include "seams/CommandTarget.h"
 
 namespace velmora {
 
-class AudioBackend;
 class CVelmoraDoc;
 class Ui;
 struct ViewSettings;
@@ -74,9 +74,8 @@ struct DeviceLists {
 std::vector<WaveDeviceCaps> ListedDevices(
     int count, const std::array<WaveDeviceCaps, kMaxListedDevices>& caps);
 
-// Enumerates both directions through a device of its own (no stream is opened). Slow on a real
-// sound system: every device is asked about every format.
-DeviceLists EnumerateDeviceLists(AudioBackend& backend);
+// The lists of a survey of the sound system.
+DeviceLists DeviceListsOf(const DeviceSurvey& survey);
 
 // CDeviceListDlg's fields and reactions. The view copies in the selections and the devices; the
 // window fills its combos and list from here and reports its events.

@@ -1,11 +1,14 @@
 // The compressed-audio branch of LoadChannel: decode the whole file through the audio decoder and
 // fill the slot like a WAV load; LoadChannel then runs the shared completion steps.
 
+#include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "document/CReader.h"
 #include "document/VelmoraDoc.h"
+#include "io/File.h"
 #include "io/Format.h"
 #include "seams/Ui.h"
 
@@ -62,10 +65,21 @@ std::vector<std::string> ImportMessages(const ImportResult& result) {
   return chain;
 }
 
-// The rest of the program mixes, plays and saves 8- or 16-bit mono or stereo only.
+// The system's own words for a code that carries its error number, as decoders pass them on.
+std::optional<std::string> SystemReasonOf(DecoderCode code) {
+  if (code == kCodeNotADiskFile) return NotARegularFileError().message();
+  if (code < 0 && code > -kLargestSystemError) {
+    return std::generic_category().message(-code);
+  }
+  return std::nullopt;
+}
+
+// The rest of the program mixes, plays and saves 8- or 16-bit mono or stereo only, at rates it
+// can play.
 bool IsSupportedFormat(const PcmFormat& format) {
   return (format.channels == 1 || format.channels == 2) &&
-         (format.bitsPerSample == 8 || format.bitsPerSample == 16) && format.samplesPerSec > 0;
+         (format.bitsPerSample == 8 || format.bitsPerSample == 16) &&
+         IsPlayableRate(format.samplesPerSec);
 }
 
 ImportResult DecodeIntoSlot(AudioDecoder* decoder, const CVelmoraDoc& doc, ChannelSlot& slot) {
@@ -90,6 +104,11 @@ ImportResult DecodeIntoSlot(AudioDecoder* decoder, const CVelmoraDoc& doc, Chann
 bool CVelmoraDoc::ImportCompressed(int index) {
   const ImportResult result = DecodeIntoSlot(audioDecoder_, *this, slots[index]);
   for (const std::string& text : ImportMessages(result)) ui_.ShowError(text);
+  if (result.step == ImportStep::OpenFile) {
+    if (const std::optional<std::string> reason = SystemReasonOf(result.code)) {
+      ui_.ShowSystemReason(slots[index].path, *reason);
+    }
+  }
   return result.ok();
 }
 

@@ -58,7 +58,11 @@ void CVelmoraDoc::SetFadeOut(int index, FadeSetting fade) {
 }
 
 void CVelmoraDoc::SetMixStale(bool stale) {
-  mixStale_.store(stale, std::memory_order_release);
+  if (stale) {
+    changeCount_.fetch_add(1, std::memory_order_acq_rel);
+  } else {
+    builtCount_.store(changeCount_.load(std::memory_order_relaxed), std::memory_order_release);
+  }
 }
 
 bool CVelmoraDoc::HasAnyChannel() const {
@@ -80,10 +84,18 @@ bool CVelmoraDoc::IsRateCompatible(int32_t rate) const {
   } else if (rate % 48000 == 0) {
     base = 48000;
   }
+  // The mixdown repeats each sample mix rate / channel rate times (integer division), so every
+  // rate must divide the mix rate, the highest of them, or its channel plays at the wrong speed.
+  int32_t mixRate = rate;
   for (const ChannelSlot& slot : slots) {
-    if (slot.HasData() && slot.header.samplesPerSec % base != 0) return false;
+    if (slot.HasData()) mixRate = std::max(mixRate, slot.header.samplesPerSec);
   }
-  return true;
+  for (const ChannelSlot& slot : slots) {
+    const int32_t loaded = slot.header.samplesPerSec;
+    if (!slot.HasData() || loaded <= 0) continue;
+    if (loaded % base != 0 || mixRate % loaded != 0) return false;
+  }
+  return mixRate % rate == 0;
 }
 
 void CVelmoraDoc::UpdateOutputFormat() {
@@ -102,7 +114,10 @@ void CVelmoraDoc::UpdateOutputFormat() {
 void CVelmoraDoc::ResetMix() {
   mixBuffer_.Reset();
   blockPeaks_.Reset();
+  // The corrections belong to the mix: none may be listed once it is gone.
+  std::vector<MixCorrection>().swap(corrections_);
   mixFrames_ = 0;
+  mixFormat_ = MixFormat{};
 }
 
 bool CVelmoraDoc::OnNewDocument() {
@@ -112,7 +127,6 @@ bool CVelmoraDoc::OnNewDocument() {
   modified_ = false;
   for (ChannelSlot& slot : slots) slot.Clear();
   ResetMix();
-  corrections_.clear();
   outputPath_.clear();
   startMark_ = endMark_ = position_ = 0;
   outHeader_ = OutHeader{};

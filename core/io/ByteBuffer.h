@@ -18,6 +18,7 @@ class ByteBuffer {
   ByteBuffer& operator=(const ByteBuffer&) = delete;
 
   // Replaces the contents with `size` uninitialised bytes; on failure the buffer is left as it was.
+  // A block the system's available memory cannot hold is refused as a failure.
   bool Allocate(std::size_t size);
   void Reset() {
     bytes_.reset();

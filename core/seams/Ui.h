@@ -35,6 +35,13 @@ class Ui {
   // The window layer's own generic "file could not be saved" report, shown after the program's
   // message when Save or Save As failed.
   virtual void ReportFileError(const std::string& path) = 0;
+  // The system's reason why `path` could not be used ("No such file or directory"), given right
+  // after the program's own message about it. The window keeps to the program's messages and
+  // shows nothing more; a terminal prints it on a line of its own.
+  virtual void ShowSystemReason(const std::string& path, const std::string& reason) {
+    (void)path;
+    (void)reason;
+  }
 
   void ShowError(const std::string& text) {
     ShowMessage(text, MessageIcon::Stop, MessageButtons::Ok);

@@ -56,6 +56,19 @@ TEST(DeviceListTest, AnEnumerationListsAtMostFourAndWhatItFilledBeforeAFailure) 
   const std::vector<WaveDeviceCaps> failed = ListedDevices(-1, caps);
   ASSERT_EQ(failed.size(), 2u);
   EXPECT_EQ(failed[1].name, "USB Headset: Audio (hw:1,0)");
+
+  // A start-up survey: six outputs of which four are listed, one input, the largest input mask.
+  DeviceSurvey survey;
+  survey.outputCount = 6;
+  survey.outputs = {{{"a", 1}, {"b", 2}, {"c", 3}, {"d", 4}}};
+  survey.inputCount = 1;
+  survey.inputs[0] = {"PulseAudio", 0xFFF};
+  survey.inputFormats = 0xFFFF;
+  const DeviceLists lists = DeviceListsOf(survey);
+  EXPECT_EQ(lists.outputs.size(), 4u);
+  ASSERT_EQ(lists.inputs.size(), 1u);
+  EXPECT_EQ(lists.inputs[0].formats, 0xFFFu);
+  EXPECT_EQ(lists.largestInputFormats, 0xFFFFu);
 }
 
 DeviceListDialog TwoByTwo() {
