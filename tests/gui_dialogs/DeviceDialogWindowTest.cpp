@@ -25,6 +25,7 @@
 #include "audio/VirtualAudioBackend.h"
 #include "dialogs/DeviceList.h"
 #include "document/VelmoraDoc.h"
+#include "panel/MixerPanel.h"
 #include "seams/CommandIds.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
@@ -149,6 +150,24 @@ class DeviceDialogWindowTest : public ::testing::Test {
   test::MemorySettings settings_;
   VirtualAudioBackend* audio_ = nullptr;
 };
+
+TEST_F(DeviceDialogWindowTest, TheDialogOffersTheDevicesFoundAtStartUp) {
+  const MixerPanel& panel = TheApp().view()->mixer()->panel();
+  for (int i = 0; i < 200 && panel.devices().outputCount < 0; ++i) Pump();
+  ASSERT_EQ(panel.devices().outputCount, 2) << "the start-up survey arrived";
+  EXPECT_EQ(view().maxInputFormats, 0x04444u) << "the largest input mask";
+  // The dialog shows what the view found at start-up, without asking the sound system again: a
+  // device that appears later waits for the next start.
+  audio_->outputs.push_back({"USB Headset: Audio (hw:2,0)", 0x0800});
+  WithModalDialog([&] { Send(cmd::kAudioDevices); },
+                  [&](wxDialog& dialog) {
+                    auto* devices = wxDynamicCast(&dialog, CDeviceListDlg);
+                    ASSERT_NE(devices, nullptr);
+                    EXPECT_EQ(devices->playbackCombo()->GetCount(), 3u);
+                    EXPECT_EQ(devices->recordCombo()->GetCount(), 3u);
+                    Click(*dialog.FindWindow(wxID_CANCEL));
+                  });
+}
 
 TEST_F(DeviceDialogWindowTest, TheListShowsTheFormatsOfTheComboTouchedLast) {
   view().outputDevice = 1;
