@@ -53,7 +53,9 @@ bool IsDigital(const std::string& lower) {
   for (const char* part : kParts) {
     if (Contains(lower, part)) return true;
   }
-  return false;
+  // A graphics card's sound device only feeds its monitors, and names its outputs after them
+  // ("HDA NVidia: DELL U2415 (hw:1,7)").
+  return Contains(lower.substr(0, lower.find(':')), "nvidia");
 }
 
 }  // namespace
