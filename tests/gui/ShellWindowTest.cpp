@@ -662,6 +662,9 @@ TEST_F(ShellWindowTest, HelpOpensTheJapaneseBook) {
   EXPECT_TRUE(page.StartsWith(Wx("Velmora の使い方"))) << page.utf8_string().substr(0, 80);
   EXPECT_TRUE(page.Contains(Wx("ファイルの読み込み")));
   EXPECT_FALSE(page.Contains("<")) << "shown as HTML, not as its source";
+  // Japanese paragraphs wrap inside the window instead of running off its right edge.
+  wxHtmlWindow* html = window->GetHelpWindow()->GetHtmlWindow();
+  EXPECT_LE(html->GetInternalRepresentation()->GetWidth(), html->GetClientSize().x);
 
   // Every entry of the contents tree has its label.
   wxTreeCtrl* tree = window->GetHelpWindow()->GetTreeCtrl();
