@@ -21,6 +21,7 @@
 
 #include <wx/docview.h>
 #include <wx/panel.h>
+#include <wx/scrolwin.h>
 #include <wx/weakref.h>
 
 #include <memory>
@@ -35,6 +36,8 @@
 namespace velmora {
 
 class CVelmoraDoc;
+class DeviceCommand;
+struct DeviceSurvey;
 class MasterVolume;
 class MixerForm;
 class Transport;
@@ -62,6 +65,10 @@ class CVelmoraView : public wxView {
   bool OnClose(bool deleteWindow) override;
 
   wxPanel* form() const { return form_; }
+  // The frame's client window that holds the form and scrolls it where the screen is too small.
+  wxScrolledWindow* scroller() const { return scroller_; }
+  // Gives the form its size and fits the frame to it within the screen's work area.
+  void FitFrameToForm(const wxSize& size);
   // The mixer panel's controls and logic on the form.
   MixerForm* mixer() const { return mixer_.get(); }
   // Playback: the transport and its output device (on the services' sound system).
@@ -69,6 +76,8 @@ class CVelmoraView : public wxView {
   WaveDevice* playDevice() const { return playDevice_.get(); }
   // Recording: the record device, the recorder and its settings, the recovery files.
   ViewRecording* recording() const { return recording_.get(); }
+  // The device selection command; owners of a device of their own add themselves to it.
+  DeviceCommand* deviceCommand() const { return deviceCommand_.get(); }
   CVelmoraDoc& doc() const;
   ViewSettings& settings() { return settings_; }
   Timers& timers() { return timers_; }
@@ -95,8 +104,12 @@ class CVelmoraView : public wxView {
 
  private:
   void OnTick(int id);
+  void ScrollIntoView(wxWindow* control);
+  // The first survey of the sound system to arrive; a later one is dropped.
+  void AdoptSurvey(const DeviceSurvey& survey);
 
   // Weak: the frame may destroy its children before the framework destroys the view.
+  wxWeakRef<wxScrolledWindow> scroller_;
   wxWeakRef<wxPanel> form_;
   DialogBaseUnits baseUnits_;
   ViewSettings settings_;
@@ -109,10 +122,12 @@ class CVelmoraView : public wxView {
   std::unique_ptr<Transport> transport_;
   std::unique_ptr<WxDialogWindows> dialogWindows_;
   std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
+  std::unique_ptr<DeviceCommand> deviceCommand_;        // the device selection
   std::unique_ptr<MixerForm> mixer_;          // goes early, while the targets' lists exist
   std::unique_ptr<ViewRecording> recording_;  // before the mixer and the transport it uses
   // The start-up survey; joined before anything it reports to goes.
   std::thread surveyThread_;
+  bool surveyAdopted_ = false;  // the mixer panel holds a survey's devices
 };
 
 }  // namespace velmora
