@@ -30,6 +30,8 @@ constexpr uint32_t kRingBlocks = kBlockSlots;
 constexpr uint32_t kChunkBlocks = 128;
 // Dropout places the warning lists; more are summed up by the count.
 constexpr size_t kListedDropouts = 5;
+// Seconds of a take recorded along the playback that its round trip is measured over.
+constexpr size_t kMeasuredSeconds = 10;
 
 // Largest |sample| of `bytes` bytes (8-bit taken as |s - 128|).
 int PeakOf(const uint8_t* data, uint32_t bytes, uint16_t bits) {
@@ -543,23 +545,42 @@ std::optional<uint32_t> Recorder::MeasureLoopback() const {
     return std::nullopt;
   }
   const uint32_t maxLag = rate_ / 2;
+  const uint32_t window = rate_;
   const uint64_t first = uint64_t{startFrame_} + leadingDiscarded_;
   const uint64_t mixLeft = doc_.mixFrames() > first ? doc_.mixFrames() - first : 0;
   const uint64_t available = std::min<uint64_t>(recordedFrames_, mixLeft);
-  if (available <= maxLag) return std::nullopt;
-  const auto window = static_cast<uint32_t>(std::min<uint64_t>(available - maxLag, 2 * rate_));
-  const uint32_t count = maxLag + window;
-  std::vector<int32_t> played(count);
-  std::vector<int32_t> take(count);
   const uint8_t* mix = doc_.mixBuffer().data();
   const bool mix16 = doc_.mixFormat().bits == 16;
   const uint32_t mixFrameBytes = doc_.mixFormat().FrameBytes();
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint8_t* p = mix + (first + i) * mixFrameBytes;
-    played[i] = mix16 ? static_cast<int16_t>(p[0] | (p[1] << 8)) : (p[0] - 128) * 256;
-    take[i] = TakeSample(i);
+  // A second at a time over the first seconds: a sound server that fell behind once moves the
+  // rest of the take, so the lag most of them agree on is the one.
+  std::vector<uint32_t> lags;
+  for (uint64_t at = 0; at + maxLag + window <= available && lags.size() < kMeasuredSeconds;
+       at += window) {
+    std::vector<int32_t> played(maxLag + window);
+    std::vector<int32_t> take(maxLag + window);
+    for (uint32_t i = 0; i < maxLag + window; ++i) {
+      const uint8_t* p = mix + (first + at + i) * mixFrameBytes;
+      played[i] = mix16 ? static_cast<int16_t>(p[0] | (p[1] << 8)) : (p[0] - 128) * 256;
+      take[i] = TakeSample(static_cast<uint32_t>(at + i));
+    }
+    if (const std::optional<uint32_t> lag = FindLoopbackLag(played, take, maxLag, window)) {
+      lags.push_back(*lag);
+    }
   }
-  return FindLoopbackLag(played, take, maxLag, window);
+  std::optional<uint32_t> best;
+  size_t bestVotes = 0;
+  for (const uint32_t lag : lags) {
+    const auto votes =
+        static_cast<size_t>(std::count_if(lags.begin(), lags.end(), [&](uint32_t other) {
+          return other + 2 >= lag && lag + 2 >= other;
+        }));
+    if (votes > bestVotes) {
+      bestVotes = votes;
+      best = lag;
+    }
+  }
+  return best;
 }
 
 void Recorder::WarnAboutDropouts() {
