@@ -5,6 +5,7 @@
 #include <portaudio.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -111,7 +112,7 @@ struct InputContext {
 uint32_t LostFrames(const InputContext& context, const PaStreamCallbackTimeInfo* time) {
   if (time == nullptr || time->inputBufferAdcTime <= 0 || context.expectedAdcTime <= 0) return 0;
   const double gap = (time->inputBufferAdcTime - context.expectedAdcTime) * context.rate;
-  return gap >= 1 && gap < 1e9 ? static_cast<uint32_t>(gap + 0.5) : 0;
+  return gap >= 1 && gap < 1e9 ? static_cast<uint32_t>(std::lround(gap)) : 0;
 }
 
 int CaptureInput(const void* input, void* /*output*/, unsigned long frames,

@@ -11,6 +11,7 @@
 #include <wx/textctrl.h>
 #include <wx/wx.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@
 #include "document/VelmoraDoc.h"
 #include "recorder/RecordSetup.h"
 #include "recorder/Recorder.h"
+#include "recorder/RecoveryFiles.h"
+#include "recorder/RecoveryWriter.h"
 #include "seams/CommandIds.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
@@ -55,6 +58,7 @@ class RecordWindowTest : public ::testing::Test {
     if (!test::WxReady()) GTEST_SKIP() << "no X display (DISPLAY is unset)";
     ShellServices services;
     auto ui = std::make_unique<test::FakeUi>();
+    ui->answers = startAnswers_;
     ui_ = ui.get();
     services.ui = std::move(ui);
     services.settings = std::make_unique<test::MemorySettings>();
@@ -88,6 +92,7 @@ class RecordWindowTest : public ::testing::Test {
   }
 
   test::TempDir dir_;
+  std::deque<Answer> startAnswers_;  // the questions of the start-up
   test::FakeUi* ui_ = nullptr;
   CVelmoraView* view_ = nullptr;
 };
@@ -165,6 +170,51 @@ TEST_F(RecordWindowTest, CountdownShowsItsNumberOverTheViewUntilStop) {
   EXPECT_FALSE(countdown->IsShown());
   EXPECT_EQ(view_->doc().transportState(), TransportState::Stopped);
   EXPECT_FALSE(view_->doc().slots[0].HasData());
+}
+
+// A take left by a program that was killed: its recovery file lies in the folder at start-up.
+class LeftTakeWindowTest : public RecordWindowTest {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_STATE_HOME");
+    oldState_ = old != nullptr ? old : "";
+    hadState_ = old != nullptr;
+    setenv("XDG_STATE_HOME", state_.File("state").c_str(), 1);
+    {
+      // The writer goes without removing its file, as a killed program leaves it.
+      RecoveryWriter writer;
+      ASSERT_TRUE(writer.Start(RecoveryDirectory(), 44100, 16, 2));
+      writer.Append(take_.data(), take_.size());
+      writer.Finish();
+      path_ = writer.path();
+    }
+    startAnswers_ = {Answer::Yes};
+    RecordWindowTest::SetUp();
+  }
+  void TearDown() override {
+    RecordWindowTest::TearDown();
+    if (hadState_) {
+      setenv("XDG_STATE_HOME", oldState_.c_str(), 1);
+    } else {
+      unsetenv("XDG_STATE_HOME");
+    }
+  }
+
+  test::TempDir state_;
+  std::string oldState_;
+  bool hadState_ = false;
+  std::vector<uint8_t> take_ = std::vector<uint8_t>(4410 * 4, 7);
+  std::string path_;
+};
+
+TEST_F(LeftTakeWindowTest, IsOfferedOnceTheWindowShowsAndLoadedAsAnUnsavedTake) {
+  ASSERT_EQ(ui_->Texts(), std::vector<std::string>{msg::kRecoveryOffer});
+  const ChannelSlot& slot = view_->doc().slots[0];
+  ASSERT_TRUE(slot.HasData());
+  EXPECT_EQ(std::vector<uint8_t>(slot.data.data(), slot.data.data() + slot.data.size()), take_);
+  EXPECT_TRUE(slot.path.empty()) << "closing asks to save it";
+  EXPECT_TRUE(wxFileExists(wxString::FromUTF8(path_))) << "kept until the take is saved or let go";
+  EXPECT_TRUE(FindUnheldTakes(RecoveryDirectory()).empty()) << "this program holds it now";
 }
 
 }  // namespace
