@@ -7,6 +7,7 @@
 
 #include "MainFrame.h"
 #include "MixerForm.h"
+#include "TuningControls.h"
 #include "UiFont.h"
 #include "VelmoraApp.h"
 #include "VelmoraWxDoc.h"
@@ -17,6 +18,7 @@
 #include "document/VelmoraDoc.h"
 #include "panel/StartupDevices.h"
 #include "transport/Transport.h"
+#include "transport/TuningTone.h"
 
 namespace velmora {
 
@@ -54,6 +56,7 @@ CVelmoraView::CVelmoraView() : timers_([this](int id) { OnTick(id); }) {
 CVelmoraView::~CVelmoraView() {
   if (surveyThread_.joinable()) surveyThread_.join();
   if (transport_) transport_->OnDestroy();
+  if (tuningTone_) tuningTone_->OnDestroy();
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
   if (form_) form_->Destroy();
@@ -79,6 +82,10 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
                                            *playDevice_);
   AddCommandTarget(transport_.get());
   AddTimerTarget(transport_.get());
+  tuningTone_ = std::make_unique<TuningTone>(this->doc(), ui(), mixer_->form(), timers_, settings_,
+                                             *playDevice_, *transport_);
+  AddTimerTarget(tuningTone_.get());
+  BindTuningControls(form_, *tuningTone_);
   dialogWindows_ = std::make_unique<WxDialogWindows>();
   dialogCommands_ =
       std::make_unique<ViewDialogCommands>(this->doc(), mixer_->panel(), *dialogWindows_);

@@ -38,6 +38,7 @@ class CVelmoraDoc;
 class MasterVolume;
 class MixerForm;
 class Transport;
+class TuningTone;
 class Ui;
 class ViewDialogCommands;
 class WaveDevice;
@@ -66,6 +67,8 @@ class CVelmoraView : public wxView {
   // Playback: the transport and its output device (on the services' sound system).
   Transport* transport() const { return transport_.get(); }
   WaveDevice* playDevice() const { return playDevice_.get(); }
+  // Button 1042's tone; also plays the recorder's countdown beep (PlayCountdownBeep).
+  TuningTone* tuningTone() const { return tuningTone_.get(); }
   CVelmoraDoc& doc() const;
   ViewSettings& settings() { return settings_; }
   Timers& timers() { return timers_; }
@@ -104,6 +107,7 @@ class CVelmoraView : public wxView {
   bool initialised_ = false;
   std::unique_ptr<WaveDevice> playDevice_;
   std::unique_ptr<Transport> transport_;
+  std::unique_ptr<TuningTone> tuningTone_;
   std::unique_ptr<WxDialogWindows> dialogWindows_;
   std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
   std::unique_ptr<MixerForm> mixer_;  // last but one: goes early, while the targets' lists exist
