@@ -94,6 +94,9 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // stopped by itself, after which it returns no more blocks; success while it runs and while no
   // output is open. The stream stays open until the owner closes it.
   DeviceResult CheckOutput() const;
+  // The output's clock: bytes of written blocks the callback has handed to the sound system since
+  // the open (silence the device gives while it has no block is not counted). Any thread.
+  uint64_t OutputBytesPlayed() const { return outPlayed_.load(std::memory_order_acquire); }
 
   // ---- Input ----
   // The owner has set the format fields, blockLength (frames) and all 128 blockData entries and
@@ -187,6 +190,7 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   std::atomic<uint32_t> written_{0};
   std::atomic<bool> outputSilenced_{false};
   std::atomic<uint32_t> outOffset_{0};  // bytes of block doneCount already played; callback only
+  std::atomic<uint64_t> outPlayed_{0};  // written by the callback (and by an open)
 
   // Input side. handed_ = blocks handed to the callback (lastIndex + 1).
   std::unique_ptr<AudioStream> inStream_;
