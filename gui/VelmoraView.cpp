@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "MainFrame.h"
+#include "MetronomeDlg.h"
 #include "MixerForm.h"
 #include "TuningControls.h"
 #include "UiFont.h"
@@ -57,6 +58,10 @@ CVelmoraView::~CVelmoraView() {
   if (surveyThread_.joinable()) surveyThread_.join();
   if (transport_) transport_->OnDestroy();
   if (tuningTone_) tuningTone_->OnDestroy();
+  if (metronomeWindow_) {
+    metronome_->Shutdown();
+    metronome_->Destroy();
+  }
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
   if (form_) form_->Destroy();
@@ -86,6 +91,10 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
                                              *playDevice_, *transport_);
   AddTimerTarget(tuningTone_.get());
   BindTuningControls(form_, *tuningTone_);
+  metronome_ = new CMetronomeDlg(frame, TheApp().audio(), ui());
+  metronomeWindow_ = metronome_;
+  metronome_->SetOutputDevice(settings_.outputDevice);
+  AddCommandTarget(metronome_);
   dialogWindows_ = std::make_unique<WxDialogWindows>();
   dialogCommands_ =
       std::make_unique<ViewDialogCommands>(this->doc(), mixer_->panel(), *dialogWindows_);

@@ -34,6 +34,7 @@
 
 namespace velmora {
 
+class CMetronomeDlg;
 class CVelmoraDoc;
 class MasterVolume;
 class MixerForm;
@@ -69,6 +70,9 @@ class CVelmoraView : public wxView {
   WaveDevice* playDevice() const { return playDevice_.get(); }
   // Button 1042's tone; also plays the recorder's countdown beep (PlayCountdownBeep).
   TuningTone* tuningTone() const { return tuningTone_.get(); }
+  // The metronome's dialog (created hidden with the view), or null once its window is gone. Its
+  // SetOutputDevice takes the output device chosen for it.
+  CMetronomeDlg* metronome() const { return metronomeWindow_ ? metronome_ : nullptr; }
   CVelmoraDoc& doc() const;
   ViewSettings& settings() { return settings_; }
   Timers& timers() { return timers_; }
@@ -108,6 +112,10 @@ class CVelmoraView : public wxView {
   std::unique_ptr<WaveDevice> playDevice_;
   std::unique_ptr<Transport> transport_;
   std::unique_ptr<TuningTone> tuningTone_;
+  // The metronome's top-level window belongs to the frame; the weak reference says whether it is
+  // still there.
+  wxWeakRef<wxWindow> metronomeWindow_;
+  CMetronomeDlg* metronome_ = nullptr;
   std::unique_ptr<WxDialogWindows> dialogWindows_;
   std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
   std::unique_ptr<MixerForm> mixer_;  // last but one: goes early, while the targets' lists exist

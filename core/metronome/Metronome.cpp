@@ -29,7 +29,7 @@ void SetTextIfChanged(Form& form, int id, const std::string& text) {
 bool ReadIntegerField(Ui& ui, const std::string& text, int32_t& value) {
   const std::optional<int64_t> parsed = ParseIntegerField(text);
   if (!parsed) {
-    ui.ShowError(msg::kNotAnInteger);
+    ui.ShowMessage(msg::kNotAnInteger, MessageIcon::Exclamation, MessageButtons::Ok);
     return false;
   }
   value = static_cast<int32_t>(*parsed);
@@ -38,7 +38,8 @@ bool ReadIntegerField(Ui& ui, const std::string& text, int32_t& value) {
 
 bool ValidateRange(Ui& ui, int32_t value, int32_t min, int32_t max) {
   if (value >= min && value <= max) return true;
-  ui.ShowError(Format(msg::kIntegerRange, min, max));
+  ui.ShowMessage(Format(msg::kIntegerRange, min, max), MessageIcon::Exclamation,
+                 MessageButtons::Ok);
   return false;
 }
 
