@@ -1,5 +1,9 @@
 #include "MetronomeWindows.h"
 
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <wx/bitmap.h>
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
@@ -97,6 +101,35 @@ void SaveScreen(const std::string& name) {
   wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
   shot.SaveFile(wxString::FromUTF8(folder) + "/" + wxString::FromUTF8(name) + ".png",
                 wxBITMAP_TYPE_PNG);
+}
+
+MonitorRecording::MonitorRecording(const std::string& path, const std::string& format)
+    : path_(path) {
+  const std::string formatArg = "--format=" + format;
+  pid_ = fork();
+  if (pid_ == 0) {
+    execlp("parec", "parec", "-d", "test.monitor", formatArg.c_str(), "--rate=44100",
+           "--channels=1", "--raw", "--file-format=raw", path.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+}
+
+MonitorRecording::~MonitorRecording() {
+  Stop();
+}
+
+std::size_t MonitorRecording::BytesSoFar() const {
+  struct stat info {};
+  return stat(path_.c_str(), &info) == 0 ? static_cast<std::size_t>(info.st_size) : 0;
+}
+
+std::vector<uint8_t> MonitorRecording::Stop() {
+  if (pid_ > 0) {
+    kill(pid_, SIGINT);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  return ReadBytes(path_);
 }
 
 }  // namespace velmora::test
