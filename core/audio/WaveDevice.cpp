@@ -70,10 +70,14 @@ uint32_t WaveDevice::InputBlockBytes() const {
 OpenStreamResult WaveDevice::OpenOutputWithRetry(int device, OutputStreamCallback& callback) {
   // A busy output device is tried exactly once more, after letting go of this object's own hold
   // on it (a device that takes one stream at a time is busy with it).
-  OpenStreamResult result = backend_.OpenOutput(device, format, callback);
+  const auto open = [&] {
+    return plannedOutput ? backend_.OpenPlannedOutput(device, format, callback)
+                         : backend_.OpenOutput(device, format, callback);
+  };
+  OpenStreamResult result = open();
   if (!result.stream) {
     CloseHold();
-    result = backend_.OpenOutput(device, format, callback);
+    result = open();
   }
   return result;
 }

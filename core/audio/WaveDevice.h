@@ -97,6 +97,11 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // The output's clock: bytes of written blocks the callback has handed to the sound system since
   // the open (silence the device gives while it has no block is not counted). Any thread.
   uint64_t OutputBytesPlayed() const { return outPlayed_.load(std::memory_order_acquire); }
+  // Frames between the callback and the ear on the open output, as the sound system stated them
+  // at its open (0 when it does not say, or with no output open).
+  uint32_t OutputLatencyFrames() const {
+    return outStream_ ? outStream_->OutputLatencyFrames() : 0;
+  }
 
   // ---- Input ----
   // The owner has set the format fields, blockLength (frames) and all 128 blockData entries and
@@ -158,6 +163,10 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   std::array<std::atomic<uint32_t>, kBlockSlots> recordedBytes{};
   uint32_t preparedCount = 0;  // output: slots filled by OpenPlayback
   WaveFormat format{};         // of the last open
+
+  // Output: the sound is decided well before it is heard (the metronome), so the next opens ask
+  // the sound system for a deep buffer (AudioBackend::OpenPlannedOutput).
+  bool plannedOutput = false;
 
  private:
   struct Block {

@@ -59,7 +59,10 @@ uint32_t BeatColour(int32_t beat, int32_t beatsPerBar) {
 
 Metronome::Metronome(Ui& ui, Form& form, Timers& timers, BeatDisplay& display,
                      AudioBackend& backend)
-    : clickDevice(backend), ui_(ui), form_(form), timers_(timers), display_(display) {}
+    : clickDevice(backend), ui_(ui), form_(form), timers_(timers), display_(display) {
+  // The clicks are rendered seconds ahead: the stream may sit on a deep buffer.
+  clickDevice.plannedOutput = true;
+}
 
 Metronome::~Metronome() {
   timers_.Kill(timer::kMetronome);
@@ -212,7 +215,9 @@ bool Metronome::OpenClickStream() {
     RenderBlock(n);
   }
   clickDevice.lastIndex = kBlockSlots - 1;
-  return clickDevice.OpenPlayback(outputDevice, false).ok();
+  if (!clickDevice.OpenPlayback(outputDevice, false)) return false;
+  latencyFrames_ = clickDevice.OutputLatencyFrames();
+  return true;
 }
 
 void Metronome::RenderBlock(uint32_t block) {
@@ -258,10 +263,14 @@ void Metronome::FollowStream() {
     return;
   }
   RefillStream();
+  // A click is heard once the stream has handed it over and the sound system's latency passed.
   const uint64_t played = clickDevice.OutputBytesPlayed();
-  if (ClickStartSample(nextShown_, intervalMs_) > played) return;
-  // Only the latest click passed is drawn: a late tick does not replay the ones it missed.
-  while (ClickStartSample(nextShown_ + 1, intervalMs_) <= played) ++nextShown_;
+  const auto heard = [&](uint64_t k) {
+    return ClickStartSample(k, intervalMs_) + latencyFrames_ <= played;
+  };
+  if (!heard(nextShown_)) return;
+  // Only the latest click heard is drawn: a late tick does not replay the ones it missed.
+  while (heard(nextShown_ + 1)) ++nextShown_;
   const auto shown = static_cast<int32_t>(nextShown_ % static_cast<uint64_t>(beatsPerBar)) + 1;
   ++nextShown_;
   if (beatsPerBar > 1) ShowBeat(shown);

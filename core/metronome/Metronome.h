@@ -6,8 +6,9 @@
 //
 // Steady time: while the metronome runs with sound, one output stream stays open and every click
 // is written into it at its exact sample position (k x 60000 / tempo ms from the first click), a
-// ring of blocks rendered ahead and refilled by the timer. The timer only refills and moves the
-// beat display after the stream's clock, so a late or busy window never moves a click. Without
+// ring of blocks rendered ahead and refilled by the timer; the sound system keeps a deep buffer
+// of it. The timer only refills and moves the beat display after the stream's clock (less the
+// sound system's latency), so a late or busy window never moves a click. Without
 // sound (volume at 20, no buffers, or no device that opens) the timer itself counts the beats,
 // one tick per beat.
 //
@@ -148,6 +149,8 @@ class Metronome : public TimerTarget {
   std::vector<uint8_t> ring_;
   // Click of the run that the display shows next (0 = the first click).
   uint64_t nextShown_ = 0;
+  // Frames between the stream's callback and the ear, as the open stream stated them.
+  uint32_t latencyFrames_ = 0;
 };
 
 }  // namespace velmora

@@ -37,11 +37,14 @@ std::vector<uint8_t> MakeTuningTone(int32_t tuningHz, uint32_t totalSamples) {
   const uint32_t n = kFadeSamples;
   for (uint32_t i = 0; i < totalSamples; ++i) {
     auto v = static_cast<int32_t>(kToneAmplitude * SinDegrees(i * 360.0 / period));
+    // The fades move in whole-degree steps.
     if (i < n) {
-      v = static_cast<int32_t>(v * SinDegrees(90 * i / n));  // whole-degree steps
+      const uint32_t degrees = 90 * i / n;
+      v = static_cast<int32_t>(v * SinDegrees(degrees));
     }
     if (totalSamples - i < n) {
-      v = static_cast<int32_t>(v * SinDegrees(90 * (i - (totalSamples - n)) / n + 90));
+      const uint32_t degrees = 90 * (i - (totalSamples - n)) / n + 90;
+      v = static_cast<int32_t>(v * SinDegrees(degrees));
     }
     tone[i] = static_cast<uint8_t>(v + 128);
   }

@@ -171,6 +171,7 @@ TEST_F(MetronomeTimingTest, ClicksKeepTimeInTheSinkWhileTheWindowIsBusy) {
     test::RunUntil([] { return false; }, std::chrono::seconds(seconds));
     busy.Stop();
     const uint64_t played = dialog_->metronome().clickDevice.OutputBytesPlayed();
+    const double latencyMs = dialog_->metronome().clickDevice.OutputLatencyFrames() / 11.025;
     test::ClickButton(Control(metctl::kStartStop));
     std::this_thread::sleep_for(300ms);
     const std::vector<size_t> onsets = ClickOnsets(Samples16(recording->Stop()));
@@ -182,9 +183,10 @@ TEST_F(MetronomeTimingTest, ClicksKeepTimeInTheSinkWhileTheWindowIsBusy) {
     const Timing t = Measure(onsets, intervalMs);
     std::printf(
         "metronome %d bpm, %d s: %zu clicks heard (%zu handed to the sink 0.5 s before the stop), "
-        "onset error max %.3f ms, mean %.3f ms, drift %.4f ms/min, %d window stalls of 250 ms\n",
+        "onset error max %.3f ms, mean %.3f ms, drift %.4f ms/min, %d window stalls of 250 ms, "
+        "stream latency %.0f ms\n",
         tempo, seconds, t.clicks, handedOver, t.maxErrorMs, t.meanErrorMs, t.driftMsPerMinute,
-        busy.stalls);
+        busy.stalls, latencyMs);
     std::fflush(stdout);
     EXPECT_GE(t.clicks, handedOver) << "clicks are missing";
     EXPECT_EQ(t.gapsOverOneInterval, 0u) << "clicks are missing";

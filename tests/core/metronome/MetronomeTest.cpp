@@ -55,7 +55,8 @@ std::vector<uint8_t> ExpectedStream(size_t samples, int32_t tempo, int32_t beats
   const std::vector<uint8_t> normal = MakeClick(kNormalClickPeriod, amplitude);
   const std::vector<uint8_t> accent = MakeClick(kAccentClickPeriod, amplitude);
   std::vector<uint8_t> stream(samples, 128);
-  const double interval = 60000 / tempo * 11.025;  // samples, exactly
+  const int32_t intervalMs = 60000 / tempo;     // whole milliseconds
+  const double interval = intervalMs * 11.025;  // samples, exactly
   for (uint64_t k = 0;; ++k) {
     const auto start = static_cast<size_t>(static_cast<double>(k) * interval + 1e-9);
     if (start >= samples) break;
@@ -195,6 +196,26 @@ TEST_F(MetronomeTest, TheDisplayFollowsTheStreamClock) {
   timers.Fire(timer::kMetronome);
   EXPECT_FALSE(display.visible);
   EXPECT_EQ(display.shown.size(), 3u);
+}
+
+TEST_F(MetronomeTest, TheDisplayWaitsForTheSoundSystemsLatency) {
+  backend.plannedLatencyFrames = 1000;
+  Settings(300, 4, false, 0);
+  Press();
+  ASSERT_TRUE(backend.LastStream(StreamDirection::Output)->planned) << "a deep device buffer";
+  EXPECT_TRUE(display.shown.empty()) << "the first click is not heard yet";
+  backend.AdvanceOutput(999);
+  timers.Fire(timer::kMetronome);
+  EXPECT_TRUE(display.shown.empty());
+  backend.AdvanceOutput(1);
+  timers.Fire(timer::kMetronome);
+  EXPECT_EQ(display.Texts(), std::vector<std::string>{"1"});
+  backend.AdvanceOutput(2204);
+  timers.Fire(timer::kMetronome);
+  EXPECT_EQ(display.Texts(), std::vector<std::string>{"1"});
+  backend.AdvanceOutput(1);
+  timers.Fire(timer::kMetronome);
+  EXPECT_EQ(display.Texts(), (std::vector<std::string>{"1", "2"}));
 }
 
 TEST_F(MetronomeTest, WithoutSoundTheTimerCountsTheBeats) {
