@@ -2,10 +2,12 @@
 
 #include <wx/bmpbndl.h>
 #include <wx/dcclient.h>
+#include <wx/display.h>
 #include <wx/filename.h>
 #include <wx/html/helpctrl.h>
 #include <wx/iconbndl.h>
 #include <wx/menu.h>
+#include <wx/settings.h>
 #include <wx/statusbr.h>
 #include <wx/stdpaths.h>
 #include <wx/utils.h>
@@ -21,6 +23,7 @@
 #include "VelmoraWxDoc.h"
 #include "app/CommandTable.h"
 #include "app/Settings.h"
+#include "app/WindowFit.h"
 #include "seams/CommandIds.h"
 
 namespace velmora {
@@ -31,6 +34,41 @@ constexpr long kFrameStyle = wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOS
 constexpr const char* kReady = "レディ";
 const char* const kIndicators[] = {"CAP", "NUM", "SCRL"};
 const wxKeyCode kIndicatorKeys[] = {WXK_CAPITAL, WXK_NUMLOCK, WXK_SCROLL};
+constexpr int kStatusTextInset = 6;    // pixels between the bar's edges and the message
+constexpr int kStatusTextPadding = 4;  // pixels above and below the text
+
+// Which locks are on (bit 0 Caps, 1 Num, 2 Scroll). X11 reports Scroll Lock only while the key
+// is held, so on GTK the toolkit's keymap is asked; its calls are looked up in the toolkit wx
+// has already loaded, as for the tool bar.
+int LockState() {
+#ifdef __WXGTK__
+  using GetDisplay = void* (*)();
+  using GetKeymap = void* (*)(void*);
+  using GetLock = int (*)(void*);
+  static const auto getDisplay =
+      reinterpret_cast<GetDisplay>(dlsym(RTLD_DEFAULT, "gdk_display_get_default"));
+  static const auto getKeymap =
+      reinterpret_cast<GetKeymap>(dlsym(RTLD_DEFAULT, "gdk_keymap_get_for_display"));
+  static const GetLock locks[] = {
+      reinterpret_cast<GetLock>(dlsym(RTLD_DEFAULT, "gdk_keymap_get_caps_lock_state")),
+      reinterpret_cast<GetLock>(dlsym(RTLD_DEFAULT, "gdk_keymap_get_num_lock_state")),
+      reinterpret_cast<GetLock>(dlsym(RTLD_DEFAULT, "gdk_keymap_get_scroll_lock_state"))};
+  void* display = getDisplay != nullptr ? getDisplay() : nullptr;
+  void* keymap = display != nullptr && getKeymap != nullptr ? getKeymap(display) : nullptr;
+  if (keymap != nullptr && locks[0] != nullptr && locks[1] != nullptr && locks[2] != nullptr) {
+    int state = 0;
+    for (int i = 0; i < 3; ++i) {
+      if (locks[i](keymap) != 0) state |= 1 << i;
+    }
+    return state;
+  }
+#endif
+  int state = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (wxGetKeyState(kIndicatorKeys[i])) state |= 1 << i;
+  }
+  return state;
+}
 
 wxPoint SavedPosition() {
   const std::optional<WindowRect> rect = ReadWindowRect(TheApp().settings());
@@ -100,6 +138,51 @@ void CompactToolButtons(wxToolBar& bar) {
 CStyleBar::CStyleBar(wxWindow* parent, wxWindowID id, long style)
     : wxToolBar(parent, id, wxDefaultPosition, wxDefaultSize, style, "CStyleBar") {}
 
+CMainStatusBar::CMainStatusBar(wxWindow* parent, wxWindowID id, long style)
+    : wxStatusBar(parent, id, style) {
+  SetMinHeight(GetCharHeight() + 2 * FromDIP(kStatusTextPadding));
+}
+
+void CMainStatusBar::SetLocks(int locks) {
+  locks_ = locks;
+  for (int i = 0; i < 3 && i + 1 < GetFieldsCount(); ++i) {
+#ifdef __WXGTK__
+    // Drawn greyed while off (DrawField).
+    SetStatusText(kIndicators[i], i + 1);
+    Refresh();
+#else
+    SetStatusText((locks & (1 << i)) != 0 ? kIndicators[i] : "", i + 1);
+#endif
+  }
+}
+
+#ifdef __WXGTK__
+void CMainStatusBar::DrawField(wxDC& dc, int i, int textHeight) {
+  wxRect rect;
+  if (!GetFieldRect(i, rect) || rect.width <= 0) return;
+  const int y = rect.y + (rect.height - textHeight) / 2;
+  if (i == 0) {
+    const int inset = FromDIP(kStatusTextInset);
+    const wxRect text(rect.x + inset, rect.y, rect.width - 2 * inset, rect.height);
+    dc.SetTextForeground(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT));
+    dc.DrawText(wxControl::Ellipsize(GetStatusText(0), dc, wxELLIPSIZE_END, text.width), text.x, y);
+    return;
+  }
+  // A box of its own, clear of its neighbours and of the window's right edge, with the name
+  // centred in it.
+  wxRect box = rect.Deflate(FromDIP(1), 0);
+  if (i == GetFieldsCount() - 1) box.width -= FromDIP(kStatusTextInset) / 2;
+  dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW)));
+  dc.SetBrush(*wxTRANSPARENT_BRUSH);
+  dc.DrawRectangle(box);
+  const bool on = (locks_ & (1 << (i - 1))) != 0;
+  dc.SetTextForeground(
+      wxSystemSettings::GetColour(on ? wxSYS_COLOUR_BTNTEXT : wxSYS_COLOUR_GRAYTEXT));
+  const wxString label = GetStatusText(i);
+  dc.DrawText(label, box.x + (box.width - dc.GetTextExtent(label).x) / 2, y);
+}
+#endif
+
 CMainFrame::CMainFrame(wxDocManager* manager)
     : wxDocParentFrame(manager, nullptr, wxID_ANY, "Velmora", SavedPosition(), wxDefaultSize,
                        kFrameStyle) {
@@ -123,6 +206,12 @@ wxToolBar* CMainFrame::OnCreateToolBar(long style, wxWindowID id, const wxString
   return styleBar_;
 }
 
+wxStatusBar* CMainFrame::OnCreateStatusBar(int number, long style, wxWindowID id, const wxString&) {
+  auto* status = new CMainStatusBar(this, id, style);
+  status->SetFieldsCount(number);
+  return status;
+}
+
 bool CMainFrame::CreateBars() {
   SetMenuBar(BuildMenuBar());
   wxToolBar* bar =
@@ -136,7 +225,9 @@ bool CMainFrame::CreateBars() {
   wxClientDC dc(status);
   dc.SetFont(status->GetFont());
   int widths[4] = {-1, 0, 0, 0};
-  for (int i = 0; i < 3; ++i) widths[i + 1] = dc.GetTextExtent(kIndicators[i]).x + 16;
+  for (int i = 0; i < 3; ++i) {
+    widths[i + 1] = dc.GetTextExtent(kIndicators[i]).x + 2 * FromDIP(kStatusTextInset);
+  }
   status->SetStatusWidths(4, widths);
   SetStatusText(wxString::FromUTF8(kReady), 0);
   UpdateIndicators();
@@ -146,7 +237,15 @@ bool CMainFrame::CreateBars() {
 }
 
 void CMainFrame::FitToForm(const wxSize& formSize) {
-  SetClientSize(formSize);
+  SetSizeHints(wxDefaultSize, wxDefaultSize);
+  const int shown = wxDisplay::GetFromWindow(this);
+  const wxRect area =
+      wxDisplay(shown == wxNOT_FOUND ? 0u : static_cast<unsigned>(shown)).GetClientArea();
+  const wxSize decorations = GetSize() - GetClientSize();
+  const ClientFit fit = FitClientToWorkArea(
+      {formSize.x, formSize.y}, {decorations.x, decorations.y}, {area.width, area.height},
+      wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this));
+  SetClientSize(fit.client.width, fit.client.height);
   // Not resizable by the user: the window keeps exactly this size.
   SetSizeHints(GetSize(), GetSize());
 }
@@ -222,17 +321,12 @@ void CMainFrame::OnIdle(wxIdleEvent& event) {
 }
 
 void CMainFrame::UpdateIndicators() {
-  wxStatusBar* status = GetStatusBar();
+  auto* status = dynamic_cast<CMainStatusBar*>(GetStatusBar());
   if (status == nullptr) return;
-  int state = 0;
-  for (int i = 0; i < 3; ++i) {
-    if (wxGetKeyState(kIndicatorKeys[i])) state |= 1 << i;
-  }
+  const int state = LockState();
   if (state == indicatorState_) return;
   indicatorState_ = state;
-  for (int i = 0; i < 3; ++i) {
-    status->SetStatusText((state & (1 << i)) != 0 ? kIndicators[i] : "", i + 1);
-  }
+  status->SetLocks(state);
 }
 
 void CMainFrame::ShowHelp() {

@@ -5,6 +5,7 @@
 // answers Exit and Help.
 
 #include <wx/docview.h>
+#include <wx/statusbr.h>
 #include <wx/toolbar.h>
 
 #include <memory>
@@ -22,6 +23,26 @@ class CStyleBar : public wxToolBar {
   CStyleBar(wxWindow* parent, wxWindowID id, long style);
 };
 
+// The main frame's status bar: the message pane, then "CAP", "NUM" and "SCRL" in boxes of their
+// own. An indicator reads in the normal text colour while its lock is on and greyed while it is
+// off, so the three are always there to be read.
+class CMainStatusBar : public wxStatusBar {
+ public:
+  CMainStatusBar(wxWindow* parent, wxWindowID id, long style);
+
+  // Bit 0 Caps Lock, bit 1 Num Lock, bit 2 Scroll Lock.
+  void SetLocks(int locks);
+  int locks() const { return locks_; }
+
+ protected:
+#ifdef __WXGTK__
+  void DrawField(wxDC& dc, int i, int textHeight) override;
+#endif
+
+ private:
+  int locks_ = 0;
+};
+
 class CMainFrame : public wxDocParentFrame, public CommandTarget {
  public:
   // The window id of the tool bar and of the status bar, as the original framework numbered them.
@@ -34,7 +55,8 @@ class CMainFrame : public wxDocParentFrame, public CommandTarget {
 
   // Tool bar, status bar, menu and accelerators; false when any of them cannot be made.
   bool CreateBars();
-  // Sizes the client area to the view's form.
+  // Sizes the client area to the view's form, or to as much of it as the screen's work area
+  // holds (the view scrolls the rest).
   void FitToForm(const wxSize& formSize);
   // "title - Velmora".
   void ShowDocumentTitle(const std::string& title);
@@ -48,6 +70,8 @@ class CMainFrame : public wxDocParentFrame, public CommandTarget {
 
  protected:
   wxToolBar* OnCreateToolBar(long style, wxWindowID id, const wxString& name) override;
+  wxStatusBar* OnCreateStatusBar(int number, long style, wxWindowID id,
+                                 const wxString& name) override;
 
  private:
   void OnMenuCommand(wxCommandEvent& event);
@@ -59,7 +83,7 @@ class CMainFrame : public wxDocParentFrame, public CommandTarget {
 
   CStyleBar* styleBar_ = nullptr;
   std::unique_ptr<wxHtmlHelpController> help_;
-  int indicatorState_ = -1;
+  int indicatorState_ = -1;  // the locks last shown
 };
 
 }  // namespace velmora

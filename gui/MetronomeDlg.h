@@ -53,7 +53,8 @@ class CMetronomeDlg : public wxDialog, public CommandTarget {
   bool OnCommand(int id) override;
   bool HandlesCommand(int id) const override;
 
-  // The output device for the next start: kDefaultDevice (-1) or 0..3.
+  // The output device for the next start: kDefaultDevice (-1) or 0..3 (the device selection
+  // tells the dialog's Metronome itself).
   void SetOutputDevice(int device) { metronome_->SetOutputDevice(device); }
   // The view is going: the clicks stop and the display goes, before the window is destroyed.
   void Shutdown();

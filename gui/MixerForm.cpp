@@ -61,6 +61,16 @@ ScrollCode ToScrollCode(wxEventType type) {
   return ScrollCode::EndScroll;  // wxEVT_SCROLL_CHANGED
 }
 
+// A vertical slider whose top is the loud end (levels, master volume) fills from the bottom, as
+// a level does, only when the toolkit runs it upside down: its own value is then the mirror of
+// the position the panel means. (Sliders that draw no fill mirror back in the library itself,
+// so the thumb stands where the template puts it on every toolkit.)
+constexpr long kFillFromBottom = wxSL_INVERSE;
+
+int NativeSliderValue(const wxSlider& slider, int value) {
+  return slider.HasFlag(wxSL_INVERSE) ? slider.GetMin() + slider.GetMax() - value : value;
+}
+
 const wxEventTypeTag<wxScrollEvent> kScrollEvents[] = {
     wxEVT_SCROLL_LINEUP,   wxEVT_SCROLL_LINEDOWN,   wxEVT_SCROLL_PAGEUP,
     wxEVT_SCROLL_PAGEDOWN, wxEVT_SCROLL_THUMBTRACK, wxEVT_SCROLL_THUMBRELEASE,
@@ -211,7 +221,8 @@ void WxForm::SetRange(int id, int min, int max) {
 void WxForm::SetPosition(int id, int position) {
   wxWindow* w = Find(id);
   if (auto* slider = wxDynamicCast(w, wxSlider)) {
-    slider->SetValue(std::clamp(position, slider->GetMin(), slider->GetMax()));
+    slider->SetValue(
+        NativeSliderValue(*slider, std::clamp(position, slider->GetMin(), slider->GetMax())));
   } else if (auto* updown = dynamic_cast<UpDownControl*>(w)) {
     updown->SetValue(position);
   } else if (auto* spin = wxDynamicCast(w, wxSpinButton)) {
@@ -223,7 +234,8 @@ void WxForm::SetPosition(int id, int position) {
 
 int WxForm::GetPosition(int id) const {
   wxWindow* w = Find(id);
-  if (auto* slider = wxDynamicCast(w, wxSlider)) return slider->GetValue();
+  if (auto* slider = wxDynamicCast(w, wxSlider))
+    return NativeSliderValue(*slider, slider->GetValue());
   if (auto* updown = dynamic_cast<UpDownControl*>(w)) return updown->GetValue();
   if (auto* spin = wxDynamicCast(w, wxSpinButton)) return spin->GetValue();
   if (auto* gauge = wxDynamicCast(w, wxGauge)) return gauge->GetValue();
@@ -366,9 +378,10 @@ MixerForm::MixerForm(CVelmoraView& view)
     const int dx = kStripStepDu * i;
     b.Add(new wxCheckBox(f, ctl::kChannelCheck[i], wxString()), 26 + dx, 39, 8, 8);
     b.Label("ﾚﾍﾞﾙ", 16 + dx, 52);
-    b.Slider(new wxSlider(f, ctl::kLevel[i], kDefaultLevel, 0, kLevelMax, wxDefaultPosition,
-                          wxDefaultSize, wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH),
-             25 + dx, 61, 22, 99)
+    b.Slider(
+         new wxSlider(f, ctl::kLevel[i], kLevelMax - kDefaultLevel, 0, kLevelMax, wxDefaultPosition,
+                      wxDefaultSize, wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH | kFillFromBottom),
+         25 + dx, 61, 22, 99)
         ->SetTickFreq(10);
     b.Label("Max", 48 + dx, 65);
     b.Label("Min", 48 + dx, 148);
@@ -397,8 +410,8 @@ MixerForm::MixerForm(CVelmoraView& view)
         294, 86, 8, 130);
   b.Label("L", 283, 219);
   b.Label("R", 294, 219);
-  b.Slider(new wxSlider(f, ctl::kMasterVolume, 0, 0, 100, wxDefaultPosition, wxDefaultSize,
-                        wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH),
+  b.Slider(new wxSlider(f, ctl::kMasterVolume, 100, 0, 100, wxDefaultPosition, wxDefaultSize,
+                        wxSL_VERTICAL | wxSL_AUTOTICKS | wxSL_BOTH | kFillFromBottom),
            307, 87, 22, 126)
       ->SetTickFreq(10);
   b.Label("Max", 329, 91);
@@ -425,14 +438,7 @@ MixerForm::MixerForm(CVelmoraView& view)
   b.Need(makeMix, buttonNeed(makeMix, "再生音作成中"));
   size_ = b.Place();
 
-  if (size_ != f->GetSize()) {
-    f->SetMinSize(size_);
-    f->SetSize(size_);
-    if (CMainFrame* frame = TheApp().frame()) {
-      frame->SetSizeHints(wxDefaultSize, wxDefaultSize);
-      frame->FitToForm(size_);
-    }
-  }
+  if (size_ != f->GetSize()) view.FitFrameToForm(size_);
 
   panel_ = std::make_unique<MixerPanel>(view.doc(), form_, view.ui(), view.settings(), corrections_,
                                         &view.masterVolume());
@@ -499,13 +505,17 @@ void MixerForm::BindEvents() {
     panel_->MakeMix();
   });
 
-  // Static frames and labels let clicks through to the form, as the template's statics do.
+  // A right click anywhere on a channel's strip, on its frame, labels or controls alike, opens
+  // the channel's menu; elsewhere a control keeps its own.
   window_->Bind(wxEVT_RIGHT_DOWN, &MixerForm::OnRightDown, this);
   for (wxWindow* child : window_->GetChildren()) {
-    if (wxDynamicCast(child, wxStaticBox) != nullptr ||
-        wxDynamicCast(child, wxStaticText) != nullptr) {
-      child->Bind(wxEVT_RIGHT_DOWN, &MixerForm::OnRightDown, this);
-    }
+    if (!child->IsTopLevel()) child->Bind(wxEVT_RIGHT_DOWN, &MixerForm::OnRightDown, this);
+  }
+}
+
+void MixerForm::FocusFirstControl() {
+  if (wxWindow* control = wxWindow::FindWindowById(panel_->InitialFocusControl(), window_)) {
+    control->SetFocus();
   }
 }
 
@@ -513,7 +523,10 @@ void MixerForm::OnRightDown(wxMouseEvent& event) {
   auto* source = static_cast<wxWindow*>(event.GetEventObject());
   const wxPoint at = window_->ScreenToClient(source->ClientToScreen(event.GetPosition()));
   const std::vector<ChannelMenuEntry> entries = panel_->ContextMenuAt(at.x, at.y);
-  if (entries.empty()) return;
+  if (entries.empty()) {
+    event.Skip();
+    return;
+  }
   wxMenu menu;
   for (const ChannelMenuEntry& entry : entries) {
     if (entry.command == 0) {
@@ -523,7 +536,8 @@ void MixerForm::OnRightDown(wxMouseEvent& event) {
     }
   }
   // Commands from the menu go up to the frame and take the normal route.
-  if (!window_->PopupMenu(&menu, at)) wxBell();
+  const bool shown = showMenu ? showMenu(menu, at) : window_->PopupMenu(&menu, at);
+  if (!shown) wxBell();
 }
 
 }  // namespace velmora

@@ -9,12 +9,14 @@
 #include <wx/timer.h>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "panel/CorrectionList.h"
 #include "panel/MixerPanel.h"
 #include "seams/Form.h"
 
+class wxMenu;
 class wxStaticBox;
 
 namespace velmora {
@@ -94,6 +96,12 @@ class MixerForm {
   CMixStatusDlg* correctionDialog() const { return dialog_; }
   // The form's size after layout.
   wxSize size() const { return size_; }
+  // Puts the keyboard focus where the panel wants it when the window first shows.
+  void FocusFirstControl();
+
+  // Shows the channel menu at a point of the form and returns whether it was shown: the form's
+  // popup unless replaced (window tests record the menu instead of running it).
+  std::function<bool(wxMenu& menu, const wxPoint& at)> showMenu;
 
  private:
   class Builder;

@@ -7,6 +7,7 @@
 #include <wx/image.h>
 
 #include "MainFrame.h"
+#include "MixerForm.h"
 #include "PortAudioBackend.h"
 #include "VelmoraView.h"
 #include "VelmoraWxDoc.h"
@@ -21,9 +22,11 @@ namespace velmora {
 
 namespace {
 
-// The framework's document manager with a recent-file list of four entries.
+// The framework's document manager with a recent-file list of four entries. The base class
+// would make its list in its own constructor, before this override exists.
 class CVelmoraDocManager : public wxDocManager {
  public:
+  CVelmoraDocManager() : wxDocManager(0, false) { Initialize(); }
   wxFileHistory* OnCreateFileHistory() override { return new wxFileHistory(kRecentFileCount); }
 };
 
@@ -101,11 +104,14 @@ bool CVelmoraApp::StartShell(ShellServices services, const std::vector<std::stri
   router_.Add(RouteLevel::Application, newCommand_.get());
   about_ = std::make_unique<AboutBoxService>(ui());
   router_.Add(RouteLevel::Application, &about_->command());
-  OpenStartupFiles(doc->core(), files);
 
   frame_->Show();
   frame_->Update();
   view()->InitialUpdate();
+  // After the view's first update, so that each file goes the way of Open, refresh and
+  // modified flag alike.
+  OpenStartupFiles(doc->core(), files);
+  view()->mixer()->FocusFirstControl();
   WatchPowerEvents();
   return true;
 }

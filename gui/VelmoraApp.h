@@ -46,8 +46,8 @@ class CVelmoraApp : public wxApp {
   void OnInitCmdLine(wxCmdLineParser& parser) override;
   bool OnCmdLineParsed(wxCmdLineParser& parser) override;
 
-  // Start-up after the command line: profile, template, frame, document, the named files,
-  // showing the frame, the view's first update, the power events.
+  // Start-up after the command line: profile, template, frame, document, showing the frame, the
+  // view's first update, the named files, the first control's focus, the power events.
   bool StartShell(ShellServices services, const std::vector<std::string>& files);
   // After the frame has gone: saves the profile and drops the document manager and services.
   void FinishShell();

@@ -1,9 +1,9 @@
 #include "VelmoraView.h"
 
 #include <wx/dcclient.h>
-#include <wx/dcscreen.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "MainFrame.h"
 #include "MetronomeDlg.h"
@@ -15,9 +15,11 @@
 #include "WxDialogWindows.h"
 #include "app/Settings.h"
 #include "audio/WaveDevice.h"
+#include "dialogs/DeviceList.h"
 #include "dialogs/DialogCommands.h"
 #include "document/VelmoraDoc.h"
 #include "panel/StartupDevices.h"
+#include "seams/Ui.h"
 #include "transport/Transport.h"
 #include "transport/TuningTone.h"
 
@@ -36,10 +38,16 @@ DialogBaseUnits MeasureBaseUnits(wxWindow& window) {
   wxCoord width = 0;
   wxCoord height = 0;
   dc.GetTextExtent("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &width, &height);
-  const int dpi = wxScreenDC().GetPPI().y;
+  // Points to the window's own pixels: where the toolkit scales pixels itself (GTK at a display
+  // scale of 2), the screen's resolution counts those pixels twice.
+  double dpi = window.GetDPI().y;
+#ifdef wxHAS_DPI_INDEPENDENT_PIXELS
+  dpi /= window.GetContentScaleFactor();
+#endif
   DialogBaseUnits base;
   base.x = std::max(1, (width / 26 + 1) / 2);
-  base.y = std::max(1, MulDivRound(window.GetFont().GetPointSize(), dpi > 0 ? dpi : 96, 72));
+  base.y = std::max(1, MulDivRound(window.GetFont().GetPointSize(),
+                                   dpi > 0 ? static_cast<int>(std::lround(dpi)) : 96, 72));
   return base;
 }
 
@@ -59,12 +67,13 @@ CVelmoraView::~CVelmoraView() {
   if (transport_) transport_->OnDestroy();
   if (tuningTone_) tuningTone_->OnDestroy();
   if (metronomeWindow_) {
+    if (deviceCommand_) deviceCommand_->RemoveOutputDeviceOwner(&metronome_->metronome());
     metronome_->Shutdown();
     metronome_->Destroy();
   }
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
-  if (form_) form_->Destroy();
+  if (scroller_) scroller_->Destroy();
 }
 
 bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
@@ -72,15 +81,20 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   CMainFrame* frame = TheApp().frame();
   if (frame == nullptr) return false;
   SetFrame(frame);
-  form_ =
-      new wxPanel(frame, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL, "form101");
+  // The form sits in a scrolled window that fills the frame: where the screen cannot hold the
+  // whole form, the frame shows what it can and the rest scrolls into view.
+  scroller_ = new wxScrolledWindow(frame, wxID_ANY, wxDefaultPosition, wxDefaultSize,
+                                   wxHSCROLL | wxVSCROLL | wxBORDER_NONE, "form101scroller");
+  form_ = new wxPanel(scroller_, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL,
+                      "form101");
   form_->SetFont(UiFont(kFormFontPoints));
   baseUnits_ = MeasureBaseUnits(*form_);
-  const wxSize size(DialogToPixelsX(kFormWidthDu, baseUnits_),
-                    DialogToPixelsY(kFormHeightDu, baseUnits_));
-  form_->SetMinSize(size);
-  form_->SetSize(size);
-  frame->FitToForm(size);
+  FitFrameToForm(wxSize(DialogToPixelsX(kFormWidthDu, baseUnits_),
+                        DialogToPixelsY(kFormHeightDu, baseUnits_)));
+  form_->Bind(wxEVT_CHILD_FOCUS, [this](wxChildFocusEvent& event) {
+    event.Skip();
+    ScrollIntoView(event.GetWindow());
+  });
   mixer_ = std::make_unique<MixerForm>(*this);
   playDevice_ = std::make_unique<WaveDevice>(TheApp().audio());
   transport_ = std::make_unique<Transport>(this->doc(), ui(), mixer_->form(), timers_, settings_,
@@ -99,6 +113,18 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   dialogCommands_ =
       std::make_unique<ViewDialogCommands>(this->doc(), mixer_->panel(), *dialogWindows_);
   AddCommandTarget(dialogCommands_.get());
+  deviceCommand_ =
+      std::make_unique<DeviceCommand>(this->doc(), settings_, ui(), *dialogWindows_, [this] {
+        if (!surveyAdopted_) {
+          // The start-up survey is still under way: ask the sound system now, and keep this
+          // answer, so that the late one cannot undo what the dialog's OK sets.
+          WaitCursor wait(ui());
+          AdoptSurvey(SurveyDevices(TheApp().audio()));
+        }
+        return DeviceListsOf(mixer_->panel().devices());
+      });
+  AddCommandTarget(deviceCommand_.get());
+  deviceCommand_->AddOutputDeviceOwner(&metronome_->metronome());
   mixer_->panel().buildMix = [transport = transport_.get()] { return transport->BuildMixNow(); };
   return true;
 }
@@ -115,6 +141,36 @@ void CVelmoraView::OnChangeFilename() {
 
 bool CVelmoraView::OnClose(bool) {
   return true;
+}
+
+void CVelmoraView::FitFrameToForm(const wxSize& size) {
+  form_->SetMinSize(size);
+  form_->SetSize(size);
+  scroller_->SetVirtualSize(size);
+  scroller_->SetScrollRate(baseUnits_.x, baseUnits_.y);
+  if (CMainFrame* frame = TheApp().frame()) frame->FitToForm(size);
+}
+
+// The scrolled window's own handling sees the whole form as the focused child; a control that
+// takes the focus outside the shown part of the form is brought into view here instead.
+void CVelmoraView::ScrollIntoView(wxWindow* control) {
+  if (control == nullptr || control == form_ || !scroller_) return;
+  const wxRect shown(scroller_->CalcUnscrolledPosition(wxPoint(0, 0)), scroller_->GetClientSize());
+  const wxRect wanted(form_->ScreenToClient(control->GetScreenPosition()), control->GetSize());
+  if (shown.Contains(wanted)) return;
+  int unitX = 1;
+  int unitY = 1;
+  scroller_->GetScrollPixelsPerUnit(&unitX, &unitY);
+  // Only as far as needed: the control's far edge at the view's far edge, or its near edge at
+  // the near edge.
+  const auto start = [](int from, int view, int at, int size, int unit) {
+    if (unit <= 0) return -1;
+    if (at < from) return at / unit;
+    if (at + size > from + view) return (at + size - view + unit - 1) / unit;
+    return from / unit;
+  };
+  scroller_->Scroll(start(shown.x, shown.width, wanted.x, wanted.width, unitX),
+                    start(shown.y, shown.height, wanted.y, wanted.height, unitY));
 }
 
 CVelmoraDoc& CVelmoraView::doc() const {
@@ -175,8 +231,15 @@ void CVelmoraView::InitialUpdate() {
   surveyThread_ = std::thread([this, &backend = TheApp().audio()] {
     const DeviceSurvey survey = SurveyDevices(backend);
     // Queued for this thread; dropped with the view if it goes first (it joins this worker).
-    CallAfter([this, survey] { mixer_->panel().AdoptDeviceSurvey(survey); });
+    CallAfter([this, survey] {
+      if (!surveyAdopted_) AdoptSurvey(survey);
+    });
   });
+}
+
+void CVelmoraView::AdoptSurvey(const DeviceSurvey& survey) {
+  mixer_->panel().AdoptDeviceSurvey(survey);
+  surveyAdopted_ = true;
 }
 
 void CVelmoraView::OnTick(int id) {

@@ -21,6 +21,7 @@
 
 #include <wx/docview.h>
 #include <wx/panel.h>
+#include <wx/scrolwin.h>
 #include <wx/weakref.h>
 
 #include <memory>
@@ -36,6 +37,8 @@ namespace velmora {
 
 class CMetronomeDlg;
 class CVelmoraDoc;
+class DeviceCommand;
+struct DeviceSurvey;
 class MasterVolume;
 class MixerForm;
 class Transport;
@@ -63,16 +66,25 @@ class CVelmoraView : public wxView {
   bool OnClose(bool deleteWindow) override;
 
   wxPanel* form() const { return form_; }
+  // The frame's client window that holds the form and scrolls it where the screen is too small.
+  wxScrolledWindow* scroller() const { return scroller_; }
+  // Gives the form its size and fits the frame to it within the screen's work area.
+  void FitFrameToForm(const wxSize& size);
   // The mixer panel's controls and logic on the form.
   MixerForm* mixer() const { return mixer_.get(); }
   // Playback: the transport and its output device (on the services' sound system).
   Transport* transport() const { return transport_.get(); }
   WaveDevice* playDevice() const { return playDevice_.get(); }
+<<<<<<< HEAD
   // Button 1042's tone; also plays the recorder's countdown beep (PlayCountdownBeep).
   TuningTone* tuningTone() const { return tuningTone_.get(); }
   // The metronome's dialog (created hidden with the view), or null once its window is gone. Its
   // SetOutputDevice takes the output device chosen for it.
   CMetronomeDlg* metronome() const { return metronomeWindow_ ? metronome_ : nullptr; }
+=======
+  // The device selection command; owners of a device of their own add themselves to it.
+  DeviceCommand* deviceCommand() const { return deviceCommand_.get(); }
+>>>>>>> main
   CVelmoraDoc& doc() const;
   ViewSettings& settings() { return settings_; }
   Timers& timers() { return timers_; }
@@ -99,8 +111,12 @@ class CVelmoraView : public wxView {
 
  private:
   void OnTick(int id);
+  void ScrollIntoView(wxWindow* control);
+  // The first survey of the sound system to arrive; a later one is dropped.
+  void AdoptSurvey(const DeviceSurvey& survey);
 
   // Weak: the frame may destroy its children before the framework destroys the view.
+  wxWeakRef<wxScrolledWindow> scroller_;
   wxWeakRef<wxPanel> form_;
   DialogBaseUnits baseUnits_;
   ViewSettings settings_;
@@ -118,9 +134,11 @@ class CVelmoraView : public wxView {
   CMetronomeDlg* metronome_ = nullptr;
   std::unique_ptr<WxDialogWindows> dialogWindows_;
   std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
+  std::unique_ptr<DeviceCommand> deviceCommand_;        // the device selection
   std::unique_ptr<MixerForm> mixer_;  // last but one: goes early, while the targets' lists exist
   // The start-up survey; joined before anything it reports to goes.
   std::thread surveyThread_;
+  bool surveyAdopted_ = false;  // the mixer panel holds a survey's devices
 };
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include <wx/utils.h>
 
 #include "AppAbout2.h"
+#include "DeviceListDlg.h"
 #include "FadeinSetupDlg.h"
 #include "PropertyDlg.h"
 #include "VelmoraApp.h"
@@ -33,6 +34,11 @@ void WxDialogWindows::RunProperties(const PropertyEntries& entries) {
 void WxDialogWindows::RunAbout(AboutBox& about) {
   CAppAbout2 dialog(Owner(), about);
   dialog.ShowModal();
+}
+
+bool WxDialogWindows::RunDeviceList(DeviceListDialog& dialog) {
+  CDeviceListDlg window(Owner(), dialog);
+  return window.ShowModal() == wxID_OK;
 }
 
 void WxWebBrowser::OpenPage(const std::string& url) {

@@ -1,12 +1,14 @@
 #pragma once
-// The program's modal dialogs on wx (fade setup, properties, about box), run for core's dialog
-// commands, and the application's about-box command with the real browser and mail opener.
+// The program's modal dialogs on wx (fade setup, properties, about box, device selection), run
+// for core's dialog commands, and the application's about-box command with the real browser and
+// mail opener.
 // User-interface thread only.
 
 #include <memory>
 #include <string>
 
 #include "dialogs/AboutBox.h"
+#include "dialogs/DeviceList.h"
 #include "dialogs/DialogCommands.h"
 #include "seams/WebBrowser.h"
 
@@ -15,11 +17,12 @@ namespace velmora {
 class MailClient;
 class Ui;
 
-class WxDialogWindows : public DialogWindows {
+class WxDialogWindows : public DialogWindows, public DeviceListWindow {
  public:
   bool RunFadeSetup(FadeSetup& setup) override;
   void RunProperties(const PropertyEntries& entries) override;
   void RunAbout(AboutBox& about) override;
+  bool RunDeviceList(DeviceListDialog& dialog) override;
 };
 
 // The user's default browser; a page that does not open is not reported.

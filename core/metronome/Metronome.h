@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "audio/WaveDevice.h"
+#include "dialogs/DeviceList.h"
 #include "metronome/ClickSound.h"
 #include "seams/CommandTarget.h"
 
@@ -69,7 +70,7 @@ int32_t DisplaySizeLimit(int32_t displayBase, int32_t workAreaHeight);
 // white on the last.
 uint32_t BeatColour(int32_t beat, int32_t beatsPerBar);
 
-class Metronome : public TimerTarget {
+class Metronome : public TimerTarget, public OutputDeviceOwner {
  public:
   // All must outlive the metronome; `backend` carries its own click device.
   Metronome(Ui& ui, Form& form, Timers& timers, BeatDisplay& display, AudioBackend& backend);
@@ -101,8 +102,9 @@ class Metronome : public TimerTarget {
   // The dialog window is going: the clicks stop and their buffers go.
   void OnDestroy();
 
-  // The output device for the next start (kDefaultDevice or 0..3); set by the view.
-  void SetOutputDevice(int32_t device) { outputDevice = device; }
+  // The output device for the next start (kDefaultDevice or 0..3): the view's at creation, then
+  // each one chosen in the device selection.
+  void SetOutputDevice(int32_t device) override { outputDevice = device; }
 
   // True while the clicks go through an open stream (false while running silently).
   bool Sounding() const { return sounding_; }

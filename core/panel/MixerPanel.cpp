@@ -451,6 +451,13 @@ std::vector<ChannelMenuEntry> MixerPanel::ContextMenuAt(int x, int y) const {
   return entries;
 }
 
+int MixerPanel::InitialFocusControl() const {
+  for (int i = 0; i < kChannelCount; ++i) {
+    if (doc_.slots[i].inUse) return ctl::kLevel[i];
+  }
+  return ctl::kTuningButton;
+}
+
 void MixerPanel::OnFilesDropped(const std::vector<std::string>& paths) {
   // Loading changes the slots the background mixdown reads and resets the transport, so a drop
   // is taken only when Open would be.

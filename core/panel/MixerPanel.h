@@ -158,6 +158,11 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   // when no menu is shown.
   std::vector<ChannelMenuEntry> ContextMenuAt(int x, int y) const;
 
+  // The control that has the keyboard focus when the window first shows: the first enabled
+  // control of the first loaded channel (its level slider); with no channel loaded, the first
+  // enabled control after the strips, the tuning button. Never the time field, which only shows.
+  int InitialFocusControl() const;
+
   // Files dropped on the view, loaded in order into the empty channels.
   void OnFilesDropped(const std::vector<std::string>& paths);
 

@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+
+#include "audio/DeviceOrder.h"
 
 namespace velmora {
 
@@ -165,6 +168,16 @@ class PortAudioStream : public AudioStream {
   uint32_t outputLatencyFrames_ = 0;
 };
 
+// The devices the program offers, best first (see audio/DeviceOrder.h).
+std::vector<int> InOfferedOrder(const std::vector<int>& indices) {
+  std::vector<std::string> names;
+  names.reserve(indices.size());
+  for (const int index : indices) names.emplace_back(Pa_GetDeviceInfo(index)->name);
+  std::vector<int> offered;
+  for (const int position : OfferedDeviceOrder(names)) offered.push_back(indices[position]);
+  return offered;
+}
+
 }  // namespace
 
 PortAudioBackend::PortAudioBackend() {
@@ -178,14 +191,18 @@ PortAudioBackend::PortAudioBackend() {
     return;
   }
   const PaDeviceIndex count = Pa_GetDeviceCount();
+  std::vector<int> outputs;
+  std::vector<int> inputs;
   for (PaDeviceIndex index = 0; index < count; ++index) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
     if (info == nullptr) {
       continue;
     }
-    if (info->maxOutputChannels > 0) outputs_.push_back(index);
-    if (info->maxInputChannels > 0) inputs_.push_back(index);
+    if (info->maxOutputChannels > 0) outputs.push_back(index);
+    if (info->maxInputChannels > 0) inputs.push_back(index);
   }
+  outputs_ = InOfferedOrder(outputs);
+  inputs_ = InOfferedOrder(inputs);
 }
 
 PortAudioBackend::~PortAudioBackend() {
@@ -226,7 +243,7 @@ int PortAudioBackend::DeviceName(StreamDirection direction, int device, std::str
   if (info == nullptr) {
     return paInvalidDevice;
   }
-  name = info->name;
+  name = OfferedDeviceName(info->name);
   return paNoError;
 }
 

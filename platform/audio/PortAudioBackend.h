@@ -41,7 +41,8 @@ class PortAudioBackend : public AudioBackend {
   // Held around every PortAudio call but the callbacks, and around the console's redirection.
   mutable std::mutex library_;
   bool initialised_ = false;
-  std::vector<int> outputs_;  // PortAudio indices of the output devices, in PortAudio's order
+  // PortAudio indices of the devices offered, best first; the plug-ins are not among them.
+  std::vector<int> outputs_;
   std::vector<int> inputs_;
 };
 

@@ -6,6 +6,7 @@
 #include <wx/bitmap.h>
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
 #include <wx/filename.h>
 #include <wx/init.h>
 #include <wx/utils.h>
@@ -45,26 +46,51 @@ bool WxReady() {
   return wxReady;
 }
 
-void SaveScreenshot(wxWindow& window, const std::string& name) {
+namespace {
+
+const char* ShotsFolder() {
   const char* folder = std::getenv("VELMORA_SHOTS");
-  if (folder == nullptr || *folder == '\0') return;
-  // The X server draws asynchronously: give the window time to paint. Only when screenshots
-  // are asked for; the tests themselves never wait on the clock.
+  return folder != nullptr && *folder != '\0' ? folder : nullptr;
+}
+
+// The X server draws asynchronously: give the window time to paint. Only when screenshots are
+// asked for; the tests themselves never wait on the clock.
+void LetItPaint(wxWindow& window) {
   for (int i = 0; i < 10; ++i) {
     window.Refresh();
     window.Update();
     wxYield();
     wxMilliSleep(30);
   }
-  const wxSize size = window.GetSize();
+}
+
+void Save(wxDC& source, const wxPoint& from, const wxSize& size, const char* folder,
+          const std::string& name) {
   wxBitmap shot(size);
   wxMemoryDC memory(shot);
-  wxWindowDC source(&window);
-  memory.Blit(0, 0, size.x, size.y, &source, 0, 0);
+  memory.Blit(0, 0, size.x, size.y, &source, from.x, from.y);
   memory.SelectObject(wxNullBitmap);
   wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
   shot.SaveFile(wxString::FromUTF8(folder) + "/" + wxString::FromUTF8(name) + ".png",
                 wxBITMAP_TYPE_PNG);
+}
+
+}  // namespace
+
+void SaveScreenshot(wxWindow& window, const std::string& name) {
+  const char* folder = ShotsFolder();
+  if (folder == nullptr) return;
+  LetItPaint(window);
+  wxWindowDC source(&window);
+  Save(source, wxPoint(0, 0), window.GetSize(), folder, name);
+}
+
+void SaveScreenshotOfFrame(wxWindow& frame, const std::string& name) {
+  const char* folder = ShotsFolder();
+  if (folder == nullptr) return;
+  LetItPaint(frame);
+  wxScreenDC source;
+  Save(source, frame.GetScreenPosition(), frame.GetSize(), folder, name);
 }
 
 }  // namespace velmora::test

@@ -13,4 +13,8 @@ bool WxReady();
 // without the window manager's frame) as NAME.png there; otherwise does nothing.
 void SaveScreenshot(wxWindow& window, const std::string& name);
 
+// As SaveScreenshot, but what the screen shows where a top-level window lies: its menu, tool
+// and status bars included.
+void SaveScreenshotOfFrame(wxWindow& frame, const std::string& name);
+
 }  // namespace velmora::test

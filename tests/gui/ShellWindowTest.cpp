@@ -3,11 +3,17 @@
 // start and exit with their failure messages, the close question, help and suspend.
 
 #include <gtest/gtest.h>
+#include <wx/config.h>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+#include <wx/display.h>
+#include <wx/filehistory.h>
 #include <wx/html/helpctrl.h>
 #include <wx/html/helpfrm.h>
 #include <wx/html/helpwnd.h>
 #include <wx/html/htmlwin.h>
 #include <wx/menu.h>
+#include <wx/scrolwin.h>
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
 #include <wx/treectrl.h>
@@ -30,6 +36,7 @@
 #include "audio/VirtualAudioBackend.h"
 #include "io/Format.h"
 #include "seams/CommandIds.h"
+#include "seams/ControlIds.h"
 #include "shell/WxConfigSettingsStore.h"
 #include "support/FakeUi.h"
 #include "support/WavFixture.h"
@@ -305,7 +312,7 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   wxToolBar* tools = frame->GetToolBar();
   UpdateUi();
   // Commands that nothing runs yet are off whatever their rule says, keys and tools included.
-  for (int id : {cmd::kRecord, cmd::kAudioDevices}) {
+  for (int id : {cmd::kRecord}) {
     EXPECT_FALSE(menu->IsEnabled(id)) << id;
   }
   EXPECT_FALSE(tools->GetToolEnabled(cmd::kRecord));
@@ -319,7 +326,7 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
     EXPECT_FALSE(menu->IsEnabled(id)) << id;
   }
   for (int id : {cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew, cmd::kOpen, cmd::kMetronome,
-                 cmd::kExit, cmd::kHelpFinder, cmd::kAbout}) {
+                 cmd::kExit, cmd::kHelpFinder, cmd::kAbout, cmd::kAudioDevices}) {
     EXPECT_TRUE(menu->IsEnabled(id)) << id;
   }
   EXPECT_TRUE(menu->IsChecked(cmd::kStop));
@@ -344,7 +351,8 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   Doc().SetMonoPlayback(true);
   Doc().SetTransportState(TransportState::TuningTone);
   UpdateUi();
-  for (int id : {cmd::kPlay, cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew}) {
+  for (int id :
+       {cmd::kPlay, cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew, cmd::kAudioDevices}) {
     EXPECT_FALSE(menu->IsEnabled(id)) << id;
   }
   EXPECT_TRUE(menu->IsChecked(cmd::kStop)) << "kept while the tuning tone sounds";
@@ -416,6 +424,155 @@ TEST_F(ShellWindowTest, FilesOnTheCommandLineLoadAsOpenWouldUpToFour) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(Doc().slots[i].path, files[i]);
   EXPECT_EQ(fakeUi->Texts(), (std::vector<std::string>{msg::kNoEmptySlot}));
   EXPECT_EQ(frame->GetTitle(), Wx("無題 - Velmora"));
+}
+
+TEST_F(ShellWindowTest, AFileNamedOnTheCommandLineLeavesTheDocumentUnmodifiedAsOpenWould) {
+  Start({Wav("take.wav")});
+  ASSERT_TRUE(Doc().slots[0].HasData());
+  EXPECT_FALSE(Doc().IsModified());
+  Close(false);
+  EXPECT_EQ(App().frame(), nullptr) << "quitting at once asks nothing";
+  EXPECT_TRUE(fakeUi->messages.empty());
+
+  // A second file changes the document, as a second Open does.
+  Start({Wav("a.wav"), Wav("b.wav")});
+  EXPECT_TRUE(Doc().IsModified());
+}
+
+TEST_F(ShellWindowTest, FocusStartsOnTheFirstEnabledControlOfTheFirstChannel) {
+  Start({Wav("take.wav")});
+  wxWindow* form = App().view()->form();
+  EXPECT_EQ(wxWindow::FindFocus(), wxWindow::FindWindowById(ctl::kLevel[0], form));
+  Close();
+
+  // Nothing loaded: the strips are disabled, and the time field only shows.
+  Start();
+  form = App().view()->form();
+  EXPECT_EQ(wxWindow::FindFocus(), wxWindow::FindWindowById(ctl::kTuningButton, form));
+}
+
+TEST_F(ShellWindowTest, TheRecentFileListKeepsFour) {
+  {
+    const std::unique_ptr<wxConfigBase> profile = OpenProfile(dir.File("profile.conf"));
+    for (int i = 1; i <= 6; ++i)
+      profile->Write(Format("file%d", i), Wx(dir.File(Format("%d.wav", i))));
+    profile->Flush();
+  }
+  Start();
+  wxFileHistory* history = App().docManager()->GetFileHistory();
+  ASSERT_NE(history, nullptr);
+  EXPECT_EQ(history->GetMaxFiles(), 4u);
+  EXPECT_EQ(history->GetCount(), 4u);
+}
+
+// Run at display scales 1 and 2 (GDK_SCALE=2 gives a 1280 x 1024 screen 640 x 512 pixels).
+TEST_F(ShellWindowTest, TheWindowStaysWithinTheWorkAreaAtAnyDisplayScale) {
+  Start({Wav("1.wav"), Wav("2.wav"), Wav("3.wav"), Wav("4.wav")});
+  const int display = wxDisplay::GetFromWindow(frame);
+  const wxRect area =
+      wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display)).GetClientArea();
+  const wxSize formSize = App().view()->form()->GetSize();
+  SCOPED_TRACE(Format("scale %.1f, work area %dx%d, form %dx%d", frame->GetContentScaleFactor(),
+                      area.width, area.height, formSize.x, formSize.y));
+  EXPECT_LE(frame->GetSize().x, area.width);
+  EXPECT_LE(frame->GetSize().y, area.height);
+  EXPECT_EQ(frame->GetMinSize(), frame->GetMaxSize()) << "still not resizable by the user";
+
+  // The whole form can be reached: what the window does not show scrolls into view.
+  wxScrolledWindow* scroller = App().view()->scroller();
+  const wxSize shown = scroller->GetClientSize();
+  EXPECT_EQ(scroller->GetVirtualSize(), formSize);
+  EXPECT_EQ(scroller->HasScrollbar(wxVERTICAL), shown.y < formSize.y);
+  EXPECT_EQ(scroller->HasScrollbar(wxHORIZONTAL), shown.x < formSize.x);
+  if (shown.y >= formSize.y && shown.x >= formSize.x) {
+    EXPECT_EQ(frame->GetClientSize(), formSize) << "a screen that holds the form shows all of it";
+  }
+  // The lowest control of the last strip comes into view when it takes the focus.
+  frame->Raise();
+  wxUIActionSimulator().MouseMove(frame->GetScreenPosition() + wxPoint(40, frame->GetSize().y / 2));
+  for (int i = 0; i < 20 && !frame->IsActive(); ++i) Pump();
+  wxWindow* offset = wxWindow::FindWindowById(ctl::kOffsetEdit[3], App().view()->form());
+  offset->SetFocus();
+  Pump();
+  const wxRect onScreen(offset->GetScreenPosition(), offset->GetSize());
+  EXPECT_TRUE(wxRect(scroller->GetScreenPosition(), shown).Contains(onScreen));
+  test::SaveScreenshotOfFrame(
+      *frame, Format("main-window-scale%d", static_cast<int>(frame->GetContentScaleFactor())));
+}
+
+// Where `window` draws text inside `area`: the pixels well darker than the area's lightest.
+struct Ink {
+  wxRect bounds;  // of every text pixel; empty when there is none
+  int darkest = 255;
+};
+
+Ink InkIn(wxWindow& window, const wxRect& area) {
+  window.Refresh();
+  window.Update();
+  wxBitmap shot(window.GetClientSize());
+  {
+    wxMemoryDC memory(shot);
+    wxClientDC source(&window);
+    memory.Blit(0, 0, shot.GetWidth(), shot.GetHeight(), &source, 0, 0);
+  }
+  const wxImage image = shot.ConvertToImage();
+  int lightest = 0;
+  for (int y = area.y; y < area.GetBottom(); ++y) {
+    for (int x = area.x; x < area.GetRight(); ++x) {
+      lightest = std::max(lightest, static_cast<int>(image.GetGreen(x, y)));
+    }
+  }
+  Ink ink;
+  for (int y = area.y; y < area.GetBottom(); ++y) {
+    for (int x = area.x; x < area.GetRight(); ++x) {
+      const int level = image.GetGreen(x, y);
+      if (level >= lightest - 48) continue;
+      ink.darkest = std::min(ink.darkest, level);
+      ink.bounds = ink.bounds.IsEmpty() ? wxRect(x, y, 1, 1) : ink.bounds.Union(wxRect(x, y, 1, 1));
+    }
+  }
+  return ink;
+}
+
+TEST_F(ShellWindowTest, StatusBarShowsReadyClearOfTheEdgesAndTheLockIndicators) {
+  Start();
+  auto* status = dynamic_cast<CMainStatusBar*>(frame->GetStatusBar());
+  ASSERT_NE(status, nullptr);
+  EXPECT_EQ(status->GetStatusText(0), Wx("レディ"));
+  const char* const names[] = {"CAP", "NUM", "SCRL"};
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(status->GetStatusText(i + 1), names[i]);
+
+  // "レディ" keeps its distance from the window's edges.
+  wxRect message;
+  ASSERT_TRUE(status->GetFieldRect(0, message));
+  const Ink ready = InkIn(*status, message);
+  ASSERT_FALSE(ready.bounds.IsEmpty());
+  EXPECT_GE(ready.bounds.x, status->FromDIP(4));
+  EXPECT_GE(ready.bounds.y, 2);
+  EXPECT_LE(ready.bounds.GetBottom(), status->GetClientSize().y - 3);
+
+  // Each indicator shows, greyed while its lock is off, and darker once it is on.
+  std::vector<Ink> off;
+  for (int i = 1; i <= 3; ++i) {
+    wxRect pane;
+    ASSERT_TRUE(status->GetFieldRect(i, pane));
+    off.push_back(InkIn(*status, pane.Deflate(2)));
+    EXPECT_FALSE(off.back().bounds.IsEmpty()) << names[i - 1] << " is drawn";
+  }
+  test::SaveScreenshot(*status, "status-bar");
+  if ((status->locks() & 1) != 0) return;  // the display's Caps Lock is on already
+  wxUIActionSimulator keys;
+  keys.Char(WXK_CAPITAL);
+  for (int i = 0; i < 20 && (status->locks() & 1) == 0; ++i) Pump();
+  const bool capsOn = (status->locks() & 1) != 0;
+  wxRect caps;
+  status->GetFieldRect(1, caps);
+  const Ink on = InkIn(*status, caps.Deflate(2));
+  test::SaveScreenshot(*status, "status-bar-caps-lock");
+  keys.Char(WXK_CAPITAL);
+  for (int i = 0; i < 20 && (status->locks() & 1) != 0; ++i) Pump();
+  ASSERT_TRUE(capsOn) << "Caps Lock pressed on the display";
+  EXPECT_LT(on.darkest, off[0].darkest);
 }
 
 TEST_F(ShellWindowTest, PositionComesFromTheSettingsAndIsWrittenAtExit) {
@@ -505,6 +662,9 @@ TEST_F(ShellWindowTest, HelpOpensTheJapaneseBook) {
   EXPECT_TRUE(page.StartsWith(Wx("Velmora の使い方"))) << page.utf8_string().substr(0, 80);
   EXPECT_TRUE(page.Contains(Wx("ファイルの読み込み")));
   EXPECT_FALSE(page.Contains("<")) << "shown as HTML, not as its source";
+  // Japanese paragraphs wrap inside the window instead of running off its right edge.
+  wxHtmlWindow* html = window->GetHelpWindow()->GetHtmlWindow();
+  EXPECT_LE(html->GetInternalRepresentation()->GetWidth(), html->GetClientSize().x);
 
   // Every entry of the contents tree has its label.
   wxTreeCtrl* tree = window->GetHelpWindow()->GetTreeCtrl();

@@ -7,12 +7,19 @@
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
 #include <wx/listctrl.h>
+#include <wx/menu.h>
 #include <wx/slider.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 #include <wx/wx.h>
 
+#ifdef __WXGTK__
+#include <dlfcn.h>
+#endif
+
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -55,9 +62,10 @@ T* Control(int id) {
   return wxDynamicCast(wxWindow::FindWindowById(id, TheApp().view()->form()), T);
 }
 
+// Moves a slider to the panel's position `value` (the form maps it to the toolkit's own value).
 void Scroll(int id, wxEventType type, int value) {
   auto* slider = Control<wxSlider>(id);
-  slider->SetValue(value);
+  TheApp().view()->mixer()->form().SetPosition(id, value);
   wxScrollEvent event(type, id, value, slider->HasFlag(wxSL_VERTICAL) ? wxVERTICAL : wxHORIZONTAL);
   event.SetEventObject(slider);
   slider->ProcessWindowEvent(event);
@@ -121,7 +129,7 @@ TEST_F(PanelWindowTest, LoadMoveLevelBuildAndListTheClippedStretches) {
     EXPECT_EQ(Control<wxSlider>(ctl::kLevel[i])->IsEnabled(), loaded);
     EXPECT_EQ(Control<wxTextCtrl>(ctl::kOffsetEdit[i])->IsEnabled(), loaded);
     EXPECT_EQ(Control<wxTextCtrl>(ctl::kOffsetEdit[i])->GetValue(), "0.000");
-    EXPECT_EQ(Control<wxSlider>(ctl::kLevel[i])->GetValue(), doc().slots[i].level);
+    EXPECT_EQ(mixer_->form().GetPosition(ctl::kLevel[i]), doc().slots[i].level);
   }
   EXPECT_TRUE(Control<wxButton>(ctl::kMakeMix)->IsEnabled());
   EXPECT_FALSE(Control<wxSlider>(ctl::kPositionSlider)->IsEnabled());
@@ -181,6 +189,131 @@ TEST_F(PanelWindowTest, LoadMoveLevelBuildAndListTheClippedStretches) {
   EXPECT_EQ(doc().slots[1].balance, 3);
   EXPECT_FALSE(dialog->IsShown());
   EXPECT_TRUE(ui_->messages.empty());
+}
+
+// Pixels of the toolkit's accent colour (the fill of a slider's track) in the lower half of a
+// window, as the toolkit draws it now: blue well above red. GTK draws on its own clock, so the
+// widget is drawn here into an image of its own (the calls are looked up in the toolkit wx has
+// loaded); elsewhere the count is -1.
+int AccentPixelsInLowerHalf(wxWindow& window) {
+#ifdef __WXGTK__
+  using CreateSurface = void* (*)(int, int, int);
+  using Create = void* (*)(void*);
+  using Draw = void (*)(void*, void*);
+  using Data = unsigned char* (*)(void*);
+  using Stride = int (*)(void*);
+  using Release = void (*)(void*);
+  const auto createSurface =
+      reinterpret_cast<CreateSurface>(dlsym(RTLD_DEFAULT, "cairo_image_surface_create"));
+  const auto create = reinterpret_cast<Create>(dlsym(RTLD_DEFAULT, "cairo_create"));
+  const auto draw = reinterpret_cast<Draw>(dlsym(RTLD_DEFAULT, "gtk_widget_draw"));
+  const auto flush = reinterpret_cast<Release>(dlsym(RTLD_DEFAULT, "cairo_surface_flush"));
+  const auto data = reinterpret_cast<Data>(dlsym(RTLD_DEFAULT, "cairo_image_surface_get_data"));
+  const auto stride =
+      reinterpret_cast<Stride>(dlsym(RTLD_DEFAULT, "cairo_image_surface_get_stride"));
+  const auto destroy = reinterpret_cast<Release>(dlsym(RTLD_DEFAULT, "cairo_destroy"));
+  const auto destroySurface =
+      reinterpret_cast<Release>(dlsym(RTLD_DEFAULT, "cairo_surface_destroy"));
+  if (!createSurface || !create || !draw || !flush || !data || !stride || !destroy ||
+      !destroySurface) {
+    return -1;
+  }
+  // The thumb moved since the toolkit last laid the widget out: lay it out again in place.
+  struct Allocation {
+    int x, y, width, height;
+  };
+  using Allocate = void (*)(void*, Allocation*);
+  const auto getAllocation =
+      reinterpret_cast<Allocate>(dlsym(RTLD_DEFAULT, "gtk_widget_get_allocation"));
+  const auto allocate = reinterpret_cast<Allocate>(dlsym(RTLD_DEFAULT, "gtk_widget_size_allocate"));
+  if (!getAllocation || !allocate) return -1;
+  Allocation place{};
+  getAllocation(window.GetHandle(), &place);
+  allocate(window.GetHandle(), &place);
+
+  const wxSize size = window.GetSize();
+  void* surface = createSurface(0 /* ARGB32 */, size.x, size.y);
+  void* cr = create(surface);
+  draw(window.GetHandle(), cr);
+  flush(surface);
+  const unsigned char* pixels = data(surface);
+  const int rowBytes = stride(surface);
+  int count = 0;
+  for (int y = size.y / 2; y < size.y; ++y) {
+    for (int x = 0; x < size.x; ++x) {
+      // B, G, R, A in memory.
+      const unsigned char* p =
+          pixels + static_cast<std::ptrdiff_t>(y) * rowBytes + static_cast<std::ptrdiff_t>(x) * 4;
+      if (p[3] > 200 && p[0] > p[2] + 60) ++count;
+    }
+  }
+  destroy(cr);
+  destroySurface(surface);
+  return count;
+#else
+  (void)window;
+  return -1;
+#endif
+}
+
+TEST_F(PanelWindowTest, LevelSlidersFillFromMinUpToTheThumb) {
+  const std::string a = test::WriteWav(dir_, "a.wav", test::WavSpec{}, Square(4410));
+  mixer_->panel().OnFilesDropped({a});
+  auto* level = Control<wxSlider>(ctl::kLevel[0]);
+  // Max (0) sits at the top and Min (200) at the bottom, as the labels say.
+  Scroll(ctl::kLevel[0], wxEVT_SCROLL_CHANGED, 0);
+  EXPECT_EQ(doc().slots[0].level, 0);
+  EXPECT_EQ(mixer_->form().GetPosition(ctl::kLevel[0]), 0);
+  const int loud = AccentPixelsInLowerHalf(*level);
+  Scroll(ctl::kLevel[0], wxEVT_SCROLL_CHANGED, 200);
+  EXPECT_EQ(doc().slots[0].level, 200);
+  const int quiet = AccentPixelsInLowerHalf(*level);
+  if (loud >= 0) {
+    EXPECT_GT(loud, 20) << "at Max the track is filled from the bottom";
+    EXPECT_LT(quiet, loud / 4) << "at Min the fill is empty";
+  }
+  // The toolkit runs the slider bottom to top, so the thumb stands where the level says.
+  EXPECT_EQ(level->GetValue(), 0);
+  EXPECT_TRUE(level->HasFlag(wxSL_INVERSE));
+  Scroll(ctl::kLevel[0], wxEVT_SCROLL_CHANGED, 30);
+  test::SaveScreenshot(*view_->form(), "mixer-panel-level-30");
+}
+
+TEST_F(PanelWindowTest, TheChannelMenuOpensFromAnyControlOfItsStrip) {
+  const std::string a = test::WriteWav(dir_, "a.wav", test::WavSpec{}, Square(4410));
+  mixer_->panel().OnFilesDropped({a});
+  std::vector<std::vector<int>> menus;
+  mixer_->showMenu = [&](wxMenu& menu, const wxPoint&) {
+    std::vector<int> ids;
+    for (const wxMenuItem* item : menu.GetMenuItems()) ids.push_back(item->GetId());
+    menus.push_back(ids);
+    return true;
+  };
+  wxFrame* frame = TheApp().frame();
+  frame->Raise();
+  wxUIActionSimulator mouse;
+  mouse.MouseMove(frame->GetScreenPosition() + wxPoint(40, frame->GetSize().y / 2));
+  for (int i = 0; i < 20 && !frame->IsActive(); ++i) Pump();
+  const auto rightClick = [&](int id) {
+    wxWindow* control = wxWindow::FindWindowById(id, view_->form());
+    mouse.MouseMove(control->GetScreenPosition() + control->GetSize() / 2);
+    mouse.MouseClick(wxMOUSE_BTN_RIGHT);
+    Pump();
+  };
+  for (int id : {ctl::kLevel[0], ctl::kBalance[0], ctl::kOffsetEdit[0], ctl::kChannelFrame[0]}) {
+    SCOPED_TRACE(id);
+    menus.clear();
+    rightClick(id);
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0].front(), cmd::kSaveChannel);
+    EXPECT_EQ(menus[0].back(), cmd::kGoToOffset);
+  }
+  // An empty channel, or a control outside the strips: no channel menu.
+  menus.clear();
+  rightClick(ctl::kChannelFrame[1]);
+  rightClick(ctl::kMakeMix);
+  EXPECT_TRUE(menus.empty());
+  mixer_->showMenu = nullptr;
 }
 
 TEST_F(PanelWindowTest, EveryControlFitsTheFormWithoutOverlapping) {

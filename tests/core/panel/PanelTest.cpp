@@ -631,6 +631,17 @@ TEST_F(PanelTest, DropIsRefusedWhileTheTransportRuns) {
 
 // ---- Initialisation and refresh ----
 
+TEST_F(PanelTest, FirstFocusIsTheFirstEnabledControlOfTheFirstLoadedChannel) {
+  EXPECT_EQ(panel.InitialFocusControl(), ctl::kTuningButton) << "no strip control is enabled";
+  Load("a.wav");
+  Load("b.wav");
+  EXPECT_EQ(panel.InitialFocusControl(), ctl::kLevel[0]);
+  EXPECT_TRUE(C(ctl::kLevel[0]).enabled);
+  panel.OnCommand(cmd::kReleaseChannel);
+  EXPECT_EQ(panel.InitialFocusControl(), ctl::kLevel[1]);
+  EXPECT_TRUE(C(ctl::kLevel[1]).enabled);
+}
+
 TEST_F(PanelTest, RefreshAdoptsTheMixFormatForRecordingUnlessARecordingIsFinishing) {
   const struct {
     int32_t rate;
