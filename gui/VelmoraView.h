@@ -75,16 +75,12 @@ class CVelmoraView : public wxView {
   // Playback: the transport and its output device (on the services' sound system).
   Transport* transport() const { return transport_.get(); }
   WaveDevice* playDevice() const { return playDevice_.get(); }
-<<<<<<< HEAD
   // Button 1042's tone; also plays the recorder's countdown beep (PlayCountdownBeep).
   TuningTone* tuningTone() const { return tuningTone_.get(); }
-  // The metronome's dialog (created hidden with the view), or null once its window is gone. Its
-  // SetOutputDevice takes the output device chosen for it.
+  // The metronome's dialog (created hidden with the view), or null once its window is gone.
   CMetronomeDlg* metronome() const { return metronomeWindow_ ? metronome_ : nullptr; }
-=======
   // The device selection command; owners of a device of their own add themselves to it.
   DeviceCommand* deviceCommand() const { return deviceCommand_.get(); }
->>>>>>> main
   CVelmoraDoc& doc() const;
   ViewSettings& settings() { return settings_; }
   Timers& timers() { return timers_; }
