@@ -140,7 +140,12 @@ void TuningTone::Start() {
   }
   playDevice_.lastIndex = kBlockSlots - 1;
   playDevice_.lastBlockLength = 0;  // the tone has no end
-  if (!playDevice_.OpenPlayback(view_.outputDevice, false)) {
+  // The tone is made before it sounds and loops unchanged: a deep device buffer keeps a busy
+  // machine from breaking it up. (The beep and playback stay on the quick buffer.)
+  playDevice_.plannedOutput = true;
+  const bool opened = playDevice_.OpenPlayback(view_.outputDevice, false).ok();
+  playDevice_.plannedOutput = false;
+  if (!opened) {
     toneBuffer_ = {};
     return;
   }

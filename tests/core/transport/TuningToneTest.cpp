@@ -103,6 +103,8 @@ TEST_F(TuningToneTest, TheBufferLoopsEndToEndThroughTheDevice) {
   EXPECT_EQ(stream->format.samplesPerSec, 44100u);
   EXPECT_EQ(stream->format.bitsPerSample, 8);
   EXPECT_EQ(stream->format.channels, 1);
+  EXPECT_TRUE(stream->planned) << "the loop sits on a deep device buffer";
+  EXPECT_FALSE(device.plannedOutput) << "the next playback opens quick again";
   EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -201,6 +203,7 @@ TEST_F(TuningToneTest, TheCountdownBeepIsOneBlockOnTheToneFormat) {
     EXPECT_EQ(device.lastBlockLength, kCountdownBeepSamples);
     EXPECT_EQ(timers.Interval(timer::kToneAndBeep), timer::kBeepCheckMs);
     EXPECT_EQ(doc.transportState(), TransportState::Stopped) << "the beep is no tone";
+    EXPECT_FALSE(backend.LastStream(StreamDirection::Output)->planned) << "heard at once";
     const std::vector<uint8_t> played = backend.AdvanceOutput(kCountdownBeepSamples + 100);
     std::vector<uint8_t> expected = MakeCountdownBeep();
     expected.resize(kCountdownBeepSamples + 100, 128);
