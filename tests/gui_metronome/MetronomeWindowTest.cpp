@@ -80,12 +80,12 @@ TEST_F(MetronomeWindowTest, ShowsAtTheTopRightAndCountsTheBeatsInItsDisplay) {
   EXPECT_EQ(display->text(), "1");
   EXPECT_EQ(display->background(), wxColour(255, 255, 63));
   test::SaveScreenshot(*dialog_, "metronome-dialog-running");
-  test::SaveScreenshot(*display, "beat-display-1");
+  test::SaveScreenshot(*display, "beat-display");
 
   // Timer 7 gives the next beat half a second later.
   ASSERT_TRUE(test::RunUntil([&] { return display->text() == "2"; }, 3000ms));
   EXPECT_EQ(display->background(), wxColour(255, 255, 127));
-  test::SaveScreenshot(*display, "beat-display-2");
+  test::SaveScreenshot(*display, "beat-display-later");
   test::SaveScreen("metronome-screen");
 
   // Closing stops it and hides both windows; shown again, it offers to start.
