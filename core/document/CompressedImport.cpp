@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "document/CReader.h"
+#include "document/ChannelLoading.h"
 #include "document/VelmoraDoc.h"
 #include "io/Format.h"
 #include "seams/Ui.h"
@@ -27,8 +28,14 @@ unsigned Hex(DecoderCode code) {
   return static_cast<unsigned>(static_cast<uint32_t>(code));
 }
 
-// The boxes an import that stopped at `step` shows, in order: the step's own text, then whether
-// opening or reading failed, then the general failure, all with the step's code.
+// The rest of the program mixes, plays and saves 8- or 16-bit mono or stereo only.
+bool IsSupportedFormat(const PcmFormat& format) {
+  return (format.channels == 1 || format.channels == 2) &&
+         (format.bitsPerSample == 8 || format.bitsPerSample == 16) && format.samplesPerSec > 0;
+}
+
+}  // namespace
+
 std::vector<std::string> ImportMessages(const ImportResult& result) {
   const unsigned code = Hex(result.code);
   std::vector<std::string> chain;
@@ -62,13 +69,8 @@ std::vector<std::string> ImportMessages(const ImportResult& result) {
   return chain;
 }
 
-// The rest of the program mixes, plays and saves 8- or 16-bit mono or stereo only.
-bool IsSupportedFormat(const PcmFormat& format) {
-  return (format.channels == 1 || format.channels == 2) &&
-         (format.bitsPerSample == 8 || format.bitsPerSample == 16) && format.samplesPerSec > 0;
-}
-
-ImportResult DecodeIntoSlot(AudioDecoder* decoder, const CVelmoraDoc& doc, ChannelSlot& slot) {
+ImportResult DecodeIntoSlot(AudioDecoder* decoder, const RateRule& rateAccepted,
+                            ChannelSlot& slot) {
   if (decoder == nullptr) return {ImportStep::NoDecoder, kDecoderOk};
   CReader reader(*decoder);
   if (const ImportResult opened = reader.Open(slot.path); !opened.ok()) return opened;
@@ -77,7 +79,7 @@ ImportResult DecodeIntoSlot(AudioDecoder* decoder, const CVelmoraDoc& doc, Chann
 
   const PcmFormat& format = reader.outputFormat;
   if (!IsSupportedFormat(format)) return {ImportStep::UnsupportedFormat, kDecoderOk};
-  if (!doc.IsRateCompatible(format.samplesPerSec)) return {ImportStep::RateMismatch, kDecoderOk};
+  if (!rateAccepted(format.samplesPerSec)) return {ImportStep::RateMismatch, kDecoderOk};
   FillCanonical(slot.header, slot.dataChunk, format.channels, format.samplesPerSec,
                 format.bitsPerSample, reader.samplesFrames);
   slot.data = std::move(reader.samples);
@@ -85,10 +87,9 @@ ImportResult DecodeIntoSlot(AudioDecoder* decoder, const CVelmoraDoc& doc, Chann
   return {};
 }
 
-}  // namespace
-
 bool CVelmoraDoc::ImportCompressed(int index) {
-  const ImportResult result = DecodeIntoSlot(audioDecoder_, *this, slots[index]);
+  const ImportResult result = DecodeIntoSlot(
+      audioDecoder_, [this](int32_t rate) { return IsRateCompatible(rate); }, slots[index]);
   for (const std::string& text : ImportMessages(result)) ui_.ShowError(text);
   return result.ok();
 }

@@ -73,6 +73,14 @@ int CVelmoraDoc::FirstEmptySlot() const {
 }
 
 bool CVelmoraDoc::IsRateCompatible(int32_t rate) const {
+  LoadedRates loaded{};
+  for (int i = 0; i < kChannelCount; ++i) {
+    if (slots[i].HasData()) loaded[i] = slots[i].header.samplesPerSec;
+  }
+  return IsRateCompatibleWith(rate, loaded);
+}
+
+bool IsRateCompatibleWith(int32_t rate, const LoadedRates& loaded) {
   if (rate <= 0) return false;
   int32_t base = rate;
   if (rate % 11025 == 0) {
@@ -80,8 +88,8 @@ bool CVelmoraDoc::IsRateCompatible(int32_t rate) const {
   } else if (rate % 48000 == 0) {
     base = 48000;
   }
-  for (const ChannelSlot& slot : slots) {
-    if (slot.HasData() && slot.header.samplesPerSec % base != 0) return false;
+  for (const int32_t other : loaded) {
+    if (other != 0 && other % base != 0) return false;
   }
   return true;
 }
@@ -209,11 +217,18 @@ int32_t PeakOf8Bit(const uint8_t* data, uint64_t samples) {
 
 }  // namespace
 
-int32_t AutoLevelFromSamples(const uint8_t* data, uint32_t frames, int channels, int bits) {
-  const uint64_t samples = static_cast<uint64_t>(frames) * (channels == 2 ? 2 : 1);
-  const int32_t peak = bits == 16 ? PeakOf16Bit(data, samples) : PeakOf8Bit(data, samples);
+int32_t PeakOfSamples(const uint8_t* data, uint64_t samples, int bits) {
+  return bits == 16 ? PeakOf16Bit(data, samples) : PeakOf8Bit(data, samples);
+}
+
+int32_t AutoLevelFromPeak(int32_t peak, int bits) {
   const int32_t g = peak * 200 / (bits == 16 ? 32768 : 128);
   return 200 - g / 2;
+}
+
+int32_t AutoLevelFromSamples(const uint8_t* data, uint32_t frames, int channels, int bits) {
+  const uint64_t samples = static_cast<uint64_t>(frames) * (channels == 2 ? 2 : 1);
+  return AutoLevelFromPeak(PeakOfSamples(data, samples, bits), bits);
 }
 
 std::string UpperExtension3(const std::string& path) {

@@ -60,15 +60,14 @@ bool WritePieces(File& file, std::initializer_list<ByteSpan> pieces, std::error_
 }
 
 // A device or a pipe has no old content to keep: write into it.
-bool WriteStraightInto(const fs::path& target, std::initializer_list<ByteSpan> pieces,
-                       std::error_code& why) {
+bool WriteStraightInto(const fs::path& target, const FileContent& content, std::error_code& why) {
   File file;
   errno = 0;
   if (!file.Open(target.u8string(), File::Mode::Write)) {
     why = LastSystemError();
     return false;
   }
-  if (!WritePieces(file, pieces, why)) return false;
+  if (!content(file, why)) return false;
   errno = 0;
   if (!file.Close()) {
     why = LastSystemError();
@@ -130,6 +129,13 @@ class PendingFile {
 
 bool WriteWholeFile(const std::string& path, std::initializer_list<ByteSpan> pieces,
                     std::error_code* why) {
+  return WriteWholeFileWith(
+      path,
+      [pieces](File& file, std::error_code& error) { return WritePieces(file, pieces, error); },
+      why);
+}
+
+bool WriteWholeFileWith(const std::string& path, const FileContent& content, std::error_code* why) {
   std::error_code error;
   const fs::path target = ResolveTarget(fs::u8path(path));
   const fs::file_status status = fs::status(target, error);
@@ -140,11 +146,10 @@ bool WriteWholeFile(const std::string& path, std::initializer_list<ByteSpan> pie
   } else if (fs::is_directory(status)) {
     error = std::make_error_code(std::errc::is_a_directory);
   } else if (fs::exists(status) && !fs::is_regular_file(status)) {
-    written = WriteStraightInto(target, pieces, error);
+    written = WriteStraightInto(target, content, error);
   } else {
     PendingFile pending(target);
-    written =
-        pending.Open(error) && WritePieces(pending.file(), pieces, error) && pending.Commit(error);
+    written = pending.Open(error) && content(pending.file(), error) && pending.Commit(error);
   }
   if (why != nullptr) *why = error;
   return written;
