@@ -2,8 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "document/ChannelLoading.h"
 #include "document/MixJobOfDocument.h"
@@ -19,12 +25,91 @@ namespace {
 // Bytes read at a time for the automatic level: a whole number of samples of either width.
 constexpr uint64_t kScanBytes = uint64_t{256} << 10;
 constexpr uint64_t kHeaderBytes = RiffHeader::kBytes + ChunkHeader::kBytes;
+// The output goes to the disk while the mix goes on, in steps of this many bytes, so that the
+// final flush before the rename has little left to wait for.
+constexpr uint64_t kWriteBackBytes = uint64_t{8} << 20;
 
 std::error_code LastSystemError() {
   return {errno != 0 ? errno : EIO, std::generic_category()};
 }
 
+// The largest sample among `bytes` bytes from `offset`, read a piece at a time into `buffer`.
+WavError PeakOfBytes(ByteSource& source, uint64_t offset, uint64_t bytes, int bits,
+                     ByteBuffer& buffer, int32_t& peak) {
+  const uint64_t sampleBytes = bits == 16 ? 2 : 1;
+  peak = 0;
+  for (uint64_t done = 0; done < bytes;) {
+    const auto n = static_cast<std::size_t>(std::min<uint64_t>(buffer.size(), bytes - done));
+    if (source.ReadAt(buffer.data(), n, offset + done) != n) return WavError::ReadFailed;
+    peak = std::max(peak, PeakOfSamples(buffer.data(), n / sampleBytes, bits));
+    done += n;
+  }
+  return WavError::None;
+}
+
 }  // namespace
+
+// Runs one task at a time on a second thread, so that reading the inputs overlaps scanning or
+// mixing. Run and Wait are called by one thread, in turn; everything the task wrote is visible
+// to that thread once Wait returns.
+class StreamingMix::SecondThread {
+ public:
+  SecondThread() = default;
+  ~SecondThread() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+  SecondThread(const SecondThread&) = delete;
+  SecondThread& operator=(const SecondThread&) = delete;
+
+  // Starts `task` after the previous one; runs it here when no thread can be started.
+  void Run(std::function<void()> task) {
+    Wait();
+    if (!Started()) return task();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      task_ = std::move(task);
+    }
+    changed_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !task_; });
+  }
+
+ private:
+  bool Started() {
+    if (thread_.joinable()) return true;
+    try {
+      thread_ = std::thread([this] { Loop(); });
+    } catch (const std::system_error&) {
+      return false;
+    }
+    return true;
+  }
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return quit_ || task_; });
+      if (!task_) return;
+      lock.unlock();
+      task_();
+      lock.lock();
+      task_ = nullptr;
+      changed_.notify_all();
+    }
+  }
+
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::function<void()> task_;  // guarded by mutex_; empty = none pending or running
+  bool quit_ = false;           // guarded by mutex_
+};
 
 // Where mixed pieces go in the file: frames [first, end) of the mix follow the header, and a
 // piece outside them is dropped. A file that can seek takes each piece at its place; a pipe takes
@@ -36,6 +121,8 @@ struct StreamingMix::Output {
   uint32_t frameBytes = 4;
   bool seekable = true;
   uint32_t at = 0;  // the mix frame the file's position stands at
+  uint64_t written = 0;
+  uint64_t handedOver = 0;  // bytes already on their way to the disk
 
   bool Put(uint32_t from, uint32_t count, const uint8_t* bytes, std::error_code& why) {
     const uint32_t a = std::max(from, first);
@@ -56,9 +143,19 @@ struct StreamingMix::Output {
       return false;
     }
     at = b;
+    written += uint64_t{b - a} * frameBytes;
+    if (written - handedOver >= kWriteBackBytes) {
+      file.StartWriteBack();
+      handedOver = written;
+    }
     return true;
   }
 };
+
+StreamingMix::StreamingMix(Ui& ui, AudioDecoder* decoder)
+    : ui_(ui), decoder_(decoder), helper_(std::make_unique<SecondThread>()) {}
+
+StreamingMix::~StreamingMix() = default;
 
 bool StreamingMix::LoadChannel(int index, const std::string& path) {
   Channel& channel = channels_[index];
@@ -118,24 +215,33 @@ bool StreamingMix::LoadWav(Channel& channel) {
   return true;
 }
 
-// The automatic level from the samples on disk, read once from end to end.
+// The automatic level from the samples on disk, read once from end to end: the second half of
+// the file on the second thread.
 WavError StreamingMix::ScanPeak(Channel& channel) {
   ChannelSlot& slot = channel.slot;
   const int bits = slot.header.bitsPerSample;
-  const uint64_t sampleBytes = slot.Is16Bit() ? 2 : 1;
-  const uint64_t total = uint64_t{slot.frames} * static_cast<uint64_t>(slot.FrameBytes());
-  ByteBuffer buffer;
-  if (!buffer.Allocate(std::min(kScanBytes, total))) return WavError::OutOfMemory;
-  int32_t peak = 0;
-  for (uint64_t done = 0; done < total;) {
-    const auto n = static_cast<std::size_t>(std::min(kScanBytes, total - done));
-    if (channel.file.ReadAt(buffer.data(), n, channel.dataOffset + done) != n) {
-      return WavError::ReadFailed;
-    }
-    peak = std::max(peak, PeakOfSamples(buffer.data(), n / sampleBytes, bits));
-    done += n;
+  const auto frameBytes = static_cast<uint64_t>(slot.FrameBytes());
+  const uint64_t total = uint64_t{slot.frames} * frameBytes;
+  const uint64_t half = uint64_t{slot.frames} / 2 * frameBytes;
+  const uint64_t bufferBytes = std::min(kScanBytes, std::max<uint64_t>(total - half, 1));
+  ByteBuffer firstBuffer;
+  ByteBuffer secondBuffer;
+  if (!firstBuffer.Allocate(bufferBytes) || !secondBuffer.Allocate(bufferBytes)) {
+    return WavError::OutOfMemory;
   }
-  slot.autoLevel = AutoLevelFromPeak(peak, bits);
+  int32_t secondPeak = 0;
+  WavError second = WavError::None;
+  helper_->Run([&] {
+    second = PeakOfBytes(channel.file, channel.dataOffset + half, total - half, bits, secondBuffer,
+                         secondPeak);
+  });
+  int32_t firstPeak = 0;
+  const WavError first =
+      PeakOfBytes(channel.file, channel.dataOffset, half, bits, firstBuffer, firstPeak);
+  helper_->Wait();
+  if (first != WavError::None) return first;
+  if (second != WavError::None) return second;
+  slot.autoLevel = AutoLevelFromPeak(std::max(firstPeak, secondPeak), bits);
   return WavError::None;
 }
 
@@ -176,11 +282,12 @@ MixBuild StreamingMix::Prepare(uint32_t blockFrames, bool withPeaks) {
     if (!ReadsFromFile(channel)) continue;
     // A piece reads at most as many frames of a channel as it mixes.
     const uint64_t frames = std::min<uint64_t>(pieceFrames_, channel.slot.frames);
-    if (!channel.window.Allocate(frames * static_cast<uint64_t>(channel.slot.FrameBytes()))) {
+    const uint64_t bytes = frames * static_cast<uint64_t>(channel.slot.FrameBytes());
+    if (!channel.windows[0].Allocate(bytes) || !channel.windows[1].Allocate(bytes)) {
       ui_.ShowError(msg::kOutOfMemory);
       return MixBuild::OutOfMemory;
     }
-    job.sources[i].data = channel.window.data();
+    job.sources[i].data = channel.windows[0].data();
   }
   job.fadeIn = fadeIn_;
   job.fadeOut = fadeOut_;
@@ -276,39 +383,75 @@ bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool
   return true;
 }
 
-bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& target, Output& out,
-                            MixFileResult& result, std::error_code& why) {
-  MixTarget piece = target;
-  for (uint32_t done = 0; done < count;) {
-    const uint32_t n = std::min(pieceFrames_, count - done);
-    const uint32_t at = first + done;
-    if (!ReadWindows(at, n, result)) {
-      why = std::make_error_code(std::errc::io_error);
-      return false;
-    }
-    piece.pcmFirstFrame = at;
-    kernel_.RunPiece(piece, at, n);
-    if (!out.Put(at, n, piece_.data(), why)) return false;
-    done += n;
+// The frames that one piece reads from each channel that reads its file, and whether reading them
+// failed.
+struct StreamingMix::PieceWindows {
+  std::array<FrameSpan, kChannelCount> spans{};
+  int unreadable = -1;
+};
+
+void StreamingMix::PlanWindows(uint32_t first, uint32_t count, PieceWindows& windows) const {
+  for (int i = 0; i < kChannelCount; ++i) {
+    windows.spans[i] =
+        ReadsFromFile(channels_[i]) ? kernel_.SourceFramesOf(i, first, count) : FrameSpan{};
   }
-  return true;
+  windows.unreadable = -1;
 }
 
-bool StreamingMix::ReadWindows(uint32_t first, uint32_t count, MixFileResult& result) {
+void StreamingMix::ReadWindows(int set, PieceWindows& windows) {
   for (int i = 0; i < kChannelCount; ++i) {
-    Channel& channel = channels_[i];
-    if (!ReadsFromFile(channel)) continue;
-    const FrameSpan span = kernel_.SourceFramesOf(i, first, count);
+    const FrameSpan& span = windows.spans[i];
     if (span.count == 0) continue;
+    Channel& channel = channels_[i];
+    ByteBuffer& window = channel.windows[set];
     const auto frameBytes = static_cast<uint64_t>(channel.slot.FrameBytes());
     const uint64_t bytes = span.count * frameBytes;
     const uint64_t offset = channel.dataOffset + static_cast<uint64_t>(span.first) * frameBytes;
-    if (bytes > channel.window.size() ||
-        channel.file.ReadAt(channel.window.data(), bytes, offset) != bytes) {
-      result.unreadableChannel = i;
+    if (bytes > window.size() || channel.file.ReadAt(window.data(), bytes, offset) != bytes) {
+      windows.unreadable = i;
+      return;
+    }
+  }
+}
+
+// Piece j reads into window set j % 2 while the second thread reads piece j + 1 into the other.
+bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& target, Output& out,
+                            MixFileResult& result, std::error_code& why) {
+  if (count == 0) return true;
+  const uint64_t pieces = (uint64_t{count} + pieceFrames_ - 1) / pieceFrames_;
+  auto pieceStart = [&](uint64_t j) { return static_cast<uint32_t>(first + j * pieceFrames_); };
+  auto pieceLength = [&](uint64_t j) {
+    return static_cast<uint32_t>(std::min<uint64_t>(pieceFrames_, count - j * pieceFrames_));
+  };
+  std::array<PieceWindows, 2> windows;
+  PlanWindows(pieceStart(0), pieceLength(0), windows[0]);
+  ReadWindows(0, windows[0]);
+  MixTarget piece = target;
+  for (uint64_t j = 0; j < pieces; ++j) {
+    const int set = static_cast<int>(j % 2);
+    const int next = 1 - set;
+    if (j + 1 < pieces) {
+      PlanWindows(pieceStart(j + 1), pieceLength(j + 1), windows[next]);
+      helper_->Run([this, next, &windows] { ReadWindows(next, windows[next]); });
+    }
+    const PieceWindows& ready = windows[set];
+    if (ready.unreadable >= 0) {
+      helper_->Wait();
+      result.unreadableChannel = ready.unreadable;
+      why = std::make_error_code(std::errc::io_error);
       return false;
     }
-    kernel_.SetSourceWindow(i, channel.window.data(), span.first);
+    for (int i = 0; i < kChannelCount; ++i) {
+      if (ready.spans[i].count == 0) continue;
+      kernel_.SetSourceWindow(i, channels_[i].windows[set].data(), ready.spans[i].first);
+    }
+    const uint32_t at = pieceStart(j);
+    const uint32_t n = pieceLength(j);
+    piece.pcmFirstFrame = at;
+    kernel_.RunPiece(piece, at, n);
+    const bool put = out.Put(at, n, piece_.data(), why);
+    helper_->Wait();
+    if (!put) return false;
   }
   return true;
 }

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -41,7 +42,8 @@ struct MixFileResult {
 class StreamingMix {
  public:
   // `decoder` may be null: compressed files are then refused with the document's message.
-  StreamingMix(Ui& ui, AudioDecoder* decoder) : ui_(ui), decoder_(decoder) {}
+  StreamingMix(Ui& ui, AudioDecoder* decoder);
+  ~StreamingMix();
   StreamingMix(const StreamingMix&) = delete;
   StreamingMix& operator=(const StreamingMix&) = delete;
 
@@ -90,10 +92,13 @@ class StreamingMix {
     ChannelSlot slot;  // format, frames and parameters; data only for a decoded compressed file
     FileSource file;   // a WAV input, read again by every piece
     uint64_t dataOffset = 0;
-    ByteBuffer window;  // the frames one piece reads
+    // The frames one piece reads: the piece being mixed uses one while the next is read into
+    // the other.
+    std::array<ByteBuffer, 2> windows;
   };
-  // The part of the file that pieces have reached, and where the next piece goes.
   struct Output;
+  struct PieceWindows;
+  class SecondThread;
 
   bool LoadWav(Channel& channel);
   bool ImportCompressed(Channel& channel);
@@ -108,7 +113,9 @@ class StreamingMix {
   // Mixes [first, first + count) in pieces, in that order, into `target` and `out`.
   bool MixRange(uint32_t first, uint32_t count, const MixTarget& target, Output& out,
                 MixFileResult& result, std::error_code& why);
-  bool ReadWindows(uint32_t first, uint32_t count, MixFileResult& result);
+  void PlanWindows(uint32_t first, uint32_t count, PieceWindows& windows) const;
+  // On the second thread (or this one): reads the planned frames into window set `set`.
+  void ReadWindows(int set, PieceWindows& windows);
 
   Ui& ui_;
   AudioDecoder* decoder_;
@@ -121,6 +128,7 @@ class StreamingMix {
   int bits_ = 0;
   uint32_t pieceFrames_ = kPieceFrames;
 
+  std::unique_ptr<SecondThread> helper_;  // reads the inputs beside the scanning and mixing
   MixJob job_;
   MixKernel kernel_;
   ByteBuffer piece_;  // one piece of the mix

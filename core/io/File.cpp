@@ -4,6 +4,7 @@
 #include <system_error>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -118,6 +119,13 @@ bool File::Sync() {
   return true;
 #else
   return fsync(fileno(stream_)) == 0;
+#endif
+}
+
+void File::StartWriteBack() {
+  if (stream_ == nullptr || std::fflush(stream_) != 0) return;
+#if defined(__linux__)
+  sync_file_range(fileno(stream_), 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
 }
 
