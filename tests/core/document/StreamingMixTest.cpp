@@ -1,0 +1,118 @@
+// The streaming mix against the document's own mix, in pieces of any size, and an input that
+// changes on disk while it is mixed.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "document/StreamingMix.h"
+#include "document/VelmoraDoc.h"
+#include "support/FakeUi.h"
+#include "support/WavFixture.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadBytes;
+
+class StreamedMix : public testing::Test {
+ protected:
+  void SetUp() override {
+    // Loud enough together to clip; the second at half the rate, so that its frames are held.
+    std::vector<int16_t> stereo;
+    for (int f = 0; f < 5000; ++f) {
+      stereo.push_back(static_cast<int16_t>(30000 * std::sin(f * 0.013)));
+      stereo.push_back(static_cast<int16_t>(-26000 * std::sin(f * 0.007)));
+    }
+    std::vector<int16_t> mono;
+    for (int f = 0; f < 2600; ++f) mono.push_back(static_cast<int16_t>(f * 53 % 60000 - 30000));
+    test::WavSpec monoSpec;
+    monoSpec.channels = 1;
+    monoSpec.rate = 22050;
+    inputs_ = {test::WriteWav(dir_, "stereo.wav", test::WavSpec{}, test::Pcm16(stereo)),
+               test::WriteWav(dir_, "mono.wav", monoSpec, test::Pcm16(mono))};
+  }
+
+  void Load(StreamingMix& mix) {
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(mix.LoadChannel(i, inputs_[i]));
+  }
+
+  test::TempDir dir_;
+  std::vector<std::string> inputs_;
+  test::FakeUi ui_;
+};
+
+TEST_F(StreamedMix, PiecesOfAnySizeGiveTheDocumentsMix) {
+  struct Case {
+    uint32_t pieceFrames;
+    uint32_t start;
+    uint32_t first, count;  // frames written
+  };
+  // The mix has 8219 frames: the stereo channel's 5000 after its 73 ms (3219 frames).
+  const Case cases[] = {{1, 2345, 0, 8219},
+                        {777, 2345, 0, 8219},
+                        {777, 0, 100, 3000},
+                        {777, 6000, 1000, 6500},
+                        {4096, 8218, 0, 8219}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("pieces of " + std::to_string(c.pieceFrames) + " from " + std::to_string(c.start) +
+                 ", frames " + std::to_string(c.first) + " + " + std::to_string(c.count));
+    StreamingMix mix(ui_, nullptr);
+    mix.SetPieceFrames(c.pieceFrames);
+    Load(mix);
+    mix.SetOffset(0, 73);
+    mix.SetFadeIn(1, {FadeCurve::Concave, 40});
+    mix.SetFadeOut(kWholeMix, {FadeCurve::Linear, 30});
+    mix.SetPosition(c.start);
+    ASSERT_EQ(mix.Prepare(500, true), MixBuild::Built);
+    const std::string output = dir_.File("streamed.wav");
+    ASSERT_TRUE(mix.WriteMixFile(output, c.first, c.count, true).written);
+
+    CVelmoraDoc doc(ui_);
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(doc.LoadIntoSlot(i, inputs_[i]));
+    doc.SetOffset(0, 73);
+    doc.SetFadeIn(1, {FadeCurve::Concave, 40});
+    doc.SetFadeOut(kWholeMix, {FadeCurve::Linear, 30});
+    doc.SetPosition(c.start);
+    ASSERT_EQ(doc.BuildMix(500, false), MixBuild::Built);
+    ASSERT_EQ(mix.mixFrames(), doc.mixFrames());
+    const std::string expected = dir_.File("document.wav");
+    ASSERT_TRUE(doc.WriteMixFile(expected, c.first, c.count));
+
+    EXPECT_TRUE(ReadBytes(output) == ReadBytes(expected));
+    ASSERT_FALSE(doc.corrections().empty()) << "the inputs are meant to clip";
+    ASSERT_EQ(mix.corrections().size(), doc.corrections().size());
+    for (std::size_t i = 0; i < doc.corrections().size(); ++i) {
+      EXPECT_EQ(mix.corrections()[i].start, doc.corrections()[i].start);
+      EXPECT_EQ(mix.corrections()[i].count, doc.corrections()[i].count);
+    }
+    EXPECT_EQ(mix.blockPeaks().ToBytes(), doc.blockPeaks().ToBytes());
+  }
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(StreamedMix, AnInputCutShortWhileMixingNamesItAndKeepsTheOldOutput) {
+  StreamingMix mix(ui_, nullptr);
+  mix.SetPieceFrames(1000);
+  Load(mix);
+  ASSERT_EQ(mix.Prepare(4096, false), MixBuild::Built);
+  fs::resize_file(inputs_[1], 44 + 2 * 1500);
+  const std::string output = dir_.File("out.wav");
+  test::WriteBytes(output, {1, 2, 3});
+
+  const MixFileResult result = mix.WriteMixFile(output, 0, mix.mixFrames(), false);
+
+  EXPECT_FALSE(result.written);
+  EXPECT_EQ(result.unreadableChannel, 1);
+  EXPECT_EQ(ReadBytes(output), (std::vector<uint8_t>{1, 2, 3}));
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_.path())) ++files;
+  EXPECT_EQ(files, 3) << "the two inputs and the old output, no temporary file";
+}
+
+}  // namespace
+}  // namespace velmora
