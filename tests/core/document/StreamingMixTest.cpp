@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -33,16 +34,27 @@ class StreamedMix : public testing::Test {
     test::WavSpec monoSpec;
     monoSpec.channels = 1;
     monoSpec.rate = 22050;
-    inputs_ = {test::WriteWav(dir_, "stereo.wav", test::WavSpec{}, test::Pcm16(stereo)),
-               test::WriteWav(dir_, "mono.wav", monoSpec, test::Pcm16(mono))};
+    // The same again in 8 bits, for an 8-bit mix.
+    std::vector<uint8_t> stereo8;
+    std::vector<uint8_t> mono8;
+    for (int16_t v : stereo) stereo8.push_back(static_cast<uint8_t>(128 + v / 256));
+    for (int16_t v : mono) mono8.push_back(static_cast<uint8_t>(128 + v / 256));
+    test::WavSpec stereo8Spec;
+    stereo8Spec.bits = 8;
+    test::WavSpec mono8Spec = monoSpec;
+    mono8Spec.bits = 8;
+    inputs_[0] = {test::WriteWav(dir_, "stereo.wav", test::WavSpec{}, test::Pcm16(stereo)),
+                  test::WriteWav(dir_, "mono.wav", monoSpec, test::Pcm16(mono))};
+    inputs_[1] = {test::WriteWav(dir_, "stereo8.wav", stereo8Spec, stereo8),
+                  test::WriteWav(dir_, "mono8.wav", mono8Spec, mono8)};
   }
 
-  void Load(StreamingMix& mix) {
-    for (int i = 0; i < 2; ++i) ASSERT_TRUE(mix.LoadChannel(i, inputs_[i]));
+  void Load(StreamingMix& mix, bool eightBit = false) {
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(mix.LoadChannel(i, inputs_[eightBit][i]));
   }
 
   test::TempDir dir_;
-  std::vector<std::string> inputs_;
+  std::array<std::vector<std::string>, 2> inputs_;  // 16-bit, 8-bit
   test::FakeUi ui_;
 };
 
@@ -51,19 +63,20 @@ TEST_F(StreamedMix, PiecesOfAnySizeGiveTheDocumentsMix) {
     uint32_t pieceFrames;
     uint32_t start;
     uint32_t first, count;  // frames written
+    bool eightBit;
   };
   // The mix has 8219 frames: the stereo channel's 5000 after its 73 ms (3219 frames).
-  const Case cases[] = {{1, 2345, 0, 8219},
-                        {777, 2345, 0, 8219},
-                        {777, 0, 100, 3000},
-                        {777, 6000, 1000, 6500},
-                        {4096, 8218, 0, 8219}};
+  const Case cases[] = {{1, 2345, 0, 8219, false},    {777, 2345, 0, 8219, false},
+                        {777, 0, 100, 3000, false},   {777, 6000, 1000, 6500, false},
+                        {4096, 8218, 0, 8219, false}, {1, 2345, 0, 8219, true},
+                        {777, 6000, 1000, 6500, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE("pieces of " + std::to_string(c.pieceFrames) + " from " + std::to_string(c.start) +
-                 ", frames " + std::to_string(c.first) + " + " + std::to_string(c.count));
+                 ", frames " + std::to_string(c.first) + " + " + std::to_string(c.count) +
+                 (c.eightBit ? ", 8 bits" : ""));
     StreamingMix mix(ui_, nullptr);
     mix.SetPieceFrames(c.pieceFrames);
-    Load(mix);
+    Load(mix, c.eightBit);
     mix.SetOffset(0, 73);
     mix.SetFadeIn(1, {FadeCurve::Concave, 40});
     mix.SetFadeOut(kWholeMix, {FadeCurve::Linear, 30});
@@ -73,13 +86,14 @@ TEST_F(StreamedMix, PiecesOfAnySizeGiveTheDocumentsMix) {
     ASSERT_TRUE(mix.WriteMixFile(output, c.first, c.count, true).written);
 
     CVelmoraDoc doc(ui_);
-    for (int i = 0; i < 2; ++i) ASSERT_TRUE(doc.LoadIntoSlot(i, inputs_[i]));
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(doc.LoadIntoSlot(i, inputs_[c.eightBit][i]));
     doc.SetOffset(0, 73);
     doc.SetFadeIn(1, {FadeCurve::Concave, 40});
     doc.SetFadeOut(kWholeMix, {FadeCurve::Linear, 30});
     doc.SetPosition(c.start);
     ASSERT_EQ(doc.BuildMix(500, false), MixBuild::Built);
     ASSERT_EQ(mix.mixFrames(), doc.mixFrames());
+    ASSERT_EQ(mix.MixBits(), c.eightBit ? 8 : 16);
     const std::string expected = dir_.File("document.wav");
     ASSERT_TRUE(doc.WriteMixFile(expected, c.first, c.count));
 
@@ -100,7 +114,7 @@ TEST_F(StreamedMix, AnInputCutShortWhileMixingNamesItAndKeepsTheOldOutput) {
   mix.SetPieceFrames(1000);
   Load(mix);
   ASSERT_EQ(mix.Prepare(4096, false), MixBuild::Built);
-  fs::resize_file(inputs_[1], 44 + 2 * 1500);
+  fs::resize_file(inputs_[0][1], 44 + 2 * 1500);
   const std::string output = dir_.File("out.wav");
   test::WriteBytes(output, {1, 2, 3});
 
@@ -111,7 +125,7 @@ TEST_F(StreamedMix, AnInputCutShortWhileMixingNamesItAndKeepsTheOldOutput) {
   EXPECT_EQ(ReadBytes(output), (std::vector<uint8_t>{1, 2, 3}));
   int files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_.path())) ++files;
-  EXPECT_EQ(files, 3) << "the two inputs and the old output, no temporary file";
+  EXPECT_EQ(files, 5) << "the four inputs and the old output, no temporary file";
 }
 
 }  // namespace
