@@ -49,13 +49,13 @@ struct MixJob {
 // Where the kernel writes. The peak table, the cursor and the stop flag may be null.
 struct MixTarget {
   uint8_t* pcm = nullptr;           // frames from pcmFirstFrame on, 2 × bits / 8 bytes each
-  uint32_t pcmFirstFrame = 0;       // the mix frame that pcm starts with
   BlockPeakTable* peaks = nullptr;  // N / B + 1 entries of the output width
   std::vector<MixCorrection>* corrections = nullptr;
   // Frame being mixed, stored with release: every frame before it in mixing order is written.
   // Advanced a chunk of frames at a time; at the end it holds the last frame mixed.
   std::atomic<uint32_t>* cursor = nullptr;
   const std::atomic<bool>* stop = nullptr;  // true = end early (checked between chunks)
+  uint32_t pcmFirstFrame = 0;               // the mix frame that pcm starts with
 };
 
 // Where a channel lies on the output time line, in whole frames.
