@@ -241,8 +241,8 @@ std::vector<std::string> WriteLongInputs(const test::TempDir& dir) {
   for (int f = 0; f < 90000; ++f) {
     eightBit[f] = static_cast<uint8_t>(128 + 120 * std::sin(f * 0.003));
   }
-  std::vector<int16_t> mono;
-  for (int f = 0; f < 150001; ++f) mono.push_back(static_cast<int16_t>((f * 37) % 50000 - 25000));
+  std::vector<int16_t> mono(150001);
+  for (int f = 0; f < 150001; ++f) mono[f] = static_cast<int16_t>((f * 37) % 50000 - 25000);
   test::WavSpec stereoSpec;
   test::WavSpec eightBitSpec;
   eightBitSpec.channels = 1;

@@ -29,16 +29,21 @@ class StreamedMix : public testing::Test {
       stereo.push_back(static_cast<int16_t>(30000 * std::sin(f * 0.013)));
       stereo.push_back(static_cast<int16_t>(-26000 * std::sin(f * 0.007)));
     }
-    std::vector<int16_t> mono;
-    for (int f = 0; f < 2600; ++f) mono.push_back(static_cast<int16_t>(f * 53 % 60000 - 30000));
+    std::vector<int16_t> mono(2600);
+    for (int f = 0; f < 2600; ++f) mono[f] = static_cast<int16_t>(f * 53 % 60000 - 30000);
     test::WavSpec monoSpec;
     monoSpec.channels = 1;
     monoSpec.rate = 22050;
     // The same again in 8 bits, for an 8-bit mix.
-    std::vector<uint8_t> stereo8;
-    std::vector<uint8_t> mono8;
-    for (int16_t v : stereo) stereo8.push_back(static_cast<uint8_t>(128 + v / 256));
-    for (int16_t v : mono) mono8.push_back(static_cast<uint8_t>(128 + v / 256));
+    auto eightBits = [](const std::vector<int16_t>& samples) {
+      std::vector<uint8_t> bytes(samples.size());
+      for (std::size_t i = 0; i < samples.size(); ++i) {
+        bytes[i] = static_cast<uint8_t>(128 + samples[i] / 256);
+      }
+      return bytes;
+    };
+    const std::vector<uint8_t> stereo8 = eightBits(stereo);
+    const std::vector<uint8_t> mono8 = eightBits(mono);
     test::WavSpec stereo8Spec;
     stereo8Spec.bits = 8;
     test::WavSpec mono8Spec = monoSpec;
