@@ -6,11 +6,15 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/StreamingMix.h"
 #include "document/VelmoraDoc.h"
+#include "seams/AudioDecoder.h"
 #include "support/FakeUi.h"
 #include "support/WavFixture.h"
 
@@ -111,6 +115,63 @@ TEST_F(StreamedMix, PiecesOfAnySizeGiveTheDocumentsMix) {
     }
     EXPECT_EQ(mix.blockPeaks().ToBytes(), doc.blockPeaks().ToBytes());
   }
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+// A decoder that gives one file's samples in one block.
+class OneBlockDecoder : public AudioDecoder {
+ public:
+  explicit OneBlockDecoder(std::vector<uint8_t> pcm) : pcm_(std::move(pcm)) {}
+  DecoderCode Open(const std::string&, std::unique_ptr<DecodedStream>& stream) override {
+    stream = std::make_unique<Stream>(pcm_);
+    return kDecoderOk;
+  }
+
+ private:
+  class Stream : public DecodedStream {
+   public:
+    explicit Stream(const std::vector<uint8_t>& pcm) : pcm_(pcm) {}
+    std::optional<PcmFormat> format() const override { return PcmFormat{2, 44100, 16}; }
+    DecoderCode Next(PcmBlock& block) override {
+      block = given_ ? PcmBlock{} : PcmBlock{pcm_.data(), pcm_.size()};
+      given_ = true;
+      return kDecoderOk;
+    }
+
+   private:
+    const std::vector<uint8_t>& pcm_;
+    bool given_ = false;
+  };
+  std::vector<uint8_t> pcm_;
+};
+
+TEST_F(StreamedMix, ACompressedInputIsDecodedWholeAndMixedAsTheDocumentMixesIt) {
+  const std::vector<uint8_t> wav = ReadBytes(inputs_[0][0]);
+  OneBlockDecoder decoder(std::vector<uint8_t>(wav.begin() + 44, wav.end()));
+  StreamingMix mix(ui_, &decoder);
+  mix.SetPieceFrames(1000);
+  ASSERT_TRUE(mix.LoadChannel(0, inputs_[0][1]));
+  ASSERT_TRUE(mix.LoadChannel(1, dir_.File("song.wma")));
+  mix.SetOffset(1, 20);
+  mix.SetPosition(3000);
+  ASSERT_EQ(mix.Prepare(700, true), MixBuild::Built);
+  const std::string output = dir_.File("streamed.wav");
+  ASSERT_TRUE(mix.WriteMixFile(output, 0, mix.mixFrames(), true).written);
+
+  CVelmoraDoc doc(ui_);
+  doc.SetAudioDecoder(&decoder);
+  ASSERT_TRUE(doc.LoadIntoSlot(0, inputs_[0][1]));
+  ASSERT_TRUE(doc.LoadIntoSlot(1, dir_.File("song.wma")));
+  doc.SetOffset(1, 20);
+  doc.SetPosition(3000);
+  ASSERT_EQ(doc.BuildMix(700, false), MixBuild::Built);
+  const std::string expected = dir_.File("document.wav");
+  ASSERT_TRUE(doc.WriteMixFile(expected, 0, doc.mixFrames()));
+
+  EXPECT_TRUE(ReadBytes(output) == ReadBytes(expected));
+  ASSERT_FALSE(doc.corrections().empty()) << "the inputs are meant to clip";
+  EXPECT_EQ(mix.corrections().size(), doc.corrections().size());
+  EXPECT_EQ(mix.blockPeaks().ToBytes(), doc.blockPeaks().ToBytes());
   EXPECT_TRUE(ui_.messages.empty());
 }
 
