@@ -66,15 +66,17 @@ class StreamingMix::SecondThread {
   SecondThread(const SecondThread&) = delete;
   SecondThread& operator=(const SecondThread&) = delete;
 
-  // Starts `task` after the previous one; runs it here when no thread can be started.
-  void Run(std::function<void()> task) {
+  // Starts `task` after the previous one; false, with `task` not run, when no thread can be
+  // started.
+  bool Start(std::function<void()> task) {
     Wait();
-    if (!Started()) return task();
+    if (!Started()) return false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       task_ = std::move(task);
     }
     changed_.notify_all();
+    return true;
   }
   void Wait() {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -231,10 +233,11 @@ WavError StreamingMix::ScanPeak(Channel& channel) {
   }
   int32_t secondPeak = 0;
   WavError second = WavError::None;
-  helper_->Run([&] {
+  auto scanSecondHalf = [&] {
     second = PeakOfBytes(channel.file, channel.dataOffset + half, total - half, bits, secondBuffer,
                          secondPeak);
-  });
+  };
+  if (!helper_->Start(scanSecondHalf)) scanSecondHalf();
   int32_t firstPeak = 0;
   const WavError first =
       PeakOfBytes(channel.file, channel.dataOffset, half, bits, firstBuffer, firstPeak);
@@ -283,9 +286,11 @@ MixBuild StreamingMix::Prepare(uint32_t blockFrames, bool withPeaks) {
     // A piece reads at most as many frames of a channel as it mixes.
     const uint64_t frames = std::min<uint64_t>(pieceFrames_, channel.slot.frames);
     const uint64_t bytes = frames * static_cast<uint64_t>(channel.slot.FrameBytes());
-    if (!channel.windows[0].Allocate(bytes) || !channel.windows[1].Allocate(bytes)) {
-      ui_.ShowError(msg::kOutOfMemory);
-      return MixBuild::OutOfMemory;
+    for (ByteBuffer& window : channel.windows) {
+      if (!window.Allocate(bytes)) {
+        ui_.ShowError(msg::kOutOfMemory);
+        return MixBuild::OutOfMemory;
+      }
     }
     job.sources[i].data = channel.windows[0].data();
   }
@@ -414,46 +419,88 @@ void StreamingMix::ReadWindows(int set, PieceWindows& windows) {
   }
 }
 
-// Piece j reads into window set j % 2 while the second thread reads piece j + 1 into the other.
+// The pieces of one range: the second thread reads their frames up to kWindowSets pieces ahead
+// of the one being mixed, each into window set (piece % kWindowSets).
+struct StreamingMix::ReadAhead {
+  std::mutex mutex;
+  std::condition_variable changed;
+  uint64_t read = 0;   // guarded: pieces whose frames are read (or failed to be)
+  uint64_t mixed = 0;  // guarded: pieces mixed, whose window sets are free again
+  bool stop = false;   // guarded: the mixing ended early
+  // Set j % kWindowSets: written by the reader before `read` passes j, then read by the mixer.
+  std::array<PieceWindows, kWindowSets> sets;
+};
+
+void StreamingMix::ReadPieces(const PieceRange& range, ReadAhead& ahead) {
+  for (uint64_t j = 0; j < range.pieces; ++j) {
+    {
+      std::unique_lock<std::mutex> lock(ahead.mutex);
+      ahead.changed.wait(lock, [&] { return ahead.stop || j < ahead.mixed + kWindowSets; });
+      if (ahead.stop) return;
+    }
+    if (!ReadPiece(range, j, ahead)) return;
+  }
+}
+
+bool StreamingMix::ReadPiece(const PieceRange& range, uint64_t j, ReadAhead& ahead) {
+  const int set = static_cast<int>(j % kWindowSets);
+  PieceWindows& windows = ahead.sets[set];
+  PlanWindows(range.Start(j), range.Length(j), windows);
+  ReadWindows(set, windows);
+  {
+    std::lock_guard<std::mutex> lock(ahead.mutex);
+    ahead.read = j + 1;
+  }
+  ahead.changed.notify_all();
+  return windows.unreadable < 0;
+}
+
 bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& target, Output& out,
                             MixFileResult& result, std::error_code& why) {
-  if (count == 0) return true;
-  const uint64_t pieces = (uint64_t{count} + pieceFrames_ - 1) / pieceFrames_;
-  auto pieceStart = [&](uint64_t j) { return static_cast<uint32_t>(first + j * pieceFrames_); };
-  auto pieceLength = [&](uint64_t j) {
-    return static_cast<uint32_t>(std::min<uint64_t>(pieceFrames_, count - j * pieceFrames_));
-  };
-  std::array<PieceWindows, 2> windows;
-  PlanWindows(pieceStart(0), pieceLength(0), windows[0]);
-  ReadWindows(0, windows[0]);
+  const PieceRange range{first, count, pieceFrames_};
+  ReadAhead ahead;
+  // Without a second thread, each piece is read here just before it is mixed.
+  const bool readingAhead = helper_->Start([this, &range, &ahead] { ReadPieces(range, ahead); });
   MixTarget piece = target;
-  for (uint64_t j = 0; j < pieces; ++j) {
-    const int set = static_cast<int>(j % 2);
-    const int next = 1 - set;
-    if (j + 1 < pieces) {
-      PlanWindows(pieceStart(j + 1), pieceLength(j + 1), windows[next]);
-      helper_->Run([this, next, &windows] { ReadWindows(next, windows[next]); });
+  bool mixed = true;
+  for (uint64_t j = 0; j < range.pieces && mixed; ++j) {
+    if (!readingAhead) {
+      ReadPiece(range, j, ahead);
+    } else {
+      std::unique_lock<std::mutex> lock(ahead.mutex);
+      ahead.changed.wait(lock, [&] { return j < ahead.read; });
     }
-    const PieceWindows& ready = windows[set];
-    if (ready.unreadable >= 0) {
-      helper_->Wait();
-      result.unreadableChannel = ready.unreadable;
+    const int set = static_cast<int>(j % kWindowSets);
+    const PieceWindows& windows = ahead.sets[set];
+    if (windows.unreadable >= 0) {
+      result.unreadableChannel = windows.unreadable;
       why = std::make_error_code(std::errc::io_error);
-      return false;
+      mixed = false;
+      break;
     }
     for (int i = 0; i < kChannelCount; ++i) {
-      if (ready.spans[i].count == 0) continue;
-      kernel_.SetSourceWindow(i, channels_[i].windows[set].data(), ready.spans[i].first);
+      if (windows.spans[i].count == 0) continue;
+      kernel_.SetSourceWindow(i, channels_[i].windows[set].data(), windows.spans[i].first);
     }
-    const uint32_t at = pieceStart(j);
-    const uint32_t n = pieceLength(j);
+    const uint32_t at = range.Start(j);
+    const uint32_t n = range.Length(j);
     piece.pcmFirstFrame = at;
     kernel_.RunPiece(piece, at, n);
-    const bool put = out.Put(at, n, piece_.data(), why);
-    helper_->Wait();
-    if (!put) return false;
+    mixed = out.Put(at, n, piece_.data(), why);
+    {
+      std::lock_guard<std::mutex> lock(ahead.mutex);
+      ahead.mixed = j + 1;
+      ahead.stop = !mixed;
+    }
+    ahead.changed.notify_all();
   }
-  return true;
+  {
+    std::lock_guard<std::mutex> lock(ahead.mutex);
+    ahead.stop = true;
+  }
+  ahead.changed.notify_all();
+  helper_->Wait();
+  return mixed;
 }
 
 }  // namespace velmora

@@ -9,6 +9,7 @@
 // the correction runs and the peak table are the document's for the same files and settings
 // (its Open, BuildMix and Save). Used by one thread.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -86,18 +87,37 @@ class StreamingMix {
   // Output frames mixed per piece; tests make pieces small. Before Prepare.
   void SetPieceFrames(uint32_t frames) { pieceFrames_ = frames == 0 ? 1 : frames; }
   static constexpr uint32_t kPieceFrames = 65536;
+  // Pieces whose frames may be read ahead of the one being mixed, plus that one.
+  static constexpr int kWindowSets = 4;
 
  private:
   struct Channel {
     ChannelSlot slot;  // format, frames and parameters; data only for a decoded compressed file
     FileSource file;   // a WAV input, read again by every piece
     uint64_t dataOffset = 0;
-    // The frames one piece reads: the piece being mixed uses one while the next is read into
-    // the other.
-    std::array<ByteBuffer, 2> windows;
+    // The frames that pieces read: the piece being mixed uses one set while the next ones are
+    // read into the others.
+    std::array<ByteBuffer, kWindowSets> windows;
+  };
+  // Frames [first, first + count) of the mix in pieces of `pieceFrames`.
+  struct PieceRange {
+    PieceRange(uint32_t first, uint32_t count, uint32_t pieceFrames)
+        : first(first),
+          count(count),
+          pieceFrames(pieceFrames),
+          pieces((uint64_t{count} + pieceFrames - 1) / pieceFrames) {}
+    uint32_t Start(uint64_t j) const { return static_cast<uint32_t>(first + j * pieceFrames); }
+    uint32_t Length(uint64_t j) const {
+      return static_cast<uint32_t>(std::min<uint64_t>(pieceFrames, count - j * pieceFrames));
+    }
+    uint32_t first;
+    uint32_t count;
+    uint32_t pieceFrames;
+    uint64_t pieces;
   };
   struct Output;
   struct PieceWindows;
+  struct ReadAhead;
   class SecondThread;
 
   bool LoadWav(Channel& channel);
@@ -114,8 +134,12 @@ class StreamingMix {
   bool MixRange(uint32_t first, uint32_t count, const MixTarget& target, Output& out,
                 MixFileResult& result, std::error_code& why);
   void PlanWindows(uint32_t first, uint32_t count, PieceWindows& windows) const;
-  // On the second thread (or this one): reads the planned frames into window set `set`.
+  // Reads the planned frames into window set `set` (on the second thread, where there is one).
   void ReadWindows(int set, PieceWindows& windows);
+  // On the second thread: reads the range's pieces ahead of their mixing.
+  void ReadPieces(const PieceRange& range, ReadAhead& ahead);
+  // Reads piece j into its window set and says so; false when an input could not be read.
+  bool ReadPiece(const PieceRange& range, uint64_t j, ReadAhead& ahead);
 
   Ui& ui_;
   AudioDecoder* decoder_;
