@@ -194,5 +194,19 @@ TEST_F(StreamedMix, AnInputCutShortWhileMixingNamesItAndKeepsTheOldOutput) {
   EXPECT_EQ(files, 5) << "the four inputs and the old output, no temporary file";
 }
 
+TEST_F(StreamedMix, AnOutputThatCannotBeWrittenEndsTheMixAndItsReading) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  StreamingMix mix(ui_, nullptr);
+  mix.SetPieceFrames(100);
+  Load(mix);
+  ASSERT_EQ(mix.Prepare(4096, false), MixBuild::Built);
+
+  const MixFileResult result = mix.WriteMixFile("/dev/full", 0, mix.mixFrames(), false);
+
+  EXPECT_FALSE(result.written);
+  EXPECT_EQ(result.unreadableChannel, -1);
+  EXPECT_TRUE(result.why) << "the system's reason";
+}
+
 }  // namespace
 }  // namespace velmora
