@@ -12,6 +12,11 @@ void ConsoleUi::ReportFileError(const std::string& path) {
   Print("cannot write " + path);
 }
 
+void ConsoleUi::ShowSystemReason(const std::string& path, const std::string& reason) {
+  std::fprintf(out_, "velmora-mix: %s: %s\n", path.c_str(), reason.c_str());
+  std::fflush(out_);
+}
+
 void ConsoleUi::Print(const std::string& text) {
   std::fprintf(out_, "velmora-mix: %s%s%s\n", context_.c_str(), context_.empty() ? "" : ": ",
                text.c_str());

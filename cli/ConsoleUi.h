@@ -20,6 +20,8 @@ class ConsoleUi : public Ui {
   void EndWaitCursor() override {}
   void Beep() override {}
   void ReportFileError(const std::string& path) override;
+  // "velmora-mix: PATH: REASON" on the line after the program's message.
+  void ShowSystemReason(const std::string& path, const std::string& reason) override;
 
   // Messages are prefixed with this (an input's name while it loads); empty = none.
   void SetContext(const std::string& context) { context_ = context; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 
 namespace velmora::cli {
@@ -31,6 +32,9 @@ const char* const kUsage =
     "                          each (FILE - = standard output)\n"
     "  --peaks FILE            write the block peak table as raw little-endian bytes\n"
     "  --help                  show this help\n"
+    "\n"
+    "OUTPUT, the corrections file and the peaks file must be regular files or new names, none of\n"
+    "them the same file as another or as an input.\n"
     "\n"
     "Exit status: 0 written; 1 an input could not be loaded (no output is touched) or a file\n"
     "could not be written; 2 the command line is wrong.\n";
@@ -228,6 +232,67 @@ class Parser {
 
 ParseResult ParseMixOptions(const std::vector<std::string>& args) {
   return Parser(args).Run();
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct NamedFile {
+  std::string role;  // how the usage error names it
+  std::string path;
+};
+
+// Whether two names lead to one file: by device and inode when both exist, otherwise by the path
+// they resolve to, so that two outputs not yet written are caught too.
+bool SameFile(const std::string& a, const std::string& b) {
+  const fs::path pa = fs::u8path(a);
+  const fs::path pb = fs::u8path(b);
+  std::error_code error;
+  const bool equivalent = fs::equivalent(pa, pb, error);
+  if (!error) return equivalent;
+  if (fs::exists(pa, error) || fs::exists(pb, error)) return false;
+  const fs::path ra = fs::weakly_canonical(fs::absolute(pa, error), error);
+  const fs::path rb = fs::weakly_canonical(fs::absolute(pb, error), error);
+  return !error && ra == rb;
+}
+
+// A pipe would hold the program until someone reads it, and a device or folder is no file to
+// replace.
+bool ExistsAndIsNotRegular(const std::string& path) {
+  std::error_code error;
+  const fs::file_status status = fs::status(fs::u8path(path), error);
+  return fs::exists(status) && !fs::is_regular_file(status);
+}
+
+}  // namespace
+
+std::string CheckFiles(const MixOptions& options) {
+  std::vector<NamedFile> outputs = {{"OUTPUT", options.output}};
+  // "-" is standard output, not a file.
+  if (options.correctionsPath && *options.correctionsPath != "-") {
+    outputs.push_back({"the --corrections file", *options.correctionsPath});
+  }
+  if (options.peaksPath && *options.peaksPath != "-") {
+    outputs.push_back({"the --peaks file", *options.peaksPath});
+  }
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    if (ExistsAndIsNotRegular(outputs[i].path)) {
+      return outputs[i].role + " '" + outputs[i].path + "' is not a regular file";
+    }
+    for (std::size_t j = i + 1; j < outputs.size(); ++j) {
+      if (SameFile(outputs[i].path, outputs[j].path)) {
+        return outputs[i].role + " and " + outputs[j].role + " are the same file";
+      }
+    }
+    for (std::size_t n = 0; n < options.inputs.size(); ++n) {
+      if (SameFile(outputs[i].path, options.inputs[n])) {
+        return outputs[i].role + " is input " + std::to_string(n + 1) + " '" + options.inputs[n] +
+               "'";
+      }
+    }
+  }
+  return {};
 }
 
 }  // namespace velmora::cli

@@ -50,6 +50,13 @@ struct ParseResult {
 // Parses the arguments after the program name.
 ParseResult ParseMixOptions(const std::vector<std::string>& args);
 
+// Checks the files a parsed command line names, before anything is read or written: no two of
+// OUTPUT, the corrections file and the peaks file, and none of them and an input, may be the same
+// file (the same device and inode once links are followed; the same resolved path while they do
+// not exist yet), and an output that exists must be a regular file. Returns the usage error, or
+// an empty text.
+std::string CheckFiles(const MixOptions& options);
+
 extern const char* const kUsage;
 
 }  // namespace velmora::cli

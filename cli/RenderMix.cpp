@@ -53,8 +53,11 @@ FrameRange FramesToWrite(const StreamingMix& mix, const MixOptions& o, uint32_t&
   return range;
 }
 
-std::string Reason(const std::error_code& why) {
-  return why ? " (" + why.message() + ")" : "";
+// The program's own message about `path`, then the system's reason on the next line.
+void ReportWriteFailure(ConsoleUi& ui, const std::string& path, const std::string& text,
+                        const std::error_code& why) {
+  ui.Print(path + ": " + text);
+  if (why) ui.ShowSystemReason(path, why.message());
 }
 
 // "-" is standard output; anything else is written whole, as the mix is.
@@ -67,7 +70,7 @@ bool WriteOutputFile(ConsoleUi& ui, const std::string& path, const std::vector<u
   }
   std::error_code why;
   if (WriteWholeFile(path, {{bytes.data(), bytes.size()}}, &why)) return true;
-  ui.Print(path + ": cannot write" + Reason(why));
+  ReportWriteFailure(ui, path, "cannot write", why);
   return false;
 }
 
@@ -117,7 +120,7 @@ int RenderMix(const MixOptions& options, ConsoleUi& ui, AudioDecoder* decoder) {
     return kExitFailed;
   }
   if (!written.written) {
-    ui.Print(options.output + ": " + msg::kSaveFailed + Reason(written.why));
+    ReportWriteFailure(ui, options.output, msg::kSaveFailed, written.why);
     return kExitFailed;
   }
   if (options.correctionsPath &&

@@ -14,6 +14,7 @@
 #include <dlfcn.h>
 #endif
 
+#include "HelpPages.h"
 #include "Menus.h"
 #include "VelmoraApp.h"
 #include "VelmoraIconSvg.h"
@@ -236,6 +237,7 @@ void CMainFrame::UpdateIndicators() {
 
 void CMainFrame::ShowHelp() {
   if (!help_) {
+    ReadHelpPagesAsHtml();
     help_ = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE, this);
     help_->SetTitleFormat(wxString::FromUTF8("Velmora ヘルプ: %s"));
     const wxString book = FindHelpBook();

@@ -10,6 +10,7 @@
 #include "PortAudioBackend.h"
 #include "VelmoraView.h"
 #include "VelmoraWxDoc.h"
+#include "WxDialogWindows.h"
 #include "WxUi.h"
 #include "app/Settings.h"
 #include "shell/AlsaMasterVolume.h"
@@ -98,6 +99,8 @@ bool CVelmoraApp::StartShell(ShellServices services, const std::vector<std::stri
   CVelmoraWxDoc* doc = document();
   newCommand_ = std::make_unique<NewDocumentCommand>(doc->core());
   router_.Add(RouteLevel::Application, newCommand_.get());
+  about_ = std::make_unique<AboutBoxService>(ui());
+  router_.Add(RouteLevel::Application, &about_->command());
   OpenStartupFiles(doc->core(), files);
 
   frame_->Show();
@@ -120,6 +123,8 @@ void CVelmoraApp::FinishShell() {
   services_.powerEvents.reset();
   if (newCommand_) router_.Remove(newCommand_.get());
   newCommand_.reset();
+  if (about_) router_.Remove(&about_->command());
+  about_.reset();
   if (docManager_) {
     docManager_->Clear(true);
     if (wxFileHistory* history = docManager_->GetFileHistory()) {

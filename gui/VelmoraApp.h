@@ -20,6 +20,7 @@
 
 namespace velmora {
 
+class AboutBoxService;
 class CMainFrame;
 class CVelmoraView;
 class CVelmoraWxDoc;
@@ -75,6 +76,7 @@ class CVelmoraApp : public wxApp {
   CommandRouter router_;
   std::unique_ptr<wxDocManager> docManager_;
   std::unique_ptr<NewDocumentCommand> newCommand_;
+  std::unique_ptr<AboutBoxService> about_;
   CMainFrame* frame_ = nullptr;
   std::vector<std::string> startupFiles_;
 };

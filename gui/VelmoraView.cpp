@@ -10,8 +10,12 @@
 #include "UiFont.h"
 #include "VelmoraApp.h"
 #include "VelmoraWxDoc.h"
+#include "WxDialogWindows.h"
 #include "app/Settings.h"
 #include "audio/WaveDevice.h"
+#include "dialogs/DialogCommands.h"
+#include "document/VelmoraDoc.h"
+#include "panel/StartupDevices.h"
 #include "transport/Transport.h"
 
 namespace velmora {
@@ -48,6 +52,7 @@ CVelmoraView::CVelmoraView() : timers_([this](int id) { OnTick(id); }) {
 }
 
 CVelmoraView::~CVelmoraView() {
+  if (surveyThread_.joinable()) surveyThread_.join();
   if (transport_) transport_->OnDestroy();
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
@@ -74,6 +79,11 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
                                            *playDevice_);
   AddCommandTarget(transport_.get());
   AddTimerTarget(transport_.get());
+  dialogWindows_ = std::make_unique<WxDialogWindows>();
+  dialogCommands_ =
+      std::make_unique<ViewDialogCommands>(this->doc(), mixer_->panel(), *dialogWindows_);
+  AddCommandTarget(dialogCommands_.get());
+  mixer_->panel().buildMix = [transport = transport_.get()] { return transport->BuildMixNow(); };
   return true;
 }
 
@@ -144,6 +154,13 @@ void CVelmoraView::InitialUpdate() {
   initialised_ = true;
   const std::vector<ViewUpdateTarget*> targets = updateTargets_;
   for (ViewUpdateTarget* target : targets) target->OnInitialUpdate();
+
+  playDevice_->SetVolume(kFullVolume);
+  surveyThread_ = std::thread([this, &backend = TheApp().audio()] {
+    const DeviceSurvey survey = SurveyDevices(backend);
+    // Queued for this thread; dropped with the view if it goes first (it joins this worker).
+    CallAfter([this, survey] { mixer_->panel().AdoptDeviceSurvey(survey); });
+  });
 }
 
 void CVelmoraView::OnTick(int id) {

@@ -24,6 +24,7 @@
 #include <wx/weakref.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "WxTimers.h"
@@ -38,7 +39,9 @@ class MasterVolume;
 class MixerForm;
 class Transport;
 class Ui;
+class ViewDialogCommands;
 class WaveDevice;
+class WxDialogWindows;
 
 class CVelmoraView : public wxView {
  public:
@@ -82,7 +85,9 @@ class CVelmoraView : public wxView {
 
   // The update notification with the document's hint.
   void NotifyUpdate(int hint);
-  // Once, after the frame is first shown.
+  // Once, after the frame is first shown: the targets' first update, the output at full volume,
+  // and the survey of the sound system on a worker thread, whose results the mixer panel adopts
+  // on this thread when they come (enumerating every device takes most of a second).
   void InitialUpdate();
 
  private:
@@ -99,7 +104,11 @@ class CVelmoraView : public wxView {
   bool initialised_ = false;
   std::unique_ptr<WaveDevice> playDevice_;
   std::unique_ptr<Transport> transport_;
-  std::unique_ptr<MixerForm> mixer_;  // last: goes first, while the targets' lists still exist
+  std::unique_ptr<WxDialogWindows> dialogWindows_;
+  std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
+  std::unique_ptr<MixerForm> mixer_;  // last but one: goes early, while the targets' lists exist
+  // The start-up survey; joined before anything it reports to goes.
+  std::thread surveyThread_;
 };
 
 }  // namespace velmora

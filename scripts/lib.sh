@@ -37,3 +37,32 @@ velmora_build() {
   cmake -S "$VELMORA_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$(nproc)"
 }
+
+# velmora_start_pulse DIR: starts a private PulseAudio server in DIR with a null sink "test" as
+# the default sink and its monitor as the default source, and points this shell's clients at it
+# (PULSE_SERVER, XDG_RUNTIME_DIR; VELMORA_TEST_PULSE=1). Sets velmora_pulse_pid; the caller stops
+# it. Fails with the server's log when it does not come up.
+velmora_start_pulse() {
+  local dir=$1
+  export XDG_RUNTIME_DIR="$dir/runtime"
+  mkdir -p "$XDG_RUNTIME_DIR" "$dir/home"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  HOME="$dir/home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+    --load="module-null-sink sink_name=test" \
+    --load="module-native-protocol-unix socket=$dir/pulse.sock" \
+    >"$dir/pulse.log" 2>&1 &
+  velmora_pulse_pid=$!
+  export PULSE_SERVER="unix:$dir/pulse.sock"
+  for _ in $(seq 100); do
+    if pactl info >/dev/null 2>&1; then
+      pactl set-default-sink test
+      pactl set-default-source test.monitor
+      export VELMORA_TEST_PULSE=1
+      return 0
+    fi
+    sleep 0.1
+  done
+  echo "Could not start PulseAudio:" >&2
+  cat "$dir/pulse.log" >&2
+  return 1
+}

@@ -75,6 +75,7 @@ int VirtualAudioBackend::DeviceCount(StreamDirection direction) const {
 
 int VirtualAudioBackend::DeviceName(StreamDirection direction, int device,
                                     std::string& name) const {
+  std::lock_guard<std::mutex> lock(mutex_);
   nameQueries.emplace_back(direction, device);
   if (device == failQueryOf) {
     return queryError;

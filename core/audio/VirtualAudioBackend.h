@@ -1,7 +1,9 @@
 #pragma once
 // A sound system in memory for tests: configurable devices and format masks, opens that can be
 // told to fail, and streams that a test advances frame by frame instead of a clock. The
-// callbacks run on the thread that calls AdvanceOutput / AdvanceInput.
+// callbacks run on the thread that calls AdvanceOutput / AdvanceInput. Once configured, its
+// queries and opens may come from more than one thread (the view surveys the devices on a
+// worker).
 
 #include <atomic>
 #include <cstdint>

@@ -68,9 +68,11 @@ uint32_t WaveDevice::InputBlockBytes() const {
 }
 
 OpenStreamResult WaveDevice::OpenOutputWithRetry(int device, OutputStreamCallback& callback) {
-  // A busy output device is tried exactly once more.
+  // A busy output device is tried exactly once more, after letting go of this object's own hold
+  // on it (a device that takes one stream at a time is busy with it).
   OpenStreamResult result = backend_.OpenOutput(device, format, callback);
   if (!result.stream) {
+    CloseHold();
     result = backend_.OpenOutput(device, format, callback);
   }
   return result;
@@ -186,6 +188,14 @@ void WaveDevice::ClosePlayback() {
   }
 }
 
+DeviceResult WaveDevice::CheckOutput() const {
+  if (!outputOpen || !outStream_) return {};
+  if (const int error = outStream_->Error(); error != 0) {
+    return {DeviceFailure::OutputFailed, error};
+  }
+  return {};
+}
+
 void WaveDevice::Render(uint8_t* out, uint32_t frames) {
   if (frames == 0) return;  // a backend may ask for nothing, with no buffer
   const uint32_t total = frames * outFormat_.blockAlign;
@@ -295,6 +305,14 @@ void WaveDevice::CloseRecord() {
   if (inputOpen) {
     CloseInputStream();
   }
+}
+
+DeviceResult WaveDevice::CheckInput() const {
+  if (!inputOpen || !inStream_) return {};
+  if (const int error = inStream_->Error(); error != 0) {
+    return {DeviceFailure::InputFailed, error};
+  }
+  return {};
 }
 
 void WaveDevice::Capture(const uint8_t* in, uint32_t frames) {

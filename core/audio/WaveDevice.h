@@ -36,6 +36,8 @@ enum class DeviceFailure {
   Prepare,        // a refill found its ring slot still holding an unreturned block
   Write,          // the output stream has failed, so a refill could not hand it a block
   Requeue,        // an input block could not be handed back to the device
+  OutputFailed,   // the output stream stopped by itself (device gone, sound server died)
+  InputFailed,    // the input stream stopped by itself
 };
 
 struct DeviceResult {
@@ -47,6 +49,8 @@ struct DeviceResult {
 };
 
 constexpr uint32_t kBlockSlots = 128;
+// SetVolume's word for both sides at full gain.
+constexpr uint32_t kFullVolume = 0xFFFFFFFFu;
 // Devices per direction that enumeration reports.
 constexpr int kMaxListedDevices = 4;
 
@@ -71,8 +75,9 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // ---- Output ----
   // The owner has set the format fields, blockLength, lastBlockLength, lastIndex (at most 127)
   // and blockData[0..lastIndex]. Opens the output stream on `device` (kDefaultDevice or 0..3)
-  // and queues blocks 0..lastIndex; cursor = lastIndex. After an Open or Start failure the
-  // output is closed; TooManyBlocks changes nothing.
+  // and queues blocks 0..lastIndex; cursor = lastIndex. A refused open is tried once more
+  // without the hold. After an Open or Start failure the output is closed; TooManyBlocks
+  // changes nothing.
   DeviceResult OpenPlayback(int device, bool startPaused);
   // Queues the blocks after cursor up to lastIndex (the owner keeps lastIndex < doneCount + 128).
   // On a Prepare or Write failure cursor has moved past the failed block, which counts as
@@ -85,6 +90,10 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // Clears streamPaused; stops and closes the output. Every written block counts as returned
   // afterwards (doneCount = cursor + 1).
   void ClosePlayback();
+  // For the owner's timer: OutputFailed with the backend's code once the open output stream has
+  // stopped by itself, after which it returns no more blocks; success while it runs and while no
+  // output is open. The stream stays open until the owner closes it.
+  DeviceResult CheckOutput() const;
 
   // ---- Input ----
   // The owner has set the format fields, blockLength (frames) and all 128 blockData entries and
@@ -97,6 +106,8 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // Stops and closes the input. Every handed block counts as returned afterwards
   // (doneCount = lastIndex + 1); the one being filled keeps its partial byte count.
   void CloseRecord();
+  // As CheckOutput, for the input stream: InputFailed once it has stopped by itself.
+  DeviceResult CheckInput() const;
 
   // ---- Devices ----
   // Queries the default device, then devices 0..3 (fewer when there are fewer). `maxFormats` =
@@ -114,8 +125,10 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // output device exists (the gain is kept only then).
   bool SetVolume(uint32_t volume);
 
-  // A second output stream on `device` with the current format, kept open (silent) to hold the
-  // device; a stream that cannot be opened is not reported.
+  // A second output stream on `device` with the current format, kept open (silent, not started)
+  // to hold the device and keep the sound system ready for the next streams; a stream that
+  // cannot be opened is not reported. An open that finds the device busy lets go of the hold
+  // before it tries again.
   void OpenHold(int device);
   void CloseHold();
 

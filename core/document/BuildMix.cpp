@@ -7,6 +7,7 @@
 
 #include "document/MixJobOfDocument.h"
 #include "document/VelmoraDoc.h"
+#include "io/AvailableMemory.h"
 #include "mixdown/Mixdown.h"
 #include "seams/Ui.h"
 
@@ -59,7 +60,7 @@ MixBuild CVelmoraDoc::FailOutOfMemory(MixBuild result) {
   return result;
 }
 
-void CVelmoraDoc::RunKernel(MixKernel& kernel) {
+void CVelmoraDoc::RunKernel(MixKernel& kernel, uint32_t generation) {
   MixTarget target;
   target.pcm = mixBuffer_.data();
   target.peaks = &blockPeaks_;
@@ -67,7 +68,8 @@ void CVelmoraDoc::RunKernel(MixKernel& kernel) {
   target.cursor = &mixCursor_;
   target.stop = &worker_.stopFlag();
   kernel.Run(target);
-  SetMixStale(false);
+  // A change counted meanwhile keeps the mix stale: this build did not see it.
+  builtCount_.store(generation, std::memory_order_release);
 }
 
 MixBuild CVelmoraDoc::BuildMix(uint32_t blockFrames, bool runInWorker) {
@@ -84,6 +86,7 @@ MixBuild CVelmoraDoc::BuildMix(uint32_t blockFrames, bool runInWorker) {
     if (!mixStale()) return MixBuild::AlreadyCurrent;
     previous = std::move(mixBuffer_);
     mixFrames_ = 0;
+    mixFormat_ = MixFormat{};
   }
   blockPeaks_.Reset();
   std::vector<MixCorrection>().swap(corrections_);
@@ -111,6 +114,12 @@ MixBuild CVelmoraDoc::BuildMix(uint32_t blockFrames, bool runInWorker) {
   } else {
     previous.Reset();
   }
+  // The mix and its peak table are written whole: refused before either is taken when the system
+  // cannot hold them together.
+  const uint64_t peakBytes = (frames / blockFrames + 1) * 4;
+  if (!mixBuffer_.has() && !FitsInAvailableMemory(bytes + peakBytes)) {
+    return FailOutOfMemory(MixBuild::OutOfMemory);
+  }
   MixKernel kernel;
   const bool allocated = (mixBuffer_.has() || mixBuffer_.Allocate(bytes)) &&
                          blockPeaks_.Allocate(frames / blockFrames + 1, sampleBytes) &&
@@ -118,16 +127,21 @@ MixBuild CVelmoraDoc::BuildMix(uint32_t blockFrames, bool runInWorker) {
   if (!allocated) return FailOutOfMemory(MixBuild::OutOfMemory);
 
   mixFrames_ = job.frames;
+  mixFormat_ = MixFormat{job.rate, job.bits};
   endMark_ = SettleEndMark(endMark_, hadMix, previousFrames, mixFrames_);
   position_ = job.position;
   if (startMark_ >= mixFrames_) startMark_ = 0;
   mixCursor_.store(position_, std::memory_order_release);
   mixBlockFrames_ = blockFrames;
-  // Until the kernel finishes, the mix and its correction log are not current.
+  // Until the kernel finishes, the mix and its correction log are not current. The build is made
+  // from the parameters as they stand now: a change after this one is not in it.
   SetMixStale(true);
+  const uint32_t generation = changeCount_.load(std::memory_order_relaxed);
 
   if (runInWorker) {
-    if (worker_.Start([this, work = std::move(kernel)]() mutable { RunKernel(work); })) {
+    if (worker_.Start([this, generation, work = std::move(kernel)]() mutable {
+          RunKernel(work, generation);
+        })) {
       return MixBuild::Building;
     }
     // No thread to be had: mix here instead, with a kernel of our own again (the moved one went
@@ -135,7 +149,7 @@ MixBuild CVelmoraDoc::BuildMix(uint32_t blockFrames, bool runInWorker) {
     kernel = MixKernel{};
     if (!kernel.Prepare(job)) return FailOutOfMemory(MixBuild::OutOfMemory);
   }
-  RunKernel(kernel);
+  RunKernel(kernel, generation);
   return MixBuild::Built;
 }
 

@@ -155,7 +155,8 @@ void CVelmoraDoc::TrimToMarks(int index) {
     return;
   }
   WaitCursor wait(ui_);
-  const uint32_t mixRate = MixRate();
+  // The marks are frames of the mix as it was built, which a later load does not rebuild.
+  const uint32_t mixRate = HasMix() ? mixFormat_.rate : MixRate();
   const TrimPlan plan = PlanTrim(slot, mixRate, startMark_, endMark_);
   // A plan that keeps no frame would leave an empty channel: the marks miss the channel.
   if (plan.Length() <= 0) {

@@ -12,6 +12,8 @@
 
 namespace velmora {
 
+class Ui;
+
 // The program's message for a WAV file the reader refused.
 const char* WavErrorMessage(WavError error);
 
@@ -21,5 +23,7 @@ ImportResult DecodeIntoSlot(AudioDecoder* decoder, const RateRule& rateAccepted,
 // The boxes an import that stopped at `step` shows, in order: the step's own text, then whether
 // opening or reading failed, then the general failure, all with the step's code.
 std::vector<std::string> ImportMessages(const ImportResult& result);
+// Shows those boxes, then the system's reason when opening `path` failed with one.
+void ShowImportMessages(Ui& ui, const ImportResult& result, const std::string& path);
 
 }  // namespace velmora

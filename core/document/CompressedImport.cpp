@@ -1,12 +1,15 @@
 // The compressed-audio branch of LoadChannel: decode the whole file through the audio decoder and
 // fill the slot like a WAV load; LoadChannel then runs the shared completion steps.
 
+#include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "document/CReader.h"
 #include "document/ChannelLoading.h"
 #include "document/VelmoraDoc.h"
+#include "io/File.h"
 #include "io/Format.h"
 #include "seams/Ui.h"
 
@@ -28,10 +31,12 @@ unsigned Hex(DecoderCode code) {
   return static_cast<unsigned>(static_cast<uint32_t>(code));
 }
 
-// The rest of the program mixes, plays and saves 8- or 16-bit mono or stereo only.
+// The rest of the program mixes, plays and saves 8- or 16-bit mono or stereo only, at rates it
+// can play.
 bool IsSupportedFormat(const PcmFormat& format) {
   return (format.channels == 1 || format.channels == 2) &&
-         (format.bitsPerSample == 8 || format.bitsPerSample == 16) && format.samplesPerSec > 0;
+         (format.bitsPerSample == 8 || format.bitsPerSample == 16) &&
+         IsPlayableRate(format.samplesPerSec);
 }
 
 }  // namespace
@@ -69,6 +74,19 @@ std::vector<std::string> ImportMessages(const ImportResult& result) {
   return chain;
 }
 
+namespace {
+
+// The system's own words for a code that carries its error number, as decoders pass them on.
+std::optional<std::string> SystemReasonOf(DecoderCode code) {
+  if (code == kCodeNotADiskFile) return NotARegularFileError().message();
+  if (code < 0 && code > -kLargestSystemError) {
+    return std::generic_category().message(-code);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 ImportResult DecodeIntoSlot(AudioDecoder* decoder, const RateRule& rateAccepted,
                             ChannelSlot& slot) {
   if (decoder == nullptr) return {ImportStep::NoDecoder, kDecoderOk};
@@ -87,10 +105,19 @@ ImportResult DecodeIntoSlot(AudioDecoder* decoder, const RateRule& rateAccepted,
   return {};
 }
 
+void ShowImportMessages(Ui& ui, const ImportResult& result, const std::string& path) {
+  for (const std::string& text : ImportMessages(result)) ui.ShowError(text);
+  if (result.step == ImportStep::OpenFile) {
+    if (const std::optional<std::string> reason = SystemReasonOf(result.code)) {
+      ui.ShowSystemReason(path, *reason);
+    }
+  }
+}
+
 bool CVelmoraDoc::ImportCompressed(int index) {
   const ImportResult result = DecodeIntoSlot(
       audioDecoder_, [this](int32_t rate) { return IsRateCompatible(rate); }, slots[index]);
-  for (const std::string& text : ImportMessages(result)) ui_.ShowError(text);
+  ShowImportMessages(ui_, result, slots[index].path);
   return result.ok();
 }
 

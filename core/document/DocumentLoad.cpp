@@ -91,6 +91,7 @@ bool CVelmoraDoc::LoadWav(int index) {
       slot.path, [this](int32_t rate) { return IsRateCompatible(rate); }, file);
   if (!result.ok()) {
     ui_.ShowError(WavErrorMessage(result.error));
+    if (result.why) ui_.ShowSystemReason(slot.path, result.why.message());
     return false;
   }
   slot.header = file.header;

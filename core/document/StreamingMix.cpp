@@ -113,15 +113,13 @@ class StreamingMix::SecondThread {
   bool quit_ = false;           // guarded by mutex_
 };
 
-// Where mixed pieces go in the file: frames [first, end) of the mix follow the header, and a
-// piece outside them is dropped. A file that can seek takes each piece at its place; a pipe takes
-// frames only in file order, and those that came too early are left for a second pass.
+// Where mixed pieces go in the file: frames [first, end) of the mix follow the header, each piece
+// at its place, and a piece outside them is dropped.
 struct StreamingMix::Output {
   File& file;
   uint32_t first = 0;
   uint32_t end = 0;
   uint32_t frameBytes = 4;
-  bool seekable = true;
   uint32_t at = 0;  // the mix frame the file's position stands at
   uint64_t written = 0;
   uint64_t handedOver = 0;  // bytes already on their way to the disk
@@ -131,7 +129,6 @@ struct StreamingMix::Output {
     const uint32_t b = std::min(from + count, end);
     if (a >= b) return true;
     if (a != at) {
-      if (!seekable) return true;
       errno = 0;
       if (!file.Seek(static_cast<int64_t>(kHeaderBytes + uint64_t{a - first} * frameBytes),
                      SEEK_SET)) {
@@ -200,8 +197,10 @@ bool StreamingMix::LoadWav(Channel& channel) {
     return IsRateCompatibleWith(rate, loaded);
   };
   WavLayout layout;
-  WavResult result{WavError::CannotOpen, 0};
-  if (channel.file.Open(slot.path)) result = ParseWavLayout(channel.file, rateAccepted, layout);
+  WavResult result{WavError::CannotOpen, 0, {}};
+  if (channel.file.Open(slot.path, &result.why)) {
+    result = ParseWavLayout(channel.file, rateAccepted, layout);
+  }
   if (result.ok()) {
     slot.header = layout.header;
     slot.dataChunk = layout.dataChunk;
@@ -212,6 +211,7 @@ bool StreamingMix::LoadWav(Channel& channel) {
   }
   if (!result.ok()) {
     ui_.ShowError(WavErrorMessage(result.error));
+    if (result.why) ui_.ShowSystemReason(slot.path, result.why.message());
     return false;
   }
   return true;
@@ -253,7 +253,7 @@ bool StreamingMix::ImportCompressed(Channel& channel) {
   const LoadedRates loaded = RatesLoaded();
   const ImportResult result = DecodeIntoSlot(
       decoder_, [&loaded](int32_t rate) { return IsRateCompatibleWith(rate, loaded); }, slot);
-  for (const std::string& text : ImportMessages(result)) ui_.ShowError(text);
+  ShowImportMessages(ui_, result, slot.path);
   if (!result.ok()) return false;
   slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, slot.header.channels,
                                         slot.header.bitsPerSample);
@@ -362,8 +362,7 @@ bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool
   const uint32_t total = job_.frames;
   if (total == 0) return true;
 
-  Output out{file, first, first + count, static_cast<uint32_t>(2 * bits_ / 8), file.Tell() >= 0,
-             first};
+  Output out{file, first, first + count, static_cast<uint32_t>(2 * bits_ / 8), first};
   MixTarget target;
   target.pcm = piece_.data();
   target.peaks = peaks_.has() ? &peaks_ : nullptr;
@@ -372,20 +371,8 @@ bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool
   const uint32_t from = wholeMix ? 0 : first;
   const uint32_t to = wholeMix ? total : first + count;
   const uint32_t position = std::clamp(job_.position, from, to);
-  if (!MixRange(position, to - position, target, out, result, why) ||
-      !MixRange(from, position - from, target, out, result, why)) {
-    return false;
-  }
-  if (!out.seekable && out.at < out.end) {
-    // A pipe cannot go back: the frames mixed before the wrap are mixed again in file order,
-    // their corrections and peaks already counted.
-    std::vector<MixCorrection> again;
-    MixTarget repeat = target;
-    repeat.peaks = nullptr;
-    repeat.corrections = &again;
-    return MixRange(out.at, out.end - out.at, repeat, out, result, why);
-  }
-  return true;
+  return MixRange(position, to - position, target, out, result, why) &&
+         MixRange(from, position - from, target, out, result, why);
 }
 
 // The frames that one piece reads from each channel that reads its file, and whether reading them

@@ -58,7 +58,11 @@ void CVelmoraDoc::SetFadeOut(int index, FadeSetting fade) {
 }
 
 void CVelmoraDoc::SetMixStale(bool stale) {
-  mixStale_.store(stale, std::memory_order_release);
+  if (stale) {
+    changeCount_.fetch_add(1, std::memory_order_acq_rel);
+  } else {
+    builtCount_.store(changeCount_.load(std::memory_order_relaxed), std::memory_order_release);
+  }
 }
 
 bool CVelmoraDoc::HasAnyChannel() const {
@@ -88,10 +92,15 @@ bool IsRateCompatibleWith(int32_t rate, const LoadedRates& loaded) {
   } else if (rate % 48000 == 0) {
     base = 48000;
   }
+  // The mixdown repeats each sample mix rate / channel rate times (integer division), so every
+  // rate must divide the mix rate, the highest of them, or its channel plays at the wrong speed.
+  int32_t mixRate = rate;
+  for (const int32_t other : loaded) mixRate = std::max(mixRate, other);
   for (const int32_t other : loaded) {
-    if (other != 0 && other % base != 0) return false;
+    if (other <= 0) continue;
+    if (other % base != 0 || mixRate % other != 0) return false;
   }
-  return true;
+  return mixRate % rate == 0;
 }
 
 void CVelmoraDoc::UpdateOutputFormat() {
@@ -110,7 +119,10 @@ void CVelmoraDoc::UpdateOutputFormat() {
 void CVelmoraDoc::ResetMix() {
   mixBuffer_.Reset();
   blockPeaks_.Reset();
+  // The corrections belong to the mix: none may be listed once it is gone.
+  std::vector<MixCorrection>().swap(corrections_);
   mixFrames_ = 0;
+  mixFormat_ = MixFormat{};
 }
 
 bool CVelmoraDoc::OnNewDocument() {
@@ -120,7 +132,6 @@ bool CVelmoraDoc::OnNewDocument() {
   modified_ = false;
   for (ChannelSlot& slot : slots) slot.Clear();
   ResetMix();
-  corrections_.clear();
   outputPath_.clear();
   startMark_ = endMark_ = position_ = 0;
   outHeader_ = OutHeader{};

@@ -56,6 +56,15 @@ inline constexpr const char* kSaveChanges = "%s への変更を保存します�
 inline constexpr const char* kUntitled = "無題";
 }  // namespace msg
 
+// The format a mix buffer was built in: stereo, `rate` Hz, `bits` 8 or 16. A load rewrites the
+// document's output format while a stale mix stays, so whatever reads or writes the mix's bytes
+// takes this one, not the output format. Rate 0 = no mix.
+struct MixFormat {
+  uint32_t rate = 0;
+  int bits = 0;
+  uint32_t FrameBytes() const { return 2 * static_cast<uint32_t>(bits / 8); }
+};
+
 // What BuildMix did. Only Built and Building leave a mix (being built, for Building).
 enum class MixBuild {
   Built,              // built here; the mix is current
@@ -98,13 +107,17 @@ class CVelmoraDoc {
   const OutHeader& outHeader() const { return outHeader_; }
   const std::string& outputPath() const { return outputPath_; }
   uint32_t mixFrames() const { return mixFrames_; }
-  // Stereo PCM at the mix format; absent = no mix. While workerBusy() only the frames before
+  // Stereo PCM in mixFormat(); absent = no mix. While workerBusy() only the frames before
   // mixCursor() are final.
   const ByteBuffer& mixBuffer() const { return mixBuffer_; }
+  const MixFormat& mixFormat() const { return mixFormat_; }
   // The meters may read it while a worker build writes later entries.
   const BlockPeakTable& blockPeaks() const { return blockPeaks_; }
   // Any thread.
-  bool mixStale() const { return mixStale_.load(std::memory_order_acquire); }
+  bool mixStale() const {
+    return changeCount_.load(std::memory_order_acquire) !=
+           builtCount_.load(std::memory_order_acquire);
+  }
   // Not while workerBusy(): a worker build appends to it.
   const std::vector<MixCorrection>& corrections() const { return corrections_; }
   int32_t correctionCount() const { return static_cast<int32_t>(corrections_.size()); }
@@ -139,7 +152,9 @@ class CVelmoraDoc {
   // Index 0..3 = channel 1..4, kWholeMix = the whole mix. Each makes the mix stale.
   void SetFadeIn(int index, FadeSetting fade);
   void SetFadeOut(int index, FadeSetting fade);
-  // Whether the mix must be rebuilt before it is played or saved.
+  // Whether the mix must be rebuilt before it is played or saved. Stale counts a change: a build
+  // running meanwhile does not make the mix current (only a build that saw the latest change
+  // does). Not stale makes the mix current as it stands.
   void SetMixStale(bool stale);
   // The transport's state, the play position and the marks; none of them makes the mix stale.
   void SetTransportState(TransportState state) { transportState_ = state; }
@@ -215,8 +230,9 @@ class CVelmoraDoc {
   // Builds a current mix for saving when there is none; true when there is one to write (an
   // empty mix included).
   bool PrepareMixForSaving();
-  // The kernel's run on either thread; the mix is current once it returns.
-  void RunKernel(MixKernel& kernel);
+  // The kernel's run on either thread. The mix is current once it returns unless a change was
+  // counted after `generation` (the change count the build was made from).
+  void RunKernel(MixKernel& kernel, uint32_t generation);
   MixBuild FailOutOfMemory(MixBuild result);
 
   // ---- Fields ----
@@ -237,6 +253,7 @@ class CVelmoraDoc {
   OutHeader outHeader_{};
   std::string outputPath_;
   uint32_t mixFrames_ = 0;
+  MixFormat mixFormat_{};
   FadeSettings fadeIn_{};
   FadeSettings fadeOut_{};
   uint32_t mixBlockFrames_ = 0;
@@ -250,9 +267,11 @@ class CVelmoraDoc {
   std::vector<MixCorrection> corrections_;
   // Written by the worker build as it goes (release), read by any thread (acquire).
   std::atomic<uint32_t> mixCursor_{0};
-  // Set by the user-interface thread; cleared by the build that made the mix, on either thread,
-  // before workerBusy falls.
-  std::atomic<bool> mixStale_{false};
+  // The mix is stale while these differ. changeCount_ is raised by the user-interface thread for
+  // every change; builtCount_ is the change count the current mix was made from, stored by the
+  // build that made it (on either thread, before workerBusy falls) or by SetMixStale(false).
+  std::atomic<uint32_t> changeCount_{0};
+  std::atomic<uint32_t> builtCount_{0};
   // Declared last, so destroyed first: its thread has stopped before anything it writes goes.
   MixWorker worker_;
 };

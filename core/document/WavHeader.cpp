@@ -1,6 +1,8 @@
 #include "document/WavHeader.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "io/LittleEndian.h"
 
@@ -77,7 +79,9 @@ void FillCanonical(RiffHeader& riff, ChunkHeader& data, int channels, int sample
   riff.samplesPerSec = samplesPerSec;
   riff.bitsPerSample = static_cast<int16_t>(bitsPerSample);
   riff.blockAlign = static_cast<int16_t>(channels * bitsPerSample / 8);
-  riff.avgBytesPerSec = riff.blockAlign * samplesPerSec;
+  const int64_t perSecond = static_cast<int64_t>(riff.blockAlign) * samplesPerSec;
+  riff.avgBytesPerSec =
+      static_cast<int32_t>(std::clamp<int64_t>(perSecond, 0, std::numeric_limits<int32_t>::max()));
   data.id = Id("data");
   data.size = frames * static_cast<uint32_t>(riff.blockAlign);
   riff.riffSize = data.size + 36;

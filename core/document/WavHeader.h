@@ -11,6 +11,14 @@ namespace velmora {
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 
+// Sample rates the program plays, mixes and records. Outside them a file is not taken: a rate of
+// a few hertz would make a mix of gigabytes from a tiny file.
+constexpr int32_t kLowestRate = 1000;
+constexpr int32_t kHighestRate = 768000;
+inline bool IsPlayableRate(int64_t samplesPerSec) {
+  return samplesPerSec >= kLowestRate && samplesPerSec <= kHighestRate;
+}
+
 struct RiffHeader {
   std::array<char, 4> riffId{};
   uint32_t riffSize = 0;
@@ -48,6 +56,7 @@ struct OutHeader {
 
 // Sets identifiers, fmt size 16, format tag 1, block align, average bytes per second, data size
 // and RIFF size for `frames` frames of the given format: the rule every saved WAV file follows.
+// Average bytes per second stays within its field (0..INT32_MAX) whatever the rate.
 void FillCanonical(RiffHeader& riff, ChunkHeader& data, int channels, int samplesPerSec,
                    int bitsPerSample, uint32_t frames);
 

@@ -32,7 +32,7 @@ bool IsPcmSubFormat(const std::vector<uint8_t>& extension) {
 }
 
 WavResult Fail(WavError error, uint64_t offset) {
-  return WavResult{error, offset};
+  return WavResult{error, offset, {}};
 }
 
 bool ReadExactAt(ByteSource& source, void* dest, std::size_t size, uint64_t offset) {
@@ -66,19 +66,58 @@ WavResult CheckFormat(const RiffHeader& header, const RateRule& rateAccepted) {
   if (header.bitsPerSample != 8 && header.bitsPerSample != 16) {
     return Fail(WavError::UnsupportedFormat, kBitsAt);
   }
+  if (!IsPlayableRate(header.samplesPerSec)) return Fail(WavError::UnsupportedFormat, kRateAt);
   if (!rateAccepted(header.samplesPerSec)) return Fail(WavError::RateMismatch, kRateAt);
   return {};
 }
 
+// Bytes of the image read a window at a time, so that a file of many small chunks costs one read
+// per window rather than one per chunk.
+class WindowedReader {
+ public:
+  explicit WindowedReader(ByteSource& source) : source_(source), window_(kWindowBytes) {}
+
+  // Copies `size` bytes (at most a window) from `offset`; false when the image ends first.
+  bool Read(uint64_t offset, uint8_t* dest, std::size_t size) {
+    if (offset < start_ || offset - start_ > filled_ || filled_ - (offset - start_) < size) {
+      start_ = offset;
+      filled_ = source_.ReadAt(window_.data(), window_.size(), offset);
+      if (filled_ < size) return false;
+    }
+    std::memcpy(dest, window_.data() + (offset - start_), size);
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kWindowBytes = std::size_t{16} * 1024;
+
+  ByteSource& source_;
+  std::vector<uint8_t> window_;
+  uint64_t start_ = 0;
+  std::size_t filled_ = 0;
+};
+
+// A chunk id is four printable ASCII characters; a pad byte (zero) is not one.
+bool LooksLikeChunkId(const uint8_t* id) {
+  return std::all_of(id, id + 4, [](uint8_t c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+// Where the chunk after one of odd size begins: after its pad byte, unless its writer left the
+// pad out and the next chunk starts straight away.
+uint64_t AfterOddChunk(WindowedReader& reader, uint64_t end) {
+  uint8_t id[4];
+  if (reader.Read(end, id, sizeof id) && LooksLikeChunkId(id)) return end;
+  return end + 1;
+}
+
 // Walks the chunks from `offset` to the data chunk. Other chunks ("fact", "LIST", ...) are
-// skipped by their stated size, not padded to even.
+// skipped by their stated size and pad.
 WavResult FindDataChunk(ByteSource& source, uint64_t offset, WavLayout& out) {
   const uint64_t end = source.Size();
+  WindowedReader reader(source);
   for (;;) {
     uint8_t bytes[ChunkHeader::kBytes];
-    if (!ReadExactAt(source, bytes, sizeof bytes, offset)) {
-      return Fail(WavError::NoDataChunk, offset);
-    }
+    if (!reader.Read(offset, bytes, sizeof bytes)) return Fail(WavError::NoDataChunk, offset);
     const ChunkHeader chunk = ChunkHeader::Decode(bytes);
     const uint64_t body = offset + ChunkHeader::kBytes;
     if (chunk.Is("data")) {
@@ -91,6 +130,7 @@ WavResult FindDataChunk(ByteSource& source, uint64_t offset, WavLayout& out) {
     }
     if (chunk.size > end - body) return Fail(WavError::NoDataChunk, offset);
     offset = body + chunk.size;
+    if (chunk.size % 2 != 0) offset = AfterOddChunk(reader, offset);
   }
 }
 
@@ -141,7 +181,11 @@ WavResult ReadWavBytes(const uint8_t* bytes, std::size_t size, const RateRule& r
 WavResult ReadWavFile(const std::string& path, const RateRule& rateAccepted, WavFile& out) {
   out = WavFile{};
   FileSource file;
-  if (!file.Open(path)) return Fail(WavError::CannotOpen, 0);
+  WavResult opened;
+  if (!file.Open(path, &opened.why)) {
+    opened.error = WavError::CannotOpen;
+    return opened;
+  }
   return ReadWav(file, rateAccepted, out);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <system_error>
 
 #include "document/WavHeader.h"
 #include "io/ByteBuffer.h"
@@ -19,7 +20,7 @@ enum class WavError {
   TruncatedHeader,    // the image ends inside the 36-byte header or the fmt chunk
   NotPcm,             // format tag other than PCM (or extensible with another sub-format)
   ShortHeader,        // fmt size below 16
-  UnsupportedFormat,  // not 1 or 2 channels, or not 8 or 16 bits
+  UnsupportedFormat,  // not 1 or 2 channels, not 8 or 16 bits, or a rate the program cannot play
   RateMismatch,       // the rate check refused the image's rate
   NoDataChunk,        // the image ends before a data chunk, or a chunk before it runs past the end
   OutOfMemory,
@@ -29,6 +30,7 @@ enum class WavError {
 struct WavResult {
   WavError error = WavError::None;
   uint64_t offset = 0;  // where in the image the failing check looked
+  std::error_code why;  // the system's reason, where it gave one (a file that cannot be opened)
 
   bool ok() const { return error == WavError::None; }
 };
@@ -51,7 +53,8 @@ struct WavFile {
 using RateRule = std::function<bool(int32_t samplesPerSec)>;
 
 // Checks the header and finds the data chunk; `rateAccepted` is asked about the sample rate.
-// Reads only the header, the fmt chunk and one 8-byte header per chunk before the data.
+// Reads only the header, the fmt chunk and the chunk headers before the data, a window at a time.
+// An odd-sized chunk is followed by a pad byte, which some writers leave out: both forms are read.
 WavResult ParseWavLayout(ByteSource& source, const RateRule& rateAccepted, WavLayout& out);
 
 // The layout, then the samples into a buffer of exactly the bytes the image holds (never of a

@@ -8,6 +8,12 @@
 
 #include "document/VelmoraDoc.h"
 #include "io/File.h"
+#include "io/InterruptCleanup.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace velmora {
 
@@ -37,15 +43,63 @@ std::string RandomSuffix() {
   return text;
 }
 
-// A hidden name in the target's folder, so that the final rename stays on one file system.
+// The longest file name, in bytes, that the folder's file system takes.
+std::size_t NameLimitOf(const fs::path& folder) {
+#ifndef _WIN32
+  const long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  if (limit > 0) return static_cast<std::size_t>(limit);
+#else
+  (void)folder;
+#endif
+  return 255;
+}
+
+// The first `bytes` bytes of UTF-8 text, not cutting a character in two.
+std::string Utf8Prefix(const std::string& text, std::size_t bytes) {
+  if (text.size() <= bytes) return text;
+  while (bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80) --bytes;
+  return text.substr(0, bytes);
+}
+
+// A hidden name in the target's folder, so that the final rename stays on one file system. The
+// target's name is shortened where needed, so that any name the folder takes gives one too.
 fs::path TemporaryNameBeside(const fs::path& target) {
   const fs::path folder = target.parent_path();
-  for (;;) {
-    fs::path candidate =
-        folder / fs::u8path("." + target.filename().u8string() + "." + RandomSuffix() + ".tmp");
-    std::error_code error;
-    if (!fs::exists(fs::symlink_status(candidate, error))) return candidate;
+  const std::string suffix = "." + RandomSuffix() + ".tmp";
+  const std::size_t limit = NameLimitOf(folder);
+  const std::size_t room = limit > suffix.size() + 1 ? limit - suffix.size() - 1 : 0;
+  return folder / fs::u8path("." + Utf8Prefix(target.filename().u8string(), room) + suffix);
+}
+
+#ifndef _WIN32
+// The process's file-creation mask, read without changing it.
+mode_t CurrentUmask() {
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[128];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    }
+    std::fclose(status);
+    if (found) return static_cast<mode_t>(mask);
   }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+#endif
+
+// The mode the saved file ends with: an existing target's own, otherwise what a new file gets.
+fs::perms FinalPermissions(const fs::path& target) {
+  std::error_code error;
+  const fs::file_status old = fs::status(target, error);
+  if (!error && fs::is_regular_file(old)) return old.permissions();
+#ifndef _WIN32
+  return static_cast<fs::perms>(0666 & ~CurrentUmask());
+#else
+  return fs::perms::owner_read | fs::perms::owner_write;
+#endif
 }
 
 bool WritePieces(File& file, std::initializer_list<ByteSpan> pieces, std::error_code& why) {
@@ -59,45 +113,36 @@ bool WritePieces(File& file, std::initializer_list<ByteSpan> pieces, std::error_
   return true;
 }
 
-// A device or a pipe has no old content to keep: write into it.
-bool WriteStraightInto(const fs::path& target, const FileContent& content, std::error_code& why) {
-  File file;
-  errno = 0;
-  if (!file.Open(target.u8string(), File::Mode::Write)) {
-    why = LastSystemError();
-    return false;
-  }
-  if (!content(file, why)) return false;
-  errno = 0;
-  if (!file.Close()) {
-    why = LastSystemError();
-    return false;
-  }
-  return true;
-}
-
-// The new content under a temporary name; removed unless it was renamed over the target.
+// The new content under a temporary name, private to its owner while it is written; removed
+// unless it was renamed over the target. Its name is left for an interrupt handler to remove
+// while it exists.
 class PendingFile {
  public:
-  explicit PendingFile(const fs::path& target)
-      : target_(target), temporary_(TemporaryNameBeside(target)) {}
+  explicit PendingFile(const fs::path& target) : target_(target) {}
   ~PendingFile() {
-    if (renamed_) return;
+    if (!created_ || renamed_) return;
     file_.Close();
     RemoveFile(temporary_.u8string());
+    ForgetFileToRemoveOnInterrupt();
   }
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 
   bool Open(std::error_code& why) {
-    errno = 0;
-    if (file_.Open(temporary_.u8string(), File::Mode::Write)) return true;
-    why = LastSystemError();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      temporary_ = TemporaryNameBeside(target_);
+      // Named before it exists, so that no moment leaves it behind unnamed.
+      RememberFileToRemoveOnInterrupt(temporary_.u8string());
+      created_ = file_.CreateNew(temporary_.u8string(), &why);
+      if (created_) return true;
+      ForgetFileToRemoveOnInterrupt();
+      if (why != std::errc::file_exists) return false;
+    }
     return false;
   }
   File& file() { return file_; }
 
-  // Flushes to the disk, then puts the new file in the target's place.
+  // Flushes to the disk, gives the new file the target's mode, then puts it in the target's place.
   bool Commit(std::error_code& why) {
     errno = 0;
     const bool synced = file_.Sync();
@@ -106,22 +151,19 @@ class PendingFile {
     const bool closed = file_.Close();
     if (synced && !closed) why = LastSystemError();
     if (!synced || !closed) return false;
-    KeepPermissionsOfTarget();
+    std::error_code ignored;
+    fs::permissions(temporary_, FinalPermissions(target_), ignored);
     fs::rename(temporary_, target_, why);
     renamed_ = !why;
+    if (renamed_) ForgetFileToRemoveOnInterrupt();
     return renamed_;
   }
 
  private:
-  void KeepPermissionsOfTarget() {
-    std::error_code error;
-    const fs::file_status old = fs::status(target_, error);
-    if (!error && fs::is_regular_file(old)) fs::permissions(temporary_, old.permissions(), error);
-  }
-
   fs::path target_;
   fs::path temporary_;
   File file_;
+  bool created_ = false;
   bool renamed_ = false;
 };
 
@@ -146,7 +188,8 @@ bool WriteWholeFileWith(const std::string& path, const FileContent& content, std
   } else if (fs::is_directory(status)) {
     error = std::make_error_code(std::errc::is_a_directory);
   } else if (fs::exists(status) && !fs::is_regular_file(status)) {
-    written = WriteStraightInto(target, content, error);
+    // A pipe would hold the program until someone reads it, and a device has no file to keep.
+    error = NotARegularFileError();
   } else {
     PendingFile pending(target);
     written = pending.Open(error) && content(pending.file(), error) && pending.Commit(error);
@@ -187,7 +230,10 @@ uint32_t SaveBlockFrames(uint32_t mixRate) {
 
 bool CVelmoraDoc::WriteMixFile(const std::string& path, uint32_t first, uint32_t frames,
                                std::error_code* why) {
-  const int bits = MixBits();
+  // The samples are written in the format they were mixed in; an empty mix has no buffer and
+  // takes the output format.
+  const MixFormat format = HasMix() ? mixFormat_ : MixFormat{MixRate(), MixBits()};
+  const int bits = format.bits;
   const int blockAlign = 2 * bits / 8;
   const uint64_t begin = static_cast<uint64_t>(first) * static_cast<uint64_t>(blockAlign);
   const uint64_t length = static_cast<uint64_t>(frames) * static_cast<uint64_t>(blockAlign);
@@ -199,9 +245,16 @@ bool CVelmoraDoc::WriteMixFile(const std::string& path, uint32_t first, uint32_t
     if (why != nullptr) *why = std::make_error_code(std::errc::invalid_argument);
     return false;
   }
-  FillCanonical(outHeader_.riff, outHeader_.data, 2, outHeader_.riff.samplesPerSec, bits, frames);
+  OutHeader header = outHeader_;
+  FillCanonical(header.riff, header.data, 2, static_cast<int>(format.rate), bits, frames);
+  // The document's output format follows its channels: a stale mix of an earlier format, saved
+  // after a load, leaves it as the load set it.
+  if (static_cast<int32_t>(format.rate) == outHeader_.riff.samplesPerSec &&
+      bits == outHeader_.riff.bitsPerSample) {
+    outHeader_ = header;
+  }
   const uint8_t* samples = length > 0 ? mixBuffer_.data() + begin : nullptr;
-  return WriteWavFile(path, outHeader_.riff, outHeader_.data, samples, why);
+  return WriteWavFile(path, header.riff, header.data, samples, why);
 }
 
 }  // namespace velmora

@@ -21,17 +21,18 @@ struct ByteSpan {
 };
 
 // Writes `pieces` one after another as the whole content of `path` (UTF-8). A regular file or a
-// new name is written under a unique temporary name in the same folder, flushed to the disk and
-// then renamed over the target, so that an existing file stays as it was until the new one is
-// complete; on any failure the temporary file is removed. A symbolic link is followed, and a
-// device or pipe (e.g. /dev/stdout) is written straight into. `why` receives the system's reason
-// for a failure.
+// new name is written under a unique temporary name in the same folder (readable by its owner
+// only until it is complete), flushed to the disk, given the target's mode and then renamed over
+// the target, so that an existing file stays as it was until the new one is complete; on any
+// failure the temporary file is removed, and while it exists it is the file that
+// RemoveFileOnInterrupt removes. A symbolic link is followed; a target that exists and is not a
+// regular file (a pipe, a device) is refused. `why` receives the system's reason for a failure.
 bool WriteWholeFile(const std::string& path, std::initializer_list<ByteSpan> pieces,
                     std::error_code* why = nullptr);
 
 // Writes the content of `path` by the same rule, as `content` writes it into the file it is
-// handed: from offset 0, seeking as it likes where the file can seek (a pipe cannot). `content`
-// returns false on failure, with the reason in its second argument.
+// handed: from offset 0, seeking as it likes. `content` returns false on failure, with the reason
+// in its second argument.
 using FileContent = std::function<bool(File& file, std::error_code& why)>;
 bool WriteWholeFileWith(const std::string& path, const FileContent& content,
                         std::error_code* why = nullptr);

@@ -20,6 +20,7 @@ class ByteBuffer {
   ByteBuffer& operator=(const ByteBuffer&) = delete;
 
   // Replaces the contents with `size` uninitialised bytes; on failure the buffer is left as it was.
+  // A block the system's available memory cannot hold is refused as a failure.
   bool Allocate(std::size_t size);
   // Changes the size to `size`, keeping the first bytes up to the smaller size; new bytes are
   // uninitialised and the block may move. An absent buffer is allocated. On failure the buffer

@@ -21,11 +21,12 @@ std::size_t MemorySource::ReadAt(void* dest, std::size_t size, uint64_t offset) 
   return count;
 }
 
-bool FileSource::Open(const std::string& utf8Path) {
+bool FileSource::Open(const std::string& utf8Path, std::error_code* why) {
   size_ = 0;
-  if (!file_.Open(utf8Path, File::Mode::Read)) return false;
+  if (!file_.Open(utf8Path, File::Mode::Read, why)) return false;
   const int64_t size = file_.Size();
   if (size < 0) {
+    if (why != nullptr) *why = std::make_error_code(std::errc::io_error);
     file_.Close();
     return false;
   }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <system_error>
 
 #include "io/File.h"
 
@@ -36,8 +37,9 @@ class MemorySource final : public ByteSource {
 // ReadAt may then run on several threads at once (reads at offsets share no position).
 class FileSource final : public ByteSource {
  public:
-  // False when the file cannot be opened or its size cannot be told.
-  bool Open(const std::string& utf8Path);
+  // False when the file cannot be opened, is not a regular file (a pipe or a device is refused
+  // without waiting on it) or its size cannot be told; `why` receives the system's reason.
+  bool Open(const std::string& utf8Path, std::error_code* why = nullptr);
   uint64_t Size() const override { return size_; }
   // Large reads run as two halves on two threads: most of their cost is the system filling fresh
   // pages, and that work then uses two cores.

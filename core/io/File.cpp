@@ -1,13 +1,13 @@
 #include "io/File.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
 namespace velmora {
@@ -19,7 +19,58 @@ std::filesystem::path FromUtf8(const std::string& utf8Path) {
   return std::filesystem::u8path(utf8Path);
 }
 
+std::error_code LastSystemError() {
+  return {errno != 0 ? errno : EIO, std::generic_category()};
+}
+
+class FileErrorCategory final : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "velmora.file"; }
+  std::string message(int) const override { return "not a regular file"; }
+};
+
+#ifndef _WIN32
+// The reason for refusing what `info` describes.
+std::error_code NotRegularReason(const struct stat& info) {
+  if (S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::is_a_directory);
+  return NotARegularFileError();
+}
+
+// Opened without waiting, so that a pipe with no writer or a device cannot hold the caller; what
+// was opened is checked before anything is read.
+std::FILE* OpenRegularForReading(const std::filesystem::path& path, std::error_code& why) {
+  errno = 0;
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) {
+    why = LastSystemError();
+    return nullptr;
+  }
+  struct stat info {};
+  errno = 0;
+  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    why = errno != 0 ? LastSystemError() : NotRegularReason(info);
+    ::close(descriptor);
+    return nullptr;
+  }
+  // Reading a regular file never waits; blocking reads keep the stream's usual behaviour.
+  const int flags = ::fcntl(descriptor, F_GETFL);
+  if (flags != -1) ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+  errno = 0;
+  std::FILE* stream = ::fdopen(descriptor, "rb");
+  if (stream == nullptr) {
+    why = LastSystemError();
+    ::close(descriptor);
+  }
+  return stream;
+}
+#endif
+
 }  // namespace
+
+std::error_code NotARegularFileError() {
+  static const FileErrorCategory category;
+  return {1, category};
+}
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
@@ -30,15 +81,58 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
-bool File::Open(const std::string& utf8Path, Mode mode) {
+bool File::Open(const std::string& utf8Path, Mode mode, std::error_code* why) {
   Close();
-  if (utf8Path.empty()) return false;
-  const std::filesystem::path path = FromUtf8(utf8Path);
+  std::error_code error;
+  if (utf8Path.empty()) {
+    error = std::make_error_code(std::errc::no_such_file_or_directory);
+  } else {
+    const std::filesystem::path path = FromUtf8(utf8Path);
+    errno = 0;
 #ifdef _WIN32
-  stream_ = _wfopen(path.c_str(), mode == Mode::Read ? L"rb" : L"wb");
+    if (mode == Mode::Read && !std::filesystem::is_regular_file(path, error)) {
+      if (!error) error = NotARegularFileError();
+    } else {
+      stream_ = _wfopen(path.c_str(), mode == Mode::Read ? L"rb" : L"wb");
+      if (stream_ == nullptr) error = LastSystemError();
+    }
 #else
-  stream_ = std::fopen(path.c_str(), mode == Mode::Read ? "rb" : "wb");
+    if (mode == Mode::Read) {
+      stream_ = OpenRegularForReading(path, error);
+    } else {
+      stream_ = std::fopen(path.c_str(), "wb");
+      if (stream_ == nullptr) error = LastSystemError();
+    }
 #endif
+  }
+  if (why != nullptr) *why = error;
+  return stream_ != nullptr;
+}
+
+bool File::CreateNew(const std::string& utf8Path, std::error_code* why) {
+  Close();
+  if (utf8Path.empty()) {
+    if (why != nullptr) *why = std::make_error_code(std::errc::no_such_file_or_directory);
+    return false;
+  }
+  const std::filesystem::path path = FromUtf8(utf8Path);
+  errno = 0;
+#ifdef _WIN32
+  stream_ = _wfopen(path.c_str(), L"wbx");
+#else
+  const int descriptor =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (descriptor >= 0) {
+    stream_ = ::fdopen(descriptor, "wb");
+    if (stream_ == nullptr) {
+      const int error = errno;
+      ::close(descriptor);
+      ::unlink(path.c_str());
+      errno = error;
+    }
+  }
+#endif
+  if (stream_ == nullptr && why != nullptr) *why = LastSystemError();
   return stream_ != nullptr;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <system_error>
 
 namespace velmora {
 
@@ -19,7 +20,12 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  bool Open(const std::string& utf8Path, Mode mode);
+  // Read opens regular files only, and never waits: a pipe or a device is refused at once rather
+  // than blocking until someone writes to it. Write creates or truncates. `why` receives the
+  // system's reason for a failure.
+  bool Open(const std::string& utf8Path, Mode mode, std::error_code* why = nullptr);
+  // Creates a file that must not exist yet, for writing, readable and writable by its owner only.
+  bool CreateNew(const std::string& utf8Path, std::error_code* why = nullptr);
   bool IsOpen() const { return stream_ != nullptr; }
   // Returns the number of bytes actually read (short at the end of the file or on an error).
   std::size_t Read(void* buffer, std::size_t size);
@@ -55,5 +61,8 @@ class File {
 
 // Removes a file; false when it did not exist or could not be removed.
 bool RemoveFile(const std::string& utf8Path);
+
+// The reason given for a path that names something other than a regular file (a pipe, a device).
+std::error_code NotARegularFileError();
 
 }  // namespace velmora

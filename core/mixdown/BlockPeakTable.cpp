@@ -3,11 +3,18 @@
 #include <cstdlib>
 #include <new>
 
+#include "io/AvailableMemory.h"
+
 namespace velmora {
 
 bool BlockPeakTable::Allocate(std::size_t entries, int bytesPerSample) {
   Reset();
-  values_.reset(new (std::nothrow) std::atomic<uint16_t>[2 * entries + 1]);
+  const std::size_t values = 2 * entries + 1;
+  // The table is filled at once, so every page of it is taken from the system here.
+  if (!FitsInAvailableMemory(static_cast<uint64_t>(values) * sizeof(std::atomic<uint16_t>))) {
+    return false;
+  }
+  values_.reset(new (std::nothrow) std::atomic<uint16_t>[values]);
   if (values_ == nullptr) return false;
   entries_ = entries;
   bytesPerSample_ = bytesPerSample;

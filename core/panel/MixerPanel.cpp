@@ -84,7 +84,13 @@ int SpinHold::Step(int direction, int64_t nowMs) {
 
 MixerPanel::MixerPanel(CVelmoraDoc& doc, Form& form, Ui& ui, ViewSettings& view,
                        CorrectionList& corrections, MasterVolume* volume)
-    : doc_(doc), form_(form), ui_(ui), view_(view), corrections_(corrections), volume_(volume) {}
+    : buildMix([this] { return doc_.BuildMix(view_.blockFrames, false); }),
+      doc_(doc),
+      form_(form),
+      ui_(ui),
+      view_(view),
+      corrections_(corrections),
+      volume_(volume) {}
 
 // ---- Initialisation and refresh ----
 
@@ -157,6 +163,17 @@ void MixerPanel::AdoptMixFormat() {
   if (bits != 0) view_.recordBits = static_cast<uint16_t>(bits);
 }
 
+void MixerPanel::AdoptDeviceSurvey(const DeviceSurvey& survey) {
+  devices_ = survey;
+  view_.maxInputFormats = survey.inputFormats;
+  const RecordFormat format = StartupRecordFormat(survey.inputFormats);
+  view_.recordRate = format.rate;
+  view_.recordBits = format.bits;
+  view_.recordChannels = format.channels;
+  view_.blockFrames = view_.recordBlockFrames = format.blockFrames;
+  if (!view_.recordFinishing) AdoptMixFormat();
+}
+
 // ---- The mix ----
 
 void MixerPanel::MarkMixStale(bool markModified) {
@@ -174,11 +191,13 @@ void MixerPanel::MakeMix() {
   // A synchronous build must not start beside a running background build.
   if (doc_.workerBusy()) return;
   WaitCursor wait(ui_);
-  const MixBuild built = doc_.BuildMix(view_.blockFrames, false);
+  const MixBuild built = buildMix();
   form_.Enable(ctl::kMakeMix, false);
   form_.SetRange(ctl::kPositionSlider, 0, PositionSliderMax(doc_.mixFrames(), view_.blockFrames));
   form_.Enable(ctl::kPositionSlider, true);
-  if (built == MixBuild::Built || built == MixBuild::Building) {
+  // A playback that plays on with the new mix keeps its place on the slider.
+  const bool stopped = doc_.transportState() == TransportState::Stopped;
+  if (stopped && (built == MixBuild::Built || built == MixBuild::Building)) {
     form_.SetPosition(ctl::kPositionSlider, ClampToInt(doc_.startMark()));
   }
 }
@@ -318,7 +337,8 @@ void MixerPanel::OnMasterVolumeScroll(ScrollCode code) {
   if (volume_ == nullptr) return;
   const VolumeRange range = volume_->GetMasterVolumeRange();
   if (range.maximum <= range.minimum) return;
-  const int step = (range.maximum - range.minimum) / 100;
+  // A hundredth of the range, but never 0: on a small range (0..31, 0..87) the keys must move.
+  const int step = std::max(1, (range.maximum - range.minimum) / 100);
   int p = range.maximum + range.minimum - volume_->GetMasterVolume();
   switch (code) {
     case ScrollCode::LineUp:

@@ -9,15 +9,18 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "panel/StartupDevices.h"
 #include "seams/CommandTarget.h"
 
 namespace velmora {
 
 class CVelmoraDoc;
+enum class MixBuild;
 class CorrectionList;
 class Form;
 class MasterVolume;
@@ -120,6 +123,13 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   }
   void OnUpdate(int /*hint*/) override { Refresh(); }
 
+  // The start-up survey of the sound system, once it is done (the view runs it on a worker
+  // thread after the window shows; this runs on the user-interface thread). The devices are kept;
+  // the largest input mask becomes maxInputFormats and gives the start-up recording format and
+  // block length, unless a mix already has a format, which the view keeps as a refresh would.
+  void AdoptDeviceSurvey(const DeviceSurvey& survey);
+  const DeviceSurvey& devices() const { return devices_; }
+
   // After every change that affects the mix. With markModified the document's modified flag and
   // the stale mix follow whether any channel is loaded; the correction list is hidden in any case.
   void MarkMixStale(bool markModified);
@@ -153,6 +163,11 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
 
   bool offsetEchoGuard() const { return offsetEchoGuard_; }
 
+  // The build the make-mix button runs on this thread: the document's BuildMix with the view's
+  // block length unless replaced. The view puts the transport's there, which stops a playback
+  // of the mix around the build and lets it play on with the new mix.
+  std::function<MixBuild()> buildMix;
+
  private:
   // A channel's level or balance slider: its value after one step up or down within 0..max, or
   // the slider's position at the end of a drag; nothing for the other codes.
@@ -179,6 +194,7 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   std::array<PanelRect, 4> frames_{};
   std::array<SpinHold, 4> spinHolds_{};
   bool offsetEchoGuard_ = false;  // while the panel itself rewrites an offset field
+  DeviceSurvey devices_;
 };
 
 }  // namespace velmora

@@ -5,7 +5,8 @@
 //
 // Codes are 32-bit values that the import's messages show in eight hexadecimal digits: 0 is
 // success, a negative value a failure. A decoder passes its own codes on (FFmpeg's negative error
-// numbers) and uses the fixed codes below where they apply.
+// numbers) and uses the fixed codes below where they apply. A failure the system reported (a file
+// missing, not readable) is the negative of the system's error number, as FFmpeg gives it.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +23,8 @@ constexpr DecoderCode kCodeInvalidArgument = static_cast<DecoderCode>(0x80070057
 constexpr DecoderCode kCodeUnexpected = static_cast<DecoderCode>(0x8000FFFFu);
 constexpr DecoderCode kCodeOutOfMemory = static_cast<DecoderCode>(0x8007000Eu);
 constexpr DecoderCode kCodeNotADiskFile = static_cast<DecoderCode>(0x80004005u);
+// Codes from -1 down to -(kLargestSystemError - 1) carry a system error number.
+constexpr DecoderCode kLargestSystemError = 4096;
 
 inline bool DecoderFailed(DecoderCode code) {
   return code < 0;

@@ -12,7 +12,7 @@ enum class MessageButtons { Ok, YesNo, YesNoCancel };
 enum class Answer { Ok, Yes, No, Cancel };
 
 struct FileDialogRequest {
-  std::string title;              // empty = the system's default title
+  std::string title;              // empty = "開く" to open, "名前を付けて保存" to save
   std::string filter;             // "label|patterns||" as the program states it
   std::string defaultExtension;   // without the dot; empty = none
   bool mustExist = false;         // open: the chosen file must exist
@@ -35,6 +35,13 @@ class Ui {
   // The window layer's own generic "file could not be saved" report, shown after the program's
   // message when Save or Save As failed.
   virtual void ReportFileError(const std::string& path) = 0;
+  // The system's reason why `path` could not be used ("No such file or directory"), given right
+  // after the program's own message about it. The window keeps to the program's messages and
+  // shows nothing more; a terminal prints it on a line of its own.
+  virtual void ShowSystemReason(const std::string& path, const std::string& reason) {
+    (void)path;
+    (void)reason;
+  }
 
   void ShowError(const std::string& text) {
     ShowMessage(text, MessageIcon::Stop, MessageButtons::Ok);

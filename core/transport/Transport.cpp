@@ -110,30 +110,23 @@ void Transport::OnDestroy() {
 void Transport::Play(bool setUpBlocks) {
   if (pausedPlayback) return;
   doc_.SetPosition(static_cast<uint32_t>(std::max(form_.GetPosition(ctl::kPositionSlider), 0)));
+  const bool closedRunning = CloseOutputBeforeRebuild();
   if (!BuildAndWaitForFirstBlocks()) {
+    if (closedRunning) EndClosedPlayback();
     ui_.ShowError(msg::kNoPlayData);
     return;
   }
   if (!playDevice_.Initialised()) {
+    if (closedRunning) EndClosedPlayback();
     ui_.ShowError(msg::kPlaybackInitFailed);
     return;
   }
   playDevice_.ClosePlayback();
 
-  if (setUpBlocks) {
-    playDevice_.sampleRate = doc_.MixRate();
-    playDevice_.bitsPerSample = static_cast<uint16_t>(doc_.MixBits());
-    playDevice_.channels = 2;
-    playDevice_.blockLength = 2 * view_.blockFrames;
-    playDevice_.lastBlockLength = 0;
-    startFrame = doc_.position();
-    remainingFrames = PlayLength(startFrame);
-    finalBlockBack_ = false;
-    if (SetBlocks(0, kRingBlocks) == 0) {
-      doc_.SetTransportState(TransportState::Playing);
-      Stop();
-      return;
-    }
+  if (setUpBlocks && !SetUpBlocks(doc_.position())) {
+    doc_.SetTransportState(TransportState::Playing);
+    Stop();
+    return;
   }
 
   form_.Enable(ctl::kMakeMix, false);
@@ -169,6 +162,76 @@ void Transport::Play(bool setUpBlocks) {
   }
 }
 
+bool Transport::CloseOutputBeforeRebuild() {
+  // Only a build of a stale mix touches it; a background build already running is left alone.
+  const bool rebuilds = doc_.HasMix() && doc_.mixStale() && !doc_.workerBusy();
+  if (!playDevice_.outputOpen || !rebuilds) return false;
+  playDevice_.ClosePlayback();
+  timers_.Kill(timer::kPlayback);
+  return true;
+}
+
+void Transport::EndClosedPlayback() {
+  // While recording only the playback along ends; the recording goes on.
+  if (doc_.transportState() == TransportState::Playing) Stop();
+}
+
+MixBuild Transport::BuildMixNow() {
+  const TransportState state = doc_.transportState();
+  const bool playingMix = playDevice_.outputOpen && doc_.HasMix() &&
+                          (state == TransportState::Playing || state == TransportState::Recording);
+  if (!playingMix) return doc_.BuildMix(view_.blockFrames, false);
+
+  // The build frees or rewrites the mix the device reads: the output stops first, and plays on
+  // from the frame it had reached, paused as it was.
+  const bool wasPaused = playDevice_.streamPaused;
+  const uint32_t resumeAt = SoundingFrame();
+  playDevice_.ClosePlayback();
+  timers_.Kill(timer::kPlayback);
+  MixBuild built = doc_.BuildMix(view_.blockFrames, false);
+  if (built == MixBuild::PositionBeyondEnd) {
+    // The mix got shorter than the playback had come: build it whole, the playback then ends.
+    doc_.SetPosition(0);
+    built = doc_.BuildMix(view_.blockFrames, false);
+  }
+  PlayOn(resumeAt, wasPaused);
+  return built;
+}
+
+void Transport::PlayOn(uint32_t frame, bool startPaused) {
+  if (!doc_.HasMix() || frame >= doc_.mixFrames() || !SetUpBlocks(frame)) {
+    EndClosedPlayback();
+    return;
+  }
+  if (!playDevice_.OpenPlayback(view_.outputDevice, startPaused)) {
+    EndClosedPlayback();
+    ui_.ShowError(msg::kPlaybackStartFailed);
+    return;
+  }
+  if (!startPaused) timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);
+  if (doc_.transportState() == TransportState::Playing) MoveTo(frame);
+}
+
+bool Transport::SetUpBlocks(uint32_t from) {
+  const MixFormat& format = doc_.mixFormat();
+  blockFrames_ = view_.blockFrames;
+  playDevice_.sampleRate = format.rate;
+  playDevice_.bitsPerSample = static_cast<uint16_t>(format.bits);
+  playDevice_.channels = 2;
+  playDevice_.blockLength = 2 * blockFrames_;
+  playDevice_.lastBlockLength = 0;
+  startFrame = from;
+  remainingFrames = PlayLength(startFrame);
+  finalBlockBack_ = false;
+  return SetBlocks(0, kRingBlocks) != 0;
+}
+
+uint32_t Transport::SoundingFrame() const {
+  const uint64_t done = playDevice_.doneCount.load(std::memory_order_acquire);
+  const uint64_t played = std::min<uint64_t>(done * blockFrames_, remainingFrames);
+  return static_cast<uint32_t>(startFrame + played);
+}
+
 bool Transport::BuildAndWaitForFirstBlocks() {
   WaitCursor wait(ui_);
   // Only Play starts background builds, so a build found running was started from buildStart_.
@@ -189,13 +252,24 @@ void Transport::PlaybackTick() {
   timers_.Kill(timer::kPlayback);
   const TransportState state = doc_.transportState();
   if (state != TransportState::Playing && state != TransportState::Recording) return;
+  // A stream that died (device gone, sound server down) returns no more blocks: the end of the
+  // playback would never come.
+  if (const DeviceResult health = playDevice_.CheckOutput(); !health) {
+    EndOnDeviceFailure(health);
+    return;
+  }
   const uint32_t done = playDevice_.doneCount.load(std::memory_order_acquire);
 
   if (playDevice_.lastBlockLength == 0) {
     if (!playDevice_.outputOpen) return;
     SetBlocks(playDevice_.lastIndex + 1, done + kRingBlocks);
-    // A failed block is skipped by the device; the playback goes on with the next ones.
-    ShowDeviceError(playDevice_.QueuePending());
+    const DeviceResult refill = playDevice_.QueuePending();
+    if (refill.failure == DeviceFailure::Write) {
+      EndOnDeviceFailure(refill);  // the stream failed since the check above
+      return;
+    }
+    // A block refused for a busy slot is skipped by the device; the playback goes on.
+    ShowDeviceError(refill);
   }
   if (playDevice_.lastBlockLength != 0 && done > playDevice_.lastIndex) {
     // Every block has come back. A block comes back once the sound system has taken it, which
@@ -216,10 +290,9 @@ void Transport::PlaybackTick() {
   }
 
   if (state == TransportState::Playing) {
-    const uint64_t frame = uint64_t{done} * view_.blockFrames + startFrame;
+    const uint64_t frame = uint64_t{done} * blockFrames_ + startFrame;
     // The peak table is counted in the blocks of the build, which may differ from today's.
-    const uint32_t peakBlock =
-        doc_.mixBlockFrames() != 0 ? doc_.mixBlockFrames() : view_.blockFrames;
+    const uint32_t peakBlock = doc_.mixBlockFrames() != 0 ? doc_.mixBlockFrames() : blockFrames_;
     const uint64_t entry = frame / peakBlock;
     if (entry < doc_.blockPeaks().entries()) {
       SetMeters(doc_.blockPeaks().LeftPercent(entry), doc_.blockPeaks().RightPercent(entry));
@@ -227,6 +300,15 @@ void Transport::PlaybackTick() {
     MoveTo(static_cast<uint32_t>(frame));
   }
   timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);
+}
+
+void Transport::EndOnDeviceFailure(const DeviceResult& failure) {
+  if (doc_.transportState() == TransportState::Playing) {
+    Stop();
+  } else {
+    playDevice_.ClosePlayback();  // the playback along a recording; the recording goes on
+  }
+  ShowDeviceError(failure);
 }
 
 void Transport::MixWatchTick() {
@@ -241,6 +323,7 @@ void Transport::MixWatchTick() {
 
 void Transport::Stop() {
   SetMeters(0, 0);
+  finalBlockBack_ = false;
   if (doc_.transportState() == TransportState::Playing) {
     playDevice_.ClosePlayback();
     timers_.Kill(timer::kPlayback);
@@ -340,23 +423,22 @@ bool Transport::FramesMixed(uint32_t first, uint32_t end) const {
 }
 
 uint32_t Transport::BlockFirst(uint32_t n) const {
-  return static_cast<uint32_t>(startFrame + uint64_t{n} * view_.blockFrames);
+  return static_cast<uint32_t>(startFrame + uint64_t{n} * blockFrames_);
 }
 
 uint32_t Transport::BlockEnd(uint32_t n) const {
-  const uint64_t played =
-      std::min<uint64_t>((uint64_t{n} + 1) * view_.blockFrames, remainingFrames);
+  const uint64_t played = std::min<uint64_t>((uint64_t{n} + 1) * blockFrames_, remainingFrames);
   return static_cast<uint32_t>(startFrame + played);
 }
 
 uint8_t* Transport::BlockAddress(uint32_t n) {
-  const uint64_t frameBytes = 2 * static_cast<uint64_t>(doc_.MixBits() / 8);
+  const uint64_t frameBytes = doc_.mixFormat().FrameBytes();
   // The device only reads output blocks; its block slots serve recording too, hence not const.
   return const_cast<uint8_t*>(doc_.mixBuffer().data()) + uint64_t{BlockFirst(n)} * frameBytes;
 }
 
 uint32_t Transport::SetBlocks(uint32_t first, uint32_t ringLimit) {
-  const uint64_t block = view_.blockFrames;
+  const uint64_t block = blockFrames_;
   uint32_t n = first;
   while (n < ringLimit && n * block < remainingFrames && FramesMixed(BlockFirst(n), BlockEnd(n))) {
     playDevice_.blockData[n % kBlockSlots] = BlockAddress(n);

@@ -57,8 +57,14 @@ class Transport : public CommandTarget, public TimerTarget {
   void OnDestroy();
 
   // With setUpBlocks false (the recorder's self-timer start) the device's blocks are left as
-  // they are and, while recording, the device is not opened.
+  // they are and, while recording, the device is not opened. A running playback is closed
+  // before a build that replaces the mix under it.
   void Play(bool setUpBlocks = true);
+  // The make-mix button's build, on this thread. A playback of the mix (playing, or along a
+  // recording) is stopped first, so that the sound thread never reads the mix while it is
+  // rewritten or freed, and plays on afterwards with the new mix from the frame it had reached,
+  // paused as it was; it ends there when the new mix is not that long.
+  MixBuild BuildMixNow();
   void Stop();
   void TogglePause();
   void GoToStart();
@@ -86,7 +92,21 @@ class Transport : public CommandTarget, public TimerTarget {
   // first blocks to play are mixed, with the wait cursor. False when the mix ends at or before
   // the position.
   bool BuildAndWaitForFirstBlocks();
+  // Closes a running output when the build about to run will replace the mix it reads; true
+  // when it did.
+  bool CloseOutputBeforeRebuild();
+  // The playback was closed and nothing plays in its place: a playing transport stops.
+  void EndClosedPlayback();
+  // Opens the playback again from `frame` of the (new) mix, after BuildMixNow.
+  void PlayOn(uint32_t frame, bool startPaused);
+  // Play's block set-up from mix frame `from`: the device's format, the block length of this
+  // playback, startFrame, remainingFrames and the first blocks. False when no block was set.
+  bool SetUpBlocks(uint32_t from);
+  // The mix frame where the block now sounding starts.
+  uint32_t SoundingFrame() const;
   void PlaybackTick();
+  // A stream that failed ends the playback, with the device's message shown once.
+  void EndOnDeviceFailure(const DeviceResult& failure);
   void MixWatchTick();
 
   // Frames to play from `from`: through the end mark when it lies after `from`, else to the end
@@ -118,6 +138,8 @@ class Transport : public CommandTarget, public TimerTarget {
   Timers& timers_;
   ViewSettings& view_;
   WaveDevice& playDevice_;
+  // Frames per block of the running (or last) playback, fixed while it runs.
+  uint32_t blockFrames_ = 2048;
   // Frame the running (or last) background build started at: the kernel mixes from there to the
   // end and then wraps to frame 0.
   uint32_t buildStart_ = 0;

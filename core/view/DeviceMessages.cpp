@@ -9,8 +9,10 @@ std::string DeviceErrorMessage(const DeviceResult& result) {
     case DeviceFailure::Prepare:
       return Format(msg::kWaveOutPrepareError, result.code);
     case DeviceFailure::Write:
+    case DeviceFailure::OutputFailed:
       return Format(msg::kWaveOutWriteError, result.code);
     case DeviceFailure::Requeue:
+    case DeviceFailure::InputFailed:
       return Format(msg::kWaveInError, result.code);
     case DeviceFailure::None:
     case DeviceFailure::NotOpen:

@@ -15,10 +15,10 @@ inline constexpr const char* kWaveOutWriteError = "waveOutW Error - %d";
 inline constexpr const char* kWaveInError = "waveIn Error - %d";
 }  // namespace msg
 
-// The message for a failed refill or requeue: "waveOutP Error - %d" for a ring slot still busy,
-// "waveOutW Error - %d" for a failed output stream, "waveIn Error - %d" for a block that could
-// not be handed back. Empty for success, for a stream that was not open (nothing to say) and
-// for a failed open (each owner says that in its own words).
+// The message for a failed refill or requeue, or a stream that died: "waveOutP Error - %d" for a
+// ring slot still busy, "waveOutW Error - %d" for a failed output stream, "waveIn Error - %d" for
+// a block that could not be handed back or a failed input stream. Empty for success, for a stream
+// that was not open (nothing to say) and for a failed open (each owner says that in its own words).
 std::string DeviceErrorMessage(const DeviceResult& result);
 
 }  // namespace velmora

@@ -66,16 +66,24 @@ PaSampleFormat SampleFormat(const WaveFormat& format) {
   }
 }
 
+// Output latency asked of the device: what the sound system holds ahead of the ear. Play's first
+// sound, Pause's silence, a beep and a metronome click all come this late, so it must stay well
+// under the 60 ms a user hears as a lag. The block queue behind it holds seconds, so the
+// device's own buffer only has to ride out the scheduling of the audio thread, which 30 ms does
+// on a loaded machine without underruns; PortAudio's high latency gives PulseAudio's ALSA plugin
+// a buffer of seconds.
+constexpr double kOutputLatencySeconds = 0.030;
+
 PaStreamParameters Parameters(StreamDirection direction, int index, const WaveFormat& format) {
   const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
   PaStreamParameters parameters{};
   parameters.device = index;
   parameters.channelCount = format.channels;
   parameters.sampleFormat = SampleFormat(format);
-  // The block queue holds seconds of sound, so the safer latency costs nothing.
-  parameters.suggestedLatency = direction == StreamDirection::Output
-                                    ? info->defaultHighOutputLatency
-                                    : info->defaultHighInputLatency;
+  // Recording waits for nothing but the meters, and a larger input buffer loses no frames when
+  // the machine is busy: the input keeps the device's safe (high) latency.
+  parameters.suggestedLatency =
+      direction == StreamDirection::Output ? kOutputLatencySeconds : info->defaultHighInputLatency;
   parameters.hostApiSpecificStreamInfo = nullptr;
   return parameters;
 }
@@ -100,8 +108,10 @@ int CaptureInput(const void* input, void* /*output*/, unsigned long frames,
 
 class PortAudioStream : public AudioStream {
  public:
-  explicit PortAudioStream(PaStream* stream) : stream_(stream) {}
+  // `library` is the backend's lock, which outlives the stream.
+  PortAudioStream(PaStream* stream, std::mutex& library) : stream_(stream), library_(library) {}
   ~PortAudioStream() override {
+    const std::lock_guard<std::mutex> lock(library_);
     QuietConsole quiet;
     Pa_CloseStream(stream_);  // aborts a running stream first
   }
@@ -109,6 +119,7 @@ class PortAudioStream : public AudioStream {
   PortAudioStream& operator=(const PortAudioStream&) = delete;
 
   int Start() override {
+    const std::lock_guard<std::mutex> lock(library_);
     QuietConsole quiet;
     const PaError error = Pa_StartStream(stream_);
     started_ = error == paNoError;
@@ -119,6 +130,7 @@ class PortAudioStream : public AudioStream {
       return 0;
     }
     started_ = false;
+    const std::lock_guard<std::mutex> lock(library_);
     QuietConsole quiet;
     const PaError error = Pa_AbortStream(stream_);
     return error == paStreamIsStopped ? 0 : error;
@@ -127,6 +139,7 @@ class PortAudioStream : public AudioStream {
     if (!started_) {
       return 0;
     }
+    const std::lock_guard<std::mutex> lock(library_);
     // A started stream of ours never finishes by itself: inactive means it failed.
     const PaError active = Pa_IsStreamActive(stream_);
     if (active < 0) {
@@ -137,6 +150,7 @@ class PortAudioStream : public AudioStream {
 
  private:
   PaStream* stream_;
+  std::mutex& library_;
   bool started_ = false;
 };
 
@@ -146,6 +160,7 @@ PortAudioBackend::PortAudioBackend() {
   snd_lib_error_set_handler(IgnoreAlsaError);
   // Never let the JACK client library start a server of its own.
   setenv("JACK_NO_START_SERVER", "1", 0);
+  const std::lock_guard<std::mutex> lock(library_);
   QuietConsole quiet;
   initialised_ = Pa_Initialize() == paNoError;
   if (!initialised_) {
@@ -164,6 +179,7 @@ PortAudioBackend::PortAudioBackend() {
 
 PortAudioBackend::~PortAudioBackend() {
   if (initialised_) {
+    const std::lock_guard<std::mutex> lock(library_);
     QuietConsole quiet;
     Pa_Terminate();
   }
@@ -193,6 +209,7 @@ int PortAudioBackend::DeviceName(StreamDirection direction, int device, std::str
   if (!initialised_) {
     return paNotInitialized;
   }
+  const std::lock_guard<std::mutex> lock(library_);
   const int index = LibraryIndex(direction, device);
   const PaDeviceInfo* info = index < 0 ? nullptr : Pa_GetDeviceInfo(index);
   if (info == nullptr) {
@@ -204,6 +221,7 @@ int PortAudioBackend::DeviceName(StreamDirection direction, int device, std::str
 
 bool PortAudioBackend::IsFormatSupported(StreamDirection direction, int device,
                                          const WaveFormat& format) const {
+  const std::lock_guard<std::mutex> lock(library_);
   const int index = LibraryIndex(direction, device);
   if (index < 0 || SampleFormat(format) == 0 || format.channels == 0) {
     return false;
@@ -218,7 +236,7 @@ bool PortAudioBackend::IsFormatSupported(StreamDirection direction, int device,
 namespace {
 
 OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveFormat& format,
-                            PaStreamCallback* callback, void* user) {
+                            PaStreamCallback* callback, void* user, std::mutex& library) {
   OpenStreamResult result;
   if (SampleFormat(format) == 0 || format.channels == 0) {
     result.error = paSampleFormatNotSupported;
@@ -232,7 +250,7 @@ OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveForm
       Pa_OpenStream(&stream, output ? nullptr : &parameters, output ? &parameters : nullptr,
                     format.samplesPerSec, paFramesPerBufferUnspecified, paClipOff, callback, user);
   if (result.error == paNoError) {
-    result.stream = std::make_unique<PortAudioStream>(stream);
+    result.stream = std::make_unique<PortAudioStream>(stream, library);
   }
   return result;
 }
@@ -241,20 +259,22 @@ OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveForm
 
 OpenStreamResult PortAudioBackend::OpenOutput(int device, const WaveFormat& format,
                                               OutputStreamCallback& callback) {
+  const std::lock_guard<std::mutex> lock(library_);
   const int index = LibraryIndex(StreamDirection::Output, device);
   if (index < 0) {
     return OpenStreamResult{nullptr, initialised_ ? paInvalidDevice : paNotInitialized};
   }
-  return OpenStream(StreamDirection::Output, index, format, RenderOutput, &callback);
+  return OpenStream(StreamDirection::Output, index, format, RenderOutput, &callback, library_);
 }
 
 OpenStreamResult PortAudioBackend::OpenInput(int device, const WaveFormat& format,
                                              InputStreamCallback& callback) {
+  const std::lock_guard<std::mutex> lock(library_);
   const int index = LibraryIndex(StreamDirection::Input, device);
   if (index < 0) {
     return OpenStreamResult{nullptr, initialised_ ? paInvalidDevice : paNotInitialized};
   }
-  return OpenStream(StreamDirection::Input, index, format, CaptureInput, &callback);
+  return OpenStream(StreamDirection::Input, index, format, CaptureInput, &callback, library_);
 }
 
 }  // namespace velmora

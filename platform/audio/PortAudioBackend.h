@@ -2,8 +2,11 @@
 // The program's sound system: PortAudio callback streams of 8-bit unsigned or 16-bit signed PCM.
 // Brings PortAudio up at construction and down at destruction, and keeps the sound libraries
 // quiet on the console: with no device or no sound server every open fails fast and silently.
-// Construct and use on the user-interface thread; one instance for the program's lifetime.
+// Construct on the user-interface thread; one instance for the program's lifetime. Its calls,
+// and those of its streams, may come from more than one thread (the view surveys the devices on
+// a worker): they take one lock, since PortAudio's own calls are not made for that.
 
+#include <mutex>
 #include <vector>
 
 #include "seams/AudioBackend.h"
@@ -31,6 +34,8 @@ class PortAudioBackend : public AudioBackend {
   // PortAudio's index of a device number of the direction, or -1 when there is none.
   int LibraryIndex(StreamDirection direction, int device) const;
 
+  // Held around every PortAudio call but the callbacks, and around the console's redirection.
+  mutable std::mutex library_;
   bool initialised_ = false;
   std::vector<int> outputs_;  // PortAudio indices of the output devices, in PortAudio's order
   std::vector<int> inputs_;

@@ -1,6 +1,7 @@
 #include "media/FfmpegAudioDecoder.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <new>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
+#include <libavutil/mathematics.h>
 #include <libswresample/swresample.h>
 }
 
@@ -74,10 +76,24 @@ class FfmpegDecodedStream final : public DecodedStream {
   DecoderCode OpenAudioDecoder();
   // Decodes until a frame arrives; AVERROR_EOF once the decoder is drained.
   int DecodeFrame();
+  // Reads the next packet of the audio stream into packet_; after a damaged stretch ended the
+  // demuxer early, reads on past it. Gives 0, AVERROR_EOF at the end, or an error.
+  int ReadAudioPacket();
+  // Moves the demuxer past a damaged stretch: on to the packets after the last one read. False
+  // when there is nothing more to find.
+  bool Resync();
   // Converts the current frame (or, with none, what the resampler still holds) into out_;
   // gives the number of frames or an error.
   int ConvertFrame(const AVFrame* frame);
   DecoderCode ConfigureResampler(const AVFrame* frame);
+  // Where the decoded frame belongs, in frames from the start of the audio; none when its
+  // timestamp is missing. Drops a frame whose timestamp lies past the end of the stream.
+  std::optional<int64_t> StartOf(const AVFrame* frame, bool& damaged);
+  // Queues the `frames` frames now in out_ at `start`: silence first where frames were lost,
+  // only the new part where they overlap what was given already.
+  void Place(std::optional<int64_t> start, int frames);
+  // Gives the next queued silence or audio; false when nothing is queued.
+  bool TakeQueued(PcmBlock& block);
 
   // Declared first so that it is destroyed last: the demuxer reads through it.
   std::unique_ptr<FfmpegFileStream> stream_;
@@ -98,6 +114,23 @@ class FfmpegDecodedStream final : public DecodedStream {
   bool finished_ = false;
   bool decodedAny_ = false;
   int lastDecodeError_ = 0;
+
+  // Timing. Decoded audio is placed by its timestamps, so that audio that could not be decoded
+  // becomes silence of its length instead of moving everything after it earlier.
+  int64_t originPts_ = AV_NOPTS_VALUE;  // timestamp of frame 0
+  int64_t lastPts_ = AV_NOPTS_VALUE;    // latest plausible frame timestamp, in the stream's units
+  int64_t given_ = 0;                   // frames given out so far, silence included
+  int64_t silenceQueued_ = 0;           // frames of silence to give before queued audio
+  std::size_t audioFrom_ = 0;           // first frame of out_ still to give
+  std::size_t audioQueued_ = 0;         // frames of out_ still to give
+  std::vector<uint8_t> silence_;
+  // Resynchronisation after a damaged stretch.
+  int64_t lastPacketPts_ = AV_NOPTS_VALUE;  // of the latest audio packet read
+  bool readSinceResync_ = true;             // a new packet arrived since the last resync
+  bool skipSeen_ = false;                   // after a resync, packets already read are skipped
+  int64_t resyncJump_ = 1;                  // in the stream's time base
+  int resyncsLeft_ = 256;
+  static constexpr int64_t kLongestResyncJump = int64_t{1} << 24;
 };
 
 DecoderCode FfmpegDecodedStream::Open(const std::string& path) {
@@ -141,6 +174,16 @@ DecoderCode FfmpegDecodedStream::OpenAudioDecoder() {
   if (error < 0) return error;
   audioFormat_ = PcmFormatOf(parameters);
   if (audioFormat_.channels <= 0 || audioFormat_.samplesPerSec <= 0) return AVERROR_INVALIDDATA;
+  // A timestamp beyond the end the file declares (with a second to spare) is damage, not audio.
+  const AVStream* stream = format_->streams[audioIndex_];
+  const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+  int64_t duration = stream->duration;
+  if (duration == AV_NOPTS_VALUE && format_->duration != AV_NOPTS_VALUE) {
+    duration = av_rescale_q(format_->duration, AV_TIME_BASE_Q, stream->time_base);
+  }
+  if (duration != AV_NOPTS_VALUE && duration >= 0) {
+    lastPts_ = start + duration + av_rescale_q(1, AVRational{1, 1}, stream->time_base);
+  }
   return kDecoderOk;
 }
 
@@ -211,17 +254,13 @@ int FfmpegDecodedStream::DecodeFrame() {
     if (error != AVERROR(EAGAIN)) lastDecodeError_ = error;
     if (draining_) return AVERROR_EOF;
     if (!packetPending_) {
-      error = av_read_frame(format_.get(), packet_.get());
+      error = ReadAudioPacket();
       if (error == AVERROR_EOF) {
         draining_ = true;
         avcodec_send_packet(codec_.get(), nullptr);
         continue;
       }
       if (error < 0) return error;
-      if (packet_->stream_index != audioIndex_) {
-        av_packet_unref(packet_.get());
-        continue;
-      }
     }
     error = avcodec_send_packet(codec_.get(), packet_.get());
     // The decoder may still hold frames after an error; the packet then waits for its turn.
@@ -232,13 +271,121 @@ int FfmpegDecodedStream::DecodeFrame() {
   }
 }
 
+int FfmpegDecodedStream::ReadAudioPacket() {
+  for (;;) {
+    const int error = av_read_frame(format_.get(), packet_.get());
+    if (error == AVERROR_EOF || error == AVERROR_INVALIDDATA) {
+      // A damaged packet header can end the demuxer's walk early; the rest may still be there.
+      if (Resync()) continue;
+      return error;
+    }
+    if (error < 0) return error;
+    const int64_t pts = packet_->pts;
+    const bool seen = skipSeen_ && pts != AV_NOPTS_VALUE && lastPacketPts_ != AV_NOPTS_VALUE &&
+                      pts <= lastPacketPts_;
+    // Stamped past the end of the stream: a damaged packet, whose place the next good one's
+    // timestamp fills with silence.
+    const bool damaged = pts != AV_NOPTS_VALUE && lastPts_ != AV_NOPTS_VALUE && pts > lastPts_;
+    if (packet_->stream_index != audioIndex_ || seen || damaged) {
+      av_packet_unref(packet_.get());
+      continue;
+    }
+    if (pts != AV_NOPTS_VALUE) lastPacketPts_ = std::max(pts, lastPacketPts_);
+    readSinceResync_ = true;
+    return 0;
+  }
+}
+
+bool FfmpegDecodedStream::Resync() {
+  if (lastPacketPts_ == AV_NOPTS_VALUE) return false;
+  // Past the damage from just after the last packet read, jumping twice as far each time the
+  // demuxer finds nothing new, up to the end of the stream.
+  resyncJump_ = readSinceResync_ ? 1 : resyncJump_ * 2;
+  readSinceResync_ = false;
+  skipSeen_ = true;
+  for (; resyncJump_ <= kLongestResyncJump && resyncsLeft_ > 0; resyncJump_ *= 2) {
+    const int64_t target = lastPacketPts_ + resyncJump_;
+    if (lastPts_ != AV_NOPTS_VALUE && target > lastPts_) return false;
+    --resyncsLeft_;
+    if (av_seek_frame(format_.get(), audioIndex_, target, 0) >= 0) return true;
+  }
+  return false;
+}
+
+std::optional<int64_t> FfmpegDecodedStream::StartOf(const AVFrame* frame, bool& damaged) {
+  damaged = false;
+  const int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+  if (pts == AV_NOPTS_VALUE) return std::nullopt;
+  if (lastPts_ != AV_NOPTS_VALUE && pts > lastPts_) {
+    damaged = true;
+    return std::nullopt;
+  }
+  if (originPts_ == AV_NOPTS_VALUE) originPts_ = pts;
+  return av_rescale_q(pts - originPts_, format_->streams[audioIndex_]->time_base,
+                      AVRational{1, audioFormat_.samplesPerSec});
+}
+
+void FfmpegDecodedStream::Place(std::optional<int64_t> start, int frames) {
+  audioFrom_ = 0;
+  audioQueued_ = static_cast<std::size_t>(frames);
+  if (!start || frames <= 0) return;
+  // Timestamps are only as fine as their time base (a millisecond in Windows Media files): a
+  // difference within one tick is rounding, not lost audio.
+  const AVRational timeBase = format_->streams[audioIndex_]->time_base;
+  const int64_t tolerance =
+      av_rescale_q_rnd(1, timeBase, AVRational{1, audioFormat_.samplesPerSec}, AV_ROUND_UP) + 1;
+  // A codec's frames follow one another without gaps: a start that rounds to a whole number of
+  // frames is taken as exactly that, so that silence in place of lost frames is exact too.
+  int64_t at = *start;
+  const int64_t onGrid = (at + frames / 2) / frames * frames;
+  if (at >= 0 && std::llabs(at - onGrid) <= tolerance) at = onGrid;
+  const int64_t gap = at - given_;
+  if (gap > tolerance) {
+    silenceQueued_ = gap;
+  } else if (gap < -tolerance) {
+    // Audio given already (read again after a resync) is not given twice.
+    audioFrom_ = static_cast<std::size_t>(std::min<int64_t>(-gap, frames));
+    audioQueued_ -= audioFrom_;
+  }
+}
+
+bool FfmpegDecodedStream::TakeQueued(PcmBlock& block) {
+  const std::size_t frameBytes = static_cast<std::size_t>(BlockAlignOf(audioFormat_));
+  if (silenceQueued_ > 0) {
+    constexpr int64_t kSilenceFrames = 16384;
+    const int64_t frames = std::min(silenceQueued_, kSilenceFrames);
+    try {
+      silence_.resize(static_cast<std::size_t>(kSilenceFrames) * frameBytes, 0);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    silenceQueued_ -= frames;
+    given_ += frames;
+    block.bytes = silence_.data();
+    block.length = static_cast<std::size_t>(frames) * frameBytes;
+    return true;
+  }
+  if (audioQueued_ == 0) return false;
+  given_ += static_cast<int64_t>(audioQueued_);
+  block.bytes = out_.data() + audioFrom_ * frameBytes;
+  block.length = audioQueued_ * frameBytes;
+  audioQueued_ = 0;
+  return true;
+}
+
 DecoderCode FfmpegDecodedStream::Next(PcmBlock& block) {
   block = PcmBlock{};
   if (audioIndex_ < 0) return kDecoderOk;
-  while (!finished_) {
+  for (;;) {
+    if (TakeQueued(block)) return kDecoderOk;
+    if (silenceQueued_ > 0) return kCodeOutOfMemory;
+    if (finished_) break;
     const int decoded = DecodeFrame();
     int frames = 0;
+    std::optional<int64_t> start;
+    bool damaged = false;
     if (decoded == 0) {
+      start = StartOf(frame_.get(), damaged);
       frames = ConvertFrame(frame_.get());
       av_frame_unref(frame_.get());
     } else if (decoded == AVERROR_EOF) {
@@ -249,11 +396,9 @@ DecoderCode FfmpegDecodedStream::Next(PcmBlock& block) {
       return decoded;
     }
     if (frames < 0) return frames;
-    if (frames > 0) {
-      block.bytes = out_.data();
-      block.length = static_cast<std::size_t>(frames) * BlockAlignOf(audioFormat_);
-      return kDecoderOk;
-    }
+    // A frame stamped past the end of the stream is damage; the next good one's timestamp puts
+    // silence in its place.
+    if (!damaged) Place(start, frames);
   }
   // A stream of which not one packet could be decoded is an error, not silence.
   if (!decodedAny_ && lastDecodeError_ != 0) return lastDecodeError_;

@@ -45,8 +45,10 @@ int CloseHandle(int handle) {
 }
 #else
 using FileStat = struct stat;
+// Without waiting: a pipe with no writer would otherwise hold the open until someone writes.
+// Reads of the regular files that are kept never wait anyway.
 int OpenForReading(const std::string& utf8Path) {
-  return ::open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC);
+  return ::open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
 }
 int StatOf(int handle, FileStat& info) {
   return ::fstat(handle, &info);

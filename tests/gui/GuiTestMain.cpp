@@ -3,7 +3,13 @@
 #include "GuiTestMain.h"
 
 #include <gtest/gtest.h>
+#include <wx/bitmap.h>
+#include <wx/dcclient.h>
+#include <wx/dcmemory.h>
+#include <wx/filename.h>
 #include <wx/init.h>
+#include <wx/utils.h>
+#include <wx/window.h>
 
 #include <cstdlib>
 
@@ -37,6 +43,28 @@ class WxEnvironment : public ::testing::Environment {
 
 bool WxReady() {
   return wxReady;
+}
+
+void SaveScreenshot(wxWindow& window, const std::string& name) {
+  const char* folder = std::getenv("VELMORA_SHOTS");
+  if (folder == nullptr || *folder == '\0') return;
+  // The X server draws asynchronously: give the window time to paint. Only when screenshots
+  // are asked for; the tests themselves never wait on the clock.
+  for (int i = 0; i < 10; ++i) {
+    window.Refresh();
+    window.Update();
+    wxYield();
+    wxMilliSleep(30);
+  }
+  const wxSize size = window.GetSize();
+  wxBitmap shot(size);
+  wxMemoryDC memory(shot);
+  wxWindowDC source(&window);
+  memory.Blit(0, 0, size.x, size.y, &source, 0, 0);
+  memory.SelectObject(wxNullBitmap);
+  wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL);
+  shot.SaveFile(wxString::FromUTF8(folder) + "/" + wxString::FromUTF8(name) + ".png",
+                wxBITMAP_TYPE_PNG);
 }
 
 }  // namespace velmora::test

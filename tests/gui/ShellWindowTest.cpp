@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 #include <wx/html/helpctrl.h>
 #include <wx/html/helpfrm.h>
+#include <wx/html/helpwnd.h>
+#include <wx/html/htmlwin.h>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
 #include <wx/toolbar.h>
+#include <wx/treectrl.h>
 #include <wx/uiaction.h>
 
 #include <algorithm>
@@ -302,14 +305,12 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   wxToolBar* tools = frame->GetToolBar();
   UpdateUi();
   // Commands that nothing runs yet are off whatever their rule says, keys and tools included.
-  for (int id : {cmd::kRecord, cmd::kMetronome, cmd::kAbout, cmd::kProperties, cmd::kAudioDevices,
-                 cmd::kFadeInWhole}) {
+  for (int id : {cmd::kRecord, cmd::kMetronome, cmd::kAudioDevices}) {
     EXPECT_FALSE(menu->IsEnabled(id)) << id;
   }
   EXPECT_FALSE(tools->GetToolEnabled(cmd::kRecord));
-  EXPECT_FALSE(tools->GetToolEnabled(cmd::kAbout));
   // Stand-ins for them, so that their rules show.
-  Probe later({cmd::kRecord, cmd::kMetronome, cmd::kAbout, cmd::kProperties});
+  Probe later({cmd::kRecord, cmd::kMetronome});
   App().view()->AddCommandTarget(&later);
   UpdateUi();
   // No channel: Play, Properties and mono playback are off; Record, Stop and Pause are on.
@@ -493,8 +494,39 @@ TEST_F(ShellWindowTest, HelpOpensTheJapaneseBook) {
   const wxHtmlBookRecArray& books = frame->help()->GetHelpData()->GetBookRecArray();
   ASSERT_EQ(books.size(), 1u);
   EXPECT_EQ(books[0].GetTitle(), Wx("Velmora ヘルプ"));
-  ASSERT_NE(frame->help()->GetFrame(), nullptr);
-  EXPECT_TRUE(frame->help()->GetFrame()->IsShown());
+  wxHtmlHelpFrame* window = frame->help()->GetFrame();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->IsShown());
+
+  // The page is rendered: headings and text without tags, Japanese decoded from UTF-8.
+  Pump();
+  wxString page = window->GetHelpWindow()->GetHtmlWindow()->ToText();
+  page.Trim(false);
+  EXPECT_TRUE(page.StartsWith(Wx("Velmora の使い方"))) << page.utf8_string().substr(0, 80);
+  EXPECT_TRUE(page.Contains(Wx("ファイルの読み込み")));
+  EXPECT_FALSE(page.Contains("<")) << "shown as HTML, not as its source";
+
+  // Every entry of the contents tree has its label.
+  wxTreeCtrl* tree = window->GetHelpWindow()->GetTreeCtrl();
+  std::vector<wxString> labels;
+  ASSERT_NE(tree, nullptr);
+  std::vector<wxTreeItemId> items{tree->GetRootItem()};
+  while (!items.empty()) {
+    const wxTreeItemId item = items.back();
+    items.pop_back();
+    if (item != tree->GetRootItem() || !tree->HasFlag(wxTR_HIDE_ROOT)) {
+      labels.push_back(tree->GetItemText(item));
+    }
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = tree->GetFirstChild(item, cookie); child.IsOk();
+         child = tree->GetNextChild(item, cookie)) {
+      items.push_back(child);
+    }
+  }
+  EXPECT_GE(labels.size(), 9u) << "the book, the overview and its seven pages";
+  for (const wxString& label : labels) EXPECT_FALSE(label.empty());
+  EXPECT_NE(std::find(labels.begin(), labels.end(), Wx("ファイルの読み込み")), labels.end());
+  test::SaveScreenshot(*window, "help");
 }
 
 TEST_F(ShellWindowTest, SuspendSendsStopAndHoldsTheSuspendUntilDone) {

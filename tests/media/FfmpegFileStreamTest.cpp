@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "media/FfmpegFileStream.h"
+#include "support/Fifo.h"
 #include "support/WavFixture.h"
 
 extern "C" {
@@ -82,6 +83,11 @@ TEST(FfmpegFileStream, RefusesWhatIsNotAReadableDiskFile) {
   EXPECT_EQ(stream.Open(dir.File("missing.wma")), AVERROR(ENOENT));
   EXPECT_EQ(stream.Open(dir.path()), kCodeNotADiskFile);
   EXPECT_EQ(stream.Open("/dev/null"), kCodeNotADiskFile);
+  // A pipe with no writer is refused at once rather than waited on.
+  const test::Fifo fifo(dir.File("pipe.wma"));
+  ASSERT_TRUE(fifo.made());
+  EXPECT_EQ(fifo.ReturnsWithoutWaiting([&] { return stream.Open(fifo.path()); }),
+            kCodeNotADiskFile);
   EXPECT_EQ(stream.context(), nullptr);
 }
 

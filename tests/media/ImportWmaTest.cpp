@@ -271,5 +271,50 @@ TEST_F(WmaImport, ATruncatedFileLoadsTheAudioItHolds) {
   EXPECT_EQ(std::memcmp(doc->slots[0].data.data(), doc->slots[1].data.data(), bytesHeld / 2), 0);
 }
 
+TEST_F(WmaImport, DamagedPacketsBecomeSilenceAndTheAudioAfterThemKeepsItsPlace) {
+  // Five seconds: about twenty packets, so that damage in the middle leaves audio on both sides.
+  const int rate = 44100;
+  const auto source = test::Tones(rate, 2, rate * 5);
+  ASSERT_TRUE(test::MakeWma(File("clean.wav"), File("clean.wma"), rate, 2, source));
+  const auto clean = test::ReadBytes(File("clean.wma"));
+  FakeUi cleanUi;
+  auto reference = NewDocument(cleanUi);
+  ASSERT_TRUE(reference->LoadIntoSlot(0, File("clean.wma")));
+  const std::vector<int16_t> expected = SamplesOf(reference->slots[0]);
+
+  // 300 flipped bits around the middle: some seeds lose whole packets, others break a packet
+  // header so that the demuxer stops there.
+  for (const unsigned seed : {1u, 2u, 3u, 4u}) {
+    SCOPED_TRACE(seed);
+    std::vector<uint8_t> damaged = clean;
+    std::mt19937 random(seed);
+    for (int i = 0; i < 300; ++i) {
+      const std::size_t at = damaged.size() / 2 - 2000 + random() % 4000;
+      damaged[at] ^= static_cast<uint8_t>(1u << (random() % 8));
+    }
+    test::WriteBytes(File("damaged.wma"), damaged);
+
+    FakeUi ui;
+    auto doc = NewDocument(ui);
+    ASSERT_TRUE(doc->LoadIntoSlot(0, File("damaged.wma")));
+    EXPECT_TRUE(ui.messages.empty());
+    const std::vector<int16_t> got = SamplesOf(doc->slots[0]);
+    // Silence fills what was lost to within a millisecond.
+    EXPECT_LE(std::labs(static_cast<long>(got.size()) - static_cast<long>(expected.size())),
+              2 * rate / 1000)
+        << got.size() / 2 << " frames, undamaged " << expected.size() / 2;
+    // The last second is where it was: the same samples as the undamaged file's.
+    const std::size_t second = 2 * static_cast<std::size_t>(rate);
+    ASSERT_GT(got.size(), second);
+    std::size_t same = 0;
+    for (std::size_t i = 0; i < second; ++i) {
+      const std::size_t g = got.size() - second + i;
+      const std::size_t e = expected.size() - second + i;
+      if (std::abs(got[g] - expected[e]) <= 2) ++same;
+    }
+    EXPECT_GT(same, second * 99 / 100);
+  }
+}
+
 }  // namespace
 }  // namespace velmora

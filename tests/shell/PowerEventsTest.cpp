@@ -9,7 +9,8 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/eventfd.h>
-#include <sys/stat.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -29,6 +30,20 @@ extern char** environ;
 
 namespace velmora {
 namespace {
+
+// True once a server listens on the Unix socket at `path` (its file appears before it listens).
+bool Accepts(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof(address.sun_path)) return false;
+  path.copy(address.sun_path, path.size());
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool connected =
+      connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return connected;
+}
 
 // Waits (bounded) for a condition that another process or thread makes true.
 bool WaitFor(const std::function<bool()>& condition) {
@@ -52,8 +67,7 @@ class PrivateBus {
       pid_ = -1;
       return;
     }
-    struct stat info {};
-    ready_ = WaitFor([&] { return stat(socket.c_str(), &info) == 0; });
+    ready_ = WaitFor([&] { return Accepts(socket); });
   }
   ~PrivateBus() {
     if (pid_ > 0) {

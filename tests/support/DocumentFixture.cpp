@@ -43,6 +43,7 @@ void PutMix(CVelmoraDoc& doc, uint32_t frames, uint32_t rate, int bits) {
   if (!mix.Allocate(bytes)) return;
   std::memset(mix.data(), bits == 8 ? 128 : 0, bytes);
   DocumentAccess::mixFrames(doc) = frames;
+  DocumentAccess::mixFormat(doc) = MixFormat{rate, bits};
   OutHeader& header = DocumentAccess::outHeader(doc);
   header.riff.samplesPerSec = static_cast<int32_t>(rate);
   header.riff.bitsPerSample = static_cast<int16_t>(bits);

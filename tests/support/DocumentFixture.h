@@ -40,6 +40,7 @@ class DocumentAccess {
  public:
   static ByteBuffer& mixBuffer(CVelmoraDoc& doc) { return doc.mixBuffer_; }
   static uint32_t& mixFrames(CVelmoraDoc& doc) { return doc.mixFrames_; }
+  static MixFormat& mixFormat(CVelmoraDoc& doc) { return doc.mixFormat_; }
   static BlockPeakTable& blockPeaks(CVelmoraDoc& doc) { return doc.blockPeaks_; }
   static uint32_t& mixBlockFrames(CVelmoraDoc& doc) { return doc.mixBlockFrames_; }
   static std::vector<MixCorrection>& corrections(CVelmoraDoc& doc) { return doc.corrections_; }

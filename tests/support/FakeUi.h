@@ -28,6 +28,9 @@ class FakeUi : public Ui {
   void EndWaitCursor() override { --waitDepth; }
   void Beep() override { ++beeps; }
   void ReportFileError(const std::string& path) override { fileErrors.push_back(path); }
+  void ShowSystemReason(const std::string& path, const std::string& reason) override {
+    reasons.push_back(path + ": " + reason);
+  }
 
   // Texts of every message shown so far, in order.
   std::vector<std::string> Texts() const;
@@ -39,6 +42,7 @@ class FakeUi : public Ui {
   std::vector<FileDialogRequest> openRequests;
   std::vector<FileDialogRequest> saveRequests;
   std::vector<std::string> fileErrors;
+  std::vector<std::string> reasons;  // "path: reason", in order
   int waitDepth = 0;
   int waitCursorShown = 0;
   int beeps = 0;

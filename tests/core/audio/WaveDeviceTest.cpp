@@ -235,6 +235,36 @@ TEST_F(WaveDeviceTest, RefillFailureReportsTheCodeAndSkipsTheBlock) {
   }
 }
 
+// The owner's timer asks each direction whether its stream still runs: a stream that stopped by
+// itself (device gone, server died) is reported with the backend's code until it is closed.
+TEST_F(WaveDeviceTest, HealthCheckReportsAStreamThatDiedOnItsOwnSide) {
+  std::vector<Bytes> blocks = MakeBlocks(2, 8);
+  Bytes ring;
+  EXPECT_TRUE(device.CheckOutput()) << "nothing open, nothing failed";
+  EXPECT_TRUE(device.CheckInput());
+  SetUpRecord(ring, 8, 1, 2);
+  ASSERT_TRUE(device.OpenRecord(kDefaultDevice, false));
+  SetUpPlayback(blocks, 8, 2, 8, 1);
+  ASSERT_TRUE(device.OpenPlayback(kDefaultDevice, false));
+  EXPECT_TRUE(device.CheckOutput());
+  EXPECT_TRUE(device.CheckInput());
+
+  backend.FailStreams(-9981);
+  const DeviceResult output = device.CheckOutput();
+  const DeviceResult input = device.CheckInput();
+  EXPECT_EQ(output.failure, DeviceFailure::OutputFailed);
+  EXPECT_EQ(output.code, -9981);
+  EXPECT_EQ(DeviceErrorMessage(output), "waveOutW Error - -9981");
+  EXPECT_EQ(input.failure, DeviceFailure::InputFailed);
+  EXPECT_EQ(DeviceErrorMessage(input), "waveIn Error - -9981");
+  EXPECT_TRUE(device.outputOpen) << "the owner closes it";
+
+  device.ClosePlayback();
+  device.CloseRecord();
+  EXPECT_TRUE(device.CheckOutput());
+  EXPECT_TRUE(device.CheckInput());
+}
+
 TEST_F(WaveDeviceTest, PauseKeepsThePositionAndSilencesTheOutput) {
   std::vector<Bytes> blocks = MakeBlocks(2, 8);
   SetUpPlayback(blocks, 8, 2, 8, 1);
@@ -509,6 +539,18 @@ TEST_F(WaveDeviceTest, HoldOpensAStreamThatStaysSilentUntilClosed) {
   EXPECT_EQ(backend.OpenStreamCount(), 0);
   backend.failOpens = 2;
   device.OpenHold(kDefaultDevice);  // a stream that cannot be opened is not reported
+}
+
+// A device that takes one stream at a time is busy with the hold: the retry goes without it.
+TEST_F(WaveDeviceTest, RefusedOpenLetsGoOfTheHoldBeforeTheRetry) {
+  device.OpenHold(kDefaultDevice);
+  ASSERT_EQ(backend.OpenStreamCount(), 1);
+  std::vector<Bytes> blocks = MakeBlocks(1, 4);
+  SetUpPlayback(blocks, 8, 1, 4, 0);
+  backend.failOpens = 1;
+  ASSERT_TRUE(device.OpenPlayback(kDefaultDevice, false));
+  EXPECT_EQ(backend.OpenStreamCount(), 1) << "only the playback: the hold was let go";
+  EXPECT_TRUE(Output().started);
 }
 
 TEST_F(WaveDeviceTest, DestroyingTheDeviceClosesItsStreams) {

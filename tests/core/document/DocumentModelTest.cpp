@@ -22,12 +22,28 @@ TEST(DocumentModel, RateRule) {
     bool accepted;
   };
   const std::vector<Case> cases = {
-      {{}, 12345, true},       {{22050}, 44100, true},  {{11025, 22050}, 44100, true},
-      {{48000}, 44100, false}, {{44100}, 48000, false}, {{48000}, 96000, true},
-      {{96000}, 192000, true}, {{20000}, 10000, true},  // 2r loaded: a multiple of r
-      {{5000}, 10000, false},                           // r/2 loaded: not a multiple
-      {{33075}, 44100, true},                           // both in the 11025 family
-      {{96000}, 144000, true},                          // both in the 48000 family
+      {{}, 12345, true},
+      {{22050}, 44100, true},
+      {{11025, 22050}, 44100, true},
+      {{48000}, 44100, false},
+      {{44100}, 48000, false},
+      {{48000}, 96000, true},
+      {{96000}, 192000, true},
+      {{20000}, 10000, true},  // 2r loaded: a multiple of r
+      {{5000}, 10000, false},  // r/2 loaded: not a multiple
+      {{48000, 96000}, 192000, true},
+      {{192000}, 48000, true},
+      {{44100, 11025}, 22050, true},
+      {{66150}, 33075, true},
+      {{66150, 33075}, 22050, true},
+      // In one family, but the mix rate is no whole multiple of the channel's: the channel would
+      // play 1.33 or 1.5 times too fast. Refused in either order.
+      {{33075}, 44100, false},
+      {{44100}, 33075, false},
+      {{33075}, 22050, false},
+      {{22050}, 33075, false},
+      {{96000}, 144000, false},
+      {{144000}, 96000, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rate);
@@ -153,6 +169,22 @@ TEST(DocumentWorker, DestructorAsksTheWorkerToStopAndWaitsForIt) {
     }));
   }
   EXPECT_TRUE(sawStop);
+}
+
+// A change made while a background build runs is not in that build: the mix stays stale until a
+// build that saw the change is over.
+TEST(DocumentWorker, ChangeDuringABackgroundBuildKeepsTheMixStale) {
+  FakeUi ui;
+  CVelmoraDoc doc(ui);
+  test::PutSilence(doc, 0, {44100, 2, 16}, 44100 * 120);  // long enough to outlast the change
+  ASSERT_EQ(doc.BuildMix(2048, true), MixBuild::Building);
+  doc.SetLevel(0, 50);
+  doc.WaitForWorker(false);
+  EXPECT_TRUE(doc.mixStale()) << "the build that ran knew nothing of the level";
+
+  ASSERT_EQ(doc.BuildMix(2048, true), MixBuild::Building);
+  doc.WaitForWorker(false);
+  EXPECT_FALSE(doc.mixStale()) << "this build saw the latest change";
 }
 
 TEST(DocumentModel, TitleAndPathNameAsTheFrameworkKeepsThem) {

@@ -178,6 +178,24 @@ TEST(TrimToMarks, ChannelAtHalfTheMixRateKeepsFramesFromHalfTheMark) {
   EXPECT_EQ(t.slot().offset, 22);  // 1000 × 1000 / 44100
 }
 
+// The marks are frames of the mix they were set on; a load that raised the output rate since
+// does not change what they mean.
+TEST(TrimToMarks, MarksOfAStaleMixCountInTheRateItWasMixedAt) {
+  DocWithFiles f;
+  f.Load(0, Spec(1, 22050, 16), Ramp16(44100));  // two seconds
+  ASSERT_EQ(f.doc.BuildMix(1024, false), MixBuild::Built);
+  f.Load(1, Spec(1, 44100, 16), Constant16(100, 5));
+  ASSERT_EQ(f.doc.MixRate(), 44100u);
+  f.doc.SetStartMark(22050);  // one second into the 22050 Hz mix
+
+  f.doc.TrimToMarks(0);
+
+  EXPECT_EQ(f.doc.slots[0].frames, 22050u);
+  EXPECT_EQ(f.doc.slots[0].offset, 1000);
+  EXPECT_EQ(test::SampleAt(SlotBytes(f.doc.slots[0]), 1000), 22050 + 1000)
+      << "kept from the channel's frame 22050 on";
+}
+
 TEST(TrimToMarks, ShortResultTakesBothFades) {
   TrimSetup t(44100, Constant16(1000, 10000), 44100, 5000);
   t.f.doc.SetStartMark(100);

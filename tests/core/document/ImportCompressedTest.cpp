@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "document/VelmoraDoc.h"
@@ -160,6 +162,7 @@ struct Refusal {
   std::size_t memoryLimit = 0;  // allocations above this many bytes fail; 0 = none
   bool withDecoder = true;
   bool decoderAsked = true;
+  std::vector<std::string> reasons = {};  // the system's, after the messages
 };
 
 // Slot 0 holds a 48000 Hz channel; the import into slot 1 stops at one step. The step's own
@@ -198,8 +201,23 @@ TEST(ImportCompressed, EveryRefusalShowsItsStepsMessagesInOrder) {
        false},
       {"file the decoder cannot open", wma, file([](FakeFile& f) { f.openFailure = kInvalidData; }),
        with({"Could not open file (hr=0x" + bad + ").\n"}, opening(bad))},
-      {"not a disk file", wma, file([](FakeFile& f) { f.openFailure = kCodeNotADiskFile; }),
-       with({"Could not open file (hr=0x80004005).\n"}, opening("80004005"))},
+      {"not a disk file",
+       wma,
+       file([](FakeFile& f) { f.openFailure = kCodeNotADiskFile; }),
+       with({"Could not open file (hr=0x80004005).\n"}, opening("80004005")),
+       0,
+       true,
+       true,
+       {wma + ": not a regular file"}},
+      // The system's error number, as FFmpeg passes it on.
+      {"missing file",
+       wma,
+       file([](FakeFile& f) { f.openFailure = -ENOENT; }),
+       with({"Could not open file (hr=0xfffffffe).\n"}, opening("fffffffe")),
+       0,
+       true,
+       true,
+       {wma + ": " + std::generic_category().message(ENOENT)}},
       {"no audio stream", wma, file([](FakeFile& f) { f.format.reset(); }),
        with({"Could not find an audio stream in the specified file (hr=0X8000FFFF)",
              "Could not get audio output (hr=0x8000ffff).\n"},
@@ -220,6 +238,15 @@ TEST(ImportCompressed, EveryRefusalShowsItsStepsMessagesInOrder) {
       {"24 bits",
        wma,
        file([](FakeFile& f) { f.format = Pcm(2, 48000, 24); }),
+       {msg::kUnsupportedFormat}},
+      // A multiple of 48000 whose bytes per second would not fit their field.
+      {"a rate above any the program plays",
+       wma,
+       file([](FakeFile& f) { f.format = Pcm(2, 600000000); }),
+       {msg::kUnsupportedFormat}},
+      {"a rate below any the program plays",
+       wma,
+       file([](FakeFile& f) { f.format = Pcm(2, 1); }),
        {msg::kUnsupportedFormat}},
       {"rate clash with the loaded channel",
        wma,
@@ -246,6 +273,7 @@ TEST(ImportCompressed, EveryRefusalShowsItsStepsMessagesInOrder) {
 
     EXPECT_FALSE(imported);
     EXPECT_EQ(ui.Texts(), c.messages);
+    EXPECT_EQ(ui.reasons, c.reasons);
     for (const test::ShownMessage& shown : ui.messages) EXPECT_EQ(shown.icon, MessageIcon::Stop);
     const ChannelSlot& slot = doc.slots[1];
     EXPECT_FALSE(slot.HasData());

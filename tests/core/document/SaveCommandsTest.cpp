@@ -114,6 +114,34 @@ TEST(SaveBetweenMarks, WritesTheStretchInOrderWhateverTheMarkOrder) {
   }
 }
 
+// A load that changes the output format leaves the old mix stale but in place: its stretch is
+// saved in the format it was mixed in, and the output format stays as the load set it.
+TEST(SaveBetweenMarks, StaleMixAfterAFormatChangingLoadKeepsItsOwnFormat) {
+  DocWithFiles f;
+  constexpr std::size_t kBytes = std::size_t{2} * 2000;  // 2000 stereo 8-bit frames
+  std::vector<uint8_t> eightBit(kBytes);
+  for (std::size_t i = 0; i < eightBit.size(); ++i) eightBit[i] = static_cast<uint8_t>(i * 7 + 1);
+  f.Load(0, Spec(2, 22050, 8), eightBit);
+  ASSERT_EQ(f.doc.BuildMix(2048, false), MixBuild::Built);
+  const std::vector<uint8_t> mixed = test::BytesOf(f.doc.mixBuffer().data(), kBytes);
+  f.Load(1, Spec(2, 44100, 16), test::StereoRamp16(500));
+  ASSERT_TRUE(f.doc.mixStale());
+  ASSERT_EQ(f.doc.MixRate(), 44100u);
+  f.doc.SetStartMark(100);
+  f.doc.SetEndMark(599);
+  const std::string path = f.dir.File("marks.wav");
+  f.ui.saveChoices.push_back(path);
+
+  f.doc.SaveBetweenMarks();
+
+  EXPECT_TRUE(f.ui.messages.empty());
+  const test::SavedWav saved = ParseSaved(ReadBytes(path));
+  test::ExpectCanonical(saved, 2, 22050, 8, 500);
+  EXPECT_EQ(saved.samples, std::vector<uint8_t>(mixed.begin() + 200, mixed.begin() + 1200));
+  EXPECT_EQ(f.doc.MixRate(), 44100u);
+  EXPECT_EQ(f.doc.MixBits(), 16);
+}
+
 TEST(SaveMixAs, OnlyAWrittenWavFileCountsAsSaved) {
   struct Case {
     std::optional<std::string> choice;

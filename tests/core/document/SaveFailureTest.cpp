@@ -8,16 +8,20 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "SaveSupport.h"
 #include "document/WavWriter.h"
+#include "io/File.h"
+#include "support/Fifo.h"
 
 #ifdef __linux__
 #include <sys/mount.h>
 #endif
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -291,6 +295,89 @@ TEST(SaveFailure, SuccessfulSaveReplacesTheOldFileWholeAndKeepsItsPermissions) {
   EXPECT_EQ(std::distance(fs::directory_iterator(f.dir.path()), fs::directory_iterator()), 2)
       << "only in0.wav and mix.wav";
 }
+
+TEST(SaveFailure, APipeIsRefusedWithoutWaitingForAReader) {
+  test::DocWithFiles f;
+  f.LoadUnsaved(0, Spec(2, 44100, 16), test::StereoRamp16(1000));
+  const test::Fifo fifo(f.dir.File("pipe.wav"));
+  ASSERT_TRUE(fifo.made());
+  f.ui.saveChoices.push_back(fifo.path());
+
+  EXPECT_FALSE(fifo.ReturnsWithoutWaiting([&] { return f.doc.SaveChannel(0); }));
+
+  EXPECT_EQ(f.ui.Texts(), std::vector<std::string>{msg::kSaveFailed});
+  EXPECT_TRUE(f.doc.slots[0].path.empty());
+  std::error_code why;
+  EXPECT_FALSE(fifo.ReturnsWithoutWaiting([&] {
+    return WriteWholeFile(fifo.path(), {{kPrevious.data(), kPrevious.size()}}, &why);
+  }));
+  EXPECT_EQ(why, NotARegularFileError());
+  EXPECT_TRUE(fs::is_fifo(fifo.path()));
+}
+
+TEST(SaveFailure, EveryNameTheFolderTakesCanBeSavedTo) {
+  // The temporary file's name is longer than the target's unless it is cut to fit.
+  const std::vector<std::string> names = {
+      std::string(200, 'a') + ".wav",
+      std::string(230, 'b') + ".wav",  // 234 bytes
+      std::string(251, 'c') + ".wav",  // 255 bytes
+      [] {
+        std::string kana;
+        for (int i = 0; i < 83; ++i) kana += "あ";
+        return kana + "xx.wav";  // 255 bytes of three-byte characters and ASCII
+      }(),
+  };
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name.size());
+    test::DocWithFiles f;
+    f.LoadUnsaved(0, Spec(2, 44100, 16), test::StereoRamp16(1000));
+    const std::string path = f.dir.File(name);
+    f.ui.saveChoices.push_back(path);
+
+    EXPECT_TRUE(f.doc.SaveChannel(0));
+
+    EXPECT_TRUE(f.ui.messages.empty());
+    EXPECT_EQ(ReadBytes(path).size(), 44u + 4000u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(f.dir.path()), fs::directory_iterator()), 2)
+        << "only in0.wav and the saved file";
+  }
+}
+
+#ifndef _WIN32
+TEST(SaveFailure, TheSavedFileHasTheTargetsModeOrANewFilesMode) {
+  struct Case {
+    const char* name;
+    std::optional<fs::perms> existing;
+    mode_t umask;
+    fs::perms saved;
+  };
+  using P = fs::perms;
+  const std::vector<Case> cases = {
+      {"new name, umask 022", std::nullopt, 022,
+       P::owner_read | P::owner_write | P::group_read | P::others_read},
+      {"new name, umask 027", std::nullopt, 027, P::owner_read | P::owner_write | P::group_read},
+      {"private file", P::owner_read | P::owner_write, 022, P::owner_read | P::owner_write},
+      {"group-writable file", P::owner_read | P::owner_write | P::group_read | P::group_write, 077,
+       P::owner_read | P::owner_write | P::group_read | P::group_write},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::DocWithFiles f;
+    f.Load(0, Spec(2, 44100, 16), test::StereoRamp16(100));
+    const std::string path = f.dir.File("mix.wav");
+    if (c.existing) {
+      test::WriteBytes(path, kPrevious);
+      fs::permissions(path, *c.existing);
+    }
+    test::DocumentAccess::outputPath(f.doc) = path;
+    const mode_t before = ::umask(c.umask);
+    f.doc.OnFileSave();
+    ::umask(before);
+    EXPECT_TRUE(f.ui.messages.empty());
+    EXPECT_EQ(fs::status(path).permissions(), c.saved);
+  }
+}
+#endif
 
 TEST(SaveFailure, SymbolicLinkStaysALinkToTheSavedFile) {
   test::DocWithFiles f;

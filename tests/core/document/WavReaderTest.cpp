@@ -2,15 +2,20 @@
 // WAV files into channel slots: every check and message, frame counts, levels, titles.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "document/VelmoraDoc.h"
 #include "document/WavReader.h"
+#include "io/File.h"
+#include "io/LittleEndian.h"
 #include "support/FakeUi.h"
+#include "support/Fifo.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
@@ -51,7 +56,7 @@ TEST(WavReader, EveryRefusalNamesItsCheckAndWhereItLooked) {
   std::vector<uint8_t> listPastEnd = WavOf([](WavSpec& s) { s.chunksBeforeData = {"LIST"}; });
   listPastEnd[40] = 0xFF;  // the LIST chunk claims more bytes than follow
   listPastEnd[41] = 0xFF;
-  const auto result = [](WavError error, uint64_t offset) { return WavResult{error, offset}; };
+  const auto result = [](WavError error, uint64_t offset) { return WavResult{error, offset, {}}; };
 
   const std::vector<ParseCase> cases = {
       {"empty", {}, result(WavError::TruncatedHeader, 0)},
@@ -105,6 +110,106 @@ TEST(WavReader, LayoutFindsTheSamplesAndTrustsOnlyTheBytesThatAreThere) {
   EXPECT_EQ(layout.dataBytes, 400u);
   EXPECT_EQ(layout.dataChunk.size, 0xFFFFFFF0u);
   EXPECT_EQ(layout.header.fmtSize, 16);
+}
+
+TEST(WavReader, OnlyRatesTheProgramCanPlayAreTaken) {
+  const auto anyRate = [](int32_t) { return true; };
+  struct Case {
+    int32_t rate;
+    bool taken;
+  };
+  // Mono 8-bit, so that even the largest rate writes a valid header.
+  const std::vector<Case> cases = {
+      {1, false},      {999, false},       {1000, true}, {44100, true},   {768000, true},
+      {768001, false}, {536870912, false}, {0, false},   {-44100, false}, {INT32_MAX, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rate);
+    WavSpec spec;
+    spec.channels = 1;
+    spec.bits = 8;
+    spec.rate = c.rate;
+    const std::vector<uint8_t> bytes = test::MakeWav(spec, std::vector<uint8_t>(400, 128));
+    WavFile file;
+    const WavResult got = ReadWavBytes(bytes.data(), bytes.size(), anyRate, file);
+    if (c.taken) {
+      EXPECT_TRUE(got.ok());
+    } else {
+      EXPECT_EQ(got.error, WavError::UnsupportedFormat);
+      EXPECT_EQ(got.offset, 24u);
+    }
+  }
+}
+
+// Puts a zero pad byte after each of the first `count` chunks behind the fmt chunk, all of
+// `size` bytes, as RIFF asks of a chunk of odd size.
+std::vector<uint8_t> PadChunks(std::vector<uint8_t> bytes, int count, uint32_t size) {
+  std::size_t at = RiffHeader::kBytes;
+  for (int i = 0; i < count; ++i) {
+    at += ChunkHeader::kBytes + size;
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), 0);
+    at += 1;
+  }
+  le::Put32(&bytes[4], static_cast<uint32_t>(bytes.size() - 8));
+  return bytes;
+}
+
+TEST(WavReader, ChunksOfOddSizeAreReadWithOrWithoutTheirPadByte) {
+  const auto withChunks = [](std::vector<std::string> ids, uint32_t size) {
+    WavSpec spec;
+    spec.chunksBeforeData = std::move(ids);
+    spec.fillerSize = size;
+    return test::MakeWav(spec, std::vector<uint8_t>(400, 7));
+  };
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    uint64_t dataOffset;
+  };
+  const std::vector<Case> cases = {
+      {"odd LIST, padded", PadChunks(withChunks({"LIST"}, 11), 1, 11), 36 + 8 + 12 + 8},
+      {"odd LIST, unpadded", withChunks({"LIST"}, 11), 36 + 8 + 11 + 8},
+      {"two odd chunks, padded", PadChunks(withChunks({"LIST", "fact"}, 3), 2, 3),
+       36 + 2 * (8 + 4) + 8},
+      {"two odd chunks, unpadded", withChunks({"LIST", "fact"}, 3), 36 + 2 * (8 + 3) + 8},
+      {"even chunk", withChunks({"LIST"}, 10), 36 + 8 + 10 + 8},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemorySource source(c.bytes.data(), c.bytes.size());
+    WavLayout layout;
+    ASSERT_TRUE(ParseWavLayout(source, Only44100, layout).ok());
+    EXPECT_EQ(layout.dataOffset, c.dataOffset);
+    EXPECT_EQ(layout.dataBytes, 400u);
+  }
+}
+
+// Memory that counts how often it is read.
+class CountingSource : public ByteSource {
+ public:
+  explicit CountingSource(const std::vector<uint8_t>& bytes) : bytes_(bytes.data(), bytes.size()) {}
+  uint64_t Size() const override { return bytes_.Size(); }
+  std::size_t ReadAt(void* dest, std::size_t size, uint64_t offset) override {
+    ++reads;
+    return bytes_.ReadAt(dest, size, offset);
+  }
+  int reads = 0;
+
+ private:
+  MemorySource bytes_;
+};
+
+TEST(WavReader, ManyEmptyChunksCostAFewReadsNotOneEach) {
+  WavSpec spec;
+  spec.chunksBeforeData.assign(100000, "junk");
+  spec.fillerSize = 0;
+  const std::vector<uint8_t> bytes = test::MakeWav(spec, std::vector<uint8_t>(400, 3));
+  CountingSource source(bytes);
+  WavFile file;
+  ASSERT_TRUE(ReadWav(source, Only44100, file).ok());
+  EXPECT_EQ(file.frames, 100u);
+  // 800 kB of chunk headers.
+  EXPECT_LT(source.reads, 100);
 }
 
 // Bytes that claim to be longer than they are, as a file cut short while it is read. The bytes
@@ -177,7 +282,10 @@ TEST_F(LoadTest, RefusedFilesLeaveTheSlotEmptyWithTheirMessage) {
   bits24.bits = 24;
   WavSpec bits12;
   bits12.bits = 12;
+  WavSpec oneHertz;
+  oneHertz.rate = 1;
   const std::vector<RefusedCase> cases = {
+      {"one-hertz.wav", oneHertz, msg::kUnsupportedFormat},
       {"float.wav", float32, msg::kNotPcm},
       {"short.wav", shortFmt, msg::kShortHeader},
       {"six.wav", sixChannels, msg::kUnsupportedFormat},
@@ -327,6 +435,42 @@ TEST_F(LoadTest, BrokenFilesAreReadFailuresAndAllocateOnlyWhatTheFileHolds) {
   ui.messages.clear();
   Open(dir.File("does-not-exist.wav"));
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kReadFailed});
+}
+
+TEST_F(LoadTest, WhatCannotBeOpenedIsRefusedAtOnceAndTheSystemSaysWhy) {
+  namespace fs = std::filesystem;
+  fs::create_directory(dir.File("folder.wav"));
+  fs::create_symlink(dir.File("b.wav"), dir.File("a.wav"));
+  fs::create_symlink(dir.File("a.wav"), dir.File("b.wav"));
+  const test::Fifo fifo(dir.File("pipe.wav"));
+  ASSERT_TRUE(fifo.made());
+  const std::string secret = test::WriteWav(dir, "secret.wav", WavSpec{}, Bytes(400));
+  fs::permissions(secret, fs::perms::none);
+  const bool root = ::geteuid() == 0;  // reads whatever the permissions say
+  struct Case {
+    std::string path;
+    std::error_code reason;
+  };
+  std::vector<Case> cases = {
+      {dir.File("missing.wav"), std::make_error_code(std::errc::no_such_file_or_directory)},
+      {dir.File("folder.wav"), std::make_error_code(std::errc::is_a_directory)},
+      {dir.File("a.wav"), std::make_error_code(std::errc::too_many_symbolic_link_levels)},
+      {fifo.path(), NotARegularFileError()},
+  };
+  if (!root) cases.push_back({secret, std::make_error_code(std::errc::permission_denied)});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    doc.OnNewDocument();
+    ui.messages.clear();
+    ui.reasons.clear();
+    fifo.ReturnsWithoutWaiting([&] {
+      Open(c.path);
+      return 0;
+    });
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kReadFailed});
+    EXPECT_EQ(ui.reasons, std::vector<std::string>{c.path + ": " + c.reason.message()});
+    EXPECT_FALSE(doc.slots[0].HasData());
+  }
 }
 
 TEST_F(LoadTest, LargeFilesArriveWholeFromTwoReadWorkers) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "document/CommandRules.h"
 #include "document/VelmoraDoc.h"
 #include "panel/CorrectionList.h"
 #include "panel/MixerPanel.h"
@@ -451,6 +452,28 @@ TEST_F(PanelTest, MakeMixSetsThePositionRangeAndDisablesTheButton) {
   EXPECT_GT(ui.waitCursorShown, 0);
 }
 
+// The view gives the button the transport's build, which plays on from where it was: the slider
+// stays with the playback instead of jumping to the start mark.
+TEST_F(PanelTest, MakeMixWhilePlayingLeavesTheSliderWithThePlayback) {
+  Load("a.wav");
+  FakeMix(4410);
+  doc.SetStartMark(100);
+  doc.SetTransportState(TransportState::Playing);
+  form.SetRange(ctl::kPositionSlider, 0, 4410 - static_cast<int>(view.blockFrames));
+  form.SetPosition(ctl::kPositionSlider, 2000);  // where the playback has come
+  int builds = 0;
+  panel.buildMix = [&] {
+    ++builds;
+    return MixBuild::Built;
+  };
+
+  ASSERT_TRUE(panel.OnCommand(ctl::kMakeMix));
+
+  EXPECT_EQ(builds, 1);
+  EXPECT_EQ(C(ctl::kPositionSlider).position, 2000);
+  EXPECT_FALSE(C(ctl::kMakeMix).enabled);
+}
+
 TEST_F(PanelTest, CorrectionCommandBuildsTheMixAndShowsTheClampedStretches) {
   panel.OnFilesDropped({WriteFile("a.wav", 2, 30000), WriteFile("b.wav", 2, 30000)});
   doc.SetLevel(0, 100);  // both at full scale: every frame clips
@@ -493,6 +516,21 @@ TEST_F(PanelTest, ReleaseEmptiesTheStripAndTheLastReleaseClearsTheModifiedFlag) 
   EXPECT_FALSE(doc.IsModified());
   EXPECT_FALSE(doc.mixStale());
   EXPECT_FALSE(C(ctl::kMakeMix).enabled);
+}
+
+TEST_F(PanelTest, CorrectionListCommandGoesWithTheLastChannel) {
+  panel.OnFilesDropped({WriteFile("a.wav", 2, 30000), WriteFile("b.wav", 2, 30000)});
+  doc.SetLevel(0, 100);  // both at full scale: every frame clips
+  doc.SetLevel(1, 100);
+  panel.MakeMix();
+  ASSERT_NE(doc.correctionCount(), 0);
+  ASSERT_TRUE(QueryCommandState(doc, cmd::kCorrections).enabled);
+
+  ASSERT_TRUE(panel.OnCommand(cmd::kReleaseChannel + 0));
+  ASSERT_TRUE(panel.OnCommand(cmd::kReleaseChannel + 1));
+
+  EXPECT_FALSE(QueryCommandState(doc, cmd::kCorrections).enabled);
+  EXPECT_EQ(doc.correctionCount(), 0) << "the corrections went with the mix";
 }
 
 TEST_F(PanelTest, MonoConversionRefreshesAndMarksTheMixStale) {
@@ -660,6 +698,27 @@ TEST_F(PanelTest, MasterVolumeSliderRunsFromLoudestAtTheTop) {
   EXPECT_EQ(volume.value, 0);
   panel.OnScroll(id, ScrollCode::LineDown);
   EXPECT_EQ(volume.value, 0);
+}
+
+// A hundredth of a small mixer range rounds to 0; the arrow keys still move the volume.
+TEST(MasterVolumePanel, ArrowKeysMoveTheVolumeOnSmallRanges) {
+  for (const int32_t max : {31, 87}) {
+    SCOPED_TRACE(max);
+    FakeUi ui;
+    FakeForm form;
+    ViewSettings view;
+    CVelmoraDoc doc(ui);
+    CorrectionList list(form);
+    FakeVolume volume(0, max, 10);
+    MixerPanel panel(doc, form, ui, view, list, &volume);
+    panel.Initialise();
+    panel.OnScroll(ctl::kMasterVolume, ScrollCode::LineUp);
+    EXPECT_EQ(volume.value, 11);
+    EXPECT_EQ(form.At(ctl::kMasterVolume).position, max - 11);
+    panel.OnScroll(ctl::kMasterVolume, ScrollCode::LineDown);
+    panel.OnScroll(ctl::kMasterVolume, ScrollCode::LineDown);
+    EXPECT_EQ(volume.value, 9);
+  }
 }
 
 TEST(MasterVolumePanel, RangeNotStartingAtZeroMirrorsInsideTheRange) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -451,19 +452,72 @@ TEST_F(TransportTest, FailedRestartLeavesTheTransportStopped) {
   EXPECT_TRUE(form.At(ctl::kTuningButton).enabled);
 }
 
-// The device reports a refill it could not make; the transport shows its message and plays on
-// with what is queued.
-TEST_F(TransportTest, RefillFailureShowsTheDeviceMessageAndPlaybackGoesOn) {
-  MakeMix(300 * kBlock);
+// A stream that dies (device gone, sound server down) returns no more blocks, whether or not a
+// refill is pending: the next tick ends the playback as Stop does and shows the device's message,
+// once.
+TEST_F(TransportTest, DeadStreamEndsThePlaybackWithItsMessageOnce) {
+  struct Case {
+    const char* name;
+    uint32_t mixBlocks;
+    bool pausedWhenItDies;
+  };
+  const Case cases[] = {
+      {"refill pending", 300, false},
+      {"final block already queued", 10, false},
+      {"dies while paused, seen once resumed", 300, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeUi ui;
+    CVelmoraDoc doc(ui);
+    FakeForm form;
+    FakeTimers timers;
+    VirtualAudioBackend backend;
+    WaveDevice device(backend);
+    Transport transport(doc, ui, form, timers, view, device);
+    timers.SetHandler([&](int id) { transport.OnTimer(id); });
+    test::PutMix(doc, c.mixBlocks * kBlock);
+    doc.SetEndMark(doc.mixFrames() - 1);
+    doc.SetStartMark(70);
+    form.SetPosition(ctl::kPositionSlider, 100);
+    transport.OnCommand(cmd::kPlay);
+    backend.AdvanceOutput(2 * kBlock);
+    timers.Fire(timer::kPlayback);
+    ASSERT_EQ(doc.transportState(), TransportState::Playing);
+
+    if (c.pausedWhenItDies) transport.OnCommand(cmd::kPause);
+    backend.FailStreams(-9999);
+    if (c.pausedWhenItDies) transport.OnCommand(cmd::kPause);
+    for (int tick = 0; tick < 3; ++tick) timers.Fire(timer::kPlayback);
+
+    ASSERT_EQ(ui.Texts(), std::vector<std::string>{"waveOutW Error - -9999"});
+    EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
+    EXPECT_EQ(doc.transportState(), TransportState::Stopped);
+    EXPECT_FALSE(device.outputOpen);
+    EXPECT_FALSE(timers.Running(timer::kPlayback));
+    EXPECT_EQ(doc.position(), 70u) << "back at the start mark, as after Stop";
+    EXPECT_EQ(form.At(ctl::kPositionSlider).position, 70);
+    EXPECT_FALSE(doc.paused());
+    EXPECT_TRUE(form.At(ctl::kTuningButton).enabled);
+  }
+}
+
+// Stop while the last block plays out (the extra tick pending) must not leave the next playback
+// without its own extra tick: here one started without block set-up, as the recorder does.
+TEST_F(TransportTest, StopDuringThePlayOutTickLeavesTheNextPlaybackItsOwn) {
+  MakeMix(3 * kBlock);
   PlayFrom(0);
-  backend.AdvanceOutput(2 * kBlock);  // two blocks back: room for two more
-  backend.FailStreams(-9999);
-  timers.Fire(timer::kPlayback);
-  EXPECT_EQ(ui.Texts(), std::vector<std::string>{"waveOutW Error - -9999"});
-  EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
-  EXPECT_EQ(doc.transportState(), TransportState::Playing);
+  Advance(3 * kBlock);  // every block back: the close waits one more tick
+  ASSERT_TRUE(timers.Running(timer::kPlayback));
+  transport.OnCommand(cmd::kStop);
+
+  transport.Play(false);  // the blocks as they were set
+  ASSERT_EQ(doc.transportState(), TransportState::Playing);
+  Advance(3 * kBlock);
+  EXPECT_EQ(doc.transportState(), TransportState::Playing) << "the sound system plays it out";
   EXPECT_TRUE(device.outputOpen);
-  EXPECT_TRUE(timers.Running(timer::kPlayback));
+  timers.Fire(timer::kPlayback);
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
 }
 
 TEST_F(TransportTest, PlaysOnTheChosenOutputDeviceInTheMixFormat) {
@@ -717,6 +771,168 @@ TEST_F(TransportTest, WorkerBuildOfLoadedChannelsPlaysAsTheInlineMix) {
   const uint8_t* expected = reference.mixBuffer().data() + std::size_t{start} * kFrameBytes;
   EXPECT_TRUE(PlayedSound(count) ==
               std::vector<uint8_t>(expected, expected + std::size_t{count} * kFrameBytes));
+}
+
+// ---- A rebuild while the mix plays ----
+
+// The make-mix button while the mix plays: the output stops before the build, and the playback
+// goes on with the new mix from the block that was sounding; every block then queued lies in the
+// new mix (AddressSanitizer sees the old one freed under the device otherwise).
+TEST_F(TransportTest, RebuildWhilePlayingPlaysOnWithTheNewMixFromTheSamePlace) {
+  struct Case {
+    const char* name;
+    int32_t level;     // of channel 1
+    int32_t offsetMs;  // of channel 2 (its end is the end of the mix)
+    bool paused;
+    bool playsOn;
+  };
+  const Case cases[] = {
+      {"same length", 60, 500, false, true},
+      {"longer", 100, 900, false, true},
+      {"shorter", 100, 200, false, true},
+      {"paused, shorter", 100, 200, true, true},
+      {"shorter than where it had come", 100, -600, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeUi ui;
+    CVelmoraDoc doc(ui);
+    FakeForm form;
+    FakeTimers timers;
+    VirtualAudioBackend backend;
+    WaveDevice device(backend);
+    Transport transport(doc, ui, form, timers, view, device);
+    timers.SetHandler([&](int id) { transport.OnTimer(id); });
+    LoadPattern(doc, 0, 2, 4410, 0);
+    LoadPattern(doc, 1, 1, 4410, 500);  // the mix: 22050 + 4410 frames
+    ASSERT_EQ(doc.BuildMix(kBlock, false), MixBuild::Built);
+    doc.SetStartMark(30);
+    form.SetPosition(ctl::kPositionSlider, 200);
+    transport.OnCommand(cmd::kPlay);
+    for (int step = 0; step < 3; ++step) {
+      backend.AdvanceOutput(50 * kBlock);
+      timers.Fire(timer::kPlayback);
+    }
+    backend.AdvanceOutput(9);  // into the next block
+    const uint32_t sounding = 200 + 150 * kBlock;
+    ASSERT_EQ(doc.position(), sounding);
+    if (c.paused) transport.OnCommand(cmd::kPause);
+
+    doc.SetLevel(0, c.level);
+    doc.SetOffset(1, c.offsetMs);
+    const int opens = backend.openCalls;
+    EXPECT_EQ(transport.BuildMixNow(), MixBuild::Built);
+    EXPECT_FALSE(doc.mixStale());
+    EXPECT_TRUE(ui.messages.empty());
+
+    if (!c.playsOn) {
+      EXPECT_LT(doc.mixFrames(), sounding);
+      EXPECT_EQ(doc.transportState(), TransportState::Stopped);
+      EXPECT_FALSE(device.outputOpen);
+      EXPECT_EQ(doc.position(), 30u);
+      continue;
+    }
+    EXPECT_EQ(backend.openCalls, opens + 1) << "the output was closed and opened again";
+    EXPECT_EQ(backend.OpenStreamCount(), 1);
+    EXPECT_EQ(doc.transportState(), TransportState::Playing);
+    EXPECT_EQ(transport.startFrame, sounding);
+    EXPECT_EQ(doc.position(), sounding);
+    const uint8_t* mixStart = doc.mixBuffer().data();
+    const uint8_t* mixEnd = mixStart + doc.mixBuffer().size();
+    for (uint32_t n = 0; n <= device.lastIndex; ++n) {
+      EXPECT_TRUE(device.blockData[n] >= mixStart && device.blockData[n] < mixEnd) << n;
+    }
+    EXPECT_EQ(device.streamPaused, c.paused);
+    EXPECT_EQ(timers.Running(timer::kPlayback), !c.paused);
+    if (c.paused) {
+      EXPECT_TRUE(transport.pausedPlayback);
+      transport.OnCommand(cmd::kPause);
+    }
+
+    std::vector<uint8_t> heard;
+    for (int i = 0; i < 100000 && timers.Running(timer::kPlayback); ++i) {
+      const std::vector<uint8_t> bytes = backend.AdvanceOutput(50);
+      heard.insert(heard.end(), bytes.begin(), bytes.end());
+      timers.Fire(timer::kPlayback);
+    }
+    const uint32_t rest = doc.mixFrames() - sounding;
+    ASSERT_GE(heard.size(), std::size_t{rest} * kFrameBytes);
+    heard.resize(std::size_t{rest} * kFrameBytes);
+    EXPECT_TRUE(heard == MixBytes(doc, sounding, rest)) << "the new mix from the same frame";
+    EXPECT_EQ(doc.transportState(), TransportState::Stopped);
+  }
+}
+
+// The output that stopped for the rebuild does not open again: the transport stops, paused or
+// not, with the start message, and the next Play plays.
+TEST_F(TransportTest, RebuildWhoseOutputWillNotOpenAgainStops) {
+  LoadPattern(doc, 0, 2, 4410, 0);
+  ASSERT_EQ(doc.BuildMix(kBlock, false), MixBuild::Built);
+  PlayFrom(100);
+  Advance(kBlock);
+  transport.OnCommand(cmd::kPause);
+  doc.SetLevel(0, 80);
+  backend.failOpens = 2;
+
+  transport.BuildMixNow();
+
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kPlaybackStartFailed});
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
+  EXPECT_FALSE(doc.paused());
+  EXPECT_FALSE(transport.pausedPlayback);
+  EXPECT_TRUE(form.At(ctl::kTuningButton).enabled);
+  PlayFrom(0);
+  EXPECT_EQ(doc.transportState(), TransportState::Playing);
+}
+
+// The sound thread against the user-interface thread's closes, opens and rebuilds: a callback
+// thread pulls frames all the time while the mix is rebuilt in place, rebuilt with another
+// length, rebuilt in the background by Play, and played again. ThreadSanitizer and
+// AddressSanitizer watch that it never reads a mix being written or freed.
+TEST_F(TransportTest, CallbackThreadNeverReadsAMixBeingRebuilt) {
+  view.blockFrames = 512;
+  // Long enough that the few ticks between the steps never play it to its end: the output is
+  // running at every rebuild.
+  LoadPattern(doc, 0, 2, 44100 * 20, 0);
+  LoadPattern(doc, 1, 1, 44100 * 20, 300);  // its offset sets the length
+  transport.waitForMix = [] { std::this_thread::yield(); };
+  std::atomic<bool> stop{false};
+  std::thread audio([&] {
+    while (!stop.load(std::memory_order_relaxed)) backend.AdvanceOutput(37);
+  });
+  const auto tick = [&] {
+    for (int i = 0; i < 3; ++i) {
+      timers.Fire(timer::kPlayback);
+      timers.Fire(timer::kMixWatch);
+      std::this_thread::yield();
+    }
+  };
+
+  PlayFrom(1000);
+  tick();
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(device.outputOpen);
+    doc.SetLevel(0, 40 + round);  // same length: rewritten in place
+    transport.BuildMixNow();
+    tick();
+    doc.SetOffset(1, 300 + 250 * (round % 3 + 1));  // another length: a new buffer
+    transport.BuildMixNow();
+    tick();
+    doc.SetBalance(1, round);  // Play again after a change: a background build
+    PlayFrom(2000);
+    tick();
+  }
+  PlayFrom(44100 * 15);
+  tick();
+  doc.SetOffset(0, -18000);
+  doc.SetOffset(1, -30000);  // the mix now ends before the playback had come: it stops
+  transport.BuildMixNow();
+  stop = true;
+  audio.join();
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
+  EXPECT_FALSE(device.outputOpen);
+  EXPECT_TRUE(ui.messages.empty());
+  doc.WaitForWorker(false);
 }
 
 }  // namespace

@@ -42,6 +42,8 @@ TEST(DeviceErrorMessage, OnlyFailuresWhileAStreamRunsHaveTheDeviceTexts) {
       {DeviceFailure::Prepare, kBlockStillQueued, "waveOutP Error - 33"},
       {DeviceFailure::Write, -9999, "waveOutW Error - -9999"},
       {DeviceFailure::Requeue, 5, "waveIn Error - 5"},
+      {DeviceFailure::OutputFailed, -9999, "waveOutW Error - -9999"},
+      {DeviceFailure::InputFailed, -9981, "waveIn Error - -9981"},
       {DeviceFailure::None, 0, ""},
       {DeviceFailure::NotOpen, 0, ""},
       {DeviceFailure::TooManyBlocks, 0, ""},

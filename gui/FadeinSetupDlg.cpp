@@ -1,0 +1,97 @@
+#include "FadeinSetupDlg.h"
+
+#include <wx/button.h>
+#include <wx/radiobut.h>
+#include <wx/sizer.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include "UiFont.h"
+#include "dialogs/FadeSetup.h"
+#include "seams/Ui.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr int kFontPoints = 9;
+
+wxString U(const std::string& utf8) {
+  return wxString::FromUTF8(utf8.c_str());
+}
+
+}  // namespace
+
+CFadeinSetupDlg::CFadeinSetupDlg(wxWindow* parent, FadeSetup& setup, Ui& ui)
+    : wxDialog(parent, wxID_ANY, U(setup.Texts().title), wxDefaultPosition, wxDefaultSize,
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX, "dialog144"),
+      setup_(setup),
+      ui_(ui) {
+  SetFont(UiFont(kFontPoints));
+  const FadeSetupTexts texts = setup.Texts();
+  const int gap = FromDIP(8);
+
+  auto* timeRow = new wxBoxSizer(wxHORIZONTAL);
+  timeRow->Add(new wxStaticText(this, fadectl::kTimeLabel, U(texts.timeLabel)),
+               wxSizerFlags().CentreVertical().Border(wxRIGHT, gap));
+  time_ = new wxTextCtrl(this, fadectl::kTime, U(setup.TimeText()), wxDefaultPosition,
+                         wxDefaultSize, wxTE_RIGHT);
+  time_->SetInitialSize(time_->GetSizeFromTextSize(time_->GetTextExtent("0000000").x));
+  timeRow->Add(time_, wxSizerFlags().CentreVertical());
+  timeRow->Add(new wxStaticText(this, wxID_ANY, U("ﾐﾘ秒")),
+               wxSizerFlags().CentreVertical().Border(wxLEFT, gap / 2));
+
+  auto* box = new wxStaticBox(this, fadectl::kCurveGroup, U(texts.group));
+  auto* group = new wxStaticBoxSizer(box, wxVERTICAL);
+  convex_ = new wxRadioButton(box, fadectl::kConvex, U(texts.convex), wxDefaultPosition,
+                              wxDefaultSize, wxRB_GROUP);
+  concave_ = new wxRadioButton(box, fadectl::kConcave, U(texts.concave));
+  linear_ = new wxRadioButton(box, fadectl::kLinear, U(texts.linear));
+  for (wxRadioButton* radio : {convex_, concave_, linear_}) {
+    group->Add(radio, wxSizerFlags().Border(wxALL, gap / 2));
+    radio->SetValue(radio->GetId() == setup.CheckedRadio());
+  }
+
+  auto* fields = new wxBoxSizer(wxVERTICAL);
+  fields->Add(timeRow, wxSizerFlags().Border(wxBOTTOM, gap));
+  fields->Add(group, wxSizerFlags().Expand());
+
+  auto* buttons = new wxBoxSizer(wxVERTICAL);
+  auto* ok = new wxButton(this, wxID_OK, "OK");
+  ok->SetDefault();
+  buttons->Add(ok, wxSizerFlags().Expand().Border(wxBOTTOM, gap / 2));
+  buttons->Add(new wxButton(this, wxID_CANCEL, U("キャンセル")), wxSizerFlags().Expand());
+
+  auto* top = new wxBoxSizer(wxHORIZONTAL);
+  top->Add(fields, wxSizerFlags().Border(wxALL, gap));
+  top->Add(buttons, wxSizerFlags().Border(wxTOP | wxRIGHT | wxBOTTOM, gap));
+  SetSizerAndFit(top);
+  CentreOnParent();
+
+  Bind(wxEVT_BUTTON, &CFadeinSetupDlg::OnOk, this, wxID_OK);
+  time_->SetFocus();
+  time_->SelectAll();
+}
+
+int CFadeinSetupDlg::CheckedRadio() const {
+  for (const wxRadioButton* radio : {convex_, concave_, linear_}) {
+    if (radio->GetValue()) return radio->GetId();
+  }
+  return 0;
+}
+
+// The framework's validation message, then the focus back in the edit with its text selected.
+void CFadeinSetupDlg::OnOk(wxCommandEvent&) {
+  const std::optional<std::string> refused =
+      setup_.Accept(CheckedRadio(), time_->GetValue().utf8_string());
+  if (refused) {
+    ui_.ShowMessage(*refused, MessageIcon::Exclamation, MessageButtons::Ok);
+    time_->SetFocus();
+    time_->SelectAll();
+    return;
+  }
+  EndModal(wxID_OK);
+}
+
+}  // namespace velmora
