@@ -53,6 +53,7 @@ class VirtualAudioBackend::Stream : public AudioStream {
     return 0;
   }
   int Error() const override { return entry_.error.load(std::memory_order_relaxed); }
+  uint32_t OutputLatencyFrames() const override { return entry_.latencyFrames; }
 
  private:
   VirtualAudioBackend& backend_;
@@ -135,6 +136,17 @@ OpenStreamResult VirtualAudioBackend::Open(StreamDirection direction, int device
 OpenStreamResult VirtualAudioBackend::OpenOutput(int device, const WaveFormat& format,
                                                  OutputStreamCallback& callback) {
   return Open(StreamDirection::Output, device, format, &callback, nullptr);
+}
+
+OpenStreamResult VirtualAudioBackend::OpenPlannedOutput(int device, const WaveFormat& format,
+                                                        OutputStreamCallback& callback) {
+  OpenStreamResult result = Open(StreamDirection::Output, device, format, &callback, nullptr);
+  if (result.stream) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.back()->state.planned = true;
+    entries_.back()->latencyFrames = plannedLatencyFrames;
+  }
+  return result;
 }
 
 OpenStreamResult VirtualAudioBackend::OpenInput(int device, const WaveFormat& format,

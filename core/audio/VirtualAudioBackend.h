@@ -32,6 +32,7 @@ struct VirtualStreamState {
   int error = 0;         // set by FailStreams
   int startCount = 0;
   int stopCount = 0;
+  bool planned = false;  // opened by OpenPlannedOutput
 };
 
 class VirtualAudioBackend : public AudioBackend {
@@ -53,6 +54,9 @@ class VirtualAudioBackend : public AudioBackend {
   int openError = -9996;  // with this code
   int failStarts = 0;     // the next this many starts fail, with openError
 
+  // The latency that streams opened by OpenPlannedOutput state, in frames.
+  uint32_t plannedLatencyFrames = 0;
+
   // ---- Record of calls ----
   mutable std::vector<std::pair<StreamDirection, int>> nameQueries;
   int openCalls = 0;
@@ -65,6 +69,8 @@ class VirtualAudioBackend : public AudioBackend {
                          const WaveFormat& format) const override;
   OpenStreamResult OpenOutput(int device, const WaveFormat& format,
                               OutputStreamCallback& callback) override;
+  OpenStreamResult OpenPlannedOutput(int device, const WaveFormat& format,
+                                     OutputStreamCallback& callback) override;
   OpenStreamResult OpenInput(int device, const WaveFormat& format,
                              InputStreamCallback& callback) override;
 
@@ -91,6 +97,7 @@ class VirtualAudioBackend : public AudioBackend {
     std::atomic<int> error{0};
     OutputStreamCallback* output = nullptr;
     InputStreamCallback* input = nullptr;
+    uint32_t latencyFrames = 0;  // set at the open, before the stream is handed out
   };
 
   const std::vector<VirtualDevice>& Devices(StreamDirection direction) const;

@@ -61,6 +61,9 @@ class AudioStream {
   // 0 while the stream runs as asked; the backend's error code once it has failed (device gone,
   // server died), after which its callback is not called any more.
   virtual int Error() const = 0;
+  // Output: frames between a callback's buffer and the ear, as the sound system states them when
+  // the stream opens (0 when it does not say).
+  virtual uint32_t OutputLatencyFrames() const { return 0; }
 };
 
 struct OpenStreamResult {
@@ -86,6 +89,14 @@ class AudioBackend {
   // waiting for a server, nothing printed) when there is no device or no server.
   virtual OpenStreamResult OpenOutput(int device, const WaveFormat& format,
                                       OutputStreamCallback& callback) = 0;
+  // As OpenOutput, for sound decided well before it is heard (the metronome's clicks): the sound
+  // system keeps a deep buffer, so that a busy machine never lets the stream run dry, and what
+  // the callback gives is heard correspondingly later. Backends without the choice open as
+  // OpenOutput.
+  virtual OpenStreamResult OpenPlannedOutput(int device, const WaveFormat& format,
+                                             OutputStreamCallback& callback) {
+    return OpenOutput(device, format, callback);
+  }
   virtual OpenStreamResult OpenInput(int device, const WaveFormat& format,
                                      InputStreamCallback& callback) = 0;
 };

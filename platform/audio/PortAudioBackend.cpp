@@ -76,8 +76,12 @@ PaSampleFormat SampleFormat(const WaveFormat& format) {
 // on a loaded machine without underruns; PortAudio's high latency gives PulseAudio's ALSA plugin
 // a buffer of seconds.
 constexpr double kOutputLatencySeconds = 0.030;
+// A planned output (the metronome) is decided seconds ahead: its device buffer can be deep enough
+// to ride out a machine so busy that 30 ms runs dry and the sink slips silence in.
+constexpr double kPlannedOutputLatencySeconds = 0.250;
 
-PaStreamParameters Parameters(StreamDirection direction, int index, const WaveFormat& format) {
+PaStreamParameters Parameters(StreamDirection direction, int index, const WaveFormat& format,
+                              double outputLatencySeconds = kOutputLatencySeconds) {
   const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
   PaStreamParameters parameters{};
   parameters.device = index;
@@ -86,7 +90,7 @@ PaStreamParameters Parameters(StreamDirection direction, int index, const WaveFo
   // Recording waits for nothing but the meters, and a larger input buffer loses no frames when
   // the machine is busy: the input keeps the device's safe (high) latency.
   parameters.suggestedLatency =
-      direction == StreamDirection::Output ? kOutputLatencySeconds : info->defaultHighInputLatency;
+      direction == StreamDirection::Output ? outputLatencySeconds : info->defaultHighInputLatency;
   parameters.hostApiSpecificStreamInfo = nullptr;
   return parameters;
 }
@@ -112,7 +116,12 @@ int CaptureInput(const void* input, void* /*output*/, unsigned long frames,
 class PortAudioStream : public AudioStream {
  public:
   // `library` is the backend's lock, which outlives the stream.
-  PortAudioStream(PaStream* stream, std::mutex& library) : stream_(stream), library_(library) {}
+  PortAudioStream(PaStream* stream, std::mutex& library) : stream_(stream), library_(library) {
+    // Called with the library's lock held, by the open.
+    if (const PaStreamInfo* info = Pa_GetStreamInfo(stream_); info != nullptr) {
+      outputLatencyFrames_ = static_cast<uint32_t>(info->outputLatency * info->sampleRate);
+    }
+  }
   ~PortAudioStream() override {
     const std::lock_guard<std::mutex> lock(library_);
     QuietConsole quiet;
@@ -150,11 +159,13 @@ class PortAudioStream : public AudioStream {
     }
     return active == 0 ? paStreamIsStopped : 0;
   }
+  uint32_t OutputLatencyFrames() const override { return outputLatencyFrames_; }
 
  private:
   PaStream* stream_;
   std::mutex& library_;
   bool started_ = false;
+  uint32_t outputLatencyFrames_ = 0;
 };
 
 // The devices the program offers, best first (see audio/DeviceOrder.h).
@@ -253,13 +264,14 @@ bool PortAudioBackend::IsFormatSupported(StreamDirection direction, int device,
 namespace {
 
 OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveFormat& format,
-                            PaStreamCallback* callback, void* user, std::mutex& library) {
+                            PaStreamCallback* callback, void* user, std::mutex& library,
+                            double outputLatencySeconds = kOutputLatencySeconds) {
   OpenStreamResult result;
   if (SampleFormat(format) == 0 || format.channels == 0) {
     result.error = paSampleFormatNotSupported;
     return result;
   }
-  const PaStreamParameters parameters = Parameters(direction, index, format);
+  const PaStreamParameters parameters = Parameters(direction, index, format, outputLatencySeconds);
   const bool output = direction == StreamDirection::Output;
   PaStream* stream = nullptr;
   QuietConsole quiet;
@@ -276,12 +288,24 @@ OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveForm
 
 OpenStreamResult PortAudioBackend::OpenOutput(int device, const WaveFormat& format,
                                               OutputStreamCallback& callback) {
+  return OpenOutputWithLatency(device, format, callback, kOutputLatencySeconds);
+}
+
+OpenStreamResult PortAudioBackend::OpenPlannedOutput(int device, const WaveFormat& format,
+                                                     OutputStreamCallback& callback) {
+  return OpenOutputWithLatency(device, format, callback, kPlannedOutputLatencySeconds);
+}
+
+OpenStreamResult PortAudioBackend::OpenOutputWithLatency(int device, const WaveFormat& format,
+                                                         OutputStreamCallback& callback,
+                                                         double latencySeconds) {
   const std::lock_guard<std::mutex> lock(library_);
   const int index = LibraryIndex(StreamDirection::Output, device);
   if (index < 0) {
     return OpenStreamResult{nullptr, initialised_ ? paInvalidDevice : paNotInitialized};
   }
-  return OpenStream(StreamDirection::Output, index, format, RenderOutput, &callback, library_);
+  return OpenStream(StreamDirection::Output, index, format, RenderOutput, &callback, library_,
+                    latencySeconds);
 }
 
 OpenStreamResult PortAudioBackend::OpenInput(int device, const WaveFormat& format,

@@ -312,12 +312,12 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   wxToolBar* tools = frame->GetToolBar();
   UpdateUi();
   // Commands that nothing runs yet are off whatever their rule says, keys and tools included.
-  for (int id : {cmd::kRecord, cmd::kMetronome}) {
+  for (int id : {cmd::kRecord}) {
     EXPECT_FALSE(menu->IsEnabled(id)) << id;
   }
   EXPECT_FALSE(tools->GetToolEnabled(cmd::kRecord));
   // Stand-ins for them, so that their rules show.
-  Probe later({cmd::kRecord, cmd::kMetronome});
+  Probe later({cmd::kRecord});
   App().view()->AddCommandTarget(&later);
   UpdateUi();
   // No channel: Play, Properties and mono playback are off; Record, Stop and Pause are on.
