@@ -16,15 +16,13 @@
 
 #include "MainFrame.h"
 #include "support/MemoryServices.h"
+#include "support/NoPowerEvents.h"
 
 namespace velmora::test {
 
 namespace {
 
-class NoPowerEvents : public PowerEvents {
- public:
-  bool Start(SuspendHandler) override { return false; }
-};
+using test::NoPowerEvents;
 
 }  // namespace
 
