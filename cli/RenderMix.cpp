@@ -5,7 +5,7 @@
 #include <system_error>
 #include <vector>
 
-#include "document/VelmoraDoc.h"
+#include "document/StreamingMix.h"
 #include "document/WavWriter.h"
 
 namespace velmora::cli {
@@ -14,40 +14,40 @@ namespace {
 
 // Every input goes into its channel before any output is touched; the reader prints its own
 // messages, prefixed with the input's name.
-bool LoadInputs(CVelmoraDoc& doc, ConsoleUi& ui, const std::vector<std::string>& inputs) {
+bool LoadInputs(StreamingMix& mix, ConsoleUi& ui, const std::vector<std::string>& inputs) {
   for (std::size_t i = 0; i < inputs.size(); ++i) {
     ui.SetContext(inputs[i]);
-    if (!doc.LoadIntoSlot(static_cast<int>(i), inputs[i])) return false;
+    if (!mix.LoadChannel(static_cast<int>(i), inputs[i])) return false;
   }
   ui.SetContext("");
   return true;
 }
 
-void ApplyOptions(CVelmoraDoc& doc, const MixOptions& o) {
+void ApplyOptions(StreamingMix& mix, const MixOptions& o) {
   for (std::size_t i = 0; i < o.inputs.size(); ++i) {
     const int channel = static_cast<int>(i);
     const ChannelOptions& c = o.channels[i];
-    if (c.level) doc.SetLevel(channel, *c.level);
-    if (c.balance) doc.SetBalance(channel, *c.balance);
-    if (c.offset) doc.SetOffset(channel, *c.offset);
-    if (c.deselect) doc.SetSelected(channel, false);
+    if (c.level) mix.SetLevel(channel, *c.level);
+    if (c.balance) mix.SetBalance(channel, *c.balance);
+    if (c.offset) mix.SetOffset(channel, *c.offset);
+    if (c.deselect) mix.SetSelected(channel, false);
   }
   for (std::size_t i = 0; i < o.fadeIn.size(); ++i) {
-    if (o.fadeIn[i]) doc.SetFadeIn(static_cast<int>(i), *o.fadeIn[i]);
-    if (o.fadeOut[i]) doc.SetFadeOut(static_cast<int>(i), *o.fadeOut[i]);
+    if (o.fadeIn[i]) mix.SetFadeIn(static_cast<int>(i), *o.fadeIn[i]);
+    if (o.fadeOut[i]) mix.SetFadeOut(static_cast<int>(i), *o.fadeOut[i]);
   }
-  doc.SetMonoPlayback(o.mono);
-  doc.SetPosition(o.start);
+  mix.SetMonoPlayback(o.mono);
+  mix.SetPosition(o.start);
 }
 
 // The frames to write: the whole mix, or the marked stretch cut to the mix.
-FrameRange FramesToWrite(const CVelmoraDoc& doc, const MixOptions& o, uint32_t& count) {
+FrameRange FramesToWrite(const StreamingMix& mix, const MixOptions& o, uint32_t& count) {
   count = 0;
-  if (doc.mixFrames() == 0) return {};
-  FrameRange range{0, doc.mixFrames() - 1};
+  if (mix.mixFrames() == 0) return {};
+  FrameRange range{0, mix.mixFrames() - 1};
   if (o.marks) {
-    if (o.marks->first >= doc.mixFrames()) return {};
-    range = {o.marks->first, std::min(o.marks->last, doc.mixFrames() - 1)};
+    if (o.marks->first >= mix.mixFrames()) return {};
+    range = {o.marks->first, std::min(o.marks->last, mix.mixFrames() - 1)};
   }
   count = range.last - range.first + 1;
   return range;
@@ -74,33 +74,33 @@ bool WriteOutputFile(ConsoleUi& ui, const std::string& path, const std::vector<u
   return false;
 }
 
-std::vector<uint8_t> CorrectionLines(const CVelmoraDoc& doc) {
+std::vector<uint8_t> CorrectionLines(const StreamingMix& mix) {
   std::string text;
-  for (const MixCorrection& run : doc.corrections()) {
+  for (const MixCorrection& run : mix.corrections()) {
     text += std::to_string(run.start) + " " + std::to_string(run.count) + "\n";
   }
   return std::vector<uint8_t>(text.begin(), text.end());
 }
 
 // The table as built, or one silent entry for a mix with no frames.
-std::vector<uint8_t> PeakBytes(const CVelmoraDoc& doc) {
-  if (doc.blockPeaks().has()) return doc.blockPeaks().ToBytes();
-  if (doc.MixBits() == 16) return {0, 0, 0, 0};
+std::vector<uint8_t> PeakBytes(const StreamingMix& mix) {
+  if (mix.blockPeaks().has()) return mix.blockPeaks().ToBytes();
+  if (mix.MixBits() == 16) return {0, 0, 0, 0};
   return {128, 128};
 }
 
 }  // namespace
 
 int RenderMix(const MixOptions& options, ConsoleUi& ui, AudioDecoder* decoder) {
-  CVelmoraDoc doc(ui);
-  doc.SetAudioDecoder(decoder);
-  if (!LoadInputs(doc, ui, options.inputs)) return kExitFailed;
-  ApplyOptions(doc, options);
+  StreamingMix mix(ui, decoder);
+  if (!LoadInputs(mix, ui, options.inputs)) return kExitFailed;
+  ApplyOptions(mix, options);
 
-  switch (doc.BuildMix(options.blockFrames.value_or(SaveBlockFrames(doc.MixRate())), false)) {
+  const uint32_t blockFrames = options.blockFrames.value_or(SaveBlockFrames(mix.MixRate()));
+  switch (mix.Prepare(blockFrames, options.peaksPath.has_value())) {
     case MixBuild::OutOfMemory:
     case MixBuild::TooLong:
-      return kExitFailed;  // the document has said why
+      return kExitFailed;  // the mix has said why
     case MixBuild::PositionBeyondEnd:
       ui.Print("--start " + std::to_string(options.start) + " lies beyond the end of the mix");
       std::fputs(kUsage, stderr);
@@ -110,17 +110,24 @@ int RenderMix(const MixOptions& options, ConsoleUi& ui, AudioDecoder* decoder) {
   }
 
   uint32_t count = 0;
-  const FrameRange range = FramesToWrite(doc, options, count);
-  std::error_code why;
-  if (!doc.WriteMixFile(options.output, range.first, count, &why)) {
-    ReportWriteFailure(ui, options.output, msg::kSaveFailed, why);
+  const FrameRange range = FramesToWrite(mix, options, count);
+  // The correction runs and the peak table cover the whole mix, not only the frames written.
+  const bool wholeMix = options.correctionsPath.has_value() || options.peaksPath.has_value();
+  const MixFileResult written = mix.WriteMixFile(options.output, range.first, count, wholeMix);
+  if (written.unreadableChannel >= 0) {
+    ui.SetContext(options.inputs[static_cast<std::size_t>(written.unreadableChannel)]);
+    ui.Print(msg::kReadFailed);
+    return kExitFailed;
+  }
+  if (!written.written) {
+    ReportWriteFailure(ui, options.output, msg::kSaveFailed, written.why);
     return kExitFailed;
   }
   if (options.correctionsPath &&
-      !WriteOutputFile(ui, *options.correctionsPath, CorrectionLines(doc))) {
+      !WriteOutputFile(ui, *options.correctionsPath, CorrectionLines(mix))) {
     return kExitFailed;
   }
-  if (options.peaksPath && !WriteOutputFile(ui, *options.peaksPath, PeakBytes(doc))) {
+  if (options.peaksPath && !WriteOutputFile(ui, *options.peaksPath, PeakBytes(mix))) {
     return kExitFailed;
   }
   return kExitOk;

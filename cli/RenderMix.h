@@ -1,7 +1,7 @@
 #pragma once
 // What velmora-mix does once its command line is understood: load the inputs with the program's
-// own reader, set the channels, build the mix as the document does, and write it with the same
-// writer and the same replace-when-complete rule as the program's Save.
+// own reader and rules, set the channels, and make the document's mix piece by piece straight
+// into the output file, by the same replace-when-complete rule as the program's Save.
 
 #include "ConsoleUi.h"
 #include "MixOptions.h"

@@ -6,7 +6,9 @@
 #include <cmath>
 
 #include "MainFrame.h"
+#include "MetronomeDlg.h"
 #include "MixerForm.h"
+#include "TuningControls.h"
 #include "UiFont.h"
 #include "VelmoraApp.h"
 #include "VelmoraWxDoc.h"
@@ -20,6 +22,7 @@
 #include "panel/StartupDevices.h"
 #include "seams/Ui.h"
 #include "transport/Transport.h"
+#include "transport/TuningTone.h"
 
 namespace velmora {
 
@@ -64,6 +67,12 @@ CVelmoraView::~CVelmoraView() {
   if (surveyThread_.joinable()) surveyThread_.join();
   if (recording_) recording_->OnDestroy();
   if (transport_) transport_->OnDestroy();
+  if (tuningTone_) tuningTone_->OnDestroy();
+  if (metronomeWindow_) {
+    if (deviceCommand_) deviceCommand_->RemoveOutputDeviceOwner(&metronome_->metronome());
+    metronome_->Shutdown();
+    metronome_->Destroy();
+  }
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
   if (scroller_) scroller_->Destroy();
@@ -94,6 +103,14 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
                                            *playDevice_);
   AddCommandTarget(transport_.get());
   AddTimerTarget(transport_.get());
+  tuningTone_ = std::make_unique<TuningTone>(this->doc(), ui(), mixer_->form(), timers_, settings_,
+                                             *playDevice_, *transport_);
+  AddTimerTarget(tuningTone_.get());
+  BindTuningControls(form_, *tuningTone_);
+  metronome_ = new CMetronomeDlg(frame, TheApp().audio(), ui());
+  metronomeWindow_ = metronome_;
+  metronome_->SetOutputDevice(settings_.outputDevice);
+  AddCommandTarget(metronome_);
   dialogWindows_ = std::make_unique<WxDialogWindows>();
   dialogCommands_ =
       std::make_unique<ViewDialogCommands>(this->doc(), mixer_->panel(), *dialogWindows_);
@@ -109,6 +126,7 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
         return DeviceListsOf(mixer_->panel().devices());
       });
   AddCommandTarget(deviceCommand_.get());
+  deviceCommand_->AddOutputDeviceOwner(&metronome_->metronome());
   mixer_->panel().buildMix = [transport = transport_.get()] { return transport->BuildMixNow(); };
   recording_ = std::make_unique<ViewRecording>(*this);
   return true;

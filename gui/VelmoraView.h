@@ -35,12 +35,14 @@
 
 namespace velmora {
 
+class CMetronomeDlg;
 class CVelmoraDoc;
 class DeviceCommand;
 struct DeviceSurvey;
 class MasterVolume;
 class MixerForm;
 class Transport;
+class TuningTone;
 class Ui;
 class ViewDialogCommands;
 class ViewRecording;
@@ -76,6 +78,10 @@ class CVelmoraView : public wxView {
   WaveDevice* playDevice() const { return playDevice_.get(); }
   // Recording: the record device, the recorder and its settings, the recovery files.
   ViewRecording* recording() const { return recording_.get(); }
+  // Button 1042's tone; also plays the recorder's countdown beep (PlayCountdownBeep).
+  TuningTone* tuningTone() const { return tuningTone_.get(); }
+  // The metronome's dialog (created hidden with the view), or null once its window is gone.
+  CMetronomeDlg* metronome() const { return metronomeWindow_ ? metronome_ : nullptr; }
   // The device selection command; owners of a device of their own add themselves to it.
   DeviceCommand* deviceCommand() const { return deviceCommand_.get(); }
   CVelmoraDoc& doc() const;
@@ -120,6 +126,11 @@ class CVelmoraView : public wxView {
   bool initialised_ = false;
   std::unique_ptr<WaveDevice> playDevice_;
   std::unique_ptr<Transport> transport_;
+  std::unique_ptr<TuningTone> tuningTone_;
+  // The metronome's top-level window belongs to the frame; the weak reference says whether it is
+  // still there.
+  wxWeakRef<wxWindow> metronomeWindow_;
+  CMetronomeDlg* metronome_ = nullptr;
   std::unique_ptr<WxDialogWindows> dialogWindows_;
   std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
   std::unique_ptr<DeviceCommand> deviceCommand_;        // the device selection

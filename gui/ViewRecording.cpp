@@ -80,9 +80,9 @@ ViewRecording::ViewRecording(CVelmoraView& view) : view_(view) {
   countdown_ = new CountdownWnd(view.form());
   recovery_ =
       std::make_unique<RecoveryTakes>(doc, view.ui(), view.mixer()->panel(), RecoveryDirectory());
-  recorder_ = std::make_unique<Recorder>(doc, view.ui(), view.mixer()->form(), view.timers(),
-                                         view.settings(), *view.transport(), view.mixer()->panel(),
-                                         *view.playDevice(), *recordDevice_, *countdown_);
+  recorder_ = std::make_unique<Recorder>(
+      doc, view.ui(), view.mixer()->form(), view.timers(), view.settings(), *view.transport(),
+      *view.tuningTone(), view.mixer()->panel(), *view.playDevice(), *recordDevice_, *countdown_);
   recorder_->showStatus = [](const std::string& text) {
     if (CMainFrame* frame = TheApp().frame()) frame->SetStatusText(wxString::FromUTF8(text), 0);
   };

@@ -53,10 +53,7 @@ class VirtualAudioBackend::Stream : public AudioStream {
     return 0;
   }
   int Error() const override { return entry_.error.load(std::memory_order_relaxed); }
-  double Latency() const override {
-    return entry_.state.direction == StreamDirection::Output ? backend_.outputLatency
-                                                             : backend_.inputLatency;
-  }
+  double Latency() const override { return entry_.latency; }
 
  private:
   VirtualAudioBackend& backend_;
@@ -131,6 +128,7 @@ OpenStreamResult VirtualAudioBackend::Open(StreamDirection direction, int device
   entry->state.format = format;
   entry->output = output;
   entry->input = input;
+  entry->latency = direction == StreamDirection::Output ? outputLatency : inputLatency;
   result.stream = std::make_unique<Stream>(*this, *entry);
   entries_.push_back(std::move(entry));
   return result;
@@ -139,6 +137,17 @@ OpenStreamResult VirtualAudioBackend::Open(StreamDirection direction, int device
 OpenStreamResult VirtualAudioBackend::OpenOutput(int device, const WaveFormat& format,
                                                  OutputStreamCallback& callback) {
   return Open(StreamDirection::Output, device, format, &callback, nullptr);
+}
+
+OpenStreamResult VirtualAudioBackend::OpenPlannedOutput(int device, const WaveFormat& format,
+                                                        OutputStreamCallback& callback) {
+  OpenStreamResult result = Open(StreamDirection::Output, device, format, &callback, nullptr);
+  if (result.stream) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.back()->state.planned = true;
+    entries_.back()->latency = static_cast<double>(plannedLatencyFrames) / format.samplesPerSec;
+  }
+  return result;
 }
 
 OpenStreamResult VirtualAudioBackend::OpenInput(int device, const WaveFormat& format,

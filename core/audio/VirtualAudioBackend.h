@@ -32,6 +32,7 @@ struct VirtualStreamState {
   int error = 0;         // set by FailStreams
   int startCount = 0;
   int stopCount = 0;
+  bool planned = false;  // opened by OpenPlannedOutput
 };
 
 class VirtualAudioBackend : public AudioBackend {
@@ -55,6 +56,9 @@ class VirtualAudioBackend : public AudioBackend {
   double outputLatency = 0;  // what the streams report, in seconds
   double inputLatency = 0;
 
+  // The latency that streams opened by OpenPlannedOutput state, in frames.
+  uint32_t plannedLatencyFrames = 0;
+
   // ---- Record of calls ----
   mutable std::vector<std::pair<StreamDirection, int>> nameQueries;
   int openCalls = 0;
@@ -67,6 +71,8 @@ class VirtualAudioBackend : public AudioBackend {
                          const WaveFormat& format) const override;
   OpenStreamResult OpenOutput(int device, const WaveFormat& format,
                               OutputStreamCallback& callback) override;
+  OpenStreamResult OpenPlannedOutput(int device, const WaveFormat& format,
+                                     OutputStreamCallback& callback) override;
   OpenStreamResult OpenInput(int device, const WaveFormat& format,
                              InputStreamCallback& callback) override;
 
@@ -95,6 +101,7 @@ class VirtualAudioBackend : public AudioBackend {
     std::atomic<int> error{0};
     OutputStreamCallback* output = nullptr;
     InputStreamCallback* input = nullptr;
+    double latency = 0;  // seconds; set at the open, before the stream is handed out
   };
 
   const std::vector<VirtualDevice>& Devices(StreamDirection direction) const;

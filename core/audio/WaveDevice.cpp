@@ -1,6 +1,7 @@
 #include "audio/WaveDevice.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "audio/FormatMask.h"
@@ -70,10 +71,14 @@ uint32_t WaveDevice::InputBlockBytes() const {
 OpenStreamResult WaveDevice::OpenOutputWithRetry(int device, OutputStreamCallback& callback) {
   // A busy output device is tried exactly once more, after letting go of this object's own hold
   // on it (a device that takes one stream at a time is busy with it).
-  OpenStreamResult result = backend_.OpenOutput(device, format, callback);
+  const auto open = [&] {
+    return plannedOutput ? backend_.OpenPlannedOutput(device, format, callback)
+                         : backend_.OpenOutput(device, format, callback);
+  };
+  OpenStreamResult result = open();
   if (!result.stream) {
     CloseHold();
-    result = backend_.OpenOutput(device, format, callback);
+    result = open();
   }
   return result;
 }
@@ -102,6 +107,7 @@ DeviceResult WaveDevice::OpenPlayback(int device, bool startPaused) {
   // Nothing sounds until the queue is filled and the stream runs.
   outputSilenced_.store(true, std::memory_order_relaxed);
   outOffset_.store(0, std::memory_order_relaxed);
+  outPlayed_.store(0, std::memory_order_relaxed);
   doneCount.store(0, std::memory_order_relaxed);
   written_.store(lastIndex + 1, std::memory_order_release);
   cursor = lastIndex;
@@ -221,6 +227,8 @@ void WaveDevice::Render(uint8_t* out, uint32_t frames) {
       }
     }
     outOffset_.store(offset, std::memory_order_relaxed);
+    outPlayed_.store(outPlayed_.load(std::memory_order_relaxed) + filled,
+                     std::memory_order_release);
   }
   std::memset(out + filled, SilenceValue(outFormat_.bitsPerSample), total - filled);
   ApplyVolume(out, frames, outFormat_, volume_.load(std::memory_order_relaxed));
@@ -362,6 +370,10 @@ void WaveDevice::Overflowed(uint32_t frames) {
 
 double WaveDevice::OutputLatency() const {
   return outputOpen && outStream_ ? outStream_->Latency() : 0;
+}
+
+uint32_t WaveDevice::OutputLatencyFrames() const {
+  return static_cast<uint32_t>(std::lround(OutputLatency() * outFormat_.samplesPerSec));
 }
 
 double WaveDevice::InputLatency() const {

@@ -54,6 +54,11 @@ constexpr uint32_t kFullVolume = 0xFFFFFFFFu;
 // Devices per direction that enumeration reports.
 constexpr int kMaxListedDevices = 4;
 
+namespace msg {
+// An owner could not allocate the blocks it hands a device (recording ring, metronome clicks).
+inline constexpr const char* kBufferFailed = "バッファの取得に失敗しました！";
+}  // namespace msg
+
 // What enumeration reports per device.
 struct WaveDeviceCaps {
   std::string name;
@@ -94,6 +99,12 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // stopped by itself, after which it returns no more blocks; success while it runs and while no
   // output is open. The stream stays open until the owner closes it.
   DeviceResult CheckOutput() const;
+  // The output's clock: bytes of written blocks the callback has handed to the sound system since
+  // the open (silence the device gives while it has no block is not counted). Any thread.
+  uint64_t OutputBytesPlayed() const { return outPlayed_.load(std::memory_order_acquire); }
+  // Frames between the callback and the ear on the open output, as the sound system stated them
+  // at its open (0 when it does not say, or with no output open).
+  uint32_t OutputLatencyFrames() const;
 
   // ---- Input ----
   // The owner has set the format fields, blockLength (frames) and all 128 blockData entries and
@@ -164,6 +175,10 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   uint32_t preparedCount = 0;                  // output: slots filled by OpenPlayback
   WaveFormat format{};                         // of the last open
 
+  // Output: the sound is decided well before it is heard (the metronome), so the next opens ask
+  // the sound system for a deep buffer (AudioBackend::OpenPlannedOutput).
+  bool plannedOutput = false;
+
  private:
   struct Block {
     uint8_t* data = nullptr;
@@ -196,6 +211,7 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   std::atomic<uint32_t> written_{0};
   std::atomic<bool> outputSilenced_{false};
   std::atomic<uint32_t> outOffset_{0};  // bytes of block doneCount already played; callback only
+  std::atomic<uint64_t> outPlayed_{0};  // written by the callback (and by an open)
 
   // Input side. handed_ = blocks handed to the callback (lastIndex + 1).
   std::unique_ptr<AudioStream> inStream_;

@@ -24,22 +24,24 @@ uint32_t SettleEndMark(uint32_t endMark, bool hadMix, uint32_t previousFrames, u
 
 }  // namespace
 
+MixSource MixSourceOf(const ChannelSlot& slot) {
+  MixSource source;
+  source.data = slot.HasData() ? slot.data.data() : nullptr;
+  source.frames = slot.frames;
+  source.channels = slot.header.channels;
+  source.bits = slot.header.bitsPerSample;
+  source.rate = slot.header.samplesPerSec > 0 ? slot.Rate() : 0;
+  source.selected = slot.selected;
+  source.level = slot.level;
+  source.autoLevel = slot.autoLevel;
+  source.balance = slot.balance;
+  source.offset = slot.offset;
+  return source;
+}
+
 MixJob MakeMixJob(const CVelmoraDoc& doc) {
   MixJob job;
-  for (int i = 0; i < kChannelCount; ++i) {
-    const ChannelSlot& slot = doc.slots[i];
-    MixSource& source = job.sources[i];
-    source.data = slot.HasData() ? slot.data.data() : nullptr;
-    source.frames = slot.frames;
-    source.channels = slot.header.channels;
-    source.bits = slot.header.bitsPerSample;
-    source.rate = slot.header.samplesPerSec > 0 ? slot.Rate() : 0;
-    source.selected = slot.selected;
-    source.level = slot.level;
-    source.autoLevel = slot.autoLevel;
-    source.balance = slot.balance;
-    source.offset = slot.offset;
-  }
+  for (int i = 0; i < kChannelCount; ++i) job.sources[i] = MixSourceOf(doc.slots[i]);
   job.fadeIn = doc.fadeIn();
   job.fadeOut = doc.fadeOut();
   job.monoPlayback = doc.monoPlayback();

@@ -82,11 +82,8 @@ bool CReader::AppendFrames(const PcmBlock& block, uint32_t blockAlign) {
   if (needed > samples.size()) {
     std::size_t capacity = std::max({needed, samples.size() * 2, kFirstCapacity});
     capacity = std::min(capacity, kMaxSampleBytes);
-    ByteBuffer grown;
     // Near the memory's limit the doubled block may not exist while the exact one does.
-    if (!grown.Allocate(capacity) && !grown.Allocate(needed)) return false;
-    if (samplesBytes_ != 0) std::memcpy(grown.data(), samples.data(), samplesBytes_);
-    samples = std::move(grown);
+    if (!samples.Resize(capacity) && !samples.Resize(needed)) return false;
   }
   std::memcpy(samples.data() + samplesBytes_, block.bytes, bytes);
   samplesBytes_ = needed;
@@ -97,12 +94,9 @@ bool CReader::AppendFrames(const PcmBlock& block, uint32_t blockAlign) {
 bool CReader::ShrinkToFrames(uint32_t blockAlign) {
   const std::size_t exact = static_cast<std::size_t>(samplesFrames) * blockAlign;
   if (samples.has() && samples.size() == exact) return true;
-  // The slot's buffer holds exactly its frames, as a WAV load leaves it.
-  ByteBuffer fitted;
-  if (!fitted.Allocate(exact)) return false;
-  if (exact != 0) std::memcpy(fitted.data(), samples.data(), exact);
-  samples = std::move(fitted);
-  return true;
+  // The slot's buffer holds exactly its frames, as a WAV load leaves it; shrinking in place
+  // costs no copy of the samples.
+  return samples.Resize(exact);
 }
 
 }  // namespace velmora

@@ -2,6 +2,7 @@
 // One of the document's four channels: its samples exactly as in a WAV data chunk, its format as
 // a 36-byte header image, and the mixer parameters the panel edits.
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -40,5 +41,15 @@ struct ChannelSlot {
 // Level slider position from a channel's peak: g = peak × 200 / full scale, 200 − g / 2.
 // A full-scale channel gets 100, a silent one 200.
 int32_t AutoLevelFromSamples(const uint8_t* data, uint32_t frames, int channels, int bits);
+// The same in steps, for samples read a piece at a time: the largest |sample| (8-bit: deviation
+// from 128) of `samples` samples of `bits` bits, and the level of the largest over all pieces.
+int32_t PeakOfSamples(const uint8_t* data, uint64_t samples, int bits);
+int32_t AutoLevelFromPeak(int32_t peak, int bits);
+
+// The rates of the loaded channels, 0 for an empty one.
+using LoadedRates = std::array<int32_t, kChannelCount>;
+// Whether a channel at `rate` may join channels at the `loaded` rates: every loaded rate must be
+// a multiple of the new rate's family base (11025 or 48000 Hz), or of the rate itself.
+bool IsRateCompatibleWith(int32_t rate, const LoadedRates& loaded);
 
 }  // namespace velmora

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "document/CReader.h"
+#include "document/ChannelLoading.h"
 #include "document/VelmoraDoc.h"
 #include "io/File.h"
 #include "io/Format.h"
@@ -30,8 +31,16 @@ unsigned Hex(DecoderCode code) {
   return static_cast<unsigned>(static_cast<uint32_t>(code));
 }
 
-// The boxes an import that stopped at `step` shows, in order: the step's own text, then whether
-// opening or reading failed, then the general failure, all with the step's code.
+// The rest of the program mixes, plays and saves 8- or 16-bit mono or stereo only, at rates it
+// can play.
+bool IsSupportedFormat(const PcmFormat& format) {
+  return (format.channels == 1 || format.channels == 2) &&
+         (format.bitsPerSample == 8 || format.bitsPerSample == 16) &&
+         IsPlayableRate(format.samplesPerSec);
+}
+
+}  // namespace
+
 std::vector<std::string> ImportMessages(const ImportResult& result) {
   const unsigned code = Hex(result.code);
   std::vector<std::string> chain;
@@ -65,6 +74,8 @@ std::vector<std::string> ImportMessages(const ImportResult& result) {
   return chain;
 }
 
+namespace {
+
 // The system's own words for a code that carries its error number, as decoders pass them on.
 std::optional<std::string> SystemReasonOf(DecoderCode code) {
   if (code == kCodeNotADiskFile) return NotARegularFileError().message();
@@ -74,15 +85,10 @@ std::optional<std::string> SystemReasonOf(DecoderCode code) {
   return std::nullopt;
 }
 
-// The rest of the program mixes, plays and saves 8- or 16-bit mono or stereo only, at rates it
-// can play.
-bool IsSupportedFormat(const PcmFormat& format) {
-  return (format.channels == 1 || format.channels == 2) &&
-         (format.bitsPerSample == 8 || format.bitsPerSample == 16) &&
-         IsPlayableRate(format.samplesPerSec);
-}
+}  // namespace
 
-ImportResult DecodeIntoSlot(AudioDecoder* decoder, const CVelmoraDoc& doc, ChannelSlot& slot) {
+ImportResult DecodeIntoSlot(AudioDecoder* decoder, const RateRule& rateAccepted,
+                            ChannelSlot& slot) {
   if (decoder == nullptr) return {ImportStep::NoDecoder, kDecoderOk};
   CReader reader(*decoder);
   if (const ImportResult opened = reader.Open(slot.path); !opened.ok()) return opened;
@@ -91,7 +97,7 @@ ImportResult DecodeIntoSlot(AudioDecoder* decoder, const CVelmoraDoc& doc, Chann
 
   const PcmFormat& format = reader.outputFormat;
   if (!IsSupportedFormat(format)) return {ImportStep::UnsupportedFormat, kDecoderOk};
-  if (!doc.IsRateCompatible(format.samplesPerSec)) return {ImportStep::RateMismatch, kDecoderOk};
+  if (!rateAccepted(format.samplesPerSec)) return {ImportStep::RateMismatch, kDecoderOk};
   FillCanonical(slot.header, slot.dataChunk, format.channels, format.samplesPerSec,
                 format.bitsPerSample, reader.samplesFrames);
   slot.data = std::move(reader.samples);
@@ -99,16 +105,19 @@ ImportResult DecodeIntoSlot(AudioDecoder* decoder, const CVelmoraDoc& doc, Chann
   return {};
 }
 
-}  // namespace
-
-bool CVelmoraDoc::ImportCompressed(int index) {
-  const ImportResult result = DecodeIntoSlot(audioDecoder_, *this, slots[index]);
-  for (const std::string& text : ImportMessages(result)) ui_.ShowError(text);
+void ShowImportMessages(Ui& ui, const ImportResult& result, const std::string& path) {
+  for (const std::string& text : ImportMessages(result)) ui.ShowError(text);
   if (result.step == ImportStep::OpenFile) {
     if (const std::optional<std::string> reason = SystemReasonOf(result.code)) {
-      ui_.ShowSystemReason(slots[index].path, *reason);
+      ui.ShowSystemReason(path, *reason);
     }
   }
+}
+
+bool CVelmoraDoc::ImportCompressed(int index) {
+  const ImportResult result = DecodeIntoSlot(
+      audioDecoder_, [this](int32_t rate) { return IsRateCompatible(rate); }, slots[index]);
+  ShowImportMessages(ui_, result, slots[index].path);
   return result.ok();
 }
 

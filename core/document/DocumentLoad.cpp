@@ -1,14 +1,13 @@
 // Opening files into channel slots: the Open command, the shared load steps and the WAV branch.
 
+#include "document/ChannelLoading.h"
 #include "document/VelmoraDoc.h"
 #include "document/WavReader.h"
 #include "seams/Ui.h"
 
 namespace velmora {
 
-namespace {
-
-const char* MessageFor(WavError error) {
+const char* WavErrorMessage(WavError error) {
   switch (error) {
     case WavError::NotPcm:
       return msg::kNotPcm;
@@ -29,8 +28,6 @@ const char* MessageFor(WavError error) {
   }
   return msg::kReadFailed;
 }
-
-}  // namespace
 
 void CVelmoraDoc::OpenFileCommand() {
   FileDialogRequest request;
@@ -93,7 +90,7 @@ bool CVelmoraDoc::LoadWav(int index) {
   const WavResult result = ReadWavFile(
       slot.path, [this](int32_t rate) { return IsRateCompatible(rate); }, file);
   if (!result.ok()) {
-    ui_.ShowError(MessageFor(result.error));
+    ui_.ShowError(WavErrorMessage(result.error));
     if (result.why) ui_.ShowSystemReason(slot.path, result.why.message());
     return false;
   }

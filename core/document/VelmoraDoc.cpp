@@ -77,6 +77,14 @@ int CVelmoraDoc::FirstEmptySlot() const {
 }
 
 bool CVelmoraDoc::IsRateCompatible(int32_t rate) const {
+  LoadedRates loaded{};
+  for (int i = 0; i < kChannelCount; ++i) {
+    if (slots[i].HasData()) loaded[i] = slots[i].header.samplesPerSec;
+  }
+  return IsRateCompatibleWith(rate, loaded);
+}
+
+bool IsRateCompatibleWith(int32_t rate, const LoadedRates& loaded) {
   if (rate <= 0) return false;
   int32_t base = rate;
   if (rate % 11025 == 0) {
@@ -87,13 +95,10 @@ bool CVelmoraDoc::IsRateCompatible(int32_t rate) const {
   // The mixdown repeats each sample mix rate / channel rate times (integer division), so every
   // rate must divide the mix rate, the highest of them, or its channel plays at the wrong speed.
   int32_t mixRate = rate;
-  for (const ChannelSlot& slot : slots) {
-    if (slot.HasData()) mixRate = std::max(mixRate, slot.header.samplesPerSec);
-  }
-  for (const ChannelSlot& slot : slots) {
-    const int32_t loaded = slot.header.samplesPerSec;
-    if (!slot.HasData() || loaded <= 0) continue;
-    if (loaded % base != 0 || mixRate % loaded != 0) return false;
+  for (const int32_t other : loaded) mixRate = std::max(mixRate, other);
+  for (const int32_t other : loaded) {
+    if (other <= 0) continue;
+    if (other % base != 0 || mixRate % other != 0) return false;
   }
   return mixRate % rate == 0;
 }
@@ -223,11 +228,18 @@ int32_t PeakOf8Bit(const uint8_t* data, uint64_t samples) {
 
 }  // namespace
 
-int32_t AutoLevelFromSamples(const uint8_t* data, uint32_t frames, int channels, int bits) {
-  const uint64_t samples = static_cast<uint64_t>(frames) * (channels == 2 ? 2 : 1);
-  const int32_t peak = bits == 16 ? PeakOf16Bit(data, samples) : PeakOf8Bit(data, samples);
+int32_t PeakOfSamples(const uint8_t* data, uint64_t samples, int bits) {
+  return bits == 16 ? PeakOf16Bit(data, samples) : PeakOf8Bit(data, samples);
+}
+
+int32_t AutoLevelFromPeak(int32_t peak, int bits) {
   const int32_t g = peak * 200 / (bits == 16 ? 32768 : 128);
   return 200 - g / 2;
+}
+
+int32_t AutoLevelFromSamples(const uint8_t* data, uint32_t frames, int channels, int bits) {
+  const uint64_t samples = static_cast<uint64_t>(frames) * (channels == 2 ? 2 : 1);
+  return AutoLevelFromPeak(PeakOfSamples(data, samples, bits), bits);
 }
 
 std::string UpperExtension3(const std::string& path) {

@@ -171,6 +171,13 @@ class PendingFile {
 
 bool WriteWholeFile(const std::string& path, std::initializer_list<ByteSpan> pieces,
                     std::error_code* why) {
+  return WriteWholeFileWith(
+      path,
+      [pieces](File& file, std::error_code& error) { return WritePieces(file, pieces, error); },
+      why);
+}
+
+bool WriteWholeFileWith(const std::string& path, const FileContent& content, std::error_code* why) {
   std::error_code error;
   const fs::path target = ResolveTarget(fs::u8path(path));
   const fs::file_status status = fs::status(target, error);
@@ -185,8 +192,7 @@ bool WriteWholeFile(const std::string& path, std::initializer_list<ByteSpan> pie
     error = NotARegularFileError();
   } else {
     PendingFile pending(target);
-    written =
-        pending.Open(error) && WritePieces(pending.file(), pieces, error) && pending.Commit(error);
+    written = pending.Open(error) && content(pending.file(), error) && pending.Commit(error);
   }
   if (why != nullptr) *why = error;
   return written;

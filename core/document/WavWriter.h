@@ -5,11 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <system_error>
 
 #include "document/WavHeader.h"
+#include "io/File.h"
 
 namespace velmora {
 
@@ -27,6 +29,13 @@ struct ByteSpan {
 // regular file (a pipe, a device) is refused. `why` receives the system's reason for a failure.
 bool WriteWholeFile(const std::string& path, std::initializer_list<ByteSpan> pieces,
                     std::error_code* why = nullptr);
+
+// Writes the content of `path` by the same rule, as `content` writes it into the file it is
+// handed: from offset 0, seeking as it likes. `content` returns false on failure, with the reason
+// in its second argument.
+using FileContent = std::function<bool(File& file, std::error_code& why)>;
+bool WriteWholeFileWith(const std::string& path, const FileContent& content,
+                        std::error_code* why = nullptr);
 
 // The 36-byte RIFF/fmt part, the 8-byte data chunk header, then data.size bytes of `samples`.
 bool WriteWavFile(const std::string& path, const RiffHeader& riff, const ChunkHeader& data,

@@ -33,7 +33,8 @@ class MemorySource final : public ByteSource {
   std::size_t size_;
 };
 
-// A file opened for reading; its size is taken once, when it is opened. Used by one thread.
+// A file opened for reading; its size is taken once, when it is opened. Opened by one thread;
+// ReadAt may then run on several threads at once (reads at offsets share no position).
 class FileSource final : public ByteSource {
  public:
   // False when the file cannot be opened, is not a regular file (a pipe or a device is refused

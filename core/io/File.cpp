@@ -216,6 +216,13 @@ bool File::Sync() {
 #endif
 }
 
+void File::StartWriteBack() {
+  if (stream_ == nullptr || std::fflush(stream_) != 0) return;
+#if defined(__linux__)
+  sync_file_range(fileno(stream_), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 bool File::Close() {
   if (stream_ == nullptr) return true;
   const bool ok = std::fclose(stream_) == 0;

@@ -375,7 +375,7 @@ bool MixKernel::Prepare(const MixJob& job) {
 }
 
 void MixKernel::Run(const MixTarget& target) {
-  target.peaks->FillSilence();
+  if (target.peaks != nullptr) target.peaks->FillSilence();
   const uint32_t total = job_.frames;
   if (total == 0) return;
   uint32_t frame = job_.position % total;
@@ -393,6 +393,32 @@ void MixKernel::Run(const MixTarget& target) {
     if (frame == total) frame = 0;
   }
   if (target.cursor != nullptr && done > 0) target.cursor->store(last, std::memory_order_release);
+}
+
+FrameSpan MixKernel::SourceFramesOf(int index, uint32_t first, uint32_t count) const {
+  const Lane& lane = lanes_[index];
+  if (!lane.active) return {};
+  const int64_t from = std::max<int64_t>(first, lane.first);
+  const int64_t to = std::min<int64_t>(static_cast<int64_t>(first) + count, lane.stop);
+  if (from >= to) return {};
+  const uint32_t ratio = lane.place.ratio;
+  const int64_t firstFrame = from / ratio - lane.place.offsetChan;
+  const int64_t lastFrame = (to - 1) / ratio - lane.place.offsetChan;
+  return {firstFrame, static_cast<uint32_t>(lastFrame - firstFrame + 1)};
+}
+
+void MixKernel::SetSourceWindow(int index, const uint8_t* frames, int64_t firstFrame) {
+  lanes_[index].data = frames;
+  lanes_[index].dataFirst = firstFrame;
+}
+
+void MixKernel::RunPiece(const MixTarget& target, uint32_t first, uint32_t count) {
+  for (uint32_t done = 0; done < count;) {
+    const uint32_t n = std::min(kChunkFrames, count - done);
+    MixChunk(first + done, n);
+    StoreChunk(target, first + done, n);
+    done += n;
+  }
 }
 
 void MixKernel::MixChunk(uint32_t first, uint32_t count) {
@@ -435,7 +461,7 @@ void MixKernel::AddLane(const Lane& lane, uint32_t first, uint32_t count) {
   const auto phase = static_cast<uint32_t>(from % ratio);
   const uint32_t sourceFrames = (phase + n + ratio - 1) / ratio;
   const uint32_t frameBytes = (lane.wide ? 2 : 1) * (lane.stereo ? 2 : 1);
-  const uint8_t* p = lane.data + static_cast<uint64_t>(sourceFrame) * frameBytes;
+  const uint8_t* p = lane.data + static_cast<uint64_t>(sourceFrame - lane.dataFirst) * frameBytes;
 
   // Fade-in covers 0 < frame − offsetOut < inFrames; fade-out covers end − frame < outFrames.
   const Overlap in = lane.inFrames == 0 ? Overlap{}
@@ -510,11 +536,11 @@ void MixKernel::StoreChunk(const MixTarget& target, uint32_t first, uint32_t cou
       ClampPiece(target, first, from, to);
       peaks = PackPiece(from, to);
     }
-    MergePeak(*target.peaks, entry, peaks.left, peaks.right);
+    if (target.peaks != nullptr) MergePeak(*target.peaks, entry, peaks.left, peaks.right);
     from = to;
   }
   if (wide) {
-    uint8_t* out = target.pcm + static_cast<uint64_t>(first) * 4;
+    uint8_t* out = target.pcm + static_cast<uint64_t>(first - target.pcmFirstFrame) * 4;
     if (HostIsLittleEndian()) {
       std::memcpy(out, stored_.data(), static_cast<std::size_t>(count) * 4);
       return;
@@ -525,7 +551,7 @@ void MixKernel::StoreChunk(const MixTarget& target, uint32_t first, uint32_t cou
     }
     return;
   }
-  uint8_t* out = target.pcm + static_cast<uint64_t>(first) * 2;
+  uint8_t* out = target.pcm + static_cast<uint64_t>(first - target.pcmFirstFrame) * 2;
   for (uint32_t i = 0; i < 2 * count; ++i) out[i] = static_cast<uint8_t>(stored_[i] + 128);
 }
 

@@ -46,15 +46,16 @@ struct MixJob {
   uint32_t position = 0;     // first frame mixed, below N; mixing wraps to frame 0 at the end
 };
 
-// Where the kernel writes. The cursor and the stop flag may be null.
+// Where the kernel writes. The peak table, the cursor and the stop flag may be null.
 struct MixTarget {
-  uint8_t* pcm = nullptr;           // N × 2 × bits / 8 bytes
+  uint8_t* pcm = nullptr;           // frames from pcmFirstFrame on, 2 × bits / 8 bytes each
   BlockPeakTable* peaks = nullptr;  // N / B + 1 entries of the output width
   std::vector<MixCorrection>* corrections = nullptr;
   // Frame being mixed, stored with release: every frame before it in mixing order is written.
   // Advanced a chunk of frames at a time; at the end it holds the last frame mixed.
   std::atomic<uint32_t>* cursor = nullptr;
   const std::atomic<bool>* stop = nullptr;  // true = end early (checked between chunks)
+  uint32_t pcmFirstFrame = 0;               // the mix frame that pcm starts with
 };
 
 // Where a channel lies on the output time line, in whole frames.
@@ -73,6 +74,12 @@ ChannelPlacement PlaceChannel(const MixSource& source, uint32_t mixRate);
 // not, 0 when none is positive. May exceed 32 bits.
 uint64_t MixLength(const std::array<MixSource, kMixSources>& sources, uint32_t mixRate);
 
+// Frames [first, first + count) of one channel.
+struct FrameSpan {
+  int64_t first = 0;
+  uint32_t count = 0;
+};
+
 class MixKernel {
  public:
   // Takes the job and reserves the kernel's working memory; false when memory ran out.
@@ -81,13 +88,28 @@ class MixKernel {
   // Prepare; any thread may call it.
   void Run(const MixTarget& target);
 
+  // The same mix piece by piece, for a caller that holds only part of each channel and of the
+  // mix at a time. Pieces of any length follow Run's order (job.position to N, then 0 to
+  // job.position) so that the correction runs come out as Run's; the target's peak table starts
+  // silent. Called from one thread at a time.
+  //
+  // The channel frames that mixing output frames [first, first + count) reads from source
+  // `index`; none (count 0) when the channel does not sound there.
+  FrameSpan SourceFramesOf(int index, uint32_t first, uint32_t count) const;
+  // Source `index` reads from `frames`, which holds its frames from `firstFrame` on, until the
+  // next call; the job's data pointer is the window at frame 0 until then.
+  void SetSourceWindow(int index, const uint8_t* frames, int64_t firstFrame);
+  // Mixes output frames [first, first + count), which lie inside the mix, into `target`.
+  void RunPiece(const MixTarget& target, uint32_t first, uint32_t count);
+
   static constexpr uint32_t kChunkFrames = 1024;
 
  private:
   // One channel's working state: where it sounds, its gains and its fades.
   struct Lane {
     bool active = false;
-    const uint8_t* data = nullptr;
+    const uint8_t* data = nullptr;  // holds the channel's frames from dataFirst on
+    int64_t dataFirst = 0;
     bool stereo = false;
     bool wide = false;  // 16-bit source
     bool fold = false;  // stereo source folded to mono by balance (mono playback)

@@ -9,7 +9,6 @@
 #include "document/VelmoraDoc.h"
 #include "io/Format.h"
 #include "panel/MixerPanel.h"
-#include "recorder/CountdownBeep.h"
 #include "recorder/LoopbackLag.h"
 #include "recorder/RecoveryWriter.h"
 #include "seams/CommandIds.h"
@@ -18,6 +17,7 @@
 #include "seams/Timers.h"
 #include "seams/Ui.h"
 #include "transport/Transport.h"
+#include "transport/TuningTone.h"
 #include "view/DeviceMessages.h"
 #include "view/TimeText.h"
 #include "view/ViewSettings.h"
@@ -75,8 +75,8 @@ std::string SecondsText(uint64_t frames, uint32_t rate) {
 }  // namespace
 
 Recorder::Recorder(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
-                   Transport& transport, MixerPanel& panel, WaveDevice& playDevice,
-                   WaveDevice& recordDevice, CountdownWindow& countdown)
+                   Transport& transport, TuningTone& tone, MixerPanel& panel,
+                   WaveDevice& playDevice, WaveDevice& recordDevice, CountdownWindow& countdown)
     : roundTripLatency(
           [this] { return playDevice_.OutputLatency() + recordDevice_.InputLatency(); }),
       doc_(doc),
@@ -85,16 +85,18 @@ Recorder::Recorder(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSet
       timers_(timers),
       view_(view),
       transport_(transport),
+      tone_(tone),
       panel_(panel),
       playDevice_(playDevice),
       recordDevice_(recordDevice),
-      countdown_(countdown),
-      beepBuffer_(MakeBeepBuffer()) {
+      countdown_(countdown) {
   transport_.stopRecording = [this] { return StopRecording(); };
+  tone_.countdownActive = [this] { return countdownActive_; };
 }
 
 Recorder::~Recorder() {
   transport_.stopRecording = nullptr;
+  tone_.countdownActive = nullptr;
 }
 
 bool Recorder::HandlesCommand(int id) const {
@@ -115,7 +117,7 @@ void Recorder::OnTimer(int id) {
     case timer::kCountdown:
       CountdownTick();
       break;
-    case timer::kBeep:
+    case timer::kToneAndBeep:
       if (countdownActive_) BeepCheckTick();
       break;
     default:
@@ -221,7 +223,7 @@ void Recorder::Record() {
     timers_.Start(timer::kCountdown, timer::kCountdownMs);
     countdownRemaining_ = options.selfTimerSeconds;
     ShowCountdownTime();
-    if (countdownRemaining_ <= 3 && options.beepBeforeStart) PlayCountdownBeep();
+    if (countdownRemaining_ <= 3 && options.beepBeforeStart) tone_.PlayCountdownBeep();
     countdown_.ShowNumber(countdownRemaining_);
     return;
   }
@@ -259,33 +261,14 @@ void Recorder::CountdownTick() {
     return;
   }
   ShowCountdownTime();
-  if (countdownRemaining_ <= 3 && options.beepBeforeStart) PlayCountdownBeep();
+  if (countdownRemaining_ <= 3 && options.beepBeforeStart) tone_.PlayCountdownBeep();
   countdown_.ShowNumber(countdownRemaining_);
-}
-
-void Recorder::PlayCountdownBeep() {
-  if (transport_.pausedPlayback) return;
-  if (!playDevice_.Initialised()) {
-    ui_.ShowError(msg::kPlaybackInitFailed);
-    return;
-  }
-  playDevice_.ClosePlayback();
-  playDevice_.sampleRate = kBeepRate;
-  playDevice_.bitsPerSample = 8;
-  playDevice_.channels = 1;
-  playDevice_.blockLength = view_.blockFrames;
-  playDevice_.blockData[0] = beepBuffer_.data();
-  playDevice_.lastIndex = 0;
-  playDevice_.lastBlockLength = kBeepSamples;
-  if (playDevice_.OpenPlayback(view_.outputDevice, false)) {
-    timers_.Start(timer::kBeep, timer::kBeepCheckMs);
-  }
 }
 
 void Recorder::BeepCheckTick() {
   if (playDevice_.lastBlockLength != 0 && options.beepBeforeStart) {
     playDevice_.ClosePlayback();
-    timers_.Kill(timer::kBeep);
+    timers_.Kill(timer::kToneAndBeep);
   }
   if (simultaneousActive_ && options.beepBeforeStart && countdownRemaining_ == 1) {
     // The mix waits, paused, so that the countdown's end starts it with the input.
@@ -423,7 +406,7 @@ bool Recorder::StopRecording() {
   stopping_ = true;
   timers_.Kill(timer::kCountdown);
   timers_.Kill(timer::kRecording);
-  timers_.Kill(timer::kBeep);
+  timers_.Kill(timer::kToneAndBeep);
   if (inputRunning_) UpdateLatency();
   recordDevice_.CloseRecord();
   if (options.simultaneousPlayback) {

@@ -28,6 +28,7 @@ class MixerPanel;
 class RecoveryWriter;
 class Timers;
 class Transport;
+class TuningTone;
 class Ui;
 class WaveDevice;
 struct DeviceResult;
@@ -37,7 +38,6 @@ namespace msg {
 inline constexpr const char* kNoFreeChannel = "空きチャンネルがありません！";
 inline constexpr const char* kRecordInitFailed = "録音処理の初期化に失敗しました！";
 inline constexpr const char* kRecordStartFailed = "録音処理の開始に失敗しました！";
-inline constexpr const char* kBufferFailed = "バッファの取得に失敗しました！";
 // While recording and after Stop, in the status bar.
 inline constexpr const char* kRecordingStatus = "録音中  欠落フレーム: %u";
 inline constexpr const char* kRecordedStatus = "録音終了  遅延補正: %.1f ms";
@@ -51,10 +51,8 @@ inline constexpr const char* kDropoutWarning =
 namespace timer {
 constexpr int kRecording = 2;
 constexpr int kCountdown = 3;
-constexpr int kBeep = 4;  // shared with the tuning tone; the recorder's only during a countdown
 constexpr int kFirstRecordingTickMs = 150;
 constexpr int kCountdownMs = 1000;
-constexpr int kBeepCheckMs = 200;
 }  // namespace timer
 
 // The recording options of the settings dialog beside the format (ViewSettings).
@@ -82,9 +80,10 @@ struct Dropout {
 
 class Recorder : public CommandTarget, public TimerTarget {
  public:
-  // All must outlive the recorder. Installs itself as the transport's Stop for recordings.
+  // All must outlive the recorder. Installs itself as the transport's Stop for recordings and
+  // tells the tone when a countdown runs (the tone plays the countdown's beeps).
   Recorder(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
-           Transport& transport, MixerPanel& panel, WaveDevice& playDevice,
+           Transport& transport, TuningTone& tone, MixerPanel& panel, WaveDevice& playDevice,
            WaveDevice& recordDevice, CountdownWindow& countdown);
   ~Recorder() override;
   Recorder(const Recorder&) = delete;
@@ -93,7 +92,7 @@ class Recorder : public CommandTarget, public TimerTarget {
   // Record (32781). The settings command is RecordSetupCommand's.
   bool OnCommand(int id) override;
   bool HandlesCommand(int id) const override;
-  // Timers 2 and 3, and timer 4 while a countdown runs.
+  // Timers 2 and 3, and timer 4 (the beep's check) while a countdown runs.
   void OnTimer(int id) override;
   // The view's window is going: a running recording is closed (nothing is stored).
   void OnDestroy();
@@ -102,10 +101,6 @@ class Recorder : public CommandTarget, public TimerTarget {
   // The recording part of Stop. False when the take could not be stored (no memory for the
   // slot): the transport then stays Recording with the chunks kept, and a further Stop retries.
   bool StopRecording();
-  // The countdown's beep on the playback device, for 200 ms (timer 4 ends it). Also what the
-  // tuning button plays while a countdown runs.
-  void PlayCountdownBeep();
-
   RecordOptions options;
 
   // ---- State (read by the window layer and the tests) ----
@@ -165,12 +160,12 @@ class Recorder : public CommandTarget, public TimerTarget {
   Timers& timers_;
   ViewSettings& view_;
   Transport& transport_;
+  TuningTone& tone_;
   MixerPanel& panel_;
   WaveDevice& playDevice_;
   WaveDevice& recordDevice_;
   CountdownWindow& countdown_;
 
-  std::vector<uint8_t> beepBuffer_;
   ByteBuffer recordRing_;
   std::vector<ByteBuffer> chunks_;  // 128 blocks each; the last one partly filled
   bool stopping_ = false;

@@ -92,6 +92,14 @@ class AudioBackend {
   // waiting for a server, nothing printed) when there is no device or no server.
   virtual OpenStreamResult OpenOutput(int device, const WaveFormat& format,
                                       OutputStreamCallback& callback) = 0;
+  // As OpenOutput, for sound decided well before it is heard (the metronome's clicks): the sound
+  // system keeps a deep buffer, so that a busy machine never lets the stream run dry, and what
+  // the callback gives is heard correspondingly later. Backends without the choice open as
+  // OpenOutput.
+  virtual OpenStreamResult OpenPlannedOutput(int device, const WaveFormat& format,
+                                             OutputStreamCallback& callback) {
+    return OpenOutput(device, format, callback);
+  }
   virtual OpenStreamResult OpenInput(int device, const WaveFormat& format,
                                      InputStreamCallback& callback) = 0;
 };

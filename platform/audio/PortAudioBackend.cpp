@@ -77,8 +77,12 @@ PaSampleFormat SampleFormat(const WaveFormat& format) {
 // on a loaded machine without underruns; PortAudio's high latency gives PulseAudio's ALSA plugin
 // a buffer of seconds.
 constexpr double kOutputLatencySeconds = 0.030;
+// A planned output (the metronome) is decided seconds ahead: its device buffer can be deep enough
+// to ride out a machine so busy that 30 ms runs dry and the sink slips silence in.
+constexpr double kPlannedOutputLatencySeconds = 0.250;
 
-PaStreamParameters Parameters(StreamDirection direction, int index, const WaveFormat& format) {
+PaStreamParameters Parameters(StreamDirection direction, int index, const WaveFormat& format,
+                              double outputLatencySeconds = kOutputLatencySeconds) {
   const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
   PaStreamParameters parameters{};
   parameters.device = index;
@@ -87,7 +91,7 @@ PaStreamParameters Parameters(StreamDirection direction, int index, const WaveFo
   // Recording waits for nothing but the meters, and a larger input buffer loses no frames when
   // the machine is busy: the input keeps the device's safe (high) latency.
   parameters.suggestedLatency =
-      direction == StreamDirection::Output ? kOutputLatencySeconds : info->defaultHighInputLatency;
+      direction == StreamDirection::Output ? outputLatencySeconds : info->defaultHighInputLatency;
   parameters.hostApiSpecificStreamInfo = nullptr;
   return parameters;
 }
@@ -135,7 +139,12 @@ class PortAudioStream : public AudioStream {
   // `library` is the backend's lock, which outlives the stream.
   PortAudioStream(PaStream* stream, std::mutex& library, bool output,
                   std::unique_ptr<InputContext> context)
-      : stream_(stream), library_(library), output_(output), context_(std::move(context)) {}
+      : stream_(stream), library_(library), context_(std::move(context)) {
+    // Called with the library's lock held, by the open.
+    if (const PaStreamInfo* info = Pa_GetStreamInfo(stream_); info != nullptr) {
+      latency_ = output ? info->outputLatency : info->inputLatency;
+    }
+  }
   ~PortAudioStream() override {
     const std::lock_guard<std::mutex> lock(library_);
     QuietConsole quiet;
@@ -173,20 +182,15 @@ class PortAudioStream : public AudioStream {
     }
     return active == 0 ? paStreamIsStopped : 0;
   }
-  double Latency() const override {
-    const std::lock_guard<std::mutex> lock(library_);
-    const PaStreamInfo* info = Pa_GetStreamInfo(stream_);
-    if (info == nullptr) return 0;
-    return output_ ? info->outputLatency : info->inputLatency;
-  }
+  double Latency() const override { return latency_; }
 
  private:
   PaStream* stream_;
   std::mutex& library_;
-  bool output_;
   // The input callback's data; outlives the stream, which the destructor closes first.
   std::unique_ptr<InputContext> context_;
   bool started_ = false;
+  double latency_ = 0;
 };
 
 // The devices the program offers, best first (see audio/DeviceOrder.h).
@@ -286,13 +290,14 @@ namespace {
 
 OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveFormat& format,
                             PaStreamCallback* callback, void* user, std::mutex& library,
+                            double outputLatencySeconds,
                             std::unique_ptr<InputContext> context = nullptr) {
   OpenStreamResult result;
   if (SampleFormat(format) == 0 || format.channels == 0) {
     result.error = paSampleFormatNotSupported;
     return result;
   }
-  const PaStreamParameters parameters = Parameters(direction, index, format);
+  const PaStreamParameters parameters = Parameters(direction, index, format, outputLatencySeconds);
   const bool output = direction == StreamDirection::Output;
   PaStream* stream = nullptr;
   QuietConsole quiet;
@@ -309,12 +314,24 @@ OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveForm
 
 OpenStreamResult PortAudioBackend::OpenOutput(int device, const WaveFormat& format,
                                               OutputStreamCallback& callback) {
+  return OpenOutputWithLatency(device, format, callback, kOutputLatencySeconds);
+}
+
+OpenStreamResult PortAudioBackend::OpenPlannedOutput(int device, const WaveFormat& format,
+                                                     OutputStreamCallback& callback) {
+  return OpenOutputWithLatency(device, format, callback, kPlannedOutputLatencySeconds);
+}
+
+OpenStreamResult PortAudioBackend::OpenOutputWithLatency(int device, const WaveFormat& format,
+                                                         OutputStreamCallback& callback,
+                                                         double latencySeconds) {
   const std::lock_guard<std::mutex> lock(library_);
   const int index = LibraryIndex(StreamDirection::Output, device);
   if (index < 0) {
     return OpenStreamResult{nullptr, initialised_ ? paInvalidDevice : paNotInitialized};
   }
-  return OpenStream(StreamDirection::Output, index, format, RenderOutput, &callback, library_);
+  return OpenStream(StreamDirection::Output, index, format, RenderOutput, &callback, library_,
+                    latencySeconds);
 }
 
 OpenStreamResult PortAudioBackend::OpenInput(int device, const WaveFormat& format,
@@ -328,7 +345,8 @@ OpenStreamResult PortAudioBackend::OpenInput(int device, const WaveFormat& forma
   context->callback = &callback;
   context->rate = format.samplesPerSec;
   void* user = context.get();
-  return OpenStream(StreamDirection::Input, index, format, CaptureInput, user, library_,
+  // Input keeps the device's own (high) latency: the output's figure does not apply.
+  return OpenStream(StreamDirection::Input, index, format, CaptureInput, user, library_, 0,
                     std::move(context));
 }
 

@@ -27,12 +27,16 @@ class PortAudioBackend : public AudioBackend {
                          const WaveFormat& format) const override;
   OpenStreamResult OpenOutput(int device, const WaveFormat& format,
                               OutputStreamCallback& callback) override;
+  OpenStreamResult OpenPlannedOutput(int device, const WaveFormat& format,
+                                     OutputStreamCallback& callback) override;
   OpenStreamResult OpenInput(int device, const WaveFormat& format,
                              InputStreamCallback& callback) override;
 
  private:
   // PortAudio's index of a device number of the direction, or -1 when there is none.
   int LibraryIndex(StreamDirection direction, int device) const;
+  OpenStreamResult OpenOutputWithLatency(int device, const WaveFormat& format,
+                                         OutputStreamCallback& callback, double latencySeconds);
 
   // Held around every PortAudio call but the callbacks, and around the console's redirection.
   mutable std::mutex library_;

@@ -14,8 +14,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "document/VelmoraDoc.h"
@@ -225,6 +227,129 @@ TEST_F(VelmoraMix, CorrectionsAndPeaksAreThoseOfTheMixBuiltFromTheStart) {
   EXPECT_EQ(run.out, lines);
   EXPECT_EQ(ReadBytes(peaks), doc.blockPeaks().ToBytes());
   EXPECT_EQ(ReadBytes(peaks).size(), (30000u / 1000 + 1) * 4);
+}
+
+// Inputs several times longer than the pieces velmora-mix mixes at a time (65536 frames), at two
+// rates, loud enough to clip across piece boundaries and across the wrap.
+std::vector<std::string> WriteLongInputs(const test::TempDir& dir) {
+  std::vector<int16_t> stereo;
+  for (int f = 0; f < 200000; ++f) {
+    stereo.push_back(static_cast<int16_t>(31000 * std::sin(f * 0.0021)));
+    stereo.push_back(static_cast<int16_t>(29000 * std::sin(f * 0.0007 + 1)));
+  }
+  std::vector<uint8_t> eightBit(90000);
+  for (int f = 0; f < 90000; ++f) {
+    eightBit[f] = static_cast<uint8_t>(128 + 120 * std::sin(f * 0.003));
+  }
+  std::vector<int16_t> mono(150001);
+  for (int f = 0; f < 150001; ++f) mono[f] = static_cast<int16_t>((f * 37) % 50000 - 25000);
+  test::WavSpec stereoSpec;
+  test::WavSpec eightBitSpec;
+  eightBitSpec.channels = 1;
+  eightBitSpec.rate = 22050;
+  eightBitSpec.bits = 8;
+  test::WavSpec monoSpec;
+  monoSpec.channels = 1;
+  return {test::WriteWav(dir, "long-stereo.wav", stereoSpec, test::Pcm16(stereo)),
+          test::WriteWav(dir, "long-8bit.wav", eightBitSpec, eightBit),
+          test::WriteWav(dir, "long-mono.wav", monoSpec, test::Pcm16(mono))};
+}
+
+std::string CorrectionText(const CVelmoraDoc& doc) {
+  std::string lines;
+  for (const MixCorrection& c : doc.corrections()) {
+    lines += std::to_string(c.start) + " " + std::to_string(c.count) + "\n";
+  }
+  return lines;
+}
+
+TEST_F(VelmoraMix, LongInputsGiveTheDocumentsBytesCorrectionsAndPeaks) {
+  const std::vector<std::string> inputs = WriteLongInputs(dir_);
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    std::function<void(CVelmoraDoc&)> setup;
+    uint32_t start = 0;
+    uint32_t block = 4096;
+    std::optional<std::pair<uint32_t, uint32_t>> marks{};
+    bool logs = true;  // also --corrections and --peaks
+  };
+  const auto none = [](CVelmoraDoc&) {};
+  const Case cases[] = {
+      {"from the start", {}, none},
+      {"from the middle", {"--start", "100001"}, none, 100001},
+      {"offsets, fades and a small block, from inside a fade",
+       {"--start", "199000", "--offset", "2=700", "--offset", "3=-300", "--fade-in", "2=500:linear",
+        "--fade-out", "all=2000:concave", "--fade-in", "all=1500", "--block", "333"},
+       [](CVelmoraDoc& d) {
+         d.SetOffset(1, 700);
+         d.SetOffset(2, -300);
+         d.SetFadeIn(1, {FadeCurve::Linear, 500});
+         d.SetFadeOut(kWholeMix, {FadeCurve::Concave, 2000});
+         d.SetFadeIn(kWholeMix, {FadeCurve::Convex, 1500});
+       },
+       199000,
+       333},
+      {"mono, levels and a deselected channel",
+       {"--start", "65536", "--mono", "--balance", "1=4", "--level", "2=120", "--deselect", "3"},
+       [](CVelmoraDoc& d) {
+         d.SetMonoPlayback(true);
+         d.SetBalance(0, 4);
+         d.SetLevel(1, 120);
+         d.SetSelected(2, false);
+       },
+       65536},
+      {"marks around the start",
+       {"--start", "120000", "--marks", "190000:70000"},
+       none,
+       120000,
+       4096,
+       std::make_pair(70000u, 190000u)},
+      {"marks and nothing else",
+       {"--start", "120000", "--marks", "70000:190000"},
+       none,
+       120000,
+       4096,
+       std::make_pair(70000u, 190000u),
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string output = dir_.File("long-out.wav");
+    const std::string corrections = dir_.File("long-corrections.txt");
+    const std::string peaks = dir_.File("long-peaks.bin");
+    std::vector<std::string> args = c.options;
+    if (c.logs) args.insert(args.end(), {"--corrections", corrections, "--peaks", peaks});
+    args.push_back(output);
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    const RunResult run = Run(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    test::FakeUi ui;
+    CVelmoraDoc doc(ui);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(doc.LoadIntoSlot(i, inputs[i]));
+    c.setup(doc);
+    doc.SetPosition(c.start);
+    ASSERT_EQ(doc.BuildMix(c.block, false), MixBuild::Built);
+    ASSERT_GT(doc.mixFrames(), 3 * 65536u);
+    ASSERT_GT(doc.corrections().size(), 3u) << "the inputs are meant to clip";
+    const std::string expected = dir_.File("long-document.wav");
+    ui.saveChoices.push_back(expected);
+    if (c.marks) {
+      doc.SetStartMark(c.marks->first);
+      doc.SetEndMark(c.marks->second);
+      doc.SaveBetweenMarks();
+    } else {
+      doc.SaveMixAs();
+    }
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ReadBytes(output) == ReadBytes(expected));
+    if (c.logs) {
+      EXPECT_EQ(TextOf(corrections), CorrectionText(doc));
+      EXPECT_TRUE(ReadBytes(peaks) == doc.blockPeaks().ToBytes());
+    }
+  }
 }
 
 TEST_F(VelmoraMix, EmptyMixIsAValidWavWithNoSamples) {

@@ -28,6 +28,7 @@
 #include "support/FakeTimers.h"
 #include "support/FakeUi.h"
 #include "transport/Transport.h"
+#include "transport/TuningTone.h"
 #include "view/ViewSettings.h"
 
 namespace velmora {
@@ -72,8 +73,9 @@ struct NoCountdown : CountdownWindow {
   CorrectionList corrections{form};
   MixerPanel panel{doc, form, ui, view, corrections, nullptr};
   NoCountdown countdown;
-  Recorder recorder{doc,       ui,    form,       timers,       view,
-                    transport, panel, playDevice, recordDevice, countdown};
+  TuningTone tone{doc, ui, form, timers, view, playDevice, transport};
+  Recorder recorder{doc,  ui,    form,       timers,       view,     transport,
+                    tone, panel, playDevice, recordDevice, countdown};
   RecoveryTakes takes(doc, ui, panel, dir);
   recorder.options.simultaneousPlayback = false;
   recorder.openRecovery = [&](uint32_t rate, uint16_t bits, uint16_t channels) {

@@ -29,6 +29,7 @@
 #include "seams/CommandIds.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
+#include "support/NoPowerEvents.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
@@ -37,10 +38,7 @@ namespace {
 using test::Click;
 using test::WithModalDialog;
 
-class NoPowerEvents : public PowerEvents {
- public:
-  bool Start(SuspendHandler) override { return false; }
-};
+using test::NoPowerEvents;
 
 wxString U(const char* utf8) {
   return wxString::FromUTF8(utf8);

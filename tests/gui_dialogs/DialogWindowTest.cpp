@@ -34,6 +34,7 @@
 #include "seams/WebBrowser.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
+#include "support/NoPowerEvents.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
@@ -42,10 +43,7 @@ namespace {
 using test::Click;
 using test::WithModalDialog;
 
-class NoPowerEvents : public PowerEvents {
- public:
-  bool Start(SuspendHandler) override { return false; }
-};
+using test::NoPowerEvents;
 
 wxString U(const char* utf8) {
   return wxString::FromUTF8(utf8);

@@ -37,16 +37,14 @@
 #include "seams/ControlIds.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
+#include "support/NoPowerEvents.h"
 #include "support/WavFixture.h"
 #include "view/TimeText.h"
 
 namespace velmora {
 namespace {
 
-class NoPowerEvents : public PowerEvents {
- public:
-  bool Start(SuspendHandler) override { return false; }
-};
+using test::NoPowerEvents;
 
 // A full-scale square wave, so that two channels together clip on every frame.
 std::vector<uint8_t> Square(uint32_t frames) {

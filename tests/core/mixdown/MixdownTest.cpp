@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <random>
 #include <string>
@@ -480,6 +481,58 @@ TEST(MixdownKernel, MatchesTheReferenceOnRandomMixes) {
   // The random cases must reach the paths that matter.
   EXPECT_GT(mixed, 300);
   EXPECT_GT(clipped, 30);
+}
+
+// A streaming caller holds only the frames each piece reads, copied into buffers of exactly that
+// size (the job's own pointers lead nowhere), and receives each piece in a buffer of its own.
+TEST(MixdownKernel, PiecesThroughSmallWindowsMatchTheWholeRun) {
+  std::mt19937 rng(20240917);
+  const uint8_t nowhere = 0;
+  for (int round = 0; round < 200; ++round) {
+    const RandomMix mix = MakeRandomMix(rng);
+    const MixJob& job = mix.job;
+    if (job.frames == 0) continue;
+    MixResult expected(job);
+    test::ReferenceMixdown(job, expected.Target());
+
+    MixJob blind = job;
+    for (MixSource& s : blind.sources) {
+      if (s.data != nullptr) s.data = &nowhere;
+    }
+    MixKernel kernel;
+    ASSERT_TRUE(kernel.Prepare(blind));
+    MixResult actual(job);
+    const std::size_t frameBytes = static_cast<std::size_t>(job.bits) / 4;
+    std::array<std::vector<uint8_t>, kMixSources> windows;
+    const uint32_t longest = std::uniform_int_distribution<uint32_t>(1, 3000)(rng);
+    for (uint32_t done = 0; done < job.frames;) {
+      const uint32_t first = (job.position + done) % job.frames;
+      const uint32_t n = std::min({std::uniform_int_distribution<uint32_t>(1, longest)(rng),
+                                   job.frames - first, job.frames - done});
+      for (int i = 0; i < kMixSources; ++i) {
+        const FrameSpan span = kernel.SourceFramesOf(i, first, n);
+        if (span.count == 0) continue;
+        const MixSource& s = job.sources[i];
+        const std::size_t bytes = static_cast<std::size_t>(s.channels) * (s.bits / 8);
+        ASSERT_GE(span.first, 0);
+        ASSERT_LE(span.first + span.count, static_cast<int64_t>(s.frames));
+        windows[i].assign(s.data + span.first * bytes, s.data + (span.first + span.count) * bytes);
+        kernel.SetSourceWindow(i, windows[i].data(), span.first);
+      }
+      std::vector<uint8_t> piece(n * frameBytes);
+      MixTarget target = actual.Target();
+      target.pcm = piece.data();
+      target.pcmFirstFrame = first;
+      kernel.RunPiece(target, first, n);
+      std::copy(piece.begin(), piece.end(), actual.pcm.begin() + first * frameBytes);
+      done += n;
+    }
+    const std::string where =
+        "round " + std::to_string(round) + ", pieces up to " + std::to_string(longest) + " frames";
+    ASSERT_EQ(actual.pcm, expected.pcm) << where;
+    ASSERT_EQ(actual.peaks.ToBytes(), expected.peaks.ToBytes()) << where;
+    ASSERT_EQ(Describe(actual.corrections), Describe(expected.corrections)) << where;
+  }
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "support/FakeTimers.h"
 #include "support/FakeUi.h"
 #include "transport/Transport.h"
+#include "transport/TuningTone.h"
 #include "view/DeviceMessages.h"
 #include "view/ViewSettings.h"
 
@@ -123,8 +124,9 @@ class RecorderTest : public ::testing::Test {
   CorrectionList corrections{form};
   MixerPanel panel{doc, form, ui, view, corrections, nullptr};
   FakeCountdown countdown;
-  Recorder recorder{doc,       ui,    form,       timers,       view,
-                    transport, panel, playDevice, recordDevice, countdown};
+  TuningTone tone{doc, ui, form, timers, view, playDevice, transport};
+  Recorder recorder{doc,  ui,    form,       timers,       view,     transport,
+                    tone, panel, playDevice, recordDevice, countdown};
   uint32_t fed = 0;
   std::string status;
 };
@@ -181,7 +183,8 @@ TEST_F(RecorderTest, TakeOffsetIsWhereTheRecordingStartedInTheMix) {
     CVelmoraDoc d{ui};
     Transport t{d, ui, form, timers, view, playDevice};
     MixerPanel p{d, form, ui, view, corrections, nullptr};
-    Recorder r{d, ui, form, timers, view, t, p, playDevice, recordDevice, countdown};
+    TuningTone tone{d, ui, form, timers, view, playDevice, t};
+    Recorder r{d, ui, form, timers, view, t, tone, p, playDevice, recordDevice, countdown};
     r.options.simultaneousPlayback = false;
     timers.SetHandler([&](int id) { r.OnTimer(id); });
     if (c.mix) test::PutMix(d, 100000);
@@ -259,9 +262,9 @@ TEST_P(RecorderCountdownTest, BeepsInTheLastThreeSecondsThenRecords) {
   for (int left = c.seconds; left > 0; --left) {
     if (beepOpen()) beeps.push_back(left);
     Feed(kBlock);  // discarded: the input has not started
-    if (timers.Running(timer::kBeep)) {
-      EXPECT_EQ(timers.Interval(timer::kBeep), timer::kBeepCheckMs);
-      timers.Fire(timer::kBeep);
+    if (timers.Running(timer::kToneAndBeep)) {
+      EXPECT_EQ(timers.Interval(timer::kToneAndBeep), timer::kBeepCheckMs);
+      timers.Fire(timer::kToneAndBeep);
       EXPECT_FALSE(beepOpen());  // cut after 200 ms
     }
     timers.Fire(timer::kCountdown);
@@ -292,9 +295,9 @@ TEST_F(RecorderTest, CountdownWithBeepsArmsThePlaybackAfterTheLastBeep) {
   recorder.options.beepBeforeStart = true;
   recorder.Record();
   EXPECT_TRUE(recorder.simultaneousActive());
-  timers.Fire(timer::kBeep);
-  timers.Fire(timer::kCountdown);  // 1 left: the last beep
-  timers.Fire(timer::kBeep);       // its end arms the mix, paused
+  timers.Fire(timer::kToneAndBeep);
+  timers.Fire(timer::kCountdown);    // 1 left: the last beep
+  timers.Fire(timer::kToneAndBeep);  // its end arms the mix, paused
   const VirtualStreamState* out = backend.LastStream(StreamDirection::Output);
   ASSERT_NE(out, nullptr);
   EXPECT_EQ(out->format.bitsPerSample, 16);

@@ -1,0 +1,493 @@
+#include "document/StreamingMix.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <functional>
+#include <limits>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "document/ChannelLoading.h"
+#include "document/MixJobOfDocument.h"
+#include "document/WavReader.h"
+#include "document/WavWriter.h"
+#include "io/File.h"
+#include "seams/Ui.h"
+
+namespace velmora {
+
+namespace {
+
+// Bytes read at a time for the automatic level: a whole number of samples of either width.
+constexpr uint64_t kScanBytes = uint64_t{256} << 10;
+constexpr uint64_t kHeaderBytes = RiffHeader::kBytes + ChunkHeader::kBytes;
+// The output goes to the disk while the mix goes on, in steps of this many bytes, so that the
+// final flush before the rename has little left to wait for.
+constexpr uint64_t kWriteBackBytes = uint64_t{8} << 20;
+
+std::error_code LastSystemError() {
+  return {errno != 0 ? errno : EIO, std::generic_category()};
+}
+
+// The largest sample among `bytes` bytes from `offset`, read a piece at a time into `buffer`.
+WavError PeakOfBytes(ByteSource& source, uint64_t offset, uint64_t bytes, int bits,
+                     ByteBuffer& buffer, int32_t& peak) {
+  const uint64_t sampleBytes = bits == 16 ? 2 : 1;
+  peak = 0;
+  for (uint64_t done = 0; done < bytes;) {
+    const auto n = static_cast<std::size_t>(std::min<uint64_t>(buffer.size(), bytes - done));
+    if (source.ReadAt(buffer.data(), n, offset + done) != n) return WavError::ReadFailed;
+    peak = std::max(peak, PeakOfSamples(buffer.data(), n / sampleBytes, bits));
+    done += n;
+  }
+  return WavError::None;
+}
+
+}  // namespace
+
+// Runs one task at a time on a second thread, so that reading the inputs overlaps scanning or
+// mixing. Run and Wait are called by one thread, in turn; everything the task wrote is visible
+// to that thread once Wait returns.
+class StreamingMix::SecondThread {
+ public:
+  SecondThread() = default;
+  ~SecondThread() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+  SecondThread(const SecondThread&) = delete;
+  SecondThread& operator=(const SecondThread&) = delete;
+
+  // Starts `task` after the previous one; false, with `task` not run, when no thread can be
+  // started.
+  bool Start(std::function<void()> task) {
+    Wait();
+    if (!Started()) return false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      task_ = std::move(task);
+    }
+    changed_.notify_all();
+    return true;
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !task_; });
+  }
+
+ private:
+  bool Started() {
+    if (thread_.joinable()) return true;
+    try {
+      thread_ = std::thread([this] { Loop(); });
+    } catch (const std::system_error&) {
+      return false;
+    }
+    return true;
+  }
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return quit_ || task_; });
+      if (!task_) return;
+      lock.unlock();
+      task_();
+      lock.lock();
+      task_ = nullptr;
+      changed_.notify_all();
+    }
+  }
+
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::function<void()> task_;  // guarded by mutex_; empty = none pending or running
+  bool quit_ = false;           // guarded by mutex_
+};
+
+// Where mixed pieces go in the file: frames [first, end) of the mix follow the header, each piece
+// at its place, and a piece outside them is dropped.
+struct StreamingMix::Output {
+  File& file;
+  uint32_t first = 0;
+  uint32_t end = 0;
+  uint32_t frameBytes = 4;
+  uint32_t at = 0;  // the mix frame the file's position stands at
+  uint64_t written = 0;
+  uint64_t handedOver = 0;  // bytes already on their way to the disk
+
+  bool Put(uint32_t from, uint32_t count, const uint8_t* bytes, std::error_code& why) {
+    const uint32_t a = std::max(from, first);
+    const uint32_t b = std::min(from + count, end);
+    if (a >= b) return true;
+    if (a != at) {
+      errno = 0;
+      if (!file.Seek(static_cast<int64_t>(kHeaderBytes + uint64_t{a - first} * frameBytes),
+                     SEEK_SET)) {
+        why = LastSystemError();
+        return false;
+      }
+    }
+    errno = 0;
+    if (!file.Write(bytes + uint64_t{a - from} * frameBytes, uint64_t{b - a} * frameBytes)) {
+      why = LastSystemError();
+      return false;
+    }
+    at = b;
+    written += uint64_t{b - a} * frameBytes;
+    if (written - handedOver >= kWriteBackBytes) {
+      file.StartWriteBack();
+      handedOver = written;
+    }
+    return true;
+  }
+};
+
+StreamingMix::StreamingMix(Ui& ui, AudioDecoder* decoder)
+    : ui_(ui), decoder_(decoder), helper_(std::make_unique<SecondThread>()) {}
+
+StreamingMix::~StreamingMix() = default;
+
+bool StreamingMix::LoadChannel(int index, const std::string& path) {
+  Channel& channel = channels_[index];
+  ChannelSlot& slot = channel.slot;
+  slot.Clear();
+  slot.path = path;
+  const std::string extension = UpperExtension3(path);
+  bool loaded = false;
+  if (extension == "WAV") {
+    loaded = LoadWav(channel);
+  } else if (extension == "WMA") {
+    loaded = ImportCompressed(channel);
+  } else {
+    ui_.ShowError(msg::kWrongType);
+  }
+  if (!loaded) {
+    slot.Clear();
+    return false;
+  }
+  slot.level = slot.autoLevel;
+  slot.balance = kBalanceCentre;
+  slot.offset = 0;
+  slot.inUse = true;
+  slot.selected = true;
+  return true;
+}
+
+LoadedRates StreamingMix::RatesLoaded() const {
+  LoadedRates rates{};
+  for (int i = 0; i < kChannelCount; ++i) {
+    if (channels_[i].slot.inUse) rates[i] = channels_[i].slot.header.samplesPerSec;
+  }
+  return rates;
+}
+
+bool StreamingMix::LoadWav(Channel& channel) {
+  ChannelSlot& slot = channel.slot;
+  const LoadedRates loaded = RatesLoaded();
+  const RateRule rateAccepted = [&loaded](int32_t rate) {
+    return IsRateCompatibleWith(rate, loaded);
+  };
+  WavLayout layout;
+  WavResult result{WavError::CannotOpen, 0, {}};
+  if (channel.file.Open(slot.path, &result.why)) {
+    result = ParseWavLayout(channel.file, rateAccepted, layout);
+  }
+  if (result.ok()) {
+    slot.header = layout.header;
+    slot.dataChunk = layout.dataChunk;
+    slot.dataChunk.size = layout.dataBytes;
+    slot.frames = layout.dataBytes / static_cast<uint32_t>(FrameBytes(layout.header));
+    channel.dataOffset = layout.dataOffset;
+    result.error = ScanPeak(channel);
+  }
+  if (!result.ok()) {
+    ui_.ShowError(WavErrorMessage(result.error));
+    if (result.why) ui_.ShowSystemReason(slot.path, result.why.message());
+    return false;
+  }
+  return true;
+}
+
+// The automatic level from the samples on disk, read once from end to end: the second half of
+// the file on the second thread.
+WavError StreamingMix::ScanPeak(Channel& channel) {
+  ChannelSlot& slot = channel.slot;
+  const int bits = slot.header.bitsPerSample;
+  const auto frameBytes = static_cast<uint64_t>(slot.FrameBytes());
+  const uint64_t total = uint64_t{slot.frames} * frameBytes;
+  const uint64_t half = uint64_t{slot.frames} / 2 * frameBytes;
+  const uint64_t bufferBytes = std::min(kScanBytes, std::max<uint64_t>(total - half, 1));
+  ByteBuffer firstBuffer;
+  ByteBuffer secondBuffer;
+  if (!firstBuffer.Allocate(bufferBytes) || !secondBuffer.Allocate(bufferBytes)) {
+    return WavError::OutOfMemory;
+  }
+  int32_t secondPeak = 0;
+  WavError second = WavError::None;
+  auto scanSecondHalf = [&] {
+    second = PeakOfBytes(channel.file, channel.dataOffset + half, total - half, bits, secondBuffer,
+                         secondPeak);
+  };
+  if (!helper_->Start(scanSecondHalf)) scanSecondHalf();
+  int32_t firstPeak = 0;
+  const WavError first =
+      PeakOfBytes(channel.file, channel.dataOffset, half, bits, firstBuffer, firstPeak);
+  helper_->Wait();
+  if (first != WavError::None) return first;
+  if (second != WavError::None) return second;
+  slot.autoLevel = AutoLevelFromPeak(std::max(firstPeak, secondPeak), bits);
+  return WavError::None;
+}
+
+bool StreamingMix::ImportCompressed(Channel& channel) {
+  ChannelSlot& slot = channel.slot;
+  const LoadedRates loaded = RatesLoaded();
+  const ImportResult result = DecodeIntoSlot(
+      decoder_, [&loaded](int32_t rate) { return IsRateCompatibleWith(rate, loaded); }, slot);
+  ShowImportMessages(ui_, result, slot.path);
+  if (!result.ok()) return false;
+  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, slot.header.channels,
+                                        slot.header.bitsPerSample);
+  return true;
+}
+
+MixBuild StreamingMix::Prepare(uint32_t blockFrames, bool withPeaks) {
+  job_ = MixJob{};
+  peaks_.Reset();
+  std::vector<MixCorrection>().swap(corrections_);
+  int32_t rate = 0;
+  int16_t bits = 0;
+  bool any = false;
+  for (const Channel& channel : channels_) {
+    if (!channel.slot.inUse) continue;
+    any = true;
+    rate = std::max(rate, channel.slot.header.samplesPerSec);
+    bits = std::max(bits, channel.slot.header.bitsPerSample);
+  }
+  if (!any) return MixBuild::NoChannels;
+  rate_ = static_cast<uint32_t>(rate);
+  bits_ = bits;
+
+  MixJob job;
+  for (int i = 0; i < kChannelCount; ++i) {
+    Channel& channel = channels_[i];
+    if (!channel.slot.inUse) continue;
+    job.sources[i] = MixSourceOf(channel.slot);
+    if (!ReadsFromFile(channel)) continue;
+    // A piece reads at most as many frames of a channel as it mixes.
+    const uint64_t frames = std::min<uint64_t>(pieceFrames_, channel.slot.frames);
+    const uint64_t bytes = frames * static_cast<uint64_t>(channel.slot.FrameBytes());
+    for (ByteBuffer& window : channel.windows) {
+      if (!window.Allocate(bytes)) {
+        ui_.ShowError(msg::kOutOfMemory);
+        return MixBuild::OutOfMemory;
+      }
+    }
+    job.sources[i].data = channel.windows[0].data();
+  }
+  job.fadeIn = fadeIn_;
+  job.fadeOut = fadeOut_;
+  job.monoPlayback = monoPlayback_;
+  job.rate = rate_;
+  job.bits = bits_ == 16 ? 16 : 8;
+  const uint64_t frames = MixLength(job.sources, job.rate);
+  if (frames == 0) return MixBuild::Empty;
+  if (frames < position_) return MixBuild::PositionBeyondEnd;
+  // Frame indexes are 32-bit, as in the document, which reports such a mix as out of memory.
+  if (frames > std::numeric_limits<uint32_t>::max()) {
+    ui_.ShowError(msg::kOutOfMemory);
+    return MixBuild::TooLong;
+  }
+  job.frames = static_cast<uint32_t>(frames);
+  job.blockFrames = std::max<uint32_t>(blockFrames, 1);
+  job.position = position_ >= job.frames ? 0 : position_;
+  const std::size_t pieceBytes = std::size_t{pieceFrames_} * 2 * (job.bits / 8);
+  const bool allocated =
+      piece_.Allocate(pieceBytes) && kernel_.Prepare(job) &&
+      (!withPeaks || peaks_.Allocate(job.frames / job.blockFrames + 1, job.bits / 8));
+  if (!allocated) {
+    peaks_.Reset();
+    ui_.ShowError(msg::kOutOfMemory);
+    return MixBuild::OutOfMemory;
+  }
+  job_ = job;
+  return MixBuild::Built;
+}
+
+MixFileResult StreamingMix::WriteMixFile(const std::string& path, uint32_t first, uint32_t count,
+                                         bool wholeMix) {
+  MixFileResult result;
+  const int blockAlign = 2 * bits_ / 8;
+  if (!FitsInWav(count, blockAlign)) {
+    result.why = std::make_error_code(std::errc::file_too_large);
+    return result;
+  }
+  if (count > 0 && uint64_t{first} + count > job_.frames) {
+    result.why = std::make_error_code(std::errc::invalid_argument);
+    return result;
+  }
+  result.written = WriteWholeFileWith(
+      path,
+      [&](File& file, std::error_code& why) {
+        return WriteContent(file, first, count, wholeMix, result, why);
+      },
+      &result.why);
+  return result;
+}
+
+bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool wholeMix,
+                                MixFileResult& result, std::error_code& why) {
+  RiffHeader riff;
+  ChunkHeader data;
+  FillCanonical(riff, data, 2, static_cast<int>(rate_), bits_, count);
+  uint8_t head[kHeaderBytes];
+  riff.Encode(head);
+  data.Encode(head + RiffHeader::kBytes);
+  errno = 0;
+  if (!file.Write(head, sizeof head)) {
+    why = LastSystemError();
+    return false;
+  }
+  std::vector<MixCorrection>().swap(corrections_);
+  if (peaks_.has()) peaks_.FillSilence();
+  const uint32_t total = job_.frames;
+  if (total == 0) return true;
+
+  Output out{file, first, first + count, static_cast<uint32_t>(2 * bits_ / 8), first};
+  MixTarget target;
+  target.pcm = piece_.data();
+  target.peaks = peaks_.has() ? &peaks_ : nullptr;
+  target.corrections = &corrections_;
+  // The frames to mix, in the kernel's order: from the position to the end, then from frame 0.
+  const uint32_t from = wholeMix ? 0 : first;
+  const uint32_t to = wholeMix ? total : first + count;
+  const uint32_t position = std::clamp(job_.position, from, to);
+  return MixRange(position, to - position, target, out, result, why) &&
+         MixRange(from, position - from, target, out, result, why);
+}
+
+// The frames that one piece reads from each channel that reads its file, and whether reading them
+// failed.
+struct StreamingMix::PieceWindows {
+  std::array<FrameSpan, kChannelCount> spans{};
+  int unreadable = -1;
+};
+
+void StreamingMix::PlanWindows(uint32_t first, uint32_t count, PieceWindows& windows) const {
+  for (int i = 0; i < kChannelCount; ++i) {
+    windows.spans[i] =
+        ReadsFromFile(channels_[i]) ? kernel_.SourceFramesOf(i, first, count) : FrameSpan{};
+  }
+  windows.unreadable = -1;
+}
+
+void StreamingMix::ReadWindows(int set, PieceWindows& windows) {
+  for (int i = 0; i < kChannelCount; ++i) {
+    const FrameSpan& span = windows.spans[i];
+    if (span.count == 0) continue;
+    Channel& channel = channels_[i];
+    ByteBuffer& window = channel.windows[set];
+    const auto frameBytes = static_cast<uint64_t>(channel.slot.FrameBytes());
+    const uint64_t bytes = span.count * frameBytes;
+    const uint64_t offset = channel.dataOffset + static_cast<uint64_t>(span.first) * frameBytes;
+    if (bytes > window.size() || channel.file.ReadAt(window.data(), bytes, offset) != bytes) {
+      windows.unreadable = i;
+      return;
+    }
+  }
+}
+
+// The pieces of one range: the second thread reads their frames up to kWindowSets pieces ahead
+// of the one being mixed, each into window set (piece % kWindowSets).
+struct StreamingMix::ReadAhead {
+  std::mutex mutex;
+  std::condition_variable changed;
+  uint64_t read = 0;   // guarded: pieces whose frames are read (or failed to be)
+  uint64_t mixed = 0;  // guarded: pieces mixed, whose window sets are free again
+  bool stop = false;   // guarded: the mixing ended early
+  // Set j % kWindowSets: written by the reader before `read` passes j, then read by the mixer.
+  std::array<PieceWindows, kWindowSets> sets;
+};
+
+void StreamingMix::ReadPieces(const PieceRange& range, ReadAhead& ahead) {
+  for (uint64_t j = 0; j < range.pieces; ++j) {
+    {
+      std::unique_lock<std::mutex> lock(ahead.mutex);
+      ahead.changed.wait(lock, [&] { return ahead.stop || j < ahead.mixed + kWindowSets; });
+      if (ahead.stop) return;
+    }
+    if (!ReadPiece(range, j, ahead)) return;
+  }
+}
+
+bool StreamingMix::ReadPiece(const PieceRange& range, uint64_t j, ReadAhead& ahead) {
+  const int set = static_cast<int>(j % kWindowSets);
+  PieceWindows& windows = ahead.sets[set];
+  PlanWindows(range.Start(j), range.Length(j), windows);
+  ReadWindows(set, windows);
+  {
+    std::lock_guard<std::mutex> lock(ahead.mutex);
+    ahead.read = j + 1;
+  }
+  ahead.changed.notify_all();
+  return windows.unreadable < 0;
+}
+
+bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& target, Output& out,
+                            MixFileResult& result, std::error_code& why) {
+  const PieceRange range{first, count, pieceFrames_};
+  ReadAhead ahead;
+  // Without a second thread, each piece is read here just before it is mixed.
+  const bool readingAhead = helper_->Start([this, &range, &ahead] { ReadPieces(range, ahead); });
+  MixTarget piece = target;
+  bool mixed = true;
+  for (uint64_t j = 0; j < range.pieces && mixed; ++j) {
+    if (!readingAhead) {
+      ReadPiece(range, j, ahead);
+    } else {
+      std::unique_lock<std::mutex> lock(ahead.mutex);
+      ahead.changed.wait(lock, [&] { return j < ahead.read; });
+    }
+    const int set = static_cast<int>(j % kWindowSets);
+    const PieceWindows& windows = ahead.sets[set];
+    if (windows.unreadable >= 0) {
+      result.unreadableChannel = windows.unreadable;
+      why = std::make_error_code(std::errc::io_error);
+      mixed = false;
+      break;
+    }
+    for (int i = 0; i < kChannelCount; ++i) {
+      if (windows.spans[i].count == 0) continue;
+      kernel_.SetSourceWindow(i, channels_[i].windows[set].data(), windows.spans[i].first);
+    }
+    const uint32_t at = range.Start(j);
+    const uint32_t n = range.Length(j);
+    piece.pcmFirstFrame = at;
+    kernel_.RunPiece(piece, at, n);
+    mixed = out.Put(at, n, piece_.data(), why);
+    {
+      std::lock_guard<std::mutex> lock(ahead.mutex);
+      ahead.mixed = j + 1;
+      ahead.stop = !mixed;
+    }
+    ahead.changed.notify_all();
+  }
+  {
+    std::lock_guard<std::mutex> lock(ahead.mutex);
+    ahead.stop = true;
+  }
+  ahead.changed.notify_all();
+  helper_->Wait();
+  return mixed;
+}
+
+}  // namespace velmora

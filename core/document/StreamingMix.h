@@ -1,0 +1,163 @@
+#pragma once
+// velmora-mix's way to the document's mix: up to four files mixed in pieces, so that memory stays
+// small whatever their length. A WAV input's samples stay in its file: loading reads them once
+// for the automatic level, and mixing reads again only the frames each piece needs. Compressed
+// inputs are decoded whole, as the document does. The mix is made from the play position to its
+// end, then from frame 0, and each piece goes straight into the output file.
+//
+// Loading (its checks, messages and rate rule), the mix's format and length, the bytes written,
+// the correction runs and the peak table are the document's for the same files and settings
+// (its Open, BuildMix and Save). Used by one thread.
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "document/ChannelSlot.h"
+#include "document/VelmoraDoc.h"
+#include "document/WavReader.h"
+#include "io/ByteBuffer.h"
+#include "io/ByteSource.h"
+#include "mixdown/BlockPeakTable.h"
+#include "mixdown/FadeCurve.h"
+#include "mixdown/MixCorrection.h"
+#include "mixdown/Mixdown.h"
+
+namespace velmora {
+
+class AudioDecoder;
+class File;
+class Ui;
+
+// How writing the mix ended.
+struct MixFileResult {
+  bool written = false;
+  int unreadableChannel = -1;  // index of an input that could not be read again, or -1
+  std::error_code why;         // the system's reason a write failed
+};
+
+class StreamingMix {
+ public:
+  // `decoder` may be null: compressed files are then refused with the document's message.
+  StreamingMix(Ui& ui, AudioDecoder* decoder);
+  ~StreamingMix();
+  StreamingMix(const StreamingMix&) = delete;
+  StreamingMix& operator=(const StreamingMix&) = delete;
+
+  // Loads `path` into channel `index` (0..3) as the document's Open loads a file into a slot;
+  // false after the document's message. Channels are loaded in order.
+  bool LoadChannel(int index, const std::string& path);
+
+  // Mixer parameters of a loaded channel and of the mix, as the document's setters take them.
+  void SetLevel(int index, int32_t level) { channels_[index].slot.level = level; }
+  void SetBalance(int index, int32_t balance) { channels_[index].slot.balance = balance; }
+  void SetOffset(int index, int32_t milliseconds) { channels_[index].slot.offset = milliseconds; }
+  void SetSelected(int index, bool selected) { channels_[index].slot.selected = selected; }
+  void SetMonoPlayback(bool on) { monoPlayback_ = on; }
+  // Index 0..3 = channel 1..4, kWholeMix = the whole mix.
+  void SetFadeIn(int index, FadeSetting fade) { fadeIn_[index] = fade; }
+  void SetFadeOut(int index, FadeSetting fade) { fadeOut_[index] = fade; }
+  // The frame mixing starts from (the document's play position).
+  void SetPosition(uint32_t frame) { position_ = frame; }
+
+  // Sizes the mix as the document's BuildMix does, with peak blocks of `blockFrames`; the peak
+  // table is kept only `withPeaks`. Built, or what BuildMix returns when it makes no mix:
+  // NoChannels, Empty, PositionBeyondEnd, or TooLong and OutOfMemory after the document's message.
+  MixBuild Prepare(uint32_t blockFrames, bool withPeaks);
+  uint32_t mixFrames() const { return job_.frames; }
+  uint32_t MixRate() const { return rate_; }
+  int MixBits() const { return bits_; }
+
+  // Mixes frames [first, first + count) of the prepared mix (inside it) and writes them as a WAV
+  // file by the Save's rule: a file is replaced only once the new one is complete. With
+  // `wholeMix` every frame is mixed, so that the correction runs and the peak table cover the
+  // whole mix; otherwise only the frames written are.
+  MixFileResult WriteMixFile(const std::string& path, uint32_t first, uint32_t count,
+                             bool wholeMix);
+
+  // What the mixing logged, in mixing order; final once WriteMixFile has returned.
+  const std::vector<MixCorrection>& corrections() const { return corrections_; }
+  // Absent unless prepared `withPeaks`.
+  const BlockPeakTable& blockPeaks() const { return peaks_; }
+
+  // Output frames mixed per piece; tests make pieces small. Before Prepare.
+  void SetPieceFrames(uint32_t frames) { pieceFrames_ = frames == 0 ? 1 : frames; }
+  static constexpr uint32_t kPieceFrames = 65536;
+  // Pieces whose frames may be read ahead of the one being mixed, plus that one.
+  static constexpr int kWindowSets = 4;
+
+ private:
+  struct Channel {
+    ChannelSlot slot;  // format, frames and parameters; data only for a decoded compressed file
+    FileSource file;   // a WAV input, read again by every piece
+    uint64_t dataOffset = 0;
+    // The frames that pieces read: the piece being mixed uses one set while the next ones are
+    // read into the others.
+    std::array<ByteBuffer, kWindowSets> windows;
+  };
+  // Frames [first, first + count) of the mix in pieces of `pieceFrames`.
+  struct PieceRange {
+    PieceRange(uint32_t first, uint32_t count, uint32_t pieceFrames)
+        : first(first),
+          count(count),
+          pieceFrames(pieceFrames),
+          pieces((uint64_t{count} + pieceFrames - 1) / pieceFrames) {}
+    uint32_t Start(uint64_t j) const { return static_cast<uint32_t>(first + j * pieceFrames); }
+    uint32_t Length(uint64_t j) const {
+      return static_cast<uint32_t>(std::min<uint64_t>(pieceFrames, count - j * pieceFrames));
+    }
+    uint32_t first;
+    uint32_t count;
+    uint32_t pieceFrames;
+    uint64_t pieces;
+  };
+  struct Output;
+  struct PieceWindows;
+  struct ReadAhead;
+  class SecondThread;
+
+  bool LoadWav(Channel& channel);
+  bool ImportCompressed(Channel& channel);
+  WavError ScanPeak(Channel& channel);
+  LoadedRates RatesLoaded() const;
+  bool ReadsFromFile(const Channel& channel) const {
+    return channel.slot.inUse && !channel.slot.HasData();
+  }
+
+  bool WriteContent(File& file, uint32_t first, uint32_t count, bool wholeMix,
+                    MixFileResult& result, std::error_code& why);
+  // Mixes [first, first + count) in pieces, in that order, into `target` and `out`.
+  bool MixRange(uint32_t first, uint32_t count, const MixTarget& target, Output& out,
+                MixFileResult& result, std::error_code& why);
+  void PlanWindows(uint32_t first, uint32_t count, PieceWindows& windows) const;
+  // Reads the planned frames into window set `set` (on the second thread, where there is one).
+  void ReadWindows(int set, PieceWindows& windows);
+  // On the second thread: reads the range's pieces ahead of their mixing.
+  void ReadPieces(const PieceRange& range, ReadAhead& ahead);
+  // Reads piece j into its window set and says so; false when an input could not be read.
+  bool ReadPiece(const PieceRange& range, uint64_t j, ReadAhead& ahead);
+
+  Ui& ui_;
+  AudioDecoder* decoder_;
+  std::array<Channel, kChannelCount> channels_;
+  FadeSettings fadeIn_{};
+  FadeSettings fadeOut_{};
+  bool monoPlayback_ = false;
+  uint32_t position_ = 0;
+  uint32_t rate_ = 0;
+  int bits_ = 0;
+  uint32_t pieceFrames_ = kPieceFrames;
+
+  std::unique_ptr<SecondThread> helper_;  // reads the inputs beside the scanning and mixing
+  MixJob job_;
+  MixKernel kernel_;
+  ByteBuffer piece_;  // one piece of the mix
+  BlockPeakTable peaks_;
+  std::vector<MixCorrection> corrections_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,149 @@
+// The metronome dialog, its beat display and the tuning tone's controls as a user works them:
+// the real windows in-process under an X display, with the virtual sound system (no sound here;
+// the timing through the real one is MetronomeTimingTest).
+
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/slider.h>
+#include <wx/textctrl.h>
+#include <wx/wx.h>
+
+#include <string>
+#include <vector>
+
+#include "GuiTestMain.h"
+#include "MetronomeDlg.h"
+#include "MetronomeWindows.h"
+#include "audio/VirtualAudioBackend.h"
+#include "document/VelmoraDoc.h"
+#include "seams/CommandIds.h"
+#include "seams/ControlIds.h"
+
+namespace velmora {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Text(wxWindow* w) {
+  if (auto* edit = wxDynamicCast(w, wxTextCtrl)) return edit->GetValue().utf8_string();
+  return w->GetLabel().utf8_string();
+}
+
+class MetronomeWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::WxReady()) GTEST_SKIP() << "no X display (DISPLAY is unset)";
+    ASSERT_TRUE(test::StartProgram(std::make_unique<VirtualAudioBackend>(), dir_, ui_));
+    view_ = TheApp().view();
+    dialog_ = view_->metronome();
+    ASSERT_NE(dialog_, nullptr);
+  }
+  void TearDown() override {
+    if (test::WxReady()) test::StopProgram();
+  }
+
+  wxWindow* Control(int id) const { return dialog_->FindWindow(id); }
+  wxWindow* FormControl(int id) const { return view_->form()->FindWindow(id); }
+
+  test::TempDir dir_;
+  test::FakeUi* ui_ = nullptr;
+  CVelmoraView* view_ = nullptr;
+  CMetronomeDlg* dialog_ = nullptr;
+};
+
+TEST_F(MetronomeWindowTest, ShowsAtTheTopRightAndCountsTheBeatsInItsDisplay) {
+  EXPECT_FALSE(dialog_->IsShown()) << "created hidden";
+  test::MenuCommand(cmd::kMetronome);
+  test::Pump();
+  ASSERT_TRUE(dialog_->IsShown());
+  EXPECT_EQ(dialog_->GetTitle().utf8_string(), "メトロノーム");
+  const wxRect work = wxGetClientDisplayRect();
+  EXPECT_EQ(dialog_->GetPosition(), wxPoint(work.GetRight() + 1 - dialog_->GetSize().x, work.y));
+  EXPECT_EQ(Text(Control(metctl::kStartStop)), "開始");
+  EXPECT_EQ(Text(Control(metctl::kTempoEdit)), "120");
+  EXPECT_EQ(Text(Control(metctl::kBeatsEdit)), "4");
+  EXPECT_EQ(wxDynamicCast(Control(metctl::kVolume), wxSlider)->GetValue(), 20);
+
+  // The default volume is silent: the display and the beat count still run.
+  test::ClickButton(Control(metctl::kStartStop));
+  BeatDisplayWindow* display = dialog_->beatDisplay();
+  ASSERT_NE(display, nullptr);
+  EXPECT_EQ(Text(Control(metctl::kStartStop)), "停止");
+  EXPECT_FALSE(Control(metctl::kTempoEdit)->IsEnabled());
+  EXPECT_FALSE(Control(metctl::kVolume)->IsEnabled());
+  EXPECT_TRUE(Control(metctl::kDisplaySize)->IsEnabled());
+  ASSERT_TRUE(display->IsShown());
+  EXPECT_EQ(display->GetPosition(), work.GetTopLeft());
+  const int side = dialog_->metronome().displayBase;
+  EXPECT_EQ(display->GetSize(), wxSize(side, side));
+  EXPECT_EQ(display->text(), "1");
+  EXPECT_EQ(display->background(), wxColour(255, 255, 63));
+  test::SaveScreenshot(*dialog_, "metronome-dialog-running");
+  test::SaveScreenshot(*display, "beat-display");
+
+  // Timer 7 gives the next beat half a second later.
+  ASSERT_TRUE(test::RunUntil([&] { return display->text() == "2"; }, 3000ms));
+  EXPECT_EQ(display->background(), wxColour(255, 255, 127));
+  test::SaveScreenshot(*display, "beat-display-later");
+  test::SaveScreen("metronome-screen");
+
+  // Closing stops it and hides both windows; shown again, it offers to start.
+  dialog_->Close();
+  test::Pump();
+  EXPECT_FALSE(dialog_->IsShown());
+  EXPECT_FALSE(display->IsShown());
+  EXPECT_FALSE(dialog_->metronome().running);
+  test::MenuCommand(cmd::kMetronome);
+  EXPECT_EQ(Text(Control(metctl::kStartStop)), "開始");
+  test::SaveScreenshot(*dialog_, "metronome-dialog-idle");
+  EXPECT_TRUE(ui_->messages.empty()) << ::testing::PrintToString(ui_->Texts());
+}
+
+TEST_F(MetronomeWindowTest, TypedTempoIsValidatedAndTheArrowsStopAtTheEnds) {
+  test::MenuCommand(cmd::kMetronome);
+  auto* tempo = wxDynamicCast(Control(metctl::kTempoEdit), wxTextCtrl);
+  tempo->SetValue("500");
+  test::Pump();
+  EXPECT_EQ(ui_->Texts(), std::vector<std::string>{"1 から 300 までの整数を入力してください。"});
+  EXPECT_EQ(Text(tempo), "300");
+  test::Arrow(Control(metctl::kTempoSpin), +1);
+  EXPECT_EQ(Text(tempo), "300");
+  for (int i = 0; i < 3; ++i) test::Arrow(Control(metctl::kTempoSpin), -1);
+  EXPECT_EQ(Text(tempo), "297");
+
+  // The chime box follows the program's own state.
+  auto* chime = wxDynamicCast(Control(metctl::kChime), wxCheckBox);
+  chime->SetValue(true);
+  wxCommandEvent click(wxEVT_CHECKBOX, metctl::kChime);
+  click.SetEventObject(chime);
+  chime->ProcessWindowEvent(click);
+  EXPECT_TRUE(chime->GetValue());
+  EXPECT_EQ(dialog_->metronome().chime, 1);
+}
+
+TEST_F(MetronomeWindowTest, TheTuningButtonAndItsArrows) {
+  wxWindow* button = FormControl(ctl::kTuningButton);
+  wxWindow* arrows = FormControl(ctl::kTuningSpin);
+  ASSERT_EQ(Text(button), "440Hz再生");
+  test::Arrow(arrows, +1);
+  EXPECT_EQ(Text(button), "441Hz再生");
+  test::Arrow(arrows, -1);
+  test::Arrow(arrows, -1);
+  EXPECT_EQ(Text(button), "439Hz再生");
+
+  test::ClickButton(button);
+  EXPECT_EQ(view_->doc().transportState(), TransportState::TuningTone);
+  EXPECT_EQ(Text(button), "439Hz停止");
+  EXPECT_FALSE(arrows->IsEnabled());
+  test::SaveScreenshot(*view_->form(), "tuning-tone-sounding");
+  test::ClickButton(button);
+  EXPECT_EQ(view_->doc().transportState(), TransportState::Stopped);
+  EXPECT_EQ(Text(button), "439Hz再生");
+  EXPECT_TRUE(arrows->IsEnabled());
+  EXPECT_EQ(view_->settings().tuningHz, 439);
+  EXPECT_TRUE(ui_->messages.empty()) << ::testing::PrintToString(ui_->Texts());
+}
+
+}  // namespace
+}  // namespace velmora
