@@ -12,6 +12,7 @@
 #include "UiFont.h"
 #include "VelmoraApp.h"
 #include "VelmoraWxDoc.h"
+#include "ViewRecording.h"
 #include "WxDialogWindows.h"
 #include "app/Settings.h"
 #include "audio/WaveDevice.h"
@@ -64,6 +65,7 @@ CVelmoraView::CVelmoraView() : timers_([this](int id) { OnTick(id); }) {
 
 CVelmoraView::~CVelmoraView() {
   if (surveyThread_.joinable()) surveyThread_.join();
+  if (recording_) recording_->OnDestroy();
   if (transport_) transport_->OnDestroy();
   if (tuningTone_) tuningTone_->OnDestroy();
   if (metronomeWindow_) {
@@ -126,6 +128,7 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   AddCommandTarget(deviceCommand_.get());
   deviceCommand_->AddOutputDeviceOwner(&metronome_->metronome());
   mixer_->panel().buildMix = [transport = transport_.get()] { return transport->BuildMixNow(); };
+  recording_ = std::make_unique<ViewRecording>(*this);
   return true;
 }
 

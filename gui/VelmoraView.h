@@ -45,6 +45,7 @@ class Transport;
 class TuningTone;
 class Ui;
 class ViewDialogCommands;
+class ViewRecording;
 class WaveDevice;
 class WxDialogWindows;
 
@@ -75,6 +76,8 @@ class CVelmoraView : public wxView {
   // Playback: the transport and its output device (on the services' sound system).
   Transport* transport() const { return transport_.get(); }
   WaveDevice* playDevice() const { return playDevice_.get(); }
+  // Recording: the record device, the recorder and its settings, the recovery files.
+  ViewRecording* recording() const { return recording_.get(); }
   // Button 1042's tone; also plays the recorder's countdown beep (PlayCountdownBeep).
   TuningTone* tuningTone() const { return tuningTone_.get(); }
   // The metronome's dialog (created hidden with the view), or null once its window is gone.
@@ -131,7 +134,8 @@ class CVelmoraView : public wxView {
   std::unique_ptr<WxDialogWindows> dialogWindows_;
   std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
   std::unique_ptr<DeviceCommand> deviceCommand_;        // the device selection
-  std::unique_ptr<MixerForm> mixer_;  // last but one: goes early, while the targets' lists exist
+  std::unique_ptr<MixerForm> mixer_;          // goes early, while the targets' lists exist
+  std::unique_ptr<ViewRecording> recording_;  // before the mixer and the transport it uses
   // The start-up survey; joined before anything it reports to goes.
   std::thread surveyThread_;
   bool surveyAdopted_ = false;  // the mixer panel holds a survey's devices

@@ -53,7 +53,7 @@ class VirtualAudioBackend::Stream : public AudioStream {
     return 0;
   }
   int Error() const override { return entry_.error.load(std::memory_order_relaxed); }
-  uint32_t OutputLatencyFrames() const override { return entry_.latencyFrames; }
+  double Latency() const override { return entry_.latency; }
 
  private:
   VirtualAudioBackend& backend_;
@@ -128,6 +128,7 @@ OpenStreamResult VirtualAudioBackend::Open(StreamDirection direction, int device
   entry->state.format = format;
   entry->output = output;
   entry->input = input;
+  entry->latency = direction == StreamDirection::Output ? outputLatency : inputLatency;
   result.stream = std::make_unique<Stream>(*this, *entry);
   entries_.push_back(std::move(entry));
   return result;
@@ -144,7 +145,7 @@ OpenStreamResult VirtualAudioBackend::OpenPlannedOutput(int device, const WaveFo
   if (result.stream) {
     std::lock_guard<std::mutex> lock(mutex_);
     entries_.back()->state.planned = true;
-    entries_.back()->latencyFrames = plannedLatencyFrames;
+    entries_.back()->latency = static_cast<double>(plannedLatencyFrames) / format.samplesPerSec;
   }
   return result;
 }
@@ -183,6 +184,15 @@ bool VirtualAudioBackend::AdvanceInput(const std::vector<uint8_t>& bytes) {
     delivered = true;
   }
   return delivered;
+}
+
+void VirtualAudioBackend::OverflowInput(uint32_t frames) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const auto& entry : entries_) {
+    if (entry->input != nullptr && entry->state.started && entry->state.error == 0) {
+      entry->input->Overflowed(frames);
+    }
+  }
 }
 
 void VirtualAudioBackend::FailStreams(int error) {

@@ -50,9 +50,11 @@ class VirtualAudioBackend : public AudioBackend {
   static constexpr int kNoQueryFailure = -1000;
   int failQueryOf = kNoQueryFailure;
   int queryError = -9996;
-  int failOpens = 0;      // the next this many opens fail
-  int openError = -9996;  // with this code
-  int failStarts = 0;     // the next this many starts fail, with openError
+  int failOpens = 0;         // the next this many opens fail
+  int openError = -9996;     // with this code
+  int failStarts = 0;        // the next this many starts fail, with openError
+  double outputLatency = 0;  // what the streams report, in seconds
+  double inputLatency = 0;
 
   // The latency that streams opened by OpenPlannedOutput state, in frames.
   uint32_t plannedLatencyFrames = 0;
@@ -80,6 +82,8 @@ class VirtualAudioBackend : public AudioBackend {
   std::vector<uint8_t> AdvanceOutput(uint32_t frames);
   // Pushes whole frames into every started input stream; false when none is started.
   bool AdvanceInput(const std::vector<uint8_t>& bytes);
+  // Tells every started input stream that the sound system lost `frames` frames.
+  void OverflowInput(uint32_t frames);
   // Every open stream fails with `error`: Error() reports it and its callback stops.
   void FailStreams(int error);
 
@@ -97,7 +101,7 @@ class VirtualAudioBackend : public AudioBackend {
     std::atomic<int> error{0};
     OutputStreamCallback* output = nullptr;
     InputStreamCallback* input = nullptr;
-    uint32_t latencyFrames = 0;  // set at the open, before the stream is handed out
+    double latency = 0;  // seconds; set at the open, before the stream is handed out
   };
 
   const std::vector<VirtualDevice>& Devices(StreamDirection direction) const;

@@ -1,6 +1,7 @@
 #include "audio/WaveDevice.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "audio/FormatMask.h"
@@ -249,7 +250,9 @@ DeviceResult WaveDevice::OpenRecord(int device, bool startPaused) {
   for (uint32_t slot = 0; slot < kBlockSlots; ++slot) {
     inBlocks_[slot] = Block{blockData[slot], bytes};
     recordedBytes[slot].store(0, std::memory_order_relaxed);
+    lostBefore[slot].store(0, std::memory_order_relaxed);
   }
+  pendingLostFrames.store(0, std::memory_order_relaxed);
   lastIndex = kBlockSlots - 1;
   doneCount.store(0, std::memory_order_relaxed);
   inOffset_.store(0, std::memory_order_relaxed);
@@ -300,6 +303,7 @@ void WaveDevice::CloseInputStream() {
   uint32_t partial = inOffset_.load(std::memory_order_relaxed);
   for (; done != handed; ++done) {
     recordedBytes[done % kBlockSlots].store(partial, std::memory_order_relaxed);
+    lostBefore[done % kBlockSlots].store(0, std::memory_order_relaxed);
     partial = 0;
   }
   doneCount.store(handed, std::memory_order_release);
@@ -331,7 +335,6 @@ void WaveDevice::Capture(const uint8_t* in, uint32_t frames) {
   uint32_t done = doneCount.load(std::memory_order_relaxed);
   const uint32_t handed = handed_.load(std::memory_order_acquire);
   uint32_t offset = inOffset_.load(std::memory_order_relaxed);
-  // Frames that find no handed block are lost, as with any device the owner does not keep up with.
   while (used < total && done != handed) {
     const uint32_t slot = done % kBlockSlots;
     const Block& block = inBlocks_[slot];
@@ -343,12 +346,38 @@ void WaveDevice::Capture(const uint8_t* in, uint32_t frames) {
     offset += count;
     if (offset >= block.bytes) {
       recordedBytes[slot].store(offset, std::memory_order_relaxed);
+      lostBefore[slot].store(pendingLostFrames.exchange(0, std::memory_order_relaxed),
+                             std::memory_order_relaxed);
       offset = 0;
       ++done;
       doneCount.store(done, std::memory_order_release);
     }
   }
   inOffset_.store(offset, std::memory_order_relaxed);
+  // Frames that find no handed block are lost (the owner has not kept up); they are counted as
+  // lost before the next block, so that the owner can keep its take in time.
+  if (used < total && inFormat_.blockAlign != 0) {
+    Overflowed((total - used) / inFormat_.blockAlign);
+  }
+}
+
+void WaveDevice::Overflowed(uint32_t frames) {
+  // Before Resume nothing is kept, so nothing is lost. A loss in the middle of a block is
+  // counted before that block: its place is off by less than a block, its length is exact.
+  if (!inputStarted_.load(std::memory_order_acquire)) return;
+  pendingLostFrames.fetch_add(frames, std::memory_order_relaxed);
+}
+
+double WaveDevice::OutputLatency() const {
+  return outputOpen && outStream_ ? outStream_->Latency() : 0;
+}
+
+uint32_t WaveDevice::OutputLatencyFrames() const {
+  return static_cast<uint32_t>(std::lround(OutputLatency() * outFormat_.samplesPerSec));
+}
+
+double WaveDevice::InputLatency() const {
+  return inputOpen && inStream_ ? inStream_->Latency() : 0;
 }
 
 // ---- Devices ----

@@ -54,6 +54,11 @@ constexpr uint32_t kFullVolume = 0xFFFFFFFFu;
 // Devices per direction that enumeration reports.
 constexpr int kMaxListedDevices = 4;
 
+namespace msg {
+// An owner could not allocate the blocks it hands a device (recording ring, metronome clicks).
+inline constexpr const char* kBufferFailed = "バッファの取得に失敗しました！";
+}  // namespace msg
+
 // What enumeration reports per device.
 struct WaveDeviceCaps {
   std::string name;
@@ -99,9 +104,7 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   uint64_t OutputBytesPlayed() const { return outPlayed_.load(std::memory_order_acquire); }
   // Frames between the callback and the ear on the open output, as the sound system stated them
   // at its open (0 when it does not say, or with no output open).
-  uint32_t OutputLatencyFrames() const {
-    return outStream_ ? outStream_->OutputLatencyFrames() : 0;
-  }
+  uint32_t OutputLatencyFrames() const;
 
   // ---- Input ----
   // The owner has set the format fields, blockLength (frames) and all 128 blockData entries and
@@ -116,6 +119,9 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   void CloseRecord();
   // As CheckOutput, for the input stream: InputFailed once it has stopped by itself.
   DeviceResult CheckInput() const;
+  // Reported latency of the open stream in seconds (0 when closed or not reported).
+  double OutputLatency() const;
+  double InputLatency() const;
 
   // ---- Devices ----
   // Queries the default device, then devices 0..3 (fewer when there are fewer). `maxFormats` =
@@ -161,8 +167,13 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   std::atomic<uint32_t> doneCount{0};
   // Input: byte count of each returned block, at slot (block number) mod 128.
   std::array<std::atomic<uint32_t>, kBlockSlots> recordedBytes{};
-  uint32_t preparedCount = 0;  // output: slots filled by OpenPlayback
-  WaveFormat format{};         // of the last open
+  // Input: frames lost just before each returned block (no handed block to take them, or the
+  // sound system's overflow), at the block's slot; written with recordedBytes. Frames lost after
+  // the last returned block are counted in pendingLostFrames until the next block returns.
+  std::array<std::atomic<uint32_t>, kBlockSlots> lostBefore{};
+  std::atomic<uint32_t> pendingLostFrames{0};  // callback writes; any thread reads
+  uint32_t preparedCount = 0;                  // output: slots filled by OpenPlayback
+  WaveFormat format{};                         // of the last open
 
   // Output: the sound is decided well before it is heard (the metronome), so the next opens ask
   // the sound system for a deep buffer (AudioBackend::OpenPlannedOutput).
@@ -176,6 +187,7 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
 
   void Render(uint8_t* out, uint32_t frames) override;
   void Capture(const uint8_t* in, uint32_t frames) override;
+  void Overflowed(uint32_t frames) override;
 
   void FillFormat();
   uint32_t OutputBlockBytes(uint32_t blockNumber) const;

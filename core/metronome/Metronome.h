@@ -50,7 +50,6 @@ constexpr int kMetronomeFollowMs = 10;
 }  // namespace timer
 
 namespace msg {
-inline constexpr const char* kBufferFailed = "バッファの取得に失敗しました！";
 inline constexpr const char* kStartCaption = "開始";
 inline constexpr const char* kStopCaption = "停止";
 }  // namespace msg

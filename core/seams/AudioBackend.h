@@ -47,6 +47,8 @@ class InputStreamCallback {
   virtual ~InputStreamCallback() = default;
   // `in` holds `frames` recorded frames of the stream's format; valid only during the call.
   virtual void Capture(const uint8_t* in, uint32_t frames) = 0;
+  // The sound system lost about `frames` frames before the next Capture (its overflow).
+  virtual void Overflowed(uint32_t frames) { (void)frames; }
 };
 
 // One open stream. Destroying it closes it; once the destructor or Stop has returned, its
@@ -61,9 +63,10 @@ class AudioStream {
   // 0 while the stream runs as asked; the backend's error code once it has failed (device gone,
   // server died), after which its callback is not called any more.
   virtual int Error() const = 0;
-  // Output: frames between a callback's buffer and the ear, as the sound system states them when
-  // the stream opens (0 when it does not say).
-  virtual uint32_t OutputLatencyFrames() const { return 0; }
+  // Seconds between a frame passing the callback and the sound leaving the speakers (output),
+  // or the sound reaching the microphone and its frame passing the callback (input), as the
+  // sound system reports it for the open stream; 0 when it reports nothing.
+  virtual double Latency() const { return 0; }
 };
 
 struct OpenStreamResult {

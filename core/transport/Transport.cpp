@@ -198,6 +198,12 @@ MixBuild Transport::BuildMixNow() {
   return built;
 }
 
+bool Transport::ArmPlaybackAtPosition() {
+  if (!doc_.HasMix() || doc_.position() >= doc_.mixFrames()) return false;
+  if (!SetUpBlocks(doc_.position())) return false;
+  return static_cast<bool>(playDevice_.OpenPlayback(view_.outputDevice, true));
+}
+
 void Transport::PlayOn(uint32_t frame, bool startPaused) {
   if (!doc_.HasMix() || frame >= doc_.mixFrames() || !SetUpBlocks(frame)) {
     EndClosedPlayback();
@@ -329,7 +335,7 @@ void Transport::Stop() {
     timers_.Kill(timer::kPlayback);
     if (!doc_.paused()) MoveTo(doc_.startMark());
   } else if (doc_.transportState() == TransportState::Recording) {
-    if (stopRecording) stopRecording();
+    if (stopRecording && !stopRecording()) return;
   }
   if (doc_.paused()) {
     doc_.SetPaused(false);

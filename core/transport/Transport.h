@@ -65,6 +65,10 @@ class Transport : public CommandTarget, public TimerTarget {
   // rewritten or freed, and plays on afterwards with the new mix from the frame it had reached,
   // paused as it was; it ends there when the new mix is not that long.
   MixBuild BuildMixNow();
+  // Sets up the playback blocks from the position, as Play does, and opens the output paused
+  // (the recorder's countdown: the mix then starts together with the input). False when there
+  // is nothing to play or the output does not open.
+  bool ArmPlaybackAtPosition();
   void Stop();
   void TogglePause();
   void GoToStart();
@@ -84,8 +88,9 @@ class Transport : public CommandTarget, public TimerTarget {
   // How Play waits while the background build has not yet mixed the first blocks; sleeps 10 ms
   // unless replaced (tests replace it so that nothing sleeps).
   std::function<void()> waitForMix;
-  // The recorder's part of Stop while recording.
-  std::function<void()> stopRecording;
+  // The recorder's part of Stop while recording; false keeps the state Recording (the take
+  // could not be stored yet and a further Stop tries again).
+  std::function<bool()> stopRecording;
 
  private:
   // Builds the mix (or starts its background build) from the position and waits until the

@@ -5,6 +5,7 @@
 #include <portaudio.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -103,12 +104,32 @@ int RenderOutput(const void* /*input*/, void* output, unsigned long frames,
   return paContinue;
 }
 
+// What the input callback keeps between calls: the stream's clock tells how much an overflow
+// lost. Written by the audio thread only.
+struct InputContext {
+  InputStreamCallback* callback = nullptr;
+  double rate = 0;
+  double expectedAdcTime = 0;  // capture time of the next frame, 0 = not yet known
+};
+
+// Frames the gap in the capture clock holds, when the sound system's clock is running.
+uint32_t LostFrames(const InputContext& context, const PaStreamCallbackTimeInfo* time) {
+  if (time == nullptr || time->inputBufferAdcTime <= 0 || context.expectedAdcTime <= 0) return 0;
+  const double gap = (time->inputBufferAdcTime - context.expectedAdcTime) * context.rate;
+  return gap >= 1 && gap < 1e9 ? static_cast<uint32_t>(std::lround(gap)) : 0;
+}
+
 int CaptureInput(const void* input, void* /*output*/, unsigned long frames,
-                 const PaStreamCallbackTimeInfo* /*time*/, PaStreamCallbackFlags /*flags*/,
-                 void* user) {
+                 const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags flags, void* user) {
+  auto& context = *static_cast<InputContext*>(user);
+  if ((flags & paInputOverflow) != 0) {
+    context.callback->Overflowed(LostFrames(context, time));
+  }
+  if (time != nullptr && time->inputBufferAdcTime > 0) {
+    context.expectedAdcTime = time->inputBufferAdcTime + static_cast<double>(frames) / context.rate;
+  }
   if (input != nullptr) {
-    static_cast<InputStreamCallback*>(user)->Capture(static_cast<const uint8_t*>(input),
-                                                     static_cast<uint32_t>(frames));
+    context.callback->Capture(static_cast<const uint8_t*>(input), static_cast<uint32_t>(frames));
   }
   return paContinue;
 }
@@ -116,10 +137,12 @@ int CaptureInput(const void* input, void* /*output*/, unsigned long frames,
 class PortAudioStream : public AudioStream {
  public:
   // `library` is the backend's lock, which outlives the stream.
-  PortAudioStream(PaStream* stream, std::mutex& library) : stream_(stream), library_(library) {
+  PortAudioStream(PaStream* stream, std::mutex& library, bool output,
+                  std::unique_ptr<InputContext> context)
+      : stream_(stream), library_(library), context_(std::move(context)) {
     // Called with the library's lock held, by the open.
     if (const PaStreamInfo* info = Pa_GetStreamInfo(stream_); info != nullptr) {
-      outputLatencyFrames_ = static_cast<uint32_t>(info->outputLatency * info->sampleRate);
+      latency_ = output ? info->outputLatency : info->inputLatency;
     }
   }
   ~PortAudioStream() override {
@@ -159,13 +182,15 @@ class PortAudioStream : public AudioStream {
     }
     return active == 0 ? paStreamIsStopped : 0;
   }
-  uint32_t OutputLatencyFrames() const override { return outputLatencyFrames_; }
+  double Latency() const override { return latency_; }
 
  private:
   PaStream* stream_;
   std::mutex& library_;
+  // The input callback's data; outlives the stream, which the destructor closes first.
+  std::unique_ptr<InputContext> context_;
   bool started_ = false;
-  uint32_t outputLatencyFrames_ = 0;
+  double latency_ = 0;
 };
 
 // The devices the program offers, best first (see audio/DeviceOrder.h).
@@ -265,7 +290,8 @@ namespace {
 
 OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveFormat& format,
                             PaStreamCallback* callback, void* user, std::mutex& library,
-                            double outputLatencySeconds = kOutputLatencySeconds) {
+                            double outputLatencySeconds,
+                            std::unique_ptr<InputContext> context = nullptr) {
   OpenStreamResult result;
   if (SampleFormat(format) == 0 || format.channels == 0) {
     result.error = paSampleFormatNotSupported;
@@ -279,7 +305,7 @@ OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveForm
       Pa_OpenStream(&stream, output ? nullptr : &parameters, output ? &parameters : nullptr,
                     format.samplesPerSec, paFramesPerBufferUnspecified, paClipOff, callback, user);
   if (result.error == paNoError) {
-    result.stream = std::make_unique<PortAudioStream>(stream, library);
+    result.stream = std::make_unique<PortAudioStream>(stream, library, output, std::move(context));
   }
   return result;
 }
@@ -315,7 +341,13 @@ OpenStreamResult PortAudioBackend::OpenInput(int device, const WaveFormat& forma
   if (index < 0) {
     return OpenStreamResult{nullptr, initialised_ ? paInvalidDevice : paNotInitialized};
   }
-  return OpenStream(StreamDirection::Input, index, format, CaptureInput, &callback, library_);
+  auto context = std::make_unique<InputContext>();
+  context->callback = &callback;
+  context->rate = format.samplesPerSec;
+  void* user = context.get();
+  // Input keeps the device's own (high) latency: the output's figure does not apply.
+  return OpenStream(StreamDirection::Input, index, format, CaptureInput, user, library_, 0,
+                    std::move(context));
 }
 
 }  // namespace velmora

@@ -1,0 +1,199 @@
+// The recovery files: the writer's file is a valid WAV that ends up holding the whole take,
+// files held by a running program are not offered, and the takes' files go when the takes are
+// saved or released.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "audio/VirtualAudioBackend.h"
+#include "audio/WaveDevice.h"
+#include "document/VelmoraDoc.h"
+#include "io/LittleEndian.h"
+#include "panel/CorrectionList.h"
+#include "panel/MixerPanel.h"
+#include "recorder/Recorder.h"
+#include "recorder/RecoveryFiles.h"
+#include "recorder/RecoveryWriter.h"
+#include "support/DocumentFixture.h"
+#include "support/FakeForm.h"
+#include "support/FakeTimers.h"
+#include "support/FakeUi.h"
+#include "transport/Transport.h"
+#include "transport/TuningTone.h"
+#include "view/ViewSettings.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class RecoveryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = (fs::temp_directory_path() /
+           ("velmora-recovery-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+              .string();
+    fs::remove_all(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::vector<std::string> Files() const {
+    std::vector<std::string> files;
+    if (!fs::exists(dir)) return files;
+    for (const auto& e : fs::directory_iterator(dir)) files.push_back(e.path().string());
+    return files;
+  }
+
+  std::string dir;
+  test::FakeUi ui;
+  CVelmoraDoc doc{ui};
+  test::FakeForm form;
+  ViewSettings view;
+  CorrectionList corrections{form};
+  MixerPanel panel{doc, form, ui, view, corrections, nullptr};
+};
+
+TEST_F(RecoveryTest, WriterMakesAValidWavHoldingEverythingAppended) {
+  std::vector<uint8_t> data;
+  {
+    RecoveryWriter writer;
+    ASSERT_TRUE(writer.Start(dir, 22050, 16, 1));
+    const std::vector<uint8_t> header = ReadAll(writer.path());
+    EXPECT_EQ(header, MakeWavHeader(22050, 16, 1, 0)) << "valid from the start";
+    for (int i = 0; i < 50; ++i) {
+      std::vector<uint8_t> block(1000, static_cast<uint8_t>(i));
+      writer.Append(block.data(), block.size());
+      data.insert(data.end(), block.begin(), block.end());
+    }
+    writer.Append(nullptr, 6);
+    data.resize(data.size() + 6, 0);
+    writer.Finish();
+    EXPECT_FALSE(writer.failed());
+    EXPECT_EQ(writer.writtenBytes(), data.size());
+    const std::vector<uint8_t> file = ReadAll(writer.path());
+    ASSERT_EQ(file.size(), kWavHeaderBytes + data.size());
+    EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + kWavHeaderBytes),
+              MakeWavHeader(22050, 16, 1, static_cast<uint32_t>(data.size())));
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + kWavHeaderBytes, file.end()), data);
+    EXPECT_TRUE(FindUnheldTakes(dir).empty()) << "held while the writer has it";
+  }
+  std::vector<UnheldTake> left = FindUnheldTakes(dir);
+  ASSERT_EQ(left.size(), 1u) << "let go, it is a left take";
+  EXPECT_EQ(left[0].rate, 22050u);
+  EXPECT_EQ(left[0].frames, data.size() / 2);
+}
+
+TEST_F(RecoveryTest, LeftTakesAreOfferedAndYesLoadsThemAsUnsavedTakes) {
+  std::vector<uint8_t> data(4000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
+  {
+    RecoveryWriter writer;
+    ASSERT_TRUE(writer.Start(dir, 44100, 16, 2));
+    writer.Append(data.data(), data.size());
+    writer.Finish();
+  }
+  // A crash leaves the header behind the data: the data to the end of the file count.
+  const std::string path = Files().at(0);
+  {
+    std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+    f.seekp(40);
+    const char zero[4] = {};
+    f.write(zero, 4);
+  }
+  test::PutSilence(doc, 0, {}, 10);
+  {
+    RecoveryTakes takes(doc, ui, panel, dir);
+    ui.answers = {Answer::No};
+    takes.OfferLeftTakes();
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kRecoveryOffer});
+    EXPECT_FALSE(doc.slots[1].HasData());
+    EXPECT_EQ(Files().size(), 1u) << "No deletes nothing";
+
+    ui.answers = {Answer::Yes};
+    takes.OfferLeftTakes();
+    const ChannelSlot& slot = doc.slots[1];
+    ASSERT_TRUE(slot.HasData());
+    EXPECT_EQ(std::vector<uint8_t>(slot.data.data(), slot.data.data() + slot.data.size()), data);
+    EXPECT_TRUE(slot.path.empty());
+    EXPECT_TRUE(slot.inUse && slot.selected);
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(le::U32(ReadAll(path).data() + 40), data.size()) << "the header made whole";
+    EXPECT_TRUE(FindUnheldTakes(dir).empty()) << "now held by this document";
+  }
+  EXPECT_TRUE(Files().empty()) << "the document closed";
+}
+
+TEST_F(RecoveryTest, ATakesFileGoesWhenTheTakeIsSavedOrReleased) {
+  test::FakeTimers timers;
+  VirtualAudioBackend backend;
+  WaveDevice playDevice{backend};
+  WaveDevice recordDevice{backend};
+  Transport transport{doc, ui, form, timers, view, playDevice};
+  struct : CountdownWindow {
+    void ShowNumber(int) override {}
+    void Hide() override {}
+  } countdown;
+  TuningTone tone{doc, ui, form, timers, view, playDevice, transport};
+  Recorder recorder{doc,  ui,    form,       timers,       view,     transport,
+                    tone, panel, playDevice, recordDevice, countdown};
+  RecoveryTakes takes(doc, ui, panel, dir);
+  recorder.options.simultaneousPlayback = false;
+  recorder.openRecovery = [&](uint32_t rate, uint16_t bits, uint16_t channels) {
+    return takes.OpenWriter(rate, bits, channels);
+  };
+  recorder.takeStored = [&](int slot, std::unique_ptr<RecoveryWriter> writer) {
+    takes.Adopt(slot, std::move(writer));
+  };
+  timers.SetHandler([&](int id) { recorder.OnTimer(id); });
+  view.recordBlockFrames = 256;
+
+  for (int take = 0; take < 2; ++take) {
+    recorder.Record();
+    for (int b = 0; b < 3; ++b) {
+      backend.AdvanceInput(std::vector<uint8_t>(1024, static_cast<uint8_t>(b + take)));
+      timers.Fire(timer::kRecording);
+    }
+    transport.Stop();
+  }
+  const std::string first = takes.PathOf(0);
+  ASSERT_FALSE(first.empty());
+  const std::vector<uint8_t> file = ReadAll(first);
+  const ChannelSlot& slot = doc.slots[0];
+  ASSERT_EQ(file.size(), kWavHeaderBytes + slot.data.size());
+  EXPECT_TRUE(std::equal(slot.data.data(), slot.data.data() + slot.data.size(),
+                         file.begin() + kWavHeaderBytes));
+  EXPECT_EQ(Files().size(), 2u);
+
+  doc.slots[0].path = "/somewhere/saved.wav";  // as Save alone leaves it
+  takes.OnUpdate(0);
+  EXPECT_FALSE(fs::exists(first));
+  doc.ReleaseChannel(1);
+  takes.OnUpdate(0);
+  EXPECT_TRUE(Files().empty());
+}
+
+TEST(RecoveryDirectoryTest, FollowsXdgStateHomeElseHome) {
+  const char* oldState = std::getenv("XDG_STATE_HOME");
+  const std::string keep = oldState != nullptr ? oldState : "";
+  ::setenv("XDG_STATE_HOME", "/x/state", 1);
+  EXPECT_EQ(RecoveryDirectory(), "/x/state/Velmora/recovery");
+  ::unsetenv("XDG_STATE_HOME");
+  const char* home = std::getenv("HOME");
+  if (home != nullptr) {
+    EXPECT_EQ(RecoveryDirectory(), std::string(home) + "/.local/state/Velmora/recovery");
+  }
+  if (oldState != nullptr) ::setenv("XDG_STATE_HOME", keep.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace velmora
