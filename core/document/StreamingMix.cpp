@@ -152,7 +152,10 @@ struct StreamingMix::Output {
 };
 
 StreamingMix::StreamingMix(Ui& ui, AudioDecoder* decoder)
-    : ui_(ui), decoder_(decoder), helper_(std::make_unique<SecondThread>()) {}
+    : ui_(ui),
+      decoder_(decoder),
+      helper_(std::make_unique<SecondThread>()),
+      partner_(std::make_unique<SecondThread>()) {}
 
 StreamingMix::~StreamingMix() = default;
 
@@ -320,6 +323,8 @@ MixBuild StreamingMix::Prepare(uint32_t blockFrames, bool withPeaks) {
     return MixBuild::OutOfMemory;
   }
   job_ = job;
+  // Without the partner's memory the mix is made on one thread, as well.
+  partnerPrepared_ = partnerKernel_.Prepare(job);
   return MixBuild::Built;
 }
 
@@ -467,12 +472,14 @@ bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& tar
     }
     for (int i = 0; i < kChannelCount; ++i) {
       if (windows.spans[i].count == 0) continue;
-      kernel_.SetSourceWindow(i, channels_[i].windows[set].data(), windows.spans[i].first);
+      const uint8_t* frames = channels_[i].windows[set].data();
+      kernel_.SetSourceWindow(i, frames, windows.spans[i].first);
+      if (partnerPrepared_) partnerKernel_.SetSourceWindow(i, frames, windows.spans[i].first);
     }
     const uint32_t at = range.Start(j);
     const uint32_t n = range.Length(j);
     piece.pcmFirstFrame = at;
-    kernel_.RunPiece(piece, at, n);
+    MixPiece(piece, at, n);
     mixed = out.Put(at, n, piece_.data(), why);
     {
       std::lock_guard<std::mutex> lock(ahead.mutex);
@@ -488,6 +495,37 @@ bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& tar
   ahead.changed.notify_all();
   helper_->Wait();
   return mixed;
+}
+
+uint32_t StreamingMix::SplitPoint(uint32_t first, uint32_t count) const {
+  if (!partnerPrepared_ || count < kSplitFrames) return first;
+  uint32_t split = first + count / 2;
+  if (peaks_.has()) split -= split % job_.blockFrames;
+  return split > first ? split : first;
+}
+
+void StreamingMix::MixPiece(const MixTarget& target, uint32_t first, uint32_t count) {
+  const uint32_t split = SplitPoint(first, count);
+  if (split == first) {
+    kernel_.RunPiece(target, first, count);
+    return;
+  }
+  // The parts write apart in the piece's samples and the peak table; only the correction runs
+  // are kept apart and joined in order.
+  MixTarget later = target;
+  later.corrections = &partnerCorrections_;
+  later.cursor = nullptr;
+  partnerCorrections_.clear();
+  const uint32_t laterCount = first + count - split;
+  const bool alongside = partner_->Start(
+      [this, &later, split, laterCount] { partnerKernel_.RunPiece(later, split, laterCount); });
+  kernel_.RunPiece(target, first, split - first);
+  if (alongside) {
+    partner_->Wait();
+  } else {
+    partnerKernel_.RunPiece(later, split, laterCount);
+  }
+  AppendCorrections(*target.corrections, partnerCorrections_);
 }
 
 }  // namespace velmora

@@ -89,6 +89,8 @@ class StreamingMix {
   static constexpr uint32_t kPieceFrames = 65536;
   // Pieces whose frames may be read ahead of the one being mixed, plus that one.
   static constexpr int kWindowSets = 4;
+  // A piece of at least this many frames is mixed in two parts on two threads.
+  static constexpr uint32_t kSplitFrames = 2 * MixKernel::kChunkFrames;
 
  private:
   struct Channel {
@@ -136,6 +138,12 @@ class StreamingMix {
   void PlanWindows(uint32_t first, uint32_t count, PieceWindows& windows) const;
   // Reads the planned frames into window set `set` (on the second thread, where there is one).
   void ReadWindows(int set, PieceWindows& windows);
+  // Mixes output frames [first, first + count) into `target`: the later part on the partner
+  // thread with the partner kernel when the piece is long enough and both are there.
+  void MixPiece(const MixTarget& target, uint32_t first, uint32_t count);
+  // Where the later part of [first, first + count) starts; `first` = not split. With a peak
+  // table the split falls on a block's start, so that the two parts share no table entry.
+  uint32_t SplitPoint(uint32_t first, uint32_t count) const;
   // On the second thread: reads the range's pieces ahead of their mixing.
   void ReadPieces(const PieceRange& range, ReadAhead& ahead);
   // Reads piece j into its window set and says so; false when an input could not be read.
@@ -155,7 +163,12 @@ class StreamingMix {
   std::unique_ptr<SecondThread> helper_;  // reads the inputs beside the scanning and mixing
   MixJob job_;
   MixKernel kernel_;
-  ByteBuffer piece_;  // one piece of the mix
+  // The mixing is most of the work: a second kernel on its own thread takes half of each piece.
+  std::unique_ptr<SecondThread> partner_;
+  MixKernel partnerKernel_;
+  bool partnerPrepared_ = false;
+  std::vector<MixCorrection> partnerCorrections_;  // the later part's runs, joined after it
+  ByteBuffer piece_;                               // one piece of the mix
   BlockPeakTable peaks_;
   std::vector<MixCorrection> corrections_;
 };

@@ -16,4 +16,18 @@ void RecordCorrection(std::vector<MixCorrection>& log, uint32_t frame) {
   }
 }
 
+void AppendCorrections(std::vector<MixCorrection>& log, const std::vector<MixCorrection>& later) {
+  for (const MixCorrection& run : later) {
+    if (!log.empty() && run.start == log.back().start + log.back().count) {
+      log.back().count += run.count;
+      continue;
+    }
+    try {
+      log.push_back(run);
+    } catch (const std::bad_alloc&) {
+      return;  // as RecordCorrection: the log keeps what it had
+    }
+  }
+}
+
 }  // namespace velmora

@@ -75,10 +75,16 @@ TEST_F(StreamedMix, PiecesOfAnySizeGiveTheDocumentsMix) {
     bool eightBit;
   };
   // The mix has 8219 frames: the stereo channel's 5000 after its 73 ms (3219 frames).
-  const Case cases[] = {{1, 2345, 0, 8219, false},    {777, 2345, 0, 8219, false},
-                        {777, 0, 100, 3000, false},   {777, 6000, 1000, 6500, false},
-                        {4096, 8218, 0, 8219, false}, {1, 2345, 0, 8219, true},
-                        {777, 6000, 1000, 6500, true}};
+  const Case cases[] = {{1, 2345, 0, 8219, false},
+                        {777, 2345, 0, 8219, false},
+                        {777, 0, 100, 3000, false},
+                        {777, 6000, 1000, 6500, false},
+                        {4096, 8218, 0, 8219, false},
+                        {1, 2345, 0, 8219, true},
+                        {777, 6000, 1000, 6500, true},
+                        // Pieces long enough to be mixed in two parts on two threads.
+                        {65536, 2345, 0, 8219, false},
+                        {65536, 6000, 1000, 6500, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE("pieces of " + std::to_string(c.pieceFrames) + " from " + std::to_string(c.start) +
                  ", frames " + std::to_string(c.first) + " + " + std::to_string(c.count) +

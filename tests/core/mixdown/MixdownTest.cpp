@@ -205,6 +205,27 @@ TEST_F(MixDriver, ClampedFramesFormCorrectionRunsInMixingOrder) {
   EXPECT_EQ(doc.position(), 3u);
 }
 
+TEST(CorrectionRuns, APartLoggedApartJoinsTheRunItContinues) {
+  struct Case {
+    const char* name;
+    std::vector<MixCorrection> log, later;
+    const char* joined;
+  };
+  const Case cases[] = {
+      {"continues the last run", {{2, 3}}, {{5, 2}, {9, 1}}, "{2,5}{9,1}"},
+      {"after a gap", {{2, 3}}, {{6, 1}}, "{2,3}{6,1}"},
+      {"into an empty log", {}, {{0, 4}}, "{0,4}"},
+      {"nothing later", {{7, 1}}, {}, "{7,1}"},
+      {"after the wrap to frame 0", {{98, 2}}, {{0, 1}}, "{98,2}{0,1}"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<MixCorrection> log = c.log;
+    AppendCorrections(log, c.later);
+    EXPECT_EQ(Describe(log), c.joined);
+  }
+}
+
 TEST_F(MixDriver, BlockPeaksInBothWidths) {
   // 16-bit: a peak of 32768 is stored as -32768; the block holding the start position is
   // visited in two pieces and keeps the larger peak.
