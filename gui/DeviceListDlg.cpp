@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <string>
 
-#include "DialogLayout.h"
+#include "OkCancelLayout.h"
 #include "UiFont.h"
 
 namespace velmora {

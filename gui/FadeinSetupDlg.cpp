@@ -6,7 +6,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
-#include "DialogLayout.h"
+#include "OkCancelLayout.h"
 #include "UiFont.h"
 #include "dialogs/FadeSetup.h"
 #include "seams/Ui.h"

@@ -12,8 +12,8 @@
 
 #include <algorithm>
 
-#include "DialogLayout.h"
 #include "MainFrame.h"
+#include "OkCancelLayout.h"
 #include "UiFont.h"
 #include "VelmoraApp.h"
 #include "seams/Ui.h"

@@ -1,4 +1,4 @@
-#include "DialogLayout.h"
+#include "OkCancelLayout.h"
 
 #include <wx/button.h>
 
