@@ -30,6 +30,7 @@
 
 #include "GuiTestMain.h"
 #include "MainFrame.h"
+#include "ShellFixture.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "audio/WaveDevice.h"
@@ -38,7 +39,6 @@
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "support/FakeUi.h"
-#include "support/MemoryServices.h"
 #include "support/WavFixture.h"
 #include "view/TimeText.h"
 
@@ -59,19 +59,6 @@ class ScriptedPowerEvents : public PowerEvents {
  private:
   SuspendHandler* handler_;
 };
-
-// Interleaved 16-bit noise at a quarter of full scale, different for each seed.
-std::vector<uint8_t> Noise(uint32_t frames, uint32_t seed) {
-  std::vector<int16_t> samples(std::size_t{frames} * 2);
-  uint32_t state = seed;
-  for (int16_t& s : samples) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    s = static_cast<int16_t>(static_cast<int16_t>(state >> 16) / 4);
-  }
-  return test::Pcm16(samples);
-}
 
 template <typename T>
 T* Control(int id) {
@@ -181,16 +168,12 @@ class GuiPlaybackTest : public ::testing::Test {
   void SetUp() override {
     if (!test::WxReady()) GTEST_SKIP() << "no X display";
     if (std::getenv("VELMORA_TEST_PULSE") == nullptr) GTEST_SKIP() << "no private sound server";
-    ShellServices services;
-    auto ui = std::make_unique<test::FakeUi>();
-    ui_ = ui.get();
-    services.ui = std::move(ui);
-    services.settings = std::make_unique<test::MemorySettings>();
-    services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 65535);
+    ShellServices services = test::FakeServices(dir_, ui_, 65535);
     services.powerEvents = std::make_unique<ScriptedPowerEvents>(&suspend_);
-    services.profileFile = dir_.File("profile.ini");
-    const std::string a = test::WriteWav(dir_, "a.wav", test::WavSpec{}, Noise(44100 * 3 / 2, 7));
-    const std::string b = test::WriteWav(dir_, "b.wav", test::WavSpec{}, Noise(44100, 11));
+    const std::string a =
+        test::WriteWav(dir_, "a.wav", test::WavSpec{}, test::StereoNoise(44100 * 3 / 2, 7));
+    const std::string b =
+        test::WriteWav(dir_, "b.wav", test::WavSpec{}, test::StereoNoise(44100, 11));
     ASSERT_TRUE(TheApp().StartShell(std::move(services), {a, b}));
     view_ = TheApp().view();
     ASSERT_NE(view_, nullptr);

@@ -25,6 +25,7 @@
 
 #include "GuiTestMain.h"
 #include "MainFrame.h"
+#include "ShellFixture.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "ViewRecording.h"
@@ -35,7 +36,6 @@
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "support/FakeUi.h"
-#include "support/MemoryServices.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
@@ -63,19 +63,6 @@ bool RunUntil(Done done, std::chrono::milliseconds limit) {
 
 void RunFor(std::chrono::milliseconds time) {
   RunUntil([] { return false; }, time);
-}
-
-// Interleaved 16-bit noise at a quarter of full scale: no run of frames repeats.
-std::vector<uint8_t> Noise(uint32_t frames, uint32_t seed) {
-  std::vector<int16_t> samples(std::size_t{frames} * 2);
-  uint32_t state = seed;
-  for (int16_t& s : samples) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    s = static_cast<int16_t>(static_cast<int16_t>(state >> 16) / 4);
-  }
-  return test::Pcm16(samples);
 }
 
 // User and system time of this process so far.
@@ -111,13 +98,7 @@ class GuiRecordingTest : public ::testing::Test {
   }
 
   void Start(const std::vector<std::string>& files) {
-    ShellServices services;
-    auto ui = std::make_unique<test::FakeUi>();
-    ui_ = ui.get();
-    services.ui = std::move(ui);
-    services.settings = std::make_unique<test::MemorySettings>();
-    services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 65535);
-    services.profileFile = dir_.File("profile.ini");
+    ShellServices services = test::FakeServices(dir_, ui_, 65535);
     ASSERT_TRUE(TheApp().StartShell(std::move(services), files));
     view_ = TheApp().view();
     ASSERT_NE(view_, nullptr);
@@ -154,7 +135,7 @@ class GuiRecordingTest : public ::testing::Test {
 
 TEST_F(GuiRecordingTest, AKnownSignalFromTheMonitorIsRecordedFrameForFrame) {
   Start({});
-  const std::vector<uint8_t> signal = Noise(kRate * 2, 5);
+  const std::vector<uint8_t> signal = test::StereoNoise(kRate * 2, 5);
   const std::string raw = dir_.File("signal.raw");
   test::WriteBytes(raw, signal);
 
@@ -219,7 +200,7 @@ TEST_F(GuiRecordingTest, AKnownSignalFromTheMonitorIsRecordedFrameForFrame) {
 
 TEST_F(GuiRecordingTest, AWindowStalledLongerThanTheRingCountsTheLossAndKeepsTheTakeInTime) {
   Start({});
-  const std::vector<uint8_t> signal = Noise(kRate * 11, 9);
+  const std::vector<uint8_t> signal = test::StereoNoise(kRate * 11, 9);
   const std::string raw = dir_.File("signal.raw");
   test::WriteBytes(raw, signal);
   Menu(cmd::kRecord);
