@@ -3,6 +3,7 @@
 #include <wx/app.h>
 
 #include <memory>
+#include <thread>
 
 #include "GuiTestMain.h"
 #include "MainFrame.h"
@@ -20,6 +21,17 @@ void Pump() {
     wxTheApp->ProcessPendingEvents();
     wxYield();
   }
+}
+
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,
+              std::chrono::milliseconds poll) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    wxTheApp->Yield(true);
+    std::this_thread::sleep_for(poll);
+  }
+  return true;
 }
 
 void Send(int id) {

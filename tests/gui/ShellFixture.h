@@ -6,7 +6,9 @@
 #include <wx/string.h>
 #include <wx/window.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "VelmoraApp.h"
 #include "support/FakeUi.h"
@@ -25,6 +27,11 @@ T* Find(wxWindow& parent, int id) {
 
 // Processes what is queued (CallAfter included) a few times.
 void Pump();
+
+// Runs the event loop, timers included, until `done` or `limit`, sleeping `poll` between its
+// turns (a shorter poll serves timers more closely, at more processor time); false on the limit.
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,
+              std::chrono::milliseconds poll);
 
 // The menu command `id`, as the frame receives it from its menu. Does not pump.
 void Send(int id);

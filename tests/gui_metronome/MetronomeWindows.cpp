@@ -31,13 +31,7 @@ void StopProgram() {
 }
 
 bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    wxTheApp->Yield(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
+  return RunUntil(done, limit, std::chrono::milliseconds(2));
 }
 
 void ClickButton(wxWindow* button) {
@@ -53,8 +47,7 @@ void Arrow(wxWindow* updown, int direction) {
 }
 
 void MenuCommand(int id) {
-  wxCommandEvent event(wxEVT_MENU, id);
-  TheApp().frame()->ProcessWindowEvent(event);
+  Send(id);
 }
 
 void SaveScreen(const std::string& name) {

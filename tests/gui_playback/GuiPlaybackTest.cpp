@@ -45,8 +45,6 @@
 namespace velmora {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // A suspend the test announces itself.
 class ScriptedPowerEvents : public PowerEvents {
  public:
@@ -72,22 +70,9 @@ void Click(int id) {
   button->ProcessWindowEvent(click);
 }
 
-// A menu command as the frame receives it.
-void Menu(int id) {
-  wxCommandEvent event(wxEVT_MENU, id);
-  TheApp().frame()->ProcessWindowEvent(event);
-}
-
-// Runs the event loop (timers included) until `done` or the deadline.
-template <typename Done>
-bool RunUntil(Done done, std::chrono::seconds limit) {
-  const Clock::time_point deadline = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    wxTheApp->Yield(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
+// Runs the event loop (timers included) until `done` or the limit, polling every 5 ms.
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  return test::RunUntil(done, limit, std::chrono::milliseconds(5));
 }
 
 // parec recording the null sink's monitor into a raw file, stopped by its process id.
@@ -204,7 +189,7 @@ TEST_F(GuiPlaybackTest, PlaysTheMixToTheEndIntoTheSoundServer) {
   ASSERT_EQ(doc().mixFrames(), 44100u * 3 / 2);
   // A start mark a fifth of a second in; the slider stays at the start of the mix.
   doc().SetPosition(8820);
-  Menu(cmd::kStartMark);
+  test::Send(cmd::kStartMark);
   ASSERT_EQ(doc().startMark(), 8820u);
   ASSERT_EQ(Control<wxSlider>(ctl::kPositionSlider)->GetValue(), 0);
 
@@ -214,7 +199,7 @@ TEST_F(GuiPlaybackTest, PlaysTheMixToTheEndIntoTheSoundServer) {
   ASSERT_TRUE(RunUntil([&] { return recording.BytesSoFar() > 0; }, std::chrono::seconds(10)))
       << "parec records nothing";
 
-  Menu(cmd::kPlay);
+  test::Send(cmd::kPlay);
   ASSERT_EQ(doc().transportState(), TransportState::Playing)
       << ::testing::PrintToString(ui_->Texts());
   EXPECT_FALSE(Control<wxButton>(ctl::kTuningButton)->IsEnabled());
@@ -248,7 +233,7 @@ TEST_F(GuiPlaybackTest, PlaysTheMixToTheEndIntoTheSoundServer) {
 }
 
 TEST_F(GuiPlaybackTest, SuspendStopsThePlayback) {
-  Menu(cmd::kPlay);  // builds the mix in the background and plays it
+  test::Send(cmd::kPlay);  // builds the mix in the background and plays it
   ASSERT_EQ(doc().transportState(), TransportState::Playing);
   ASSERT_TRUE(suspend_) << "the shell watches the power events";
   auto hold = std::make_shared<int>(0);
