@@ -1,6 +1,5 @@
 #include "DeviceListDlg.h"
 
-#include <wx/button.h>
 #include <wx/combobox.h>
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
@@ -9,6 +8,7 @@
 #include <algorithm>
 #include <string>
 
+#include "OkCancelLayout.h"
 #include "UiFont.h"
 
 namespace velmora {
@@ -59,16 +59,7 @@ CDeviceListDlg::CDeviceListDlg(wxWindow* parent, DeviceListDialog& dialog)
   fields->Add(combos, wxSizerFlags().Expand().Border(wxBOTTOM, gap));
   fields->Add(formats_, wxSizerFlags(1).Expand());
 
-  auto* buttons = new wxBoxSizer(wxVERTICAL);
-  auto* ok = new wxButton(this, wxID_OK, "OK");
-  ok->SetDefault();
-  buttons->Add(ok, wxSizerFlags().Expand().Border(wxBOTTOM, gap / 2));
-  buttons->Add(new wxButton(this, wxID_CANCEL, U("キャンセル")), wxSizerFlags().Expand());
-
-  auto* top = new wxBoxSizer(wxHORIZONTAL);
-  top->Add(fields, wxSizerFlags(1).Expand().Border(wxALL, gap));
-  top->Add(buttons, wxSizerFlags().Border(wxTOP | wxRIGHT | wxBOTTOM, gap));
-  SetSizerAndFit(top);
+  LayOutBesideOkCancel(*this, fields, gap, wxSizerFlags(1).Expand());
   CentreOnParent();
 
   ShowRows(dialog_.InitialRows());

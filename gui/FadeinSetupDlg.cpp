@@ -1,12 +1,12 @@
 #include "FadeinSetupDlg.h"
 
-#include <wx/button.h>
 #include <wx/radiobut.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "OkCancelLayout.h"
 #include "UiFont.h"
 #include "dialogs/FadeSetup.h"
 #include "seams/Ui.h"
@@ -57,16 +57,7 @@ CFadeinSetupDlg::CFadeinSetupDlg(wxWindow* parent, FadeSetup& setup, Ui& ui)
   fields->Add(timeRow, wxSizerFlags().Border(wxBOTTOM, gap));
   fields->Add(group, wxSizerFlags().Expand());
 
-  auto* buttons = new wxBoxSizer(wxVERTICAL);
-  auto* ok = new wxButton(this, wxID_OK, "OK");
-  ok->SetDefault();
-  buttons->Add(ok, wxSizerFlags().Expand().Border(wxBOTTOM, gap / 2));
-  buttons->Add(new wxButton(this, wxID_CANCEL, U("キャンセル")), wxSizerFlags().Expand());
-
-  auto* top = new wxBoxSizer(wxHORIZONTAL);
-  top->Add(fields, wxSizerFlags().Border(wxALL, gap));
-  top->Add(buttons, wxSizerFlags().Border(wxTOP | wxRIGHT | wxBOTTOM, gap));
-  SetSizerAndFit(top);
+  LayOutBesideOkCancel(*this, fields, gap);
   CentreOnParent();
 
   Bind(wxEVT_BUTTON, &CFadeinSetupDlg::OnOk, this, wxID_OK);

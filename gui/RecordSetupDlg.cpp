@@ -1,6 +1,5 @@
 #include "RecordSetupDlg.h"
 
-#include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/radiobut.h>
@@ -14,6 +13,7 @@
 #include <algorithm>
 
 #include "MainFrame.h"
+#include "OkCancelLayout.h"
 #include "UiFont.h"
 #include "VelmoraApp.h"
 #include "seams/Ui.h"
@@ -105,16 +105,7 @@ WxRecordSetupDlg::WxRecordSetupDlg(wxWindow* parent, CRecordSetupDlg& values, Ui
   fields->Add(timerBox, wxSizerFlags().Expand().Border(wxBOTTOM, gap));
   fields->Add(levelBox, wxSizerFlags().Expand());
 
-  auto* buttons = new wxBoxSizer(wxVERTICAL);
-  auto* ok = new wxButton(this, wxID_OK, "OK");
-  ok->SetDefault();
-  buttons->Add(ok, wxSizerFlags().Expand().Border(wxBOTTOM, gap / 2));
-  buttons->Add(new wxButton(this, wxID_CANCEL, U("キャンセル")), wxSizerFlags().Expand());
-
-  auto* top = new wxBoxSizer(wxHORIZONTAL);
-  top->Add(fields, wxSizerFlags().Border(wxALL, gap));
-  top->Add(buttons, wxSizerFlags().Border(wxTOP | wxRIGHT | wxBOTTOM, gap));
-  SetSizerAndFit(top);
+  LayOutBesideOkCancel(*this, fields, gap);
   CentreOnParent();
 
   ShowSeconds();

@@ -15,21 +15,13 @@
 #include <iterator>
 #include <thread>
 
-#include "audio/VirtualAudioBackend.h"
-#include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
 #include "io/LittleEndian.h"
-#include "panel/CorrectionList.h"
-#include "panel/MixerPanel.h"
 #include "recorder/Recorder.h"
 #include "recorder/RecoveryFiles.h"
 #include "recorder/RecoveryWriter.h"
-#include "support/FakeForm.h"
-#include "support/FakeTimers.h"
 #include "support/FakeUi.h"
-#include "transport/Transport.h"
-#include "transport/TuningTone.h"
-#include "view/ViewSettings.h"
+#include "support/RecorderRig.h"
 
 namespace velmora {
 namespace {
@@ -52,36 +44,18 @@ std::vector<uint8_t> TakeBytes(uint64_t first, uint64_t count) {
   return bytes;
 }
 
-struct NoCountdown : CountdownWindow {
-  void ShowNumber(int) override {}
-  void Hide() override {}
-};
-
 // The child: records from the virtual input in real time into a recovery file in `dir`, and
 // reports the frames it has stored on `report` after every tick. Never returns.
 [[noreturn]] void RecordForever(const std::string& dir, int report) {
-  test::FakeUi ui;
-  CVelmoraDoc doc{ui};
-  test::FakeForm form;
-  test::FakeTimers timers;
-  ViewSettings view;
-  view.blockFrames = view.recordBlockFrames = kBlock;
-  VirtualAudioBackend backend;
-  WaveDevice playDevice{backend};
-  WaveDevice recordDevice{backend};
-  Transport transport{doc, ui, form, timers, view, playDevice};
-  CorrectionList corrections{form};
-  MixerPanel panel{doc, form, ui, view, corrections, nullptr};
-  NoCountdown countdown;
-  TuningTone tone{doc, ui, form, timers, view, playDevice, transport};
-  Recorder recorder{doc,  ui,    form,       timers,       view,     transport,
-                    tone, panel, playDevice, recordDevice, countdown};
-  RecoveryTakes takes(doc, ui, panel, dir);
+  test::RecorderRig rig;
+  rig.view.blockFrames = rig.view.recordBlockFrames = kBlock;
+  RecoveryTakes takes(rig.doc, rig.ui, rig.panel, dir);
+  Recorder& recorder = rig.recorder;
   recorder.options.simultaneousPlayback = false;
   recorder.openRecovery = [&](uint32_t rate, uint16_t bits, uint16_t channels) {
     return takes.OpenWriter(rate, bits, channels);
   };
-  timers.SetHandler([&](int id) { recorder.OnTimer(id); });
+  rig.timers.SetHandler([&](int id) { recorder.OnTimer(id); });
   recorder.Record();
   uint64_t fed = 0;
   const auto start = std::chrono::steady_clock::now();
@@ -89,9 +63,9 @@ struct NoCountdown : CountdownWindow {
     // Feeds in real time, a block at a time.
     const auto due = start + std::chrono::microseconds((fed / kFrameBytes) * 1000000 / kRate);
     std::this_thread::sleep_until(due);
-    backend.AdvanceInput(TakeBytes(fed, uint64_t{kBlock} * kFrameBytes));
+    rig.backend.AdvanceInput(TakeBytes(fed, uint64_t{kBlock} * kFrameBytes));
     fed += uint64_t{kBlock} * kFrameBytes;
-    timers.Fire(timer::kRecording);
+    rig.timers.Fire(timer::kRecording);
     const uint32_t frames = recorder.recordedFrames();
     if (write(report, &frames, sizeof frames) != sizeof frames) _exit(2);
   }
@@ -152,14 +126,11 @@ TEST(RecordingCrashTest, AKilledRecordingLeavesAValidWavAndTheNextStartOffersIt)
               reported, frames, (static_cast<double>(reported) - frames) / kRate);
 
   // The next start.
-  test::FakeUi ui;
-  CVelmoraDoc doc{ui};
-  test::FakeForm form;
-  ViewSettings view;
-  CorrectionList corrections{form};
-  MixerPanel panel{doc, form, ui, view, corrections, nullptr};
+  test::RecorderRig next;
+  test::FakeUi& ui = next.ui;
+  const CVelmoraDoc& doc = next.doc;
   {
-    RecoveryTakes takes(doc, ui, panel, dir);
+    RecoveryTakes takes(next.doc, ui, next.panel, dir);
     ui.answers = {Answer::Yes};
     takes.OfferLeftTakes();
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kRecoveryOffer});

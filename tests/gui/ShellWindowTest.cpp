@@ -28,6 +28,7 @@
 
 #include "GuiTestMain.h"
 #include "MainFrame.h"
+#include "ShellFixture.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "VelmoraWxDoc.h"
@@ -45,6 +46,7 @@ namespace velmora {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::Pump;
 
 // Settings in memory that outlive the store the application owns.
 struct StoreState {
@@ -181,22 +183,13 @@ class ShellWindowTest : public ::testing::Test {
     App().FinishShell();
   }
 
-  static void Pump() {
-    for (int i = 0; i < 3; ++i) {
-      wxTheApp->ProcessPendingEvents();
-      wxYield();
-    }
-  }
-
   void UpdateUi() {
     frame->UpdateWindowUI(wxUPDATE_UI_RECURSE);
     frame->DoMenuUpdates();
   }
 
-  void Send(int id) {
-    wxCommandEvent event(wxEVT_MENU, id);
-    event.SetEventObject(frame);
-    frame->GetEventHandler()->ProcessEvent(event);
+  static void Send(int id) {
+    test::Send(id);
     Pump();
   }
 

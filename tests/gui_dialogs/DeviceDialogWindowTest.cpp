@@ -19,6 +19,7 @@
 #include "GuiTestMain.h"
 #include "MainFrame.h"
 #include "MixerForm.h"
+#include "ShellFixture.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "app/Settings.h"
@@ -29,7 +30,6 @@
 #include "seams/CommandIds.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
-#include "support/NoPowerEvents.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
@@ -38,11 +38,9 @@ namespace {
 using test::Click;
 using test::WithModalDialog;
 
-using test::NoPowerEvents;
-
-wxString U(const char* utf8) {
-  return wxString::FromUTF8(utf8);
-}
+using test::Pump;
+using test::Send;
+using test::U;
 
 // What the list shows, row by row: rate, bits, channels.
 std::vector<std::string> Rows(wxListCtrl& list) {
@@ -95,56 +93,21 @@ class ForwardingSettings : public SettingsStore {
   SettingsStore& to_;
 };
 
-class DeviceDialogWindowTest : public ::testing::Test {
+class DeviceDialogWindowTest : public test::ShellTest {
  protected:
-  void SetUp() override {
-    if (!test::WxReady()) GTEST_SKIP() << "no X display (DISPLAY is unset)";
-    ShellServices services;
-    auto ui = std::make_unique<test::FakeUi>();
-    ui_ = ui.get();
-    services.ui = std::move(ui);
+  void AdjustServices(ShellServices& services) override {
     services.settings = std::make_unique<ForwardingSettings>(settings_);
-    services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 50000);
-    services.powerEvents = std::make_unique<NoPowerEvents>();
     auto audio = std::make_unique<VirtualAudioBackend>();
     audio->outputs = {{"PulseAudio", 0xFFFFF}, {"HDA Intel PCH: ALC892 Analog (hw:0,0)", 0x0CCCC}};
     audio->inputs = {{"PulseAudio", 0x00FFF}, {"USB Mic: Audio (hw:1,0)", 0x04444}};
     audio_ = audio.get();
     services.audio = std::move(audio);
-    services.profileFile = dir_.File("profile.ini");
-    ASSERT_TRUE(TheApp().StartShell(std::move(services), {}));
-    Pump();
   }
 
-  void TearDown() override {
-    if (!test::WxReady() || TheApp().frame() == nullptr) return;
-    Close();
-  }
-
-  void Close() {
-    TheApp().frame()->Close(true);
-    Pump();
-    TheApp().DeletePendingWindows();
-    TheApp().FinishShell();
-  }
-
-  static void Pump() {
-    for (int i = 0; i < 3; ++i) {
-      wxTheApp->ProcessPendingEvents();
-      wxYield();
-    }
-  }
-
-  void Send(int id) {
-    wxCommandEvent event(wxEVT_MENU, id);
-    event.SetEventObject(TheApp().frame());
-    TheApp().frame()->GetEventHandler()->ProcessEvent(event);
-  }
+  static void Close() { test::CloseShell(); }
 
   ViewSettings& view() { return TheApp().view()->settings(); }
 
-  test::TempDir dir_;
-  test::FakeUi* ui_ = nullptr;
   test::MemorySettings settings_;
   VirtualAudioBackend* audio_ = nullptr;
 };

@@ -24,6 +24,7 @@
 #include "MainFrame.h"
 #include "MixerForm.h"
 #include "PropertyDlg.h"
+#include "ShellFixture.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "dialogs/AboutBox.h"
@@ -33,8 +34,6 @@
 #include "seams/MailClient.h"
 #include "seams/WebBrowser.h"
 #include "support/FakeUi.h"
-#include "support/MemoryServices.h"
-#include "support/NoPowerEvents.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
@@ -43,48 +42,13 @@ namespace {
 using test::Click;
 using test::WithModalDialog;
 
-using test::NoPowerEvents;
+using test::Find;
+using test::Pump;
+using test::Send;
+using test::U;
 
-wxString U(const char* utf8) {
-  return wxString::FromUTF8(utf8);
-}
-
-template <typename T>
-T* Find(wxWindow& parent, int id) {
-  return wxDynamicCast(parent.FindWindow(id), T);
-}
-
-class DialogWindowTest : public ::testing::Test {
+class DialogWindowTest : public test::ShellTest {
  protected:
-  void SetUp() override {
-    if (!test::WxReady()) GTEST_SKIP() << "no X display (DISPLAY is unset)";
-    ShellServices services;
-    auto ui = std::make_unique<test::FakeUi>();
-    ui_ = ui.get();
-    services.ui = std::move(ui);
-    services.settings = std::make_unique<test::MemorySettings>();
-    services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 50000);
-    services.powerEvents = std::make_unique<NoPowerEvents>();
-    services.profileFile = dir_.File("profile.ini");
-    ASSERT_TRUE(TheApp().StartShell(std::move(services), {}));
-    Pump();
-  }
-
-  void TearDown() override {
-    if (!test::WxReady() || TheApp().frame() == nullptr) return;
-    TheApp().frame()->Close(true);
-    Pump();
-    TheApp().DeletePendingWindows();
-    TheApp().FinishShell();
-  }
-
-  static void Pump() {
-    for (int i = 0; i < 3; ++i) {
-      wxTheApp->ProcessPendingEvents();
-      wxYield();
-    }
-  }
-
   CVelmoraDoc& doc() { return TheApp().view()->doc(); }
 
   // Channel 1: ten seconds of 16-bit stereo at 44100 Hz from a file deep in folders.
@@ -99,15 +63,6 @@ class DialogWindowTest : public ::testing::Test {
     ASSERT_TRUE(doc().slots[0].HasData());
     doc().SetModifiedFlag(false);
   }
-
-  void Send(int id) {
-    wxCommandEvent event(wxEVT_MENU, id);
-    event.SetEventObject(TheApp().frame());
-    TheApp().frame()->GetEventHandler()->ProcessEvent(event);
-  }
-
-  test::TempDir dir_;
-  test::FakeUi* ui_ = nullptr;
 };
 
 TEST_F(DialogWindowTest, FadeOutOfTheWholeMixRefusesABadTimeAndStoresAGoodOne) {

@@ -20,14 +20,13 @@
 
 #include "DialogLayout.h"
 #include "GuiTestMain.h"
+#include "ShellFixture.h"
 #include "WxUi.h"
 
 namespace velmora {
 namespace {
 
-wxString U(const char* utf8) {
-  return wxString::FromUTF8(utf8);
-}
+using test::U;
 
 bool SameImage(const wxBitmap& a, const wxBitmap& b) {
   if (!a.IsOk() || !b.IsOk() || a.GetSize() != b.GetSize()) return false;

@@ -19,6 +19,7 @@
 #include "DialogLayout.h"
 #include "GuiTestMain.h"
 #include "MainFrame.h"
+#include "ShellFixture.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "ViewRecording.h"
@@ -29,7 +30,6 @@
 #include "recorder/RecoveryWriter.h"
 #include "seams/CommandIds.h"
 #include "support/FakeUi.h"
-#include "support/MemoryServices.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
@@ -38,62 +38,20 @@ namespace {
 using test::Click;
 using test::WithModalDialog;
 
-class NoPowerEvents : public PowerEvents {
- public:
-  bool Start(SuspendHandler) override { return false; }
-};
+using test::Find;
+using test::Pump;
+using test::Send;
+using test::U;
 
-wxString U(const char* utf8) {
-  return wxString::FromUTF8(utf8);
-}
-
-template <typename T>
-T* Find(wxWindow& parent, int id) {
-  return wxDynamicCast(parent.FindWindow(id), T);
-}
-
-class RecordWindowTest : public ::testing::Test {
+class RecordWindowTest : public test::ShellTest {
  protected:
   void SetUp() override {
-    if (!test::WxReady()) GTEST_SKIP() << "no X display (DISPLAY is unset)";
-    ShellServices services;
-    auto ui = std::make_unique<test::FakeUi>();
-    ui->answers = startAnswers_;
-    ui_ = ui.get();
-    services.ui = std::move(ui);
-    services.settings = std::make_unique<test::MemorySettings>();
-    services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 50000);
-    services.powerEvents = std::make_unique<NoPowerEvents>();
-    services.profileFile = dir_.File("profile.ini");
-    ASSERT_TRUE(TheApp().StartShell(std::move(services), {}));
-    Pump();
+    ShellTest::SetUp();
     view_ = TheApp().view();
   }
+  void AdjustServices(ShellServices& /*services*/) override { ui_->answers = startAnswers_; }
 
-  void TearDown() override {
-    if (!test::WxReady() || TheApp().frame() == nullptr) return;
-    TheApp().frame()->Close(true);
-    Pump();
-    TheApp().DeletePendingWindows();
-    TheApp().FinishShell();
-  }
-
-  static void Pump() {
-    for (int i = 0; i < 3; ++i) {
-      wxTheApp->ProcessPendingEvents();
-      wxYield();
-    }
-  }
-
-  void Send(int id) {
-    wxCommandEvent event(wxEVT_MENU, id);
-    event.SetEventObject(TheApp().frame());
-    TheApp().frame()->GetEventHandler()->ProcessEvent(event);
-  }
-
-  test::TempDir dir_;
   std::deque<Answer> startAnswers_;  // the questions of the start-up
-  test::FakeUi* ui_ = nullptr;
   CVelmoraView* view_ = nullptr;
 };
 

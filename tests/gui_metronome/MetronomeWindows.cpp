@@ -15,55 +15,23 @@
 #include <thread>
 
 #include "MainFrame.h"
-#include "support/MemoryServices.h"
-#include "support/NoPowerEvents.h"
 
 namespace velmora::test {
 
-namespace {
-
-using test::NoPowerEvents;
-
-}  // namespace
-
 bool StartProgram(std::unique_ptr<AudioBackend> audio, TempDir& dir, FakeUi*& ui) {
-  ShellServices services;
-  auto fakeUi = std::make_unique<FakeUi>();
-  ui = fakeUi.get();
-  services.ui = std::move(fakeUi);
-  services.settings = std::make_unique<MemorySettings>();
-  services.masterVolume = std::make_unique<FakeVolume>(0, 65535, 65535);
-  services.powerEvents = std::make_unique<NoPowerEvents>();
+  ShellServices services = FakeServices(dir, ui, 65535);
   services.audio = std::move(audio);
-  services.profileFile = dir.File("profile.ini");
   if (!TheApp().StartShell(std::move(services), {}) || TheApp().view() == nullptr) return false;
   Pump();
   return true;
 }
 
 void StopProgram() {
-  if (TheApp().frame() == nullptr) return;
-  TheApp().frame()->Close(true);
-  Pump();
-  TheApp().DeletePendingWindows();
-  TheApp().FinishShell();
-}
-
-void Pump() {
-  for (int i = 0; i < 3; ++i) {
-    wxTheApp->ProcessPendingEvents();
-    wxYield();
-  }
+  CloseShell();
 }
 
 bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    wxTheApp->Yield(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
+  return RunUntil(done, limit, std::chrono::milliseconds(2));
 }
 
 void ClickButton(wxWindow* button) {
@@ -79,8 +47,7 @@ void Arrow(wxWindow* updown, int direction) {
 }
 
 void MenuCommand(int id) {
-  wxCommandEvent event(wxEVT_MENU, id);
-  TheApp().frame()->ProcessWindowEvent(event);
+  Send(id);
 }
 
 void SaveScreen(const std::string& name) {

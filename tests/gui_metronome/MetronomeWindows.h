@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ShellFixture.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "seams/AudioBackend.h"
@@ -24,8 +25,6 @@ namespace velmora::test {
 // Starts the shell with `audio` (null = the real sound system); false when it did not start.
 bool StartProgram(std::unique_ptr<AudioBackend> audio, TempDir& dir, FakeUi*& ui);
 void StopProgram();
-// Processes what is queued (CallAfter included) a few times.
-void Pump();
 // Runs the event loop, timers included, until `done` or `limit`; false on the limit.
 bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 

@@ -29,6 +29,7 @@
 #include "MainFrame.h"
 #include "MixStatusDlg.h"
 #include "MixerForm.h"
+#include "ShellFixture.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "audio/VirtualAudioBackend.h"
@@ -36,15 +37,13 @@
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "support/FakeUi.h"
-#include "support/MemoryServices.h"
-#include "support/NoPowerEvents.h"
 #include "support/WavFixture.h"
 #include "view/TimeText.h"
 
 namespace velmora {
 namespace {
 
-using test::NoPowerEvents;
+using test::Pump;
 
 // A full-scale square wave, so that two channels together clip on every frame.
 std::vector<uint8_t> Square(uint32_t frames) {
@@ -69,46 +68,22 @@ void Scroll(int id, wxEventType type, int value) {
   slider->ProcessWindowEvent(event);
 }
 
-class PanelWindowTest : public ::testing::Test {
+class PanelWindowTest : public test::ShellTest {
  protected:
   void SetUp() override {
-    if (!test::WxReady()) GTEST_SKIP() << "no X display (DISPLAY is unset)";
-    ShellServices services;
-    auto ui = std::make_unique<test::FakeUi>();
-    ui_ = ui.get();
-    services.ui = std::move(ui);
-    services.settings = std::make_unique<test::MemorySettings>();
-    services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 50000);
-    services.powerEvents = std::make_unique<NoPowerEvents>();
-    services.audio = std::make_unique<VirtualAudioBackend>();
-    services.profileFile = dir_.File("profile.ini");
-    ASSERT_TRUE(TheApp().StartShell(std::move(services), {}));
+    ShellTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     view_ = TheApp().view();
     ASSERT_NE(view_, nullptr);
     mixer_ = view_->mixer();
     ASSERT_NE(mixer_, nullptr);
-    Pump();
   }
-
-  void TearDown() override {
-    if (!test::WxReady() || TheApp().frame() == nullptr) return;
-    TheApp().frame()->Close(true);
-    Pump();
-    TheApp().DeletePendingWindows();
-    TheApp().FinishShell();
-  }
-
-  static void Pump() {
-    for (int i = 0; i < 3; ++i) {
-      wxTheApp->ProcessPendingEvents();
-      wxYield();
-    }
+  void AdjustServices(ShellServices& services) override {
+    services.audio = std::make_unique<VirtualAudioBackend>();
   }
 
   CVelmoraDoc& doc() { return view_->doc(); }
 
-  test::TempDir dir_;
-  test::FakeUi* ui_ = nullptr;
   CVelmoraView* view_ = nullptr;
   MixerForm* mixer_ = nullptr;
 };

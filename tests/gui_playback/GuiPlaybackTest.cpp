@@ -30,6 +30,7 @@
 
 #include "GuiTestMain.h"
 #include "MainFrame.h"
+#include "ShellFixture.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "audio/WaveDevice.h"
@@ -38,14 +39,11 @@
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "support/FakeUi.h"
-#include "support/MemoryServices.h"
 #include "support/WavFixture.h"
 #include "view/TimeText.h"
 
 namespace velmora {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // A suspend the test announces itself.
 class ScriptedPowerEvents : public PowerEvents {
@@ -60,19 +58,6 @@ class ScriptedPowerEvents : public PowerEvents {
   SuspendHandler* handler_;
 };
 
-// Interleaved 16-bit noise at a quarter of full scale, different for each seed.
-std::vector<uint8_t> Noise(uint32_t frames, uint32_t seed) {
-  std::vector<int16_t> samples(std::size_t{frames} * 2);
-  uint32_t state = seed;
-  for (int16_t& s : samples) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    s = static_cast<int16_t>(static_cast<int16_t>(state >> 16) / 4);
-  }
-  return test::Pcm16(samples);
-}
-
 template <typename T>
 T* Control(int id) {
   return wxDynamicCast(wxWindow::FindWindowById(id, TheApp().view()->form()), T);
@@ -85,22 +70,9 @@ void Click(int id) {
   button->ProcessWindowEvent(click);
 }
 
-// A menu command as the frame receives it.
-void Menu(int id) {
-  wxCommandEvent event(wxEVT_MENU, id);
-  TheApp().frame()->ProcessWindowEvent(event);
-}
-
-// Runs the event loop (timers included) until `done` or the deadline.
-template <typename Done>
-bool RunUntil(Done done, std::chrono::seconds limit) {
-  const Clock::time_point deadline = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    wxTheApp->Yield(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
+// Runs the event loop (timers included) until `done` or the limit, polling every 5 ms.
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  return test::RunUntil(done, limit, std::chrono::milliseconds(5));
 }
 
 // parec recording the null sink's monitor into a raw file, stopped by its process id.
@@ -181,16 +153,12 @@ class GuiPlaybackTest : public ::testing::Test {
   void SetUp() override {
     if (!test::WxReady()) GTEST_SKIP() << "no X display";
     if (std::getenv("VELMORA_TEST_PULSE") == nullptr) GTEST_SKIP() << "no private sound server";
-    ShellServices services;
-    auto ui = std::make_unique<test::FakeUi>();
-    ui_ = ui.get();
-    services.ui = std::move(ui);
-    services.settings = std::make_unique<test::MemorySettings>();
-    services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 65535);
+    ShellServices services = test::FakeServices(dir_, ui_, 65535);
     services.powerEvents = std::make_unique<ScriptedPowerEvents>(&suspend_);
-    services.profileFile = dir_.File("profile.ini");
-    const std::string a = test::WriteWav(dir_, "a.wav", test::WavSpec{}, Noise(44100 * 3 / 2, 7));
-    const std::string b = test::WriteWav(dir_, "b.wav", test::WavSpec{}, Noise(44100, 11));
+    const std::string a =
+        test::WriteWav(dir_, "a.wav", test::WavSpec{}, test::StereoNoise(44100 * 3 / 2, 7));
+    const std::string b =
+        test::WriteWav(dir_, "b.wav", test::WavSpec{}, test::StereoNoise(44100, 11));
     ASSERT_TRUE(TheApp().StartShell(std::move(services), {a, b}));
     view_ = TheApp().view();
     ASSERT_NE(view_, nullptr);
@@ -221,7 +189,7 @@ TEST_F(GuiPlaybackTest, PlaysTheMixToTheEndIntoTheSoundServer) {
   ASSERT_EQ(doc().mixFrames(), 44100u * 3 / 2);
   // A start mark a fifth of a second in; the slider stays at the start of the mix.
   doc().SetPosition(8820);
-  Menu(cmd::kStartMark);
+  test::Send(cmd::kStartMark);
   ASSERT_EQ(doc().startMark(), 8820u);
   ASSERT_EQ(Control<wxSlider>(ctl::kPositionSlider)->GetValue(), 0);
 
@@ -231,7 +199,7 @@ TEST_F(GuiPlaybackTest, PlaysTheMixToTheEndIntoTheSoundServer) {
   ASSERT_TRUE(RunUntil([&] { return recording.BytesSoFar() > 0; }, std::chrono::seconds(10)))
       << "parec records nothing";
 
-  Menu(cmd::kPlay);
+  test::Send(cmd::kPlay);
   ASSERT_EQ(doc().transportState(), TransportState::Playing)
       << ::testing::PrintToString(ui_->Texts());
   EXPECT_FALSE(Control<wxButton>(ctl::kTuningButton)->IsEnabled());
@@ -265,7 +233,7 @@ TEST_F(GuiPlaybackTest, PlaysTheMixToTheEndIntoTheSoundServer) {
 }
 
 TEST_F(GuiPlaybackTest, SuspendStopsThePlayback) {
-  Menu(cmd::kPlay);  // builds the mix in the background and plays it
+  test::Send(cmd::kPlay);  // builds the mix in the background and plays it
   ASSERT_EQ(doc().transportState(), TransportState::Playing);
   ASSERT_TRUE(suspend_) << "the shell watches the power events";
   auto hold = std::make_shared<int>(0);

@@ -25,6 +25,7 @@
 
 #include "GuiTestMain.h"
 #include "MainFrame.h"
+#include "ShellFixture.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "ViewRecording.h"
@@ -35,7 +36,6 @@
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "support/FakeUi.h"
-#include "support/MemoryServices.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
@@ -45,37 +45,13 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kRate = 44100;
 constexpr std::size_t kFrame = 4;
 
-void Menu(int id) {
-  wxCommandEvent event(wxEVT_MENU, id);
-  TheApp().frame()->ProcessWindowEvent(event);
-}
-
-template <typename Done>
-bool RunUntil(Done done, std::chrono::milliseconds limit) {
-  const Clock::time_point deadline = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    wxTheApp->Yield(true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
+// Polls every 5 ms: a finer poll would add its own processor time to what the test measures.
+bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  return test::RunUntil(done, limit, std::chrono::milliseconds(5));
 }
 
 void RunFor(std::chrono::milliseconds time) {
   RunUntil([] { return false; }, time);
-}
-
-// Interleaved 16-bit noise at a quarter of full scale: no run of frames repeats.
-std::vector<uint8_t> Noise(uint32_t frames, uint32_t seed) {
-  std::vector<int16_t> samples(std::size_t{frames} * 2);
-  uint32_t state = seed;
-  for (int16_t& s : samples) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    s = static_cast<int16_t>(static_cast<int16_t>(state >> 16) / 4);
-  }
-  return test::Pcm16(samples);
 }
 
 // User and system time of this process so far.
@@ -111,13 +87,7 @@ class GuiRecordingTest : public ::testing::Test {
   }
 
   void Start(const std::vector<std::string>& files) {
-    ShellServices services;
-    auto ui = std::make_unique<test::FakeUi>();
-    ui_ = ui.get();
-    services.ui = std::move(ui);
-    services.settings = std::make_unique<test::MemorySettings>();
-    services.masterVolume = std::make_unique<test::FakeVolume>(0, 65535, 65535);
-    services.profileFile = dir_.File("profile.ini");
+    ShellServices services = test::FakeServices(dir_, ui_, 65535);
     ASSERT_TRUE(TheApp().StartShell(std::move(services), files));
     view_ = TheApp().view();
     ASSERT_NE(view_, nullptr);
@@ -154,7 +124,7 @@ class GuiRecordingTest : public ::testing::Test {
 
 TEST_F(GuiRecordingTest, AKnownSignalFromTheMonitorIsRecordedFrameForFrame) {
   Start({});
-  const std::vector<uint8_t> signal = Noise(kRate * 2, 5);
+  const std::vector<uint8_t> signal = test::StereoNoise(kRate * 2, 5);
   const std::string raw = dir_.File("signal.raw");
   test::WriteBytes(raw, signal);
 
@@ -166,7 +136,7 @@ TEST_F(GuiRecordingTest, AKnownSignalFromTheMonitorIsRecordedFrameForFrame) {
                       std::chrono::duration<double>(Clock::now() - idleWallBefore).count();
   const double cpuBefore = CpuSeconds();
   const Clock::time_point wallBefore = Clock::now();
-  Menu(cmd::kRecord);
+  test::Send(cmd::kRecord);
   ASSERT_EQ(doc().transportState(), TransportState::Recording)
       << ::testing::PrintToString(ui_->Texts());
   RunFor(std::chrono::milliseconds(500));  // the input runs before the signal starts
@@ -179,7 +149,7 @@ TEST_F(GuiRecordingTest, AKnownSignalFromTheMonitorIsRecordedFrameForFrame) {
   RunFor(std::chrono::milliseconds(1000));
   const double cpu = CpuSeconds() - cpuBefore;
   const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
-  Menu(cmd::kStop);
+  test::Send(cmd::kStop);
   ASSERT_EQ(doc().transportState(), TransportState::Stopped);
   EXPECT_TRUE(ui_->messages.empty()) << ::testing::PrintToString(ui_->Texts());
   std::printf("CPU while recording: %.1f %% of one core; idle with the same event pump %.1f %%\n",
@@ -219,10 +189,10 @@ TEST_F(GuiRecordingTest, AKnownSignalFromTheMonitorIsRecordedFrameForFrame) {
 
 TEST_F(GuiRecordingTest, AWindowStalledLongerThanTheRingCountsTheLossAndKeepsTheTakeInTime) {
   Start({});
-  const std::vector<uint8_t> signal = Noise(kRate * 11, 9);
+  const std::vector<uint8_t> signal = test::StereoNoise(kRate * 11, 9);
   const std::string raw = dir_.File("signal.raw");
   test::WriteBytes(raw, signal);
-  Menu(cmd::kRecord);
+  test::Send(cmd::kRecord);
   ASSERT_EQ(doc().transportState(), TransportState::Recording)
       << ::testing::PrintToString(ui_->Texts());
   RunFor(std::chrono::milliseconds(300));
@@ -235,7 +205,7 @@ TEST_F(GuiRecordingTest, AWindowStalledLongerThanTheRingCountsTheLossAndKeepsThe
   ASSERT_TRUE(RunUntil([&] { return waitpid(player, &status, WNOHANG) == player; },
                        std::chrono::seconds(30)));
   RunFor(std::chrono::milliseconds(1000));
-  Menu(cmd::kStop);
+  test::Send(cmd::kStop);
   ASSERT_EQ(doc().transportState(), TransportState::Stopped);
   const uint32_t lost = recorder().lostFrames();
   EXPECT_GT(lost, kRate) << "more than a second was lost";
@@ -307,22 +277,22 @@ void GuiRecordingTest::RecordClicksFrom(uint32_t startFrame) {
   ASSERT_TRUE(doc().slots[0].HasData());
   recorder().options.simultaneousPlayback = true;
   if (startFrame != 0) {
-    Menu(cmd::kPlay);  // builds the mix, so that the slider reaches the start
-    Menu(cmd::kStop);
+    test::Send(cmd::kPlay);  // builds the mix, so that the slider reaches the start
+    test::Send(cmd::kStop);
     auto* slider =
         wxDynamicCast(wxWindow::FindWindowById(ctl::kPositionSlider, view_->form()), wxSlider);
     ASSERT_NE(slider, nullptr);
     slider->SetValue(static_cast<int>(startFrame));
   }
 
-  Menu(cmd::kRecord);
+  test::Send(cmd::kRecord);
   ASSERT_EQ(doc().transportState(), TransportState::Recording)
       << ::testing::PrintToString(ui_->Texts());
   ASSERT_TRUE(recorder().simultaneousActive());
   // Plays to its end (the playback along then closes); the recording goes on a little.
   ASSERT_TRUE(RunUntil([&] { return !view_->playDevice()->outputOpen; }, std::chrono::seconds(20)));
   RunFor(std::chrono::milliseconds(500));
-  Menu(cmd::kStop);
+  test::Send(cmd::kStop);
   ASSERT_EQ(doc().transportState(), TransportState::Stopped);
   EXPECT_TRUE(ui_->messages.empty()) << ::testing::PrintToString(ui_->Texts());
   EXPECT_EQ(doc().position(), startFrame);

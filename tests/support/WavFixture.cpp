@@ -42,6 +42,18 @@ std::vector<uint8_t> Pcm16(const std::vector<int16_t>& samples) {
   return bytes;
 }
 
+std::vector<uint8_t> StereoNoise(uint32_t frames, uint32_t seed) {
+  std::vector<int16_t> samples(std::size_t{frames} * 2);
+  uint32_t state = seed;
+  for (int16_t& s : samples) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    s = static_cast<int16_t>(static_cast<int16_t>(state >> 16) / 4);
+  }
+  return Pcm16(samples);
+}
+
 namespace {
 
 // Byte by byte: GCC's optimiser reports a range insert into the still empty vector as an

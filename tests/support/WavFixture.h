@@ -34,6 +34,9 @@ struct WavSpec {
 
 // Interleaved 16-bit samples as bytes.
 std::vector<uint8_t> Pcm16(const std::vector<int16_t>& samples);
+// `frames` frames of interleaved 16-bit stereo noise at a quarter of full scale, as bytes: no run
+// of frames repeats, and each seed gives different noise.
+std::vector<uint8_t> StereoNoise(uint32_t frames, uint32_t seed);
 // Builds the bytes of a WAV file with `data` as the sample bytes.
 std::vector<uint8_t> MakeWav(const WavSpec& spec, const std::vector<uint8_t>& data);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);

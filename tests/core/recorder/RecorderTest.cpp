@@ -7,51 +7,26 @@
 #include <cstring>
 #include <vector>
 
-#include "audio/VirtualAudioBackend.h"
-#include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
 #include "io/Format.h"
-#include "panel/CorrectionList.h"
-#include "panel/MixerPanel.h"
-#include "recorder/Recorder.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "support/DocumentFixture.h"
-#include "support/FakeForm.h"
-#include "support/FakeTimers.h"
-#include "support/FakeUi.h"
-#include "transport/Transport.h"
-#include "transport/TuningTone.h"
+#include "support/RecorderRig.h"
 #include "view/DeviceMessages.h"
-#include "view/ViewSettings.h"
 
 namespace velmora {
 namespace {
 
-using test::FakeForm;
-using test::FakeTimers;
-using test::FakeUi;
-
 constexpr uint32_t kBlock = 64;  // frames per recording block in these tests
 constexpr uint32_t kRate = 44100;
-
-class FakeCountdown : public CountdownWindow {
- public:
-  void ShowNumber(int seconds) override {
-    shown = true;
-    numbers.push_back(seconds);
-  }
-  void Hide() override { shown = false; }
-  bool shown = false;
-  std::vector<int> numbers;
-};
 
 // A non-repeating 16-bit sample for frame f and side s.
 int16_t Signal(uint32_t f, int side) {
   return static_cast<int16_t>((f * 7919u + static_cast<uint32_t>(side) * 104729u) % 50000u) - 25000;
 }
 
-class RecorderTest : public ::testing::Test {
+class RecorderTest : public ::testing::Test, protected test::RecorderRig {
  protected:
   void SetUp() override {
     view.blockFrames = kBlock;
@@ -112,21 +87,6 @@ class RecorderTest : public ::testing::Test {
     form.SetRange(ctl::kPositionSlider, 0, static_cast<int>(frames));
   }
 
-  FakeUi ui;
-  CVelmoraDoc doc{ui};
-  FakeForm form;
-  FakeTimers timers;
-  ViewSettings view;
-  VirtualAudioBackend backend;
-  WaveDevice playDevice{backend};
-  WaveDevice recordDevice{backend};
-  Transport transport{doc, ui, form, timers, view, playDevice};
-  CorrectionList corrections{form};
-  MixerPanel panel{doc, form, ui, view, corrections, nullptr};
-  FakeCountdown countdown;
-  TuningTone tone{doc, ui, form, timers, view, playDevice, transport};
-  Recorder recorder{doc,  ui,    form,       timers,       view,     transport,
-                    tone, panel, playDevice, recordDevice, countdown};
   uint32_t fed = 0;
   std::string status;
 };

@@ -10,22 +10,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "audio/VirtualAudioBackend.h"
-#include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
 #include "io/LittleEndian.h"
-#include "panel/CorrectionList.h"
-#include "panel/MixerPanel.h"
-#include "recorder/Recorder.h"
 #include "recorder/RecoveryFiles.h"
 #include "recorder/RecoveryWriter.h"
 #include "support/DocumentFixture.h"
-#include "support/FakeForm.h"
-#include "support/FakeTimers.h"
-#include "support/FakeUi.h"
-#include "transport/Transport.h"
-#include "transport/TuningTone.h"
-#include "view/ViewSettings.h"
+#include "support/RecorderRig.h"
 
 namespace velmora {
 namespace {
@@ -37,7 +27,7 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class RecoveryTest : public ::testing::Test {
+class RecoveryTest : public ::testing::Test, protected test::RecorderRig {
  protected:
   void SetUp() override {
     dir = (fs::temp_directory_path() /
@@ -55,12 +45,6 @@ class RecoveryTest : public ::testing::Test {
   }
 
   std::string dir;
-  test::FakeUi ui;
-  CVelmoraDoc doc{ui};
-  test::FakeForm form;
-  ViewSettings view;
-  CorrectionList corrections{form};
-  MixerPanel panel{doc, form, ui, view, corrections, nullptr};
 };
 
 TEST_F(RecoveryTest, WriterMakesAValidWavHoldingEverythingAppended) {
@@ -134,18 +118,6 @@ TEST_F(RecoveryTest, LeftTakesAreOfferedAndYesLoadsThemAsUnsavedTakes) {
 }
 
 TEST_F(RecoveryTest, ATakesFileGoesWhenTheTakeIsSavedOrReleased) {
-  test::FakeTimers timers;
-  VirtualAudioBackend backend;
-  WaveDevice playDevice{backend};
-  WaveDevice recordDevice{backend};
-  Transport transport{doc, ui, form, timers, view, playDevice};
-  struct : CountdownWindow {
-    void ShowNumber(int) override {}
-    void Hide() override {}
-  } countdown;
-  TuningTone tone{doc, ui, form, timers, view, playDevice, transport};
-  Recorder recorder{doc,  ui,    form,       timers,       view,     transport,
-                    tone, panel, playDevice, recordDevice, countdown};
   RecoveryTakes takes(doc, ui, panel, dir);
   recorder.options.simultaneousPlayback = false;
   recorder.openRecovery = [&](uint32_t rate, uint16_t bits, uint16_t channels) {

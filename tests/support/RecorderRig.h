@@ -1,0 +1,54 @@
+#pragma once
+// The recorder with everything it works with: the document, fakes of the form, the timers and the
+// user, the virtual backend behind a playback and a recording device, the transport, the mixer
+// panel, the tuning tone and a countdown window that remembers what it showed. Nothing is set up
+// beyond construction: each test sets the view and the recorder's hooks it needs.
+
+#include <vector>
+
+#include "audio/VirtualAudioBackend.h"
+#include "audio/WaveDevice.h"
+#include "document/VelmoraDoc.h"
+#include "panel/CorrectionList.h"
+#include "panel/MixerPanel.h"
+#include "recorder/Recorder.h"
+#include "support/FakeForm.h"
+#include "support/FakeTimers.h"
+#include "support/FakeUi.h"
+#include "transport/Transport.h"
+#include "transport/TuningTone.h"
+#include "view/ViewSettings.h"
+
+namespace velmora::test {
+
+class FakeCountdown : public CountdownWindow {
+ public:
+  void ShowNumber(int seconds) override {
+    shown = true;
+    numbers.push_back(seconds);
+  }
+  void Hide() override { shown = false; }
+  bool shown = false;
+  std::vector<int> numbers;
+};
+
+// Members are built in this order and refer to the ones above them; the rig is not copyable.
+struct RecorderRig {
+  FakeUi ui;
+  CVelmoraDoc doc{ui};
+  FakeForm form;
+  FakeTimers timers;
+  ViewSettings view;
+  VirtualAudioBackend backend;
+  WaveDevice playDevice{backend};
+  WaveDevice recordDevice{backend};
+  Transport transport{doc, ui, form, timers, view, playDevice};
+  CorrectionList corrections{form};
+  MixerPanel panel{doc, form, ui, view, corrections, nullptr};
+  FakeCountdown countdown;
+  TuningTone tone{doc, ui, form, timers, view, playDevice, transport};
+  Recorder recorder{doc,  ui,    form,       timers,       view,     transport,
+                    tone, panel, playDevice, recordDevice, countdown};
+};
+
+}  // namespace velmora::test
