@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 
 #include "audio/WaveDevice.h"
@@ -33,18 +32,9 @@ constexpr size_t kListedDropouts = 5;
 // Seconds of a take recorded along the playback that its round trip is measured over.
 constexpr size_t kMeasuredSeconds = 10;
 
-// Largest |sample| of `bytes` bytes (8-bit taken as |s - 128|).
+// Largest |sample| of `bytes` bytes (8-bit: deviation from 128), as the automatic level reads it.
 int PeakOf(const uint8_t* data, uint32_t bytes, uint16_t bits) {
-  int peak = 0;
-  if (bits == 16) {
-    for (uint32_t i = 0; i + 1 < bytes; i += 2) {
-      const auto s = static_cast<int16_t>(data[i] | (data[i + 1] << 8));
-      peak = std::max(peak, std::abs(static_cast<int>(s)));
-    }
-  } else {
-    for (uint32_t i = 0; i < bytes; ++i) peak = std::max(peak, std::abs(data[i] - 128));
-  }
-  return peak;
+  return PeakOfSamples(data, bits == 16 ? bytes / 2 : bytes, bits);
 }
 
 // Peaks per side of a block (mono: both the same).

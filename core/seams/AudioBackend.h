@@ -65,7 +65,7 @@ class AudioStream {
   virtual int Error() const = 0;
   // Seconds between a frame passing the callback and the sound leaving the speakers (output),
   // or the sound reaching the microphone and its frame passing the callback (input), as the
-  // sound system reports it for the open stream; 0 when it reports nothing.
+  // sound system states it when the stream opens; 0 when it states nothing.
   virtual double Latency() const { return 0; }
 };
 

@@ -47,6 +47,7 @@ class RecordWindowTest : public test::ShellTest {
  protected:
   void SetUp() override {
     ShellTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     view_ = TheApp().view();
   }
   void AdjustServices(ShellServices& /*services*/) override { ui_->answers = startAnswers_; }
