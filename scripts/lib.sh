@@ -42,15 +42,20 @@ velmora_build() {
 # the default sink and its monitor as the default source, and points this shell's clients at it
 # (PULSE_SERVER, XDG_RUNTIME_DIR; VELMORA_TEST_PULSE=1). Sets velmora_pulse_pid; the caller stops
 # it. Fails with the server's log when it does not come up.
+# The server runs without real-time scheduling: as root it would take it, and the kernel kills a
+# real-time thread that overruns its CPU-time limit, which a busy virtual machine's stolen time
+# can make it do; a null sink keeps time without it.
 velmora_start_pulse() {
   local dir=$1
   export XDG_RUNTIME_DIR="$dir/runtime"
   mkdir -p "$XDG_RUNTIME_DIR" "$dir/home"
   chmod 700 "$XDG_RUNTIME_DIR"
+  rm -f "$dir/pulse.sock"
   HOME="$dir/home" pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+    --realtime=no --high-priority=no \
     --load="module-null-sink sink_name=test" \
     --load="module-native-protocol-unix socket=$dir/pulse.sock" \
-    >"$dir/pulse.log" 2>&1 &
+    >>"$dir/pulse.log" 2>&1 &
   velmora_pulse_pid=$!
   export PULSE_SERVER="unix:$dir/pulse.sock"
   for _ in $(seq 100); do
@@ -64,5 +69,25 @@ velmora_start_pulse() {
   done
   echo "Could not start PulseAudio:" >&2
   cat "$dir/pulse.log" >&2
+  return 1
+}
+
+# velmora_pulse_answers: true while the server started by velmora_start_pulse takes clients.
+velmora_pulse_answers() {
+  [ -n "${velmora_pulse_pid:-}" ] && kill -0 "$velmora_pulse_pid" 2>/dev/null &&
+    pactl info >/dev/null 2>&1
+}
+
+# velmora_revive_pulse DIR WHEN: when the server has gone, says how (its exit status and the end
+# of its log) and starts a new one in DIR. Returns 0 when it was up, 1 when it had gone and a new
+# one runs, 2 when no new one would start.
+velmora_revive_pulse() {
+  local dir=$1 when=$2 status=0
+  velmora_pulse_answers && return 0
+  kill "$velmora_pulse_pid" 2>/dev/null
+  wait "$velmora_pulse_pid" 2>/dev/null || status=$?
+  echo "The test sound server went away $when (exit status $status); its log ends:" >&2
+  tail -n 15 "$dir/pulse.log" >&2
+  velmora_start_pulse "$dir" || return 2
   return 1
 }

@@ -75,8 +75,9 @@ class PrivateServer {
       }
       const std::string protocol = "module-native-protocol-unix socket=" + socket_;
       execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-             "--disallow-exit", "--load=module-null-sink sink_name=dying",
-             ("--load=" + protocol).c_str(), static_cast<char*>(nullptr));
+             "--disallow-exit", "--realtime=no", "--high-priority=no",
+             "--load=module-null-sink sink_name=dying", ("--load=" + protocol).c_str(),
+             static_cast<char*>(nullptr));
       _exit(127);
     }
     const char* previous = std::getenv("PULSE_SERVER");
