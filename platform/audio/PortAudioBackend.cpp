@@ -5,11 +5,17 @@
 #include <portaudio.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "audio/DeviceOrder.h"
 
@@ -104,45 +110,13 @@ int RenderOutput(const void* /*input*/, void* output, unsigned long frames,
   return paContinue;
 }
 
-// What the input callback keeps between calls: the stream's clock tells how much an overflow
-// lost. Written by the audio thread only.
-struct InputContext {
-  InputStreamCallback* callback = nullptr;
-  double rate = 0;
-  double expectedAdcTime = 0;  // capture time of the next frame, 0 = not yet known
-};
-
-// Frames the gap in the capture clock holds, when the sound system's clock is running.
-uint32_t LostFrames(const InputContext& context, const PaStreamCallbackTimeInfo* time) {
-  if (time == nullptr || time->inputBufferAdcTime <= 0 || context.expectedAdcTime <= 0) return 0;
-  const double gap = (time->inputBufferAdcTime - context.expectedAdcTime) * context.rate;
-  return gap >= 1 && gap < 1e9 ? static_cast<uint32_t>(std::lround(gap)) : 0;
-}
-
-int CaptureInput(const void* input, void* /*output*/, unsigned long frames,
-                 const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags flags, void* user) {
-  auto& context = *static_cast<InputContext*>(user);
-  if ((flags & paInputOverflow) != 0) {
-    context.callback->Overflowed(LostFrames(context, time));
-  }
-  if (time != nullptr && time->inputBufferAdcTime > 0) {
-    context.expectedAdcTime = time->inputBufferAdcTime + static_cast<double>(frames) / context.rate;
-  }
-  if (input != nullptr) {
-    context.callback->Capture(static_cast<const uint8_t*>(input), static_cast<uint32_t>(frames));
-  }
-  return paContinue;
-}
-
 class PortAudioStream : public AudioStream {
  public:
   // `library` is the backend's lock, which outlives the stream.
-  PortAudioStream(PaStream* stream, std::mutex& library, bool output,
-                  std::unique_ptr<InputContext> context)
-      : stream_(stream), library_(library), context_(std::move(context)) {
+  PortAudioStream(PaStream* stream, std::mutex& library) : stream_(stream), library_(library) {
     // Called with the library's lock held, by the open.
     if (const PaStreamInfo* info = Pa_GetStreamInfo(stream_); info != nullptr) {
-      latency_ = output ? info->outputLatency : info->inputLatency;
+      latency_ = info->outputLatency;
     }
   }
   ~PortAudioStream() override {
@@ -187,10 +161,137 @@ class PortAudioStream : public AudioStream {
  private:
   PaStream* stream_;
   std::mutex& library_;
-  // The input callback's data; outlives the stream, which the destructor closes first.
-  std::unique_ptr<InputContext> context_;
   bool started_ = false;
   double latency_ = 0;
+};
+
+// An input read on a thread of ours instead of in PortAudio's callback: with PulseAudio's ALSA
+// plug-in the library's capture thread wakes for every part of a period the server hands over and
+// spins on it, nearly half a core for as long as the stream runs. Reading whatever has arrived a
+// few times per period costs about one per cent.
+class PortAudioInputStream : public AudioStream {
+ public:
+  // `library` is the backend's lock, which outlives the stream. Throws std::bad_alloc.
+  PortAudioInputStream(PaStream* stream, std::mutex& library, const WaveFormat& format,
+                       InputStreamCallback& callback)
+      : stream_(stream),
+        library_(library),
+        callback_(callback),
+        rate_(format.samplesPerSec),
+        buffer_(std::size_t{kReadFrames} * format.channels * (format.bitsPerSample / 8)) {
+    // Called with the library's lock held, by the open.
+    if (const PaStreamInfo* info = Pa_GetStreamInfo(stream_); info != nullptr) {
+      latency_ = info->inputLatency;
+    }
+  }
+  ~PortAudioInputStream() override {
+    StopReading();
+    const std::lock_guard<std::mutex> lock(library_);
+    QuietConsole quiet;
+    Pa_CloseStream(stream_);
+  }
+  PortAudioInputStream(const PortAudioInputStream&) = delete;
+  PortAudioInputStream& operator=(const PortAudioInputStream&) = delete;
+
+  int Start() override {
+    const std::lock_guard<std::mutex> lock(library_);
+    QuietConsole quiet;
+    const PaError error = Pa_StartStream(stream_);
+    if (error != paNoError) return error;
+    failure_.store(paNoError);
+    stopping_.store(false);
+    try {
+      reader_ = std::thread(&PortAudioInputStream::ReadUntilStopped, this);
+    } catch (const std::system_error&) {
+      Pa_AbortStream(stream_);
+      return paInsufficientMemory;
+    }
+    return paNoError;
+  }
+  int Stop() override {
+    if (!reader_.joinable()) {
+      return 0;
+    }
+    StopReading();
+    const std::lock_guard<std::mutex> lock(library_);
+    QuietConsole quiet;
+    const PaError error = Pa_AbortStream(stream_);
+    return error == paStreamIsStopped ? 0 : error;
+  }
+  int Error() const override {
+    if (!reader_.joinable()) {
+      return 0;
+    }
+    if (const int failure = failure_.load(); failure != paNoError) {
+      return failure;
+    }
+    const std::lock_guard<std::mutex> lock(library_);
+    const PaError active = Pa_IsStreamActive(stream_);
+    if (active < 0) {
+      return active;
+    }
+    return active == 0 ? paStreamIsStopped : 0;
+  }
+  double Latency() const override { return latency_; }
+
+ private:
+  // At most this many frames per read: the buffer is made once, before the thread starts.
+  static constexpr unsigned long kReadFrames = 8192;
+  // A read waits for this much sound; the thread looks again after half as long.
+  static constexpr double kReadSeconds = 0.010;
+
+  void StopReading() {
+    if (!reader_.joinable()) return;
+    stopping_.store(true);
+    reader_.join();
+  }
+
+  // The stream's reads are its own: they take no library lock, as PortAudio's callback would not.
+  void ReadUntilStopped() {
+    const auto least = static_cast<long>(std::max(1.0, rate_ * kReadSeconds));
+    const auto pause = std::chrono::duration<double>(kReadSeconds / 2);
+    double expectedAdcTime = 0;  // capture time of the next frame, 0 = not yet known
+    while (!stopping_.load()) {
+      const long available = Pa_GetStreamReadAvailable(stream_);
+      if (available < 0) {
+        failure_.store(static_cast<int>(available));
+        return;
+      }
+      if (available < least) {
+        std::this_thread::sleep_for(pause);
+        continue;
+      }
+      const unsigned long frames = std::min<unsigned long>(available, kReadFrames);
+      const double now = Pa_GetStreamTime(stream_);
+      const double adcTime = now > 0 ? now - static_cast<double>(available) / rate_ : 0;
+      const PaError error = Pa_ReadStream(stream_, buffer_.data(), frames);
+      if (error == paInputOverflowed) {
+        callback_.Overflowed(LostFrames(expectedAdcTime, adcTime));
+      } else if (error != paNoError) {
+        failure_.store(error);
+        return;
+      }
+      expectedAdcTime = adcTime > 0 ? adcTime + static_cast<double>(frames) / rate_ : 0;
+      callback_.Capture(buffer_.data(), static_cast<uint32_t>(frames));
+    }
+  }
+
+  // Frames the gap in the capture clock holds, when the sound system's clock is running.
+  uint32_t LostFrames(double expectedAdcTime, double adcTime) const {
+    if (adcTime <= 0 || expectedAdcTime <= 0) return 0;
+    const double gap = (adcTime - expectedAdcTime) * rate_;
+    return gap >= 1 && gap < 1e9 ? static_cast<uint32_t>(std::lround(gap)) : 0;
+  }
+
+  PaStream* stream_;
+  std::mutex& library_;
+  InputStreamCallback& callback_;
+  double rate_;
+  std::vector<uint8_t> buffer_;
+  double latency_ = 0;
+  std::thread reader_;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> failure_{paNoError};
 };
 
 // The devices the program offers, best first (see audio/DeviceOrder.h).
@@ -288,24 +389,36 @@ bool PortAudioBackend::IsFormatSupported(StreamDirection direction, int device,
 
 namespace {
 
+// Opens a stream of the direction: an output calls `render` with `callback`; an input is read
+// by a PortAudioInputStream into `input`.
 OpenStreamResult OpenStream(StreamDirection direction, int index, const WaveFormat& format,
-                            PaStreamCallback* callback, void* user, std::mutex& library,
-                            double outputLatencySeconds,
-                            std::unique_ptr<InputContext> context = nullptr) {
+                            std::mutex& library, double outputLatencySeconds,
+                            OutputStreamCallback* output, InputStreamCallback* input) {
   OpenStreamResult result;
   if (SampleFormat(format) == 0 || format.channels == 0) {
     result.error = paSampleFormatNotSupported;
     return result;
   }
   const PaStreamParameters parameters = Parameters(direction, index, format, outputLatencySeconds);
-  const bool output = direction == StreamDirection::Output;
+  const bool isOutput = direction == StreamDirection::Output;
   PaStream* stream = nullptr;
   QuietConsole quiet;
   result.error =
-      Pa_OpenStream(&stream, output ? nullptr : &parameters, output ? &parameters : nullptr,
-                    format.samplesPerSec, paFramesPerBufferUnspecified, paClipOff, callback, user);
-  if (result.error == paNoError) {
-    result.stream = std::make_unique<PortAudioStream>(stream, library, output, std::move(context));
+      Pa_OpenStream(&stream, isOutput ? nullptr : &parameters, isOutput ? &parameters : nullptr,
+                    format.samplesPerSec, paFramesPerBufferUnspecified, paClipOff,
+                    isOutput ? RenderOutput : nullptr, output);
+  if (result.error != paNoError) {
+    return result;
+  }
+  try {
+    if (isOutput) {
+      result.stream = std::make_unique<PortAudioStream>(stream, library);
+    } else {
+      result.stream = std::make_unique<PortAudioInputStream>(stream, library, format, *input);
+    }
+  } catch (const std::bad_alloc&) {
+    Pa_CloseStream(stream);
+    result.error = paInsufficientMemory;
   }
   return result;
 }
@@ -330,8 +443,8 @@ OpenStreamResult PortAudioBackend::OpenOutputWithLatency(int device, const WaveF
   if (index < 0) {
     return OpenStreamResult{nullptr, initialised_ ? paInvalidDevice : paNotInitialized};
   }
-  return OpenStream(StreamDirection::Output, index, format, RenderOutput, &callback, library_,
-                    latencySeconds);
+  return OpenStream(StreamDirection::Output, index, format, library_, latencySeconds, &callback,
+                    nullptr);
 }
 
 OpenStreamResult PortAudioBackend::OpenInput(int device, const WaveFormat& format,
@@ -341,13 +454,8 @@ OpenStreamResult PortAudioBackend::OpenInput(int device, const WaveFormat& forma
   if (index < 0) {
     return OpenStreamResult{nullptr, initialised_ ? paInvalidDevice : paNotInitialized};
   }
-  auto context = std::make_unique<InputContext>();
-  context->callback = &callback;
-  context->rate = format.samplesPerSec;
-  void* user = context.get();
   // Input keeps the device's own (high) latency: the output's figure does not apply.
-  return OpenStream(StreamDirection::Input, index, format, CaptureInput, user, library_, 0,
-                    std::move(context));
+  return OpenStream(StreamDirection::Input, index, format, library_, 0, nullptr, &callback);
 }
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #pragma once
-// The program's sound system: PortAudio callback streams of 8-bit unsigned or 16-bit signed PCM.
+// The program's sound system: PortAudio streams of 8-bit unsigned or 16-bit signed PCM; outputs
+// are rendered in PortAudio's callback, inputs read on a thread of their own.
 // Brings PortAudio up at construction and down at destruction, and keeps the sound libraries
 // quiet on the console: with no device or no sound server every open fails fast and silently.
 // Construct on the user-interface thread; one instance for the program's lifetime. Its calls,
