@@ -9,6 +9,7 @@
 #include <wx/display.h>
 #include <wx/filehistory.h>
 #include <wx/html/helpctrl.h>
+#include <wx/html/helpdata.h>
 #include <wx/html/helpfrm.h>
 #include <wx/html/helpwnd.h>
 #include <wx/html/htmlwin.h>
@@ -669,6 +670,15 @@ TEST_F(ShellWindowTest, HelpOpensTheJapaneseBook) {
   EXPECT_GE(labels.size(), 9u) << "the book, the overview and its seven pages";
   for (const wxString& label : labels) EXPECT_FALSE(label.empty());
   EXPECT_NE(std::find(labels.begin(), labels.end(), Wx("ファイルの読み込み")), labels.end());
+
+  // The Search tab finds Japanese words, whatever locale the program was started in.
+  wxHtmlSearchStatus search(frame->help()->GetHelpData(), Wx("録音中"), false, false);
+  std::vector<wxString> found;
+  while (search.IsActive()) {
+    if (search.Search()) found.push_back(search.GetCurItem()->GetFullPath());
+  }
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_TRUE(found[0].EndsWith("/fade.htm")) << found[0].utf8_string();
   test::SaveScreenshot(*window, "help");
 }
 
