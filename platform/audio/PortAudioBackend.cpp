@@ -110,6 +110,24 @@ int RenderOutput(const void* /*input*/, void* output, unsigned long frames,
   return paContinue;
 }
 
+// Stops a started stream at once. 0 or PortAudio's error.
+int AbortStream(PaStream* stream, std::mutex& library) {
+  const std::lock_guard<std::mutex> lock(library);
+  QuietConsole quiet;
+  const PaError error = Pa_AbortStream(stream);
+  return error == paStreamIsStopped ? 0 : error;
+}
+
+// A started stream of ours never finishes by itself: inactive means it failed.
+int InactiveStreamError(PaStream* stream, std::mutex& library) {
+  const std::lock_guard<std::mutex> lock(library);
+  const PaError active = Pa_IsStreamActive(stream);
+  if (active < 0) {
+    return active;
+  }
+  return active == 0 ? paStreamIsStopped : 0;
+}
+
 class PortAudioStream : public AudioStream {
  public:
   // `library` is the backend's lock, which outlives the stream.
@@ -139,23 +157,9 @@ class PortAudioStream : public AudioStream {
       return 0;
     }
     started_ = false;
-    const std::lock_guard<std::mutex> lock(library_);
-    QuietConsole quiet;
-    const PaError error = Pa_AbortStream(stream_);
-    return error == paStreamIsStopped ? 0 : error;
+    return AbortStream(stream_, library_);
   }
-  int Error() const override {
-    if (!started_) {
-      return 0;
-    }
-    const std::lock_guard<std::mutex> lock(library_);
-    // A started stream of ours never finishes by itself: inactive means it failed.
-    const PaError active = Pa_IsStreamActive(stream_);
-    if (active < 0) {
-      return active;
-    }
-    return active == 0 ? paStreamIsStopped : 0;
-  }
+  int Error() const override { return started_ ? InactiveStreamError(stream_, library_) : 0; }
   double Latency() const override { return latency_; }
 
  private:
@@ -213,24 +217,14 @@ class PortAudioInputStream : public AudioStream {
       return 0;
     }
     StopReading();
-    const std::lock_guard<std::mutex> lock(library_);
-    QuietConsole quiet;
-    const PaError error = Pa_AbortStream(stream_);
-    return error == paStreamIsStopped ? 0 : error;
+    return AbortStream(stream_, library_);
   }
   int Error() const override {
     if (!reader_.joinable()) {
       return 0;
     }
-    if (const int failure = failure_.load(); failure != paNoError) {
-      return failure;
-    }
-    const std::lock_guard<std::mutex> lock(library_);
-    const PaError active = Pa_IsStreamActive(stream_);
-    if (active < 0) {
-      return active;
-    }
-    return active == 0 ? paStreamIsStopped : 0;
+    const int failure = failure_.load();
+    return failure != paNoError ? failure : InactiveStreamError(stream_, library_);
   }
   double Latency() const override { return latency_; }
 
