@@ -230,7 +230,7 @@ void Recorder::StartRunning() {
   inputRunning_ = true;
   UpdateLatency();
   timers_.Start(timer::kRecording, timer::kFirstRecordingTickMs);
-  ShowStatus(Format(msg::kRecordingStatus, lostFrames_));
+  ShowRecordingStatus(lostFrames_);
 }
 
 void Recorder::UpdateLatency() {
@@ -323,8 +323,8 @@ void Recorder::RecordingTick() {
       if (!text.empty()) ui_.ShowError(text);
     }
     // Frames lost since the last returned block count already, before their silence is stored.
-    ShowStatus(Format(msg::kRecordingStatus, lostFrames_ + recordDevice_.pendingLostFrames.load(
-                                                               std::memory_order_relaxed)));
+    ShowRecordingStatus(lostFrames_ +
+                        recordDevice_.pendingLostFrames.load(std::memory_order_relaxed));
   }
   if (!collecting_) {
     // Collection has stopped for want of memory; Stop stores what was collected.
@@ -407,6 +407,7 @@ bool Recorder::StopRecording() {
   stopping_ = false;
   countdownActive_ = false;
   inputRunning_ = false;
+  recoveryLost_ = false;
 
   if (!chunks_.empty()) {
     WaitCursor wait(ui_);
@@ -423,6 +424,8 @@ bool Recorder::StopRecording() {
                     static_cast<int>(std::min<uint32_t>(startFrame_, INT32_MAX)));
   form_.SetText(ctl::kPositionTime, PositionTimeText(startFrame_, doc_.MixRate()));
   WarnAboutDropouts();
+  if (recoveryLost_)
+    ui_.ShowMessage(msg::kRecoveryFailed, MessageIcon::Exclamation, MessageButtons::Ok);
   return true;
 }
 
@@ -491,6 +494,7 @@ bool Recorder::StoreTake() {
   view_.recordFinishing = false;
 
   if (recovery_) recovery_->Finish();
+  recoveryLost_ = RecoveryLost();
   if (takeStored) {
     takeStored(index, std::move(recovery_));
   } else {
@@ -554,6 +558,16 @@ std::optional<uint32_t> Recorder::MeasureLoopback() const {
     }
   }
   return best;
+}
+
+void Recorder::ShowRecordingStatus(uint32_t lostFrames) {
+  std::string text = Format(msg::kRecordingStatus, lostFrames);
+  if (RecoveryLost()) text += msg::kRecoveryFailedStatus;
+  ShowStatus(text);
+}
+
+bool Recorder::RecoveryLost() const {
+  return openRecovery && (!recovery_ || recovery_->failed());
 }
 
 void Recorder::WarnAboutDropouts() {

@@ -46,6 +46,14 @@ inline constexpr const char* kRecordedNoPlaybackStatus = "録音終了";
 inline constexpr const char* kDropoutWarning =
     "録音中に入力が %u フレーム（%s 秒）欠落しました。\n欠落した部分は無音で補っています。\n"
     "欠落箇所（録音の先頭から）: %s";
+// A take whose recovery file could not be made or written: it is whole in the channel, but a
+// crash would lose it.
+inline constexpr const char* kRecoveryFailed =
+    "録音データの予備ファイルを書き込めませんでした。\n"
+    "この録音は、異常終了に備えたディスクへの保存がされていません。\n"
+    "ディスクの空き容量と書き込み権限を確かめてください。";
+// Added to the recording status while the recovery file is not being written.
+inline constexpr const char* kRecoveryFailedStatus = "  予備ファイル書き込み失敗";
 }  // namespace msg
 
 namespace timer {
@@ -149,6 +157,10 @@ class Recorder : public CommandTarget, public TimerTarget {
   std::optional<uint32_t> MeasureLoopback() const;
   int32_t TakeSample(uint32_t frame) const;  // left (or only) side, as 16-bit
   void WarnAboutDropouts();
+  // The recording status: the frames lost so far, and whether the recovery file is written.
+  void ShowRecordingStatus(uint32_t lostFrames);
+  // True when the take is meant to have a recovery file and has none that holds it.
+  bool RecoveryLost() const;
   void ShowStatus(const std::string& text);
   uint32_t BlockBytes() const;
   uint32_t FrameBytes() const;
@@ -191,6 +203,7 @@ class Recorder : public CommandTarget, public TimerTarget {
   double latencySeconds_ = 0;
   double appliedLatencyMs_ = 0;
   std::unique_ptr<RecoveryWriter> recovery_;
+  bool recoveryLost_ = false;  // of the take last stored
 };
 
 }  // namespace velmora

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 #include "io/Format.h"
@@ -97,16 +98,22 @@ bool RecoveryWriter::Start(const std::string& directory, uint32_t rate, uint16_t
 }
 
 void RecoveryWriter::Append(const uint8_t* data, size_t bytes) {
-  if (!thread_.joinable() || bytes == 0) return;
-  std::vector<uint8_t> copy;
-  if (data != nullptr) {
-    copy.assign(data, data + bytes);
-  } else {
-    copy.assign(bytes, bits_ == 8 ? 128 : 0);
-  }
-  {
+  if (!thread_.joinable() || bytes == 0 || failed()) return;
+  // Short of memory, the take itself comes first: the file stops growing instead.
+  try {
+    std::vector<uint8_t> copy;
+    if (data != nullptr) {
+      copy.assign(data, data + bytes);
+    } else {
+      copy.assign(bytes, bits_ == 8 ? 128 : 0);
+    }
     const std::lock_guard<std::mutex> lock(mutex_);
     queue_.push_back(std::move(copy));
+  } catch (const std::bad_alloc&) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    failed_ = true;
+    queue_.clear();
+    return;
   }
   wake_.notify_one();
 }
@@ -137,9 +144,11 @@ void RecoveryWriter::Run() {
       unsynced = true;
     }
     if (!ok) {
+      // What the header states stays valid; nothing more is queued.
       const std::lock_guard<std::mutex> lock(mutex_);
       failed_ = true;
-      return;  // what the header states stays valid
+      queue_.clear();
+      return;
     }
     WriteSizes();
     if (unsynced && (stopping || Clock::now() - lastSync >= kSyncInterval)) {

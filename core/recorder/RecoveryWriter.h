@@ -38,7 +38,7 @@ class RecoveryWriter {
   // thread. False, with nothing running, when the file cannot be made.
   bool Start(const std::string& directory, uint32_t rate, uint16_t bits, uint16_t channels);
   // User-interface thread: queues a copy of `bytes` bytes (whole frames), or that many bytes of
-  // silence when `data` is null. Never waits for the disk.
+  // silence when `data` is null. Never waits for the disk; queues nothing once failed.
   void Append(const uint8_t* data, size_t bytes);
   // User-interface thread: writes what is queued and the final sizes, syncs, and ends the thread.
   // The file stays open and locked.
@@ -47,7 +47,8 @@ class RecoveryWriter {
   void Remove();
 
   const std::string& path() const { return path_; }
-  // A write failed (disk full, file gone); what reached the file stays valid.
+  // A write failed (disk full, file gone) or a block could not be copied; what reached the file
+  // stays valid.
   bool failed() const;
   // Data bytes the file holds, as its header says (after Finish: everything appended).
   uint32_t writtenBytes() const;

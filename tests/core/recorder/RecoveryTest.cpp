@@ -1,14 +1,18 @@
 // The recovery files: the writer's file is a valid WAV that ends up holding the whole take,
-// files held by a running program are not offered, and the takes' files go when the takes are
-// saved or released.
+// files held by a running program are not offered, the takes' files go when the takes are saved
+// or released, and a take whose file could not be written says so.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "document/VelmoraDoc.h"
 #include "io/LittleEndian.h"
@@ -152,6 +156,98 @@ TEST_F(RecoveryTest, ATakesFileGoesWhenTheTakeIsSavedOrReleased) {
   doc.ReleaseChannel(1);
   takes.OnUpdate(0);
   EXPECT_TRUE(Files().empty());
+}
+
+// Files of this process may grow to `bytes` and no further, as on a disk that is full; a write
+// beyond fails instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved_;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  void (*previousHandler_)(int) = SIG_DFL;
+};
+
+TEST_F(RecoveryTest, ATakeWhoseFileCouldNotBeWrittenIsKeptAndTheUserTold) {
+  constexpr size_t kBlockBytes = 1024;  // 256 frames, 16-bit stereo
+  struct Case {
+    const char* name;
+    bool folderIsAFile;  // the folder cannot be made: no file at all
+    rlim_t fileLimit;    // 0: none; else the disk fills when the file reaches it
+  };
+  const Case cases[] = {
+      {"written whole", false, 0},
+      {"no folder for the file", true, 0},
+      {"disk full after two blocks", false, kWavHeaderBytes + 2 * kBlockBytes},
+  };
+  recorder.options.simultaneousPlayback = false;
+  std::string lastStatus;
+  recorder.showStatus = [&](const std::string& text) { lastStatus = text; };
+  timers.SetHandler([&](int id) { recorder.OnTimer(id); });
+  view.recordBlockFrames = 256;
+
+  int channel = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir);
+    if (c.folderIsAFile) std::ofstream(dir) << "not a folder";
+    RecoveryTakes takes(doc, ui, panel, dir);
+    recorder.openRecovery = [&](uint32_t rate, uint16_t bits, uint16_t channels) {
+      return takes.OpenWriter(rate, bits, channels);
+    };
+    recorder.takeStored = [&](int slot, std::unique_ptr<RecoveryWriter> writer) {
+      takes.Adopt(slot, std::move(writer));
+    };
+    ui.messages.clear();
+    std::vector<uint8_t> fed;
+    {
+      std::unique_ptr<FileSizeLimit> full;
+      if (c.fileLimit != 0) full = std::make_unique<FileSizeLimit>(c.fileLimit);
+      recorder.Record();
+      const bool lostAtStart =
+          lastStatus.size() >= std::strlen(msg::kRecoveryFailedStatus) &&
+          lastStatus.compare(lastStatus.size() - std::strlen(msg::kRecoveryFailedStatus),
+                             std::string::npos, msg::kRecoveryFailedStatus) == 0;
+      EXPECT_EQ(lostAtStart, c.folderIsAFile) << lastStatus;
+      for (int b = 0; b < 5; ++b) {
+        const std::vector<uint8_t> block(kBlockBytes, static_cast<uint8_t>(10 * channel + b));
+        fed.insert(fed.end(), block.begin(), block.end());
+        backend.AdvanceInput(block);
+        timers.Fire(timer::kRecording);
+      }
+      transport.Stop();
+    }
+
+    const ChannelSlot& slot = doc.slots[channel];
+    ASSERT_TRUE(slot.HasData());
+    EXPECT_EQ(std::vector<uint8_t>(slot.data.data(), slot.data.data() + slot.data.size()), fed)
+        << "the take is whole in its channel";
+    const bool told = !ui.messages.empty() && ui.messages.back().text == msg::kRecoveryFailed;
+    EXPECT_EQ(told, c.folderIsAFile || c.fileLimit != 0) << ::testing::PrintToString(ui.Texts());
+    if (c.fileLimit != 0) {
+      const std::vector<uint8_t> file = ReadAll(takes.PathOf(channel));
+      ASSERT_GE(file.size(), kWavHeaderBytes);
+      const uint32_t dataBytes = le::U32(&file[40]);
+      EXPECT_LE(kWavHeaderBytes + dataBytes, file.size()) << "the header counts written data only";
+      EXPECT_TRUE(std::equal(file.begin() + kWavHeaderBytes,
+                             file.begin() + kWavHeaderBytes + dataBytes, fed.begin()))
+          << "what reached the file is the take's start";
+    }
+    ++channel;
+  }
 }
 
 TEST(RecoveryDirectoryTest, FollowsXdgStateHomeElseHome) {
