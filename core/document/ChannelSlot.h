@@ -36,6 +36,10 @@ struct ChannelSlot {
   // Back to the state of a slot that was never filled (fields and buffer); fades are the
   // document's and stay.
   void Clear();
+  // Holds recorded samples (a take, or one found after a crash) as a recording leaves them: in
+  // use, selected, at their automatic level, centred, at offset 0; the path stays as it is.
+  void HoldRecording(ByteBuffer samples, uint32_t sampleFrames, int channels, int samplesPerSec,
+                     int bits);
 };
 
 // Level slider position from a channel's peak: g = peak × 200 / full scale, 200 − g / 2.

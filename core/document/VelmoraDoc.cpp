@@ -190,6 +190,19 @@ void ChannelSlot::Clear() {
   dataChunk = ChunkHeader{};
 }
 
+void ChannelSlot::HoldRecording(ByteBuffer samples, uint32_t sampleFrames, int channels,
+                                int samplesPerSec, int bits) {
+  data = std::move(samples);
+  frames = sampleFrames;
+  FillCanonical(header, dataChunk, channels, samplesPerSec, bits, frames);
+  inUse = true;
+  selected = true;
+  autoLevel = AutoLevelFromSamples(data.data(), frames, channels, bits);
+  level = autoLevel;
+  balance = kBalanceCentre;
+  offset = 0;
+}
+
 namespace {
 
 // The largest |sample| of little-endian 16-bit samples. Kept as a min/max reduction over

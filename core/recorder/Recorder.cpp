@@ -7,6 +7,7 @@
 #include "audio/WaveDevice.h"
 #include "document/VelmoraDoc.h"
 #include "io/Format.h"
+#include "io/LittleEndian.h"
 #include "panel/MixerPanel.h"
 #include "recorder/LoopbackLag.h"
 #include "recorder/RecoveryWriter.h"
@@ -52,6 +53,11 @@ std::pair<int, int> SidePeaks(const uint8_t* data, uint32_t bytes, uint16_t bits
     right = std::max(right, PeakOf(data + i + sampleBytes, sampleBytes, bits));
   }
   return {left, right};
+}
+
+// One sample (the left side of a frame) as 16-bit: 8-bit samples are centred and widened.
+int32_t SampleAs16(const uint8_t* p, bool wide) {
+  return wide ? le::I16(p) : (p[0] - 128) * 256;
 }
 
 uint8_t SilenceByte(uint16_t bits) {
@@ -136,6 +142,10 @@ uint32_t Recorder::FrameBytes() const {
 
 uint32_t Recorder::BlockBytes() const {
   return FrameBytes() * blockFrames_;
+}
+
+uint64_t Recorder::ChunkBytes() const {
+  return uint64_t{kChunkBlocks} * BlockBytes();
 }
 
 bool Recorder::AllocateRing() {
@@ -340,7 +350,7 @@ void Recorder::RecordingTick() {
 }
 
 bool Recorder::AppendFrames(const uint8_t* source, uint32_t frames) {
-  const uint64_t chunkBytes = uint64_t{kChunkBlocks} * BlockBytes();
+  const uint64_t chunkBytes = ChunkBytes();
   uint64_t remaining = uint64_t{frames} * FrameBytes();
   while (remaining != 0) {
     const uint64_t used = uint64_t{recordedFrames_} * FrameBytes();
@@ -450,7 +460,7 @@ bool Recorder::StoreTake() {
   ByteBuffer joined;
   if (!joined.Allocate(oldBytes + uint64_t{keptFrames} * frameBytes)) return false;
   if (oldBytes != 0) std::memcpy(joined.data(), slot.data.data(), oldBytes);
-  const uint64_t chunkBytes = uint64_t{kChunkBlocks} * BlockBytes();
+  const uint64_t chunkBytes = ChunkBytes();
   uint64_t skip = uint64_t{cutFrames} * frameBytes;
   uint64_t left = uint64_t{recordedFrames_} * frameBytes;
   uint8_t* to = joined.data() + oldBytes;
@@ -464,18 +474,10 @@ bool Recorder::StoreTake() {
   }
   FreeChunks();
 
-  slot.data = std::move(joined);
-  slot.frames = static_cast<uint32_t>(slot.frames + keptFrames);
-  FillCanonical(slot.header, slot.dataChunk, channels_, static_cast<int>(rate_), bits_,
-                slot.frames);
-  slot.inUse = true;
-  slot.selected = true;
-  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, channels_, bits_);
-  slot.level = slot.autoLevel;
-  slot.balance = 10;
+  slot.HoldRecording(std::move(joined), slot.frames + keptFrames, channels_,
+                     static_cast<int>(rate_), bits_);
   // Where the recording began in the mix it played against, less the delay; no mix: 0.
   appliedLatencyMs_ = 0;
-  slot.offset = 0;
   if (startMixRate_ != 0) {
     const double startMs = static_cast<double>(startFrame_) * 1000 / startMixRate_ +
                            static_cast<double>(leadingDiscarded_) * 1000 / rate_;
@@ -509,10 +511,8 @@ bool Recorder::StoreTake() {
 }
 
 int32_t Recorder::TakeSample(uint32_t frame) const {
-  const uint64_t chunkBytes = uint64_t{kChunkBlocks} * BlockBytes();
   const uint64_t at = uint64_t{frame} * FrameBytes();
-  const uint8_t* p = chunks_[at / chunkBytes].data() + at % chunkBytes;
-  return bits_ == 16 ? static_cast<int16_t>(p[0] | (p[1] << 8)) : (p[0] - 128) * 256;
+  return SampleAs16(chunks_[at / ChunkBytes()].data() + at % ChunkBytes(), bits_ == 16);
 }
 
 std::optional<uint32_t> Recorder::MeasureLoopback() const {
@@ -537,8 +537,7 @@ std::optional<uint32_t> Recorder::MeasureLoopback() const {
     std::vector<int32_t> played(maxLag + window);
     std::vector<int32_t> take(maxLag + window);
     for (uint32_t i = 0; i < maxLag + window; ++i) {
-      const uint8_t* p = mix + (first + at + i) * mixFrameBytes;
-      played[i] = mix16 ? static_cast<int16_t>(p[0] | (p[1] << 8)) : (p[0] - 128) * 256;
+      played[i] = SampleAs16(mix + (first + at + i) * mixFrameBytes, mix16);
       take[i] = TakeSample(static_cast<uint32_t>(at + i));
     }
     if (const std::optional<uint32_t> lag = FindLoopbackLag(played, take, maxLag, window)) {

@@ -164,6 +164,7 @@ class Recorder : public CommandTarget, public TimerTarget {
   void ShowStatus(const std::string& text);
   uint32_t BlockBytes() const;
   uint32_t FrameBytes() const;
+  uint64_t ChunkBytes() const;  // 128 blocks
   void FreeChunks();
 
   CVelmoraDoc& doc_;

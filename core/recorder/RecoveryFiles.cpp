@@ -163,16 +163,8 @@ bool RecoveryTakes::LoadTake(UnheldTake& take) {
   const int index = doc_.FirstEmptySlot();
   ChannelSlot& slot = doc_.slots[index];
   slot.Clear();
-  slot.data = std::move(data);
-  slot.frames = take.frames;
-  FillCanonical(slot.header, slot.dataChunk, take.channels, static_cast<int>(take.rate), take.bits,
-                slot.frames);
-  slot.inUse = true;
-  slot.selected = true;
-  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, take.channels, take.bits);
-  slot.level = slot.autoLevel;
-  slot.balance = 10;
-  slot.offset = 0;
+  slot.HoldRecording(std::move(data), take.frames, take.channels, static_cast<int>(take.rate),
+                     take.bits);
   doc_.UpdateOutputFormat();
 
   Held held;

@@ -1,7 +1,6 @@
 #include "recorder/RecoveryWriter.h"
 
 #include <chrono>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <new>
@@ -51,22 +50,14 @@ std::string NewFileName(int attempt) {
 
 std::vector<uint8_t> MakeWavHeader(uint32_t rate, uint16_t bits, uint16_t channels,
                                    uint32_t dataBytes) {
-  std::vector<uint8_t> h(kWavHeaderBytes);
-  const uint16_t blockAlign = static_cast<uint16_t>(channels * bits / 8);
-  std::memcpy(&h[0], "RIFF", 4);
-  le::Put32(&h[4], dataBytes + kWavHeaderBytes - 8);
-  std::memcpy(&h[8], "WAVE", 4);
-  std::memcpy(&h[12], "fmt ", 4);
-  le::Put32(&h[16], 16);
-  le::Put16(&h[20], 1);
-  le::Put16(&h[22], channels);
-  le::Put32(&h[24], rate);
-  le::Put32(&h[28], rate * blockAlign);
-  le::Put16(&h[32], blockAlign);
-  le::Put16(&h[34], bits);
-  std::memcpy(&h[36], "data", 4);
-  le::Put32(&h[40], dataBytes);
-  return h;
+  OutHeader header;
+  FillCanonical(header.riff, header.data, channels, static_cast<int>(rate), bits, 0);
+  header.data.size = dataBytes;
+  header.riff.riffSize = dataBytes + RiffHeader::kBytes;
+  std::vector<uint8_t> bytes(OutHeader::kBytes);
+  header.riff.Encode(bytes.data());
+  header.data.Encode(bytes.data() + RiffHeader::kBytes);
+  return bytes;
 }
 
 RecoveryWriter::~RecoveryWriter() {

@@ -16,11 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include "document/WavHeader.h"
 #include "io/LockedFile.h"
 
 namespace velmora {
 
-constexpr uint32_t kWavHeaderBytes = 44;
+constexpr uint32_t kWavHeaderBytes = OutHeader::kBytes;
 
 // The 44-byte canonical header for `dataBytes` bytes of PCM.
 std::vector<uint8_t> MakeWavHeader(uint32_t rate, uint16_t bits, uint16_t channels,
