@@ -63,10 +63,15 @@ std::optional<std::string> FadeSetup::Accept(int checkedRadio, const std::string
   } else if (checkedRadio == fadectl::kLinear) {
     curve = static_cast<int32_t>(FadeCurve::Linear);
   }
-  const std::optional<int64_t> value = ParseIntegerField(timeText);
-  if (!value) return std::string(msg::kNotAnInteger);
-  if (*value < 0 || *value > kMaxFadeMs) return Format(msg::kIntegerRange, 0, kMaxFadeMs);
-  time = static_cast<int32_t>(*value);
+  return AcceptIntegerField(timeText, 0, kMaxFadeMs, time);
+}
+
+std::optional<std::string> AcceptIntegerField(const std::string& text, int32_t min, int32_t max,
+                                              int32_t& value) {
+  const std::optional<int64_t> parsed = ParseIntegerField(text);
+  if (!parsed) return std::string(msg::kNotAnInteger);
+  if (*parsed < min || *parsed > max) return Format(msg::kIntegerRange, min, max);
+  value = static_cast<int32_t>(*parsed);
   return std::nullopt;
 }
 

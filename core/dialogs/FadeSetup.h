@@ -36,10 +36,10 @@ struct FadeSetupTexts {
 class FadeSetup {
  public:
   // Set by the caller before the dialog runs; curve and time are read back after OK.
-  int32_t time = 0;       // milliseconds, 0..100000
-  int32_t curve = 0;      // FadeCurve 0, 1 or 2
+  int32_t time = 0;   // milliseconds, 0..100000
+  int32_t curve = 0;  // FadeCurve 0, 1 or 2
   bool isFadeOut = false;
-  int32_t target = 0;     // 0..3 = channel 1..4, 4 = whole mix
+  int32_t target = 0;  // 0..3 = channel 1..4, 4 = whole mix
 
   FadeSetupTexts Texts() const;
   // The radio of `curve` (1030, 1031 or 1029), or 0 when it names no curve.
@@ -57,5 +57,9 @@ class FadeSetup {
 // number. Nothing when the text is not such a number; a number beyond the int range is clamped
 // to it (and so fails any range check).
 std::optional<int64_t> ParseIntegerField(const std::string& text);
+// An integer field read for OK: its value from `min` to `max` goes into `value`; otherwise the
+// message that keeps the dialog open is returned and `value` stays as it was.
+std::optional<std::string> AcceptIntegerField(const std::string& text, int32_t min, int32_t max,
+                                              int32_t& value);
 
 }  // namespace velmora

@@ -183,20 +183,25 @@ std::size_t File::ReadAt(void* buffer, std::size_t size, int64_t offset) {
   (void)offset;
   return 0;
 #else
-  if (stream_ == nullptr) return 0;
-  const int descriptor = fileno(stream_);
+  if (stream_ == nullptr || offset < 0) return 0;
+  return ReadAtDescriptor(fileno(stream_), buffer, size, static_cast<uint64_t>(offset));
+#endif
+}
+
+#ifndef _WIN32
+std::size_t ReadAtDescriptor(int descriptor, void* buffer, std::size_t size, uint64_t offset) {
   auto* bytes = static_cast<uint8_t*>(buffer);
   std::size_t done = 0;
   while (done < size) {
     const ssize_t got = pread(descriptor, bytes + done, size - done,
-                              static_cast<off_t>(offset + static_cast<int64_t>(done)));
+                              static_cast<off_t>(offset + static_cast<uint64_t>(done)));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     done += static_cast<std::size_t>(got);
   }
   return done;
-#endif
 }
+#endif
 
 bool File::Seek(int64_t offset, int origin) {
   if (stream_ == nullptr) return false;

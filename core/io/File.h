@@ -59,6 +59,12 @@ class File {
   std::FILE* stream_ = nullptr;
 };
 
+#ifndef _WIN32
+// Reads up to `size` bytes at `offset` of an open file descriptor, going on after interruptions
+// and short reads. Returns the bytes read (fewer at the end of the file or on an error).
+std::size_t ReadAtDescriptor(int descriptor, void* buffer, std::size_t size, uint64_t offset);
+#endif
+
 // Removes a file; false when it did not exist or could not be removed.
 bool RemoveFile(const std::string& utf8Path);
 

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "io/File.h"
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
@@ -76,16 +78,7 @@ bool LockedFile::WriteAt(const void* data, std::size_t size, uint64_t offset) {
 }
 
 std::size_t LockedFile::ReadAt(void* data, std::size_t size, uint64_t offset) const {
-  auto* bytes = static_cast<uint8_t*>(data);
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t got =
-        ::pread(handle_, bytes + done, size - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  return done;
+  return ReadAtDescriptor(handle_, data, size, offset);
 }
 
 bool LockedFile::SyncData() {

@@ -5,7 +5,6 @@
 #include "audio/FormatMask.h"
 #include "dialogs/FadeSetup.h"
 #include "document/VelmoraDoc.h"
-#include "io/Format.h"
 #include "recorder/Recorder.h"
 #include "seams/CommandIds.h"
 #include "seams/Ui.h"
@@ -31,8 +30,9 @@ bool CRecordSetupDlg::OnSpinDelta(int delta) {
 }
 
 void CRecordSetupDlg::OnSecondsText(const std::string& text) {
+  // Already within the int range: a larger number is clamped to it.
   if (const std::optional<int64_t> value = ParseIntegerField(text)) {
-    seconds = static_cast<int32_t>(std::clamp<int64_t>(*value, INT32_MIN, INT32_MAX));
+    seconds = static_cast<int32_t>(*value);
   }
 }
 
@@ -53,13 +53,7 @@ void CRecordSetupDlg::OnAutoLevelScroll(ScrollCode code, int trackBarPosition) {
 }
 
 std::optional<std::string> CRecordSetupDlg::Accept(const std::string& secondsText) {
-  const std::optional<int64_t> value = ParseIntegerField(secondsText);
-  if (!value) return std::string(msg::kNotAnInteger);
-  if (*value < 0 || *value > kMaxSelfTimerSeconds) {
-    return Format(msg::kIntegerRange, 0, kMaxSelfTimerSeconds);
-  }
-  seconds = static_cast<int32_t>(*value);
-  return std::nullopt;
+  return AcceptIntegerField(secondsText, 0, kMaxSelfTimerSeconds, seconds);
 }
 
 RecordSetupCommand::RecordSetupCommand(CVelmoraDoc& doc, Ui& ui, ViewSettings& view,
