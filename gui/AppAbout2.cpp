@@ -8,6 +8,7 @@
 
 #include "LinkLabel.h"
 #include "UiFont.h"
+#include "Utf8Text.h"
 #include "VelmoraIconSvg.h"
 #include "dialogs/AboutBox.h"
 
@@ -17,10 +18,6 @@ namespace {
 
 constexpr int kFontPoints = 9;
 constexpr unsigned char kLinkBlue = 192;  // links are RGB(0, 0, 192)
-
-wxString U(const std::string& utf8) {
-  return wxString::FromUTF8(utf8.c_str());
-}
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 
 #include "OkCancelLayout.h"
 #include "UiFont.h"
+#include "Utf8Text.h"
 
 namespace velmora {
 
@@ -18,10 +19,6 @@ namespace {
 constexpr int kFontPoints = 9;
 constexpr int kListRows = 10;       // rows in view before the list scrolls
 constexpr int kHeaderPadding = 24;  // pixels beside a column title, for the theme's header
-
-wxString U(const std::string& utf8) {
-  return wxString::FromUTF8(utf8.c_str());
-}
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 
 #include "OkCancelLayout.h"
 #include "UiFont.h"
+#include "Utf8Text.h"
 #include "dialogs/FadeSetup.h"
 #include "seams/Ui.h"
 
@@ -16,10 +17,6 @@ namespace velmora {
 namespace {
 
 constexpr int kFontPoints = 9;
-
-wxString U(const std::string& utf8) {
-  return wxString::FromUTF8(utf8.c_str());
-}
 
 }  // namespace
 

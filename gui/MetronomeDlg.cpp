@@ -11,6 +11,7 @@
 #include <wx/textctrl.h>
 
 #include "UiFont.h"
+#include "Utf8Text.h"
 #include "seams/CommandIds.h"
 
 namespace velmora {
@@ -23,10 +24,6 @@ constexpr int kDialogWidthDu = 139;
 constexpr int kDialogHeightDu = 118;
 constexpr int kDisplayWidthDu = 151;
 constexpr int kDisplayHeightDu = 91;
-
-wxString U(const char* utf8) {
-  return wxString::FromUTF8(utf8);
-}
 
 wxColour FromRgb(uint32_t rgb) {
   return wxColour((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);

@@ -7,16 +7,9 @@
 #include <wx/stattext.h>
 
 #include "UiFont.h"
+#include "Utf8Text.h"
 
 namespace velmora {
-
-namespace {
-
-wxString U(const char* utf8) {
-  return wxString::FromUTF8(utf8);
-}
-
-}  // namespace
 
 // The controls take ids of their own: the dialog is a child of the form, whose controls are
 // found by the template's ids (the list's template id is the right meter's).

@@ -22,6 +22,7 @@
 
 #include "MainFrame.h"
 #include "MixStatusDlg.h"
+#include "Utf8Text.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
 #include "document/VelmoraDoc.h"
@@ -39,10 +40,6 @@ namespace {
 constexpr int kStripStepDu = 67;  // channel strips repeat every 67 units to the right
 constexpr int kRepeatDelayMs = 400;
 constexpr int kRepeatIntervalMs = 50;
-
-wxString U(const char* utf8) {
-  return wxString::FromUTF8(utf8);
-}
 
 int64_t SteadyMs() {
   using namespace std::chrono;
@@ -532,7 +529,7 @@ void MixerForm::OnRightDown(wxMouseEvent& event) {
     if (entry.command == 0) {
       menu.AppendSeparator();
     } else {
-      menu.Append(entry.command, U(entry.label.c_str()));
+      menu.Append(entry.command, U(entry.label));
     }
   }
   // Commands from the menu go up to the frame and take the normal route.

@@ -7,6 +7,7 @@
 #include <wx/textctrl.h>
 
 #include "UiFont.h"
+#include "Utf8Text.h"
 
 namespace velmora {
 
@@ -14,10 +15,6 @@ namespace {
 
 constexpr int kFontPoints = 10;
 constexpr int kTabPadding = 48;  // pixels beside a tab's label, generous for common themes
-
-wxString U(const char* utf8) {
-  return wxString::FromUTF8(utf8);
-}
 
 struct FieldRow {
   const char* label;

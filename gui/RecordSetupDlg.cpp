@@ -15,6 +15,7 @@
 #include "MainFrame.h"
 #include "OkCancelLayout.h"
 #include "UiFont.h"
+#include "Utf8Text.h"
 #include "VelmoraApp.h"
 #include "seams/Ui.h"
 
@@ -23,10 +24,6 @@ namespace velmora {
 namespace {
 
 constexpr int kFontPoints = 9;
-
-wxString U(const char* utf8) {
-  return wxString::FromUTF8(utf8);
-}
 
 }  // namespace
 
@@ -129,9 +126,7 @@ WxRecordSetupDlg::WxRecordSetupDlg(wxWindow* parent, CRecordSetupDlg& values, Ui
 }
 
 void WxRecordSetupDlg::ShowSeconds() {
-  writingSeconds_ = true;
-  seconds_->ChangeValue(std::to_string(values_.seconds));
-  writingSeconds_ = false;
+  seconds_->ChangeValue(std::to_string(values_.seconds));  // sends no text event
   spin_->SetValue(std::clamp(values_.seconds, 0, kMaxSelfTimerSeconds));
 }
 
@@ -141,7 +136,6 @@ void WxRecordSetupDlg::OnSpin(wxSpinEvent& event, int direction) {
 }
 
 void WxRecordSetupDlg::OnSecondsChanged() {
-  if (writingSeconds_) return;
   values_.OnSecondsText(seconds_->GetValue().utf8_string());
   spin_->SetValue(std::clamp(values_.seconds, 0, kMaxSelfTimerSeconds));
 }

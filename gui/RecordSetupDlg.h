@@ -42,7 +42,6 @@ class WxRecordSetupDlg : public wxDialog {
   wxSpinButton* spin_ = nullptr;
   wxCheckBox* beeps_ = nullptr;
   wxSlider* level_ = nullptr;
-  bool writingSeconds_ = false;
 };
 
 // Runs the dialog modally over the main window.
