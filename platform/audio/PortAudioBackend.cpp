@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -17,6 +16,7 @@
 #include <system_error>
 #include <thread>
 
+#include "audio/CaptureClock.h"
 #include "audio/DeviceOrder.h"
 
 namespace velmora {
@@ -244,7 +244,7 @@ class PortAudioInputStream : public AudioStream {
   void ReadUntilStopped() {
     const auto least = static_cast<long>(std::max(1.0, rate_ * kReadSeconds));
     const auto pause = std::chrono::duration<double>(kReadSeconds / 2);
-    double expectedAdcTime = 0;  // capture time of the next frame, 0 = not yet known
+    CaptureClock clock(rate_);
     while (!stopping_.load()) {
       const long available = Pa_GetStreamReadAvailable(stream_);
       if (available < 0) {
@@ -260,21 +260,14 @@ class PortAudioInputStream : public AudioStream {
       const double adcTime = now > 0 ? now - static_cast<double>(available) / rate_ : 0;
       const PaError error = Pa_ReadStream(stream_, buffer_.data(), frames);
       if (error == paInputOverflowed) {
-        callback_.Overflowed(LostFrames(expectedAdcTime, adcTime));
+        callback_.Overflowed(clock.FramesMissedBefore(adcTime));
       } else if (error != paNoError) {
         failure_.store(error);
         return;
       }
-      expectedAdcTime = adcTime > 0 ? adcTime + static_cast<double>(frames) / rate_ : 0;
+      clock.Took(adcTime, static_cast<uint32_t>(frames));
       callback_.Capture(buffer_.data(), static_cast<uint32_t>(frames));
     }
-  }
-
-  // Frames the gap in the capture clock holds, when the sound system's clock is running.
-  uint32_t LostFrames(double expectedAdcTime, double adcTime) const {
-    if (adcTime <= 0 || expectedAdcTime <= 0) return 0;
-    const double gap = (adcTime - expectedAdcTime) * rate_;
-    return gap >= 1 && gap < 1e9 ? static_cast<uint32_t>(std::lround(gap)) : 0;
   }
 
   PaStream* stream_;
