@@ -2,6 +2,8 @@
 
 #include <wx/button.h>
 
+#include "Utf8Text.h"
+
 namespace velmora {
 
 namespace {
@@ -11,8 +13,7 @@ wxSizer* OkCancelColumn(wxDialog& dialog, int gap) {
   auto* ok = new wxButton(&dialog, wxID_OK, "OK");
   ok->SetDefault();
   buttons->Add(ok, wxSizerFlags().Expand().Border(wxBOTTOM, gap / 2));
-  buttons->Add(new wxButton(&dialog, wxID_CANCEL, wxString::FromUTF8("キャンセル")),
-               wxSizerFlags().Expand());
+  buttons->Add(new wxButton(&dialog, wxID_CANCEL, U("キャンセル")), wxSizerFlags().Expand());
   return buttons;
 }
 

@@ -1,23 +1,16 @@
 #pragma once
-// The recorder with everything it works with: the document, fakes of the form, the timers and the
-// user, the virtual backend behind a playback and a recording device, the transport, the mixer
-// panel, the tuning tone and a countdown window that remembers what it showed. Nothing is set up
-// beyond construction: each test sets the view and the recorder's hooks it needs.
+// The recorder with everything it works with: the transport's rig, a recording device beside the
+// playback one, the mixer panel, the tuning tone and a countdown window that remembers what it
+// showed. Nothing is set up beyond construction: each test sets the view and the recorder's hooks
+// it needs.
 
 #include <vector>
 
-#include "audio/VirtualAudioBackend.h"
-#include "audio/WaveDevice.h"
-#include "document/VelmoraDoc.h"
 #include "panel/CorrectionList.h"
 #include "panel/MixerPanel.h"
 #include "recorder/Recorder.h"
-#include "support/FakeForm.h"
-#include "support/FakeTimers.h"
-#include "support/FakeUi.h"
-#include "transport/Transport.h"
+#include "support/TransportRig.h"
 #include "transport/TuningTone.h"
-#include "view/ViewSettings.h"
 
 namespace velmora::test {
 
@@ -33,16 +26,9 @@ class FakeCountdown : public CountdownWindow {
 };
 
 // Members are built in this order and refer to the ones above them; the rig is not copyable.
-struct RecorderRig {
-  FakeUi ui;
-  CVelmoraDoc doc{ui};
-  FakeForm form;
-  FakeTimers timers;
-  ViewSettings view;
-  VirtualAudioBackend backend;
-  WaveDevice playDevice{backend};
+struct RecorderRig : TransportRig {
+  WaveDevice& playDevice = device;
   WaveDevice recordDevice{backend};
-  Transport transport{doc, ui, form, timers, view, playDevice};
   CorrectionList corrections{form};
   MixerPanel panel{doc, form, ui, view, corrections, nullptr};
   FakeCountdown countdown;

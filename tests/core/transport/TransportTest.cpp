@@ -21,6 +21,7 @@
 #include "support/FakeTimers.h"
 #include "support/FakeUi.h"
 #include "support/MenuCommands.h"
+#include "support/TransportRig.h"
 #include "transport/Transport.h"
 #include "view/TimeText.h"
 #include "view/ViewSettings.h"
@@ -46,7 +47,7 @@ std::vector<uint8_t> MixBytes(const CVelmoraDoc& doc, uint32_t first, uint32_t c
   return {p, p + uint64_t{count} * kFrameBytes};
 }
 
-class TransportTest : public ::testing::Test {
+class TransportTest : public ::testing::Test, protected test::TransportRig {
  protected:
   void SetUp() override {
     view.blockFrames = kBlock;
@@ -102,14 +103,6 @@ class TransportTest : public ::testing::Test {
     return {played.begin(), played.begin() + static_cast<std::ptrdiff_t>(bytes)};
   }
 
-  FakeUi ui;
-  CVelmoraDoc doc{ui};
-  FakeForm form;
-  FakeTimers timers;
-  ViewSettings view;
-  VirtualAudioBackend backend;
-  WaveDevice device{backend};
-  Transport transport{doc, ui, form, timers, view, device};
   std::vector<uint8_t> played;
 };
 

@@ -13,6 +13,7 @@
 #include "support/FakeForm.h"
 #include "support/FakeTimers.h"
 #include "support/FakeUi.h"
+#include "support/TransportRig.h"
 #include "transport/Transport.h"
 #include "transport/TuningTone.h"
 #include "view/ViewSettings.h"
@@ -26,7 +27,7 @@ using test::FakeUi;
 
 constexpr uint32_t kBlock = 64;  // frames per transport block: a 8192-sample loop
 
-class TuningToneTest : public ::testing::Test {
+class TuningToneTest : public ::testing::Test, protected test::TransportRig {
  protected:
   void SetUp() override {
     view.blockFrames = kBlock;
@@ -48,14 +49,6 @@ class TuningToneTest : public ::testing::Test {
     return out;
   }
 
-  FakeUi ui;
-  CVelmoraDoc doc{ui};
-  FakeForm form;
-  FakeTimers timers;
-  ViewSettings view;
-  VirtualAudioBackend backend;
-  WaveDevice device{backend};
-  Transport transport{doc, ui, form, timers, view, device};
   TuningTone tone{doc, ui, form, timers, view, device, transport};
 };
 
