@@ -251,8 +251,10 @@ DeviceResult WaveDevice::OpenRecord(int device, bool startPaused) {
     inBlocks_[slot] = Block{blockData[slot], bytes};
     recordedBytes[slot].store(0, std::memory_order_relaxed);
     lostBefore[slot].store(0, std::memory_order_relaxed);
+    lostAt[slot].store(0, std::memory_order_relaxed);
   }
   pendingLostFrames.store(0, std::memory_order_relaxed);
+  pendingLostAt_.store(0, std::memory_order_relaxed);
   lastIndex = kBlockSlots - 1;
   doneCount.store(0, std::memory_order_relaxed);
   inOffset_.store(0, std::memory_order_relaxed);
@@ -297,13 +299,13 @@ void WaveDevice::CloseInputStream() {
     inStream_->Stop();
     inStream_.reset();
   }
-  // The callback has stopped: the block being filled returns with what it holds, the rest empty.
+  // The callback has stopped: the block being filled returns with what it holds (and a loss
+  // that came after its frames), the rest empty.
   uint32_t done = doneCount.load(std::memory_order_relaxed);
   const uint32_t handed = handed_.load(std::memory_order_relaxed);
   uint32_t partial = inOffset_.load(std::memory_order_relaxed);
   for (; done != handed; ++done) {
-    recordedBytes[done % kBlockSlots].store(partial, std::memory_order_relaxed);
-    lostBefore[done % kBlockSlots].store(0, std::memory_order_relaxed);
+    ReturnInputBlock(done % kBlockSlots, partial);
     partial = 0;
   }
   doneCount.store(handed, std::memory_order_release);
@@ -345,9 +347,7 @@ void WaveDevice::Capture(const uint8_t* in, uint32_t frames) {
     used += count;
     offset += count;
     if (offset >= block.bytes) {
-      recordedBytes[slot].store(offset, std::memory_order_relaxed);
-      lostBefore[slot].store(pendingLostFrames.exchange(0, std::memory_order_relaxed),
-                             std::memory_order_relaxed);
+      ReturnInputBlock(slot, offset);
       offset = 0;
       ++done;
       doneCount.store(done, std::memory_order_release);
@@ -361,11 +361,40 @@ void WaveDevice::Capture(const uint8_t* in, uint32_t frames) {
   }
 }
 
+void WaveDevice::ReturnInputBlock(uint32_t slot, uint32_t bytes) {
+  recordedBytes[slot].store(bytes, std::memory_order_relaxed);
+  lostBefore[slot].store(pendingLostFrames.exchange(0, std::memory_order_relaxed),
+                         std::memory_order_relaxed);
+  lostAt[slot].store(pendingLostAt_.exchange(0, std::memory_order_relaxed),
+                     std::memory_order_relaxed);
+}
+
 void WaveDevice::Overflowed(uint32_t frames) {
-  // Before Resume nothing is kept, so nothing is lost. A loss in the middle of a block is
-  // counted before that block: its place is off by less than a block, its length is exact.
-  if (!inputStarted_.load(std::memory_order_acquire)) return;
+  // Before Resume nothing is kept, so nothing is lost. Two losses in one block are put together
+  // at the place of the first.
+  if (!inputStarted_.load(std::memory_order_acquire) || frames == 0) return;
+  if (pendingLostFrames.load(std::memory_order_relaxed) == 0 && inFormat_.blockAlign != 0) {
+    pendingLostAt_.store(inOffset_.load(std::memory_order_relaxed) / inFormat_.blockAlign,
+                         std::memory_order_relaxed);
+  }
   pendingLostFrames.fetch_add(frames, std::memory_order_relaxed);
+}
+
+uint32_t WaveDevice::FramesWanted() const {
+  // Before Resume every frame is let go anyway.
+  if (!inputStarted_.load(std::memory_order_acquire) || inFormat_.blockAlign == 0) {
+    return UINT32_MAX;
+  }
+  const uint32_t blocks =
+      handed_.load(std::memory_order_acquire) - doneCount.load(std::memory_order_relaxed);
+  const uint64_t bytes = uint64_t{blocks} * InputBlockBytes() -
+                         std::min<uint64_t>(inOffset_.load(std::memory_order_relaxed),
+                                            uint64_t{blocks} * InputBlockBytes());
+  return static_cast<uint32_t>(std::min<uint64_t>(bytes / inFormat_.blockAlign, UINT32_MAX));
+}
+
+void WaveDevice::DrainRecord() {
+  if (inputOpen && inStream_) inStream_->Drain();
 }
 
 double WaveDevice::OutputLatency() const {

@@ -111,6 +111,10 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // sets cursor to 0. Opens the input on `device` and hands it all 128 blocks; lastIndex = 127.
   // With startPaused the input does not start before Resume. A failure leaves the input closed.
   DeviceResult OpenRecord(int device, bool startPaused);
+  // Hands the callback every frame captured before the call that is still on the way (the
+  // stream's Drain, a fraction of a second at most); Stop's first step, so that the take keeps
+  // what was played up to the press. The input stays open.
+  void DrainRecord();
   // Hands blocks back while lastIndex < cursor + 127. On a Requeue failure lastIndex stays, so
   // the next call retries the same block. NotOpen when there is no input.
   DeviceResult RequeueInput();
@@ -167,10 +171,12 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   std::atomic<uint32_t> doneCount{0};
   // Input: byte count of each returned block, at slot (block number) mod 128.
   std::array<std::atomic<uint32_t>, kBlockSlots> recordedBytes{};
-  // Input: frames lost just before each returned block (no handed block to take them, or the
-  // sound system's overflow), at the block's slot; written with recordedBytes. Frames lost after
-  // the last returned block are counted in pendingLostFrames until the next block returns.
+  // Input: frames lost in each returned block (no handed block to take them, or the sound
+  // system's overflow), at the block's slot, and the block's frame before which they belong;
+  // written with recordedBytes. Frames lost after the last returned block are counted in
+  // pendingLostFrames until the next block returns.
   std::array<std::atomic<uint32_t>, kBlockSlots> lostBefore{};
+  std::array<std::atomic<uint32_t>, kBlockSlots> lostAt{};
   std::atomic<uint32_t> pendingLostFrames{0};  // callback writes; any thread reads
   uint32_t preparedCount = 0;                  // output: slots filled by OpenPlayback
   WaveFormat format{};                         // of the last open
@@ -188,6 +194,9 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   void Render(uint8_t* out, uint32_t frames) override;
   void Capture(const uint8_t* in, uint32_t frames) override;
   void Overflowed(uint32_t frames) override;
+  uint32_t FramesWanted() const override;
+  // The block being filled is done: its byte count and the loss in it are published.
+  void ReturnInputBlock(uint32_t slot, uint32_t bytes);
 
   void FillFormat();
   uint32_t OutputBlockBytes(uint32_t blockNumber) const;
@@ -219,7 +228,8 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   std::array<Block, kBlockSlots> inBlocks_{};
   std::atomic<uint32_t> handed_{0};
   std::atomic<bool> inputStarted_{false};
-  std::atomic<uint32_t> inOffset_{0};  // bytes of block doneCount filled; callback only
+  std::atomic<uint32_t> inOffset_{0};       // bytes of block doneCount filled; callback only
+  std::atomic<uint32_t> pendingLostAt_{0};  // frame of block doneCount the pending loss is at
 
   // The held second output stream and the silence it would give.
   class Silence : public OutputStreamCallback {

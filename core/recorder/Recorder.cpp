@@ -295,46 +295,10 @@ void Recorder::RecordingTick() {
     return;
   }
   UpdateLatency();
-  const uint32_t filled = recordDevice_.doneCount.load(std::memory_order_acquire);
-  const uint32_t taken = recordDevice_.cursor;
-  if (filled > taken) {
-    uint32_t kept = taken;
-    if (doc_.paused() && options.autoStartLevel > 0) {
-      kept = FirstLoudBlock(taken, filled);
-      if (kept < filled) transport_.TogglePause();
-    }
-    if (doc_.paused()) {
-      if (recordedFrames_ == 0 && simultaneousActive_) {
-        leadingDiscarded_ += (filled - taken) * blockFrames_;
-      }
-    } else {
-      if (recordedFrames_ == 0 && simultaneousActive_) {
-        leadingDiscarded_ += (kept - taken) * blockFrames_;
-      }
-      for (uint32_t k = kept; k < filled && collecting_; ++k) {
-        const uint32_t slot = k % kRingBlocks;
-        const uint32_t lost = recordDevice_.lostBefore[slot].load(std::memory_order_acquire);
-        // A loss before the first stored frame is not in the take at all.
-        if (lost != 0 && recordedFrames_ != 0) {
-          dropouts_.push_back({recordedFrames_, lost});
-          lostFrames_ += lost;
-          collecting_ = AppendFrames(nullptr, lost);
-        }
-        if (collecting_) collecting_ = AppendFrames(recordDevice_.blockData[slot], blockFrames_);
-      }
-      ShowRecordedTime();
-      doc_.SetPosition(startFrame_ + recordedFrames_);
-    }
-    ShowMeters(filled - 1);
-    recordDevice_.cursor = filled;
-    if (!stopping_ && collecting_) {
-      const DeviceResult requeue = recordDevice_.RequeueInput();
-      const std::string text = DeviceErrorMessage(requeue);
-      if (!text.empty()) ui_.ShowError(text);
-    }
-    // Frames lost since the last returned block count already, before their silence is stored.
-    ShowRecordingStatus(lostFrames_ +
-                        recordDevice_.pendingLostFrames.load(std::memory_order_relaxed));
+  if (TakeFilledBlocks() && !stopping_ && collecting_) {
+    const DeviceResult requeue = recordDevice_.RequeueInput();
+    const std::string text = DeviceErrorMessage(requeue);
+    if (!text.empty()) ui_.ShowError(text);
   }
   if (!collecting_) {
     // Collection has stopped for want of memory; Stop stores what was collected.
@@ -347,6 +311,54 @@ void Recorder::RecordingTick() {
     return;
   }
   timers_.Start(timer::kRecording, static_cast<int>(uint64_t{blockFrames_} * 1000 / rate_));
+}
+
+bool Recorder::TakeFilledBlocks() {
+  const uint32_t filled = recordDevice_.doneCount.load(std::memory_order_acquire);
+  const uint32_t taken = recordDevice_.cursor;
+  if (filled <= taken) return false;
+  uint32_t kept = taken;
+  if (doc_.paused() && options.autoStartLevel > 0) {
+    kept = FirstLoudBlock(taken, filled);
+    if (kept < filled) transport_.TogglePause();
+  }
+  if (doc_.paused()) {
+    if (recordedFrames_ == 0 && simultaneousActive_) {
+      leadingDiscarded_ += (filled - taken) * blockFrames_;
+    }
+  } else {
+    if (recordedFrames_ == 0 && simultaneousActive_) {
+      leadingDiscarded_ += (kept - taken) * blockFrames_;
+    }
+    for (uint32_t k = kept; k < filled && collecting_; ++k) StoreBlock(k % kRingBlocks);
+    ShowRecordedTime();
+    doc_.SetPosition(startFrame_ + recordedFrames_);
+  }
+  ShowMeters(filled - 1);
+  recordDevice_.cursor = filled;
+  // Frames lost since the last returned block count already, before their silence is stored.
+  ShowRecordingStatus(lostFrames_ +
+                      recordDevice_.pendingLostFrames.load(std::memory_order_relaxed));
+  return true;
+}
+
+void Recorder::StoreBlock(uint32_t slot) {
+  const uint32_t frames =
+      std::min(recordDevice_.recordedBytes[slot].load(std::memory_order_acquire), BlockBytes()) /
+      FrameBytes();
+  const uint8_t* data = recordDevice_.blockData[slot];
+  const uint32_t lost = recordDevice_.lostBefore[slot].load(std::memory_order_acquire);
+  // A loss before the first stored frame is not in the take at all.
+  if (lost == 0 || recordedFrames_ == 0) {
+    collecting_ = AppendFrames(data, frames);
+    return;
+  }
+  const uint32_t at = std::min(recordDevice_.lostAt[slot].load(std::memory_order_acquire), frames);
+  collecting_ = AppendFrames(data, at);
+  dropouts_.push_back({recordedFrames_, lost});
+  lostFrames_ += lost;
+  if (collecting_) collecting_ = AppendFrames(nullptr, lost);
+  if (collecting_) collecting_ = AppendFrames(data + uint64_t{at} * FrameBytes(), frames - at);
 }
 
 bool Recorder::AppendFrames(const uint8_t* source, uint32_t frames) {
@@ -407,8 +419,15 @@ bool Recorder::StopRecording() {
   timers_.Kill(timer::kCountdown);
   timers_.Kill(timer::kRecording);
   timers_.Kill(timer::kToneAndBeep);
-  if (inputRunning_) UpdateLatency();
+  if (inputRunning_) {
+    UpdateLatency();
+    // Every frame captured before the press belongs to the take: what is still on its way, and
+    // the block being filled.
+    if (TakeFilledBlocks() && collecting_) recordDevice_.RequeueInput();
+    recordDevice_.DrainRecord();
+  }
   recordDevice_.CloseRecord();
+  if (inputRunning_ && collecting_) TakeFilledBlocks();
   if (options.simultaneousPlayback) {
     playDevice_.ClosePlayback();
     timers_.Kill(timer::kPlayback);

@@ -141,6 +141,11 @@ class Recorder : public CommandTarget, public TimerTarget {
   void CountdownTick();
   void BeepCheckTick();
   void RecordingTick();
+  // Stores (or, while paused, lets go) the blocks the input has filled since the last call, the
+  // last one partly filled after the input closed; false when there were none.
+  bool TakeFilledBlocks();
+  // Stores the frames of one returned block, with the silence for frames lost in it.
+  void StoreBlock(uint32_t slot);
   // First block from `taken` to `filled` - 1 with a sample at or above the auto-start level,
   // or `filled` when none.
   uint32_t FirstLoudBlock(uint32_t taken, uint32_t filled) const;

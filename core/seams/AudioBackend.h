@@ -47,8 +47,11 @@ class InputStreamCallback {
   virtual ~InputStreamCallback() = default;
   // `in` holds `frames` recorded frames of the stream's format; valid only during the call.
   virtual void Capture(const uint8_t* in, uint32_t frames) = 0;
-  // The sound system lost about `frames` frames before the next Capture (its overflow).
+  // The sound system lost `frames` frames before the next Capture (its overflow).
   virtual void Overflowed(uint32_t frames) { (void)frames; }
+  // Frames the callback can take now without losing any. Asked on the thread that calls Capture;
+  // a backend that holds frames back keeps the rest until there is room.
+  virtual uint32_t FramesWanted() const { return UINT32_MAX; }
 };
 
 // One open stream. Destroying it closes it; once the destructor or Stop has returned, its
@@ -60,6 +63,10 @@ class AudioStream {
   virtual int Start() = 0;
   // Stops at once, dropping what the device still holds. 0 or the backend's error code.
   virtual int Stop() = 0;
+  // Input: hands the callback every frame captured before the call that is still on its way,
+  // waiting a fraction of a second at most; frames captured later are not handed any more. Output
+  // streams, and inputs that hand every frame as it comes, have nothing to do.
+  virtual void Drain() {}
   // 0 while the stream runs as asked; the backend's error code once it has failed (device gone,
   // server died), after which its callback is not called any more.
   virtual int Error() const = 0;

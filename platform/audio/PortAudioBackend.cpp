@@ -3,6 +3,9 @@
 #include <alsa/error.h>
 #include <fcntl.h>
 #include <portaudio.h>
+#ifdef __linux__
+#include <pa_linux_alsa.h>
+#endif
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,7 +19,7 @@
 #include <system_error>
 #include <thread>
 
-#include "audio/CaptureClock.h"
+#include "audio/CaptureReader.h"
 #include "audio/DeviceOrder.h"
 
 namespace velmora {
@@ -87,6 +90,14 @@ constexpr double kOutputLatencySeconds = 0.030;
 // to ride out a machine so busy that 30 ms runs dry and the sink slips silence in.
 constexpr double kPlannedOutputLatencySeconds = 0.250;
 
+// The input's buffer: deep enough that a loaded machine never lets it overflow (the reading thread
+// queues what it reads behind it), in short periods so that captured sound reaches the program
+// promptly: Stop takes every frame captured before the press.
+constexpr double kInputBufferSeconds = 0.25;
+constexpr int kInputPeriods = 20;  // 12.5 ms each
+// What PortAudio's ALSA streams are opened with unless told otherwise.
+constexpr int kAlsaDefaultPeriods = 4;
+
 PaStreamParameters Parameters(StreamDirection direction, int index, const WaveFormat& format,
                               double outputLatencySeconds = kOutputLatencySeconds) {
   const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
@@ -94,10 +105,9 @@ PaStreamParameters Parameters(StreamDirection direction, int index, const WaveFo
   parameters.device = index;
   parameters.channelCount = format.channels;
   parameters.sampleFormat = SampleFormat(format);
-  // Recording waits for nothing but the meters, and a larger input buffer loses no frames when
-  // the machine is busy: the input keeps the device's safe (high) latency.
-  parameters.suggestedLatency =
-      direction == StreamDirection::Output ? outputLatencySeconds : info->defaultHighInputLatency;
+  parameters.suggestedLatency = direction == StreamDirection::Output
+                                    ? outputLatencySeconds
+                                    : std::max(info->defaultHighInputLatency, kInputBufferSeconds);
   parameters.hostApiSpecificStreamInfo = nullptr;
   return parameters;
 }
@@ -172,17 +182,14 @@ class PortAudioStream : public AudioStream {
 // An input read on a thread of ours instead of in PortAudio's callback: with PulseAudio's ALSA
 // plug-in the library's capture thread wakes for every part of a period the server hands over and
 // spins on it, nearly half a core for as long as the stream runs. Reading whatever has arrived a
-// few times per period costs about one per cent.
-class PortAudioInputStream : public AudioStream {
+// few times per period costs about one per cent. What to read and when to hand it on is core's
+// CaptureReader; this class only reads the library and the steady clock.
+class PortAudioInputStream : public AudioStream, private PolledInput {
  public:
   // `library` is the backend's lock, which outlives the stream. Throws std::bad_alloc.
   PortAudioInputStream(PaStream* stream, std::mutex& library, const WaveFormat& format,
                        InputStreamCallback& callback)
-      : stream_(stream),
-        library_(library),
-        callback_(callback),
-        rate_(format.samplesPerSec),
-        buffer_(std::size_t{kReadFrames} * format.channels * (format.bitsPerSample / 8)) {
+      : stream_(stream), library_(library), reader_(*this, callback, format) {
     // Called with the library's lock held, by the open.
     if (const PaStreamInfo* info = Pa_GetStreamInfo(stream_); info != nullptr) {
       latency_ = info->inputLatency;
@@ -205,7 +212,7 @@ class PortAudioInputStream : public AudioStream {
     failure_.store(paNoError);
     stopping_.store(false);
     try {
-      reader_ = std::thread(&PortAudioInputStream::ReadUntilStopped, this);
+      thread_ = std::thread(&PortAudioInputStream::ReadUntilStopped, this);
     } catch (const std::system_error&) {
       Pa_AbortStream(stream_);
       return paInsufficientMemory;
@@ -213,14 +220,14 @@ class PortAudioInputStream : public AudioStream {
     return paNoError;
   }
   int Stop() override {
-    if (!reader_.joinable()) {
+    if (!thread_.joinable()) {
       return 0;
     }
     StopReading();
     return AbortStream(stream_, library_);
   }
   int Error() const override {
-    if (!reader_.joinable()) {
+    if (!thread_.joinable()) {
       return 0;
     }
     const int failure = failure_.load();
@@ -228,57 +235,68 @@ class PortAudioInputStream : public AudioStream {
   }
   double Latency() const override { return latency_; }
 
+  void Drain() override {
+    if (!thread_.joinable() || failure_.load() != paNoError) return;
+    const double now = SteadySeconds();
+    finishAt_.store(now);
+    while (!finished_.load() && failure_.load() == paNoError &&
+           SteadySeconds() - now < kDrainSeconds) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
  private:
-  // At most this many frames per read: the buffer is made once, before the thread starts.
-  static constexpr unsigned long kReadFrames = 8192;
-  // A read waits for this much sound; the thread looks again after half as long.
-  static constexpr double kReadSeconds = 0.010;
+  // The thread looks again after this long when there was nothing to read.
+  static constexpr double kPauseSeconds = 0.005;
+  // What Drain waits at most: frames captured before it are on their way for a period or two.
+  static constexpr double kDrainSeconds = 0.3;
+
+  static double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
 
   void StopReading() {
-    if (!reader_.joinable()) return;
+    if (!thread_.joinable()) return;
     stopping_.store(true);
-    reader_.join();
+    thread_.join();
   }
 
   // The stream's reads are its own: they take no library lock, as PortAudio's callback would not.
+  long FramesReady() override { return Pa_GetStreamReadAvailable(stream_); }
+  int Read(uint8_t* to, uint32_t frames, bool& overflowed) override {
+    const PaError error = Pa_ReadStream(stream_, to, frames);
+    overflowed = error == paInputOverflowed;
+    return overflowed ? paNoError : error;
+  }
+
   void ReadUntilStopped() {
-    const auto least = static_cast<long>(std::max(1.0, rate_ * kReadSeconds));
-    const auto pause = std::chrono::duration<double>(kReadSeconds / 2);
-    CaptureClock clock(rate_);
+    const auto pause = std::chrono::duration<double>(kPauseSeconds);
+    bool finishing = false;
     while (!stopping_.load()) {
-      const long available = Pa_GetStreamReadAvailable(stream_);
-      if (available < 0) {
-        failure_.store(static_cast<int>(available));
+      if (!finishing && finishAt_.load() > 0) {
+        finishing = true;
+        reader_.FinishAt(finishAt_.load());
+      }
+      if (reader_.Turn(SteadySeconds())) continue;
+      if (reader_.failure() != 0) {
+        failure_.store(reader_.failure());
         return;
       }
-      if (available < least) {
-        std::this_thread::sleep_for(pause);
-        continue;
-      }
-      const unsigned long frames = std::min<unsigned long>(available, kReadFrames);
-      const double now = Pa_GetStreamTime(stream_);
-      const double adcTime = now > 0 ? now - static_cast<double>(available) / rate_ : 0;
-      const PaError error = Pa_ReadStream(stream_, buffer_.data(), frames);
-      if (error == paInputOverflowed) {
-        callback_.Overflowed(clock.FramesMissedBefore(adcTime));
-      } else if (error != paNoError) {
-        failure_.store(error);
-        return;
-      }
-      clock.Took(adcTime, static_cast<uint32_t>(frames));
-      callback_.Capture(buffer_.data(), static_cast<uint32_t>(frames));
+      if (reader_.finished()) finished_.store(true);
+      std::this_thread::sleep_for(pause);
     }
   }
 
   PaStream* stream_;
   std::mutex& library_;
-  InputStreamCallback& callback_;
-  double rate_;
-  std::vector<uint8_t> buffer_;
+  CaptureReader reader_;  // the reading thread's
   double latency_ = 0;
-  std::thread reader_;
+  std::thread thread_;
   std::atomic<bool> stopping_{false};
   std::atomic<int> failure_{paNoError};
+  std::atomic<double> finishAt_{0};  // set by Drain
+  std::atomic<bool> finished_{false};
 };
 
 // The devices the program offers, best first (see audio/DeviceOrder.h).
@@ -441,8 +459,16 @@ OpenStreamResult PortAudioBackend::OpenInput(int device, const WaveFormat& forma
   if (index < 0) {
     return OpenStreamResult{nullptr, initialised_ ? paInvalidDevice : paNotInitialized};
   }
-  // Input keeps the device's own (high) latency: the output's figure does not apply.
-  return OpenStream(StreamDirection::Input, index, format, library_, 0, nullptr, &callback);
+#ifdef __linux__
+  // Only this open takes the short periods: an output's 30 ms in 20 periods would be too many.
+  PaAlsa_SetNumPeriods(kInputPeriods);
+#endif
+  OpenStreamResult result =
+      OpenStream(StreamDirection::Input, index, format, library_, 0, nullptr, &callback);
+#ifdef __linux__
+  PaAlsa_SetNumPeriods(kAlsaDefaultPeriods);
+#endif
+  return result;
 }
 
 }  // namespace velmora

@@ -103,13 +103,15 @@ TEST_F(RecorderTest, RecordsIntoTheFirstEmptyChannelAndStopJoinsTheChunks) {
   EXPECT_EQ(timers.Interval(timer::kRecording), static_cast<int>(kBlock * 1000 / kRate));
   EXPECT_EQ(recorder.chunkCount(), 3u);
   EXPECT_EQ(doc.position(), 300 * kBlock);
-  Feed(kBlock / 2);  // a block not yet filled is not part of the take
+  // Captured before the press but not yet taken by a tick: a whole block and a block not yet
+  // filled, both part of the take.
+  Feed(kBlock + kBlock / 2);
   transport.Stop();
 
   EXPECT_EQ(doc.transportState(), TransportState::Stopped);
   EXPECT_TRUE(form.At(ctl::kTuningButton).enabled);
-  EXPECT_EQ(Take(1), SignalBytes(0, 300 * kBlock));
-  EXPECT_EQ(Slot(1).frames, 300 * kBlock);
+  EXPECT_EQ(Take(1), SignalBytes(0, 301 * kBlock + kBlock / 2));
+  EXPECT_EQ(Slot(1).frames, 301 * kBlock + kBlock / 2);
   EXPECT_EQ(Slot(1).Rate(), kRate);
   EXPECT_TRUE(Slot(1).IsStereo() && Slot(1).Is16Bit() && Slot(1).inUse && Slot(1).selected);
   EXPECT_TRUE(Slot(1).path.empty());
@@ -423,19 +425,28 @@ TEST_F(RecorderTest, AStallBeyondTheRingIsCountedAndFilledWithSilence) {
   EXPECT_NE(ui.messages[0].text.find("00:00.187"), std::string::npos) << ui.messages[0].text;
 }
 
-TEST_F(RecorderTest, SoundSystemOverflowIsFilledWithSilenceBeforeTheNextBlock) {
-  recorder.Record();
-  Record(2);
-  backend.OverflowInput(100);
-  Feed(kBlock);
-  timers.Fire(timer::kRecording);
-  transport.Stop();
-  std::vector<uint8_t> expected = SignalBytes(0, 2 * kBlock);
-  expected.resize(expected.size() + 100 * FrameBytes(), 0);
-  const std::vector<uint8_t> after = SignalBytes(2 * kBlock, kBlock);
-  expected.insert(expected.end(), after.begin(), after.end());
-  EXPECT_EQ(Take(0), expected);
-  EXPECT_EQ(recorder.lostFrames(), 100u);
+TEST_F(RecorderTest, SoundSystemOverflowIsFilledWithSilenceWhereTheFramesWereLost) {
+  for (const uint32_t before : {0u, kBlock / 2}) {
+    SCOPED_TRACE(before);
+    fed = 0;
+    recorder.Record();
+    Record(2);
+    Feed(before);
+    backend.OverflowInput(100);
+    Feed(kBlock - before);
+    timers.Fire(timer::kRecording);
+    transport.Stop();
+    std::vector<uint8_t> expected = SignalBytes(0, 2 * kBlock + before);
+    expected.resize(expected.size() + 100 * FrameBytes(), 0);
+    const std::vector<uint8_t> after = SignalBytes(2 * kBlock + before, kBlock - before);
+    expected.insert(expected.end(), after.begin(), after.end());
+    EXPECT_EQ(Take(0), expected);
+    EXPECT_EQ(recorder.lostFrames(), 100u);
+    ASSERT_EQ(recorder.dropouts().size(), 1u);
+    EXPECT_EQ(recorder.dropouts()[0].frame, 2 * kBlock + before);
+    doc.ReleaseChannel(0);
+    ui.messages.clear();
+  }
 }
 
 TEST_F(RecorderTest, AFailedChunkStopsCollectionAndStopKeepsWhatWasCollected) {
