@@ -375,6 +375,41 @@ TEST_F(VelmoraMix, EmptyMixIsAValidWavWithNoSamples) {
   EXPECT_EQ(ReadBytes(peaks), (std::vector<uint8_t>{0, 0, 0, 0}));
 }
 
+TEST_F(VelmoraMix, AQuietChannelIsMixedAtUnityGainAndOnlyASilentOneIsLeftOut) {
+  // Peaks under 1 % of full scale, beside the loud short input and after its end.
+  const struct {
+    int bits;
+    int peak;
+  } cases[] = {{16, 0},   {16, 1}, {16, 163}, {16, 164}, {16, 327},
+               {16, 328}, {8, 0},  {8, 1},    {8, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bits << "-bit peak " << c.peak);
+    std::vector<uint8_t> quiet;
+    for (int f = 0; f < 4000; ++f) {
+      const int v = f % 3 == 0 ? -c.peak : c.peak / 2;
+      if (c.bits == 8) {
+        quiet.push_back(static_cast<uint8_t>(128 + v));
+      } else {
+        quiet.push_back(static_cast<uint8_t>(v));
+        quiet.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8));
+      }
+    }
+    const std::string input = test::WriteWav(dir_, "quiet-take.wav", Spec(1, 44100, c.bits), quiet);
+    const std::string output = dir_.File("out.wav");
+    const RunResult run = Run({"--offset", "2=200", output, inputs_[2], input});
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    // From 200 ms on, the quiet channel alone, raised to the mix's 16 bits.
+    const std::vector<uint8_t> file = ReadBytes(output);
+    ASSERT_EQ(file.size(), 44u + 4u * (8820u + 4000u));
+    int peak = 0;
+    for (std::size_t at = 44 + 4 * 8820; at < file.size(); at += 2) {
+      peak = std::max(peak, std::abs(static_cast<int>(le::I16(file.data() + at))));
+    }
+    EXPECT_EQ(peak, c.peak * (c.bits == 8 ? 256 : 1));
+  }
+}
+
 TEST_F(VelmoraMix, RefusedInputPrintsTheReadersMessageAndTouchesNoOutput) {
   test::WavSpec float32 = Spec(2, 44100, 16);
   float32.formatTag = 3;
