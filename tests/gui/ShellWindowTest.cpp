@@ -589,6 +589,24 @@ TEST_F(ShellWindowTest, PositionComesFromTheSettingsAndIsWrittenAtExit) {
   EXPECT_EQ(view.tuningHz, 440);
 }
 
+TEST_F(ShellWindowTest, APositionOffEveryScreenIsBroughtOntoTheWorkArea) {
+  // 100000 is -31072 to the window system, which keeps 16 bits of a position.
+  const wxRect area = wxDisplay(0u).GetClientArea();
+  for (const int32_t saved : {5000, 100000, -31072}) {
+    SCOPED_TRACE(saved);
+    {
+      test::FakeUi quiet;
+      ScriptedStore seed(store);
+      ASSERT_TRUE(WriteWindowRect(seed, quiet, {saved, saved, saved + 10, saved + 10}));
+    }
+    Start();
+    const wxRect rect = frame->GetRect();
+    EXPECT_TRUE(area.Contains(rect)) << rect.x << "," << rect.y << " " << rect.width << "x"
+                                     << rect.height << " on " << area.width << "x" << area.height;
+    Close();
+  }
+}
+
 TEST_F(ShellWindowTest, SettingsWriteFailuresShowTheirMessagesAtExit) {
   // The frame writes first, then the view; a failed "Device" stops the view's writing.
   store->failValue = "Device";
