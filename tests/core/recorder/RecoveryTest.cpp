@@ -13,11 +13,13 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 
 #include "document/VelmoraDoc.h"
 #include "io/LittleEndian.h"
 #include "recorder/RecoveryFiles.h"
 #include "recorder/RecoveryWriter.h"
+#include "seams/CommandIds.h"
 #include "support/DocumentFixture.h"
 #include "support/RecorderRig.h"
 
@@ -30,6 +32,17 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+// Passes the document's updates on to the recovery files, as the view does.
+class UpdatesTo : public DocumentListener {
+ public:
+  explicit UpdatesTo(RecoveryTakes& takes) : takes_(takes) {}
+  void OnUpdateAllViews(int hint) override { takes_.OnUpdate(hint); }
+  void OnTitleChanged(const std::string&) override {}
+
+ private:
+  RecoveryTakes& takes_;
+};
 
 class RecoveryTest : public ::testing::Test, protected test::RecorderRig {
  protected:
@@ -121,8 +134,10 @@ TEST_F(RecoveryTest, LeftTakesAreOfferedAndYesLoadsThemAsUnsavedTakes) {
   EXPECT_TRUE(Files().empty()) << "the document closed";
 }
 
-TEST_F(RecoveryTest, ATakesFileGoesWhenTheTakeIsSavedOrReleased) {
+TEST_F(RecoveryTest, ATakesFileGoesAsSoonAsTheTakeIsSavedOrReleased) {
   RecoveryTakes takes(doc, ui, panel, dir);
+  UpdatesTo updates(takes);
+  doc.SetListener(&updates);
   recorder.options.simultaneousPlayback = false;
   recorder.openRecovery = [&](uint32_t rate, uint16_t bits, uint16_t channels) {
     return takes.OpenWriter(rate, bits, channels);
@@ -142,6 +157,7 @@ TEST_F(RecoveryTest, ATakesFileGoesWhenTheTakeIsSavedOrReleased) {
     transport.Stop();
   }
   const std::string first = takes.PathOf(0);
+  const std::string second = takes.PathOf(1);
   ASSERT_FALSE(first.empty());
   const std::vector<uint8_t> file = ReadAll(first);
   const ChannelSlot& slot = doc.slots[0];
@@ -150,12 +166,33 @@ TEST_F(RecoveryTest, ATakesFileGoesWhenTheTakeIsSavedOrReleased) {
                          file.begin() + kWavHeaderBytes));
   EXPECT_EQ(Files().size(), 2u);
 
-  doc.slots[0].path = "/somewhere/saved.wav";  // as Save alone leaves it
-  takes.OnUpdate(0);
-  EXPECT_FALSE(fs::exists(first));
-  doc.ReleaseChannel(1);
-  takes.OnUpdate(0);
+  // Saved alone ("単独で保存"): only a file written gives the take a home.
+  const fs::path saved = dir + "-saved.wav";
+  struct Case {
+    const char* name;
+    std::optional<std::string> choice;  // none: the file chooser is cancelled
+    bool written;
+  };
+  const Case cases[] = {
+      {"cancelled", std::nullopt, false},
+      {"the save fails", dir + "-missing/take.wav", false},
+      {"saved", saved.string(), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui.saveChoices = {c.choice};
+    EXPECT_EQ(doc.SaveChannel(0), c.written);
+    EXPECT_EQ(fs::exists(first), !c.written);
+  }
+  EXPECT_EQ(ReadAll(saved.string()).size(), file.size());
+  fs::remove(saved);
+
+  ui.answers = {Answer::No};  // release it unsaved
+  panel.OnCommand(cmd::kReleaseChannel + 1);
+  EXPECT_FALSE(doc.slots[1].HasData());
+  EXPECT_FALSE(fs::exists(second));
   EXPECT_TRUE(Files().empty());
+  doc.SetListener(nullptr);
 }
 
 // Files of this process may grow to `bytes` and no further, as on a disk that is full; a write
