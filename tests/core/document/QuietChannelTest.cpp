@@ -35,20 +35,15 @@ constexpr int kRate = 11025;
 constexpr uint32_t kLoudFrames = 300;
 constexpr uint32_t kQuietFrames = 400;
 
-// A mono channel whose largest magnitude is `peak`, reached once as a negative sample; in the
-// channel's bytes.
+// A mono channel whose largest magnitude is `peak`, reached both ways; in the channel's bytes.
 std::vector<uint8_t> QuietSamples(int bits, int32_t peak) {
-  std::vector<int32_t> values(kQuietFrames);
-  for (uint32_t f = 0; f < kQuietFrames; ++f) {
-    const int32_t pattern[] = {0, peak / 2, -peak, peak / 3, peak};
-    values[f] = pattern[f % 5];
-  }
-  if (bits == 8) {
-    std::vector<uint8_t> bytes;
-    for (int32_t v : values) bytes.push_back(static_cast<uint8_t>(128 + v));
-    return bytes;
-  }
-  return test::Pcm16(std::vector<int16_t>(values.begin(), values.end()));
+  const int32_t pattern[] = {0, peak / 2, -peak, peak / 3, peak};
+  std::vector<int16_t> values(kQuietFrames);
+  for (uint32_t f = 0; f < kQuietFrames; ++f) values[f] = static_cast<int16_t>(pattern[f % 5]);
+  if (bits == 16) return test::Pcm16(values);
+  std::vector<uint8_t> bytes(kQuietFrames);
+  for (uint32_t f = 0; f < kQuietFrames; ++f) bytes[f] = static_cast<uint8_t>(128 + values[f]);
+  return bytes;
 }
 
 std::vector<uint8_t> FullScale(int bits, uint32_t samples) {
