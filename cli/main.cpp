@@ -1,5 +1,7 @@
 // velmora-mix: renders a Velmora mix from the command line.
 
+#include <signal.h>
+
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -17,15 +19,51 @@
 namespace {
 
 // An interrupted run leaves no half-written temporary file behind, then ends as the signal would
-// have ended it.
+// have ended it: the handler resets itself on entry, so the signal raised again is delivered with
+// its default action once the handler returns.
 extern "C" void OnInterrupt(int signal) {
   velmora::RemoveFileOnInterrupt();
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
+  ::raise(signal);
 }
 
+// The signals whose default action ends the process and that come from outside it: a terminal
+// or a pipe gone, kill, timers, the CPU and file-size limits, and the real-time signals. Faults of
+// the program itself (SIGSEGV, SIGABRT, ...) keep their default, so that a core dump shows the
+// state as it was.
+std::vector<int> EndingSignals() {
+  std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGPIPE, SIGALRM,
+                              SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ};
+#ifdef SIGPOLL
+  signals.push_back(SIGPOLL);
+#endif
+#ifdef SIGPWR
+  signals.push_back(SIGPWR);
+#endif
+#ifdef SIGSTKFLT
+  signals.push_back(SIGSTKFLT);
+#endif
+#ifdef SIGRTMIN
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
+#endif
+  return signals;
+}
+
+// A signal ignored when the program starts (nohup, a background job of a shell script) stays
+// ignored.
 void RemoveTemporaryFileOnInterrupt() {
-  for (const int signal : {SIGINT, SIGTERM}) std::signal(signal, OnInterrupt);
+  const std::vector<int> signals = EndingSignals();
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  action.sa_flags = SA_RESETHAND | SA_RESTART;
+  // No second signal may end the process between the handler's taking the name and removing the
+  // file.
+  sigemptyset(&action.sa_mask);
+  for (const int signal : signals) sigaddset(&action.sa_mask, signal);
+  for (const int signal : signals) {
+    struct sigaction inherited {};
+    if (::sigaction(signal, nullptr, &inherited) != 0 || inherited.sa_handler == SIG_IGN) continue;
+    ::sigaction(signal, &action, nullptr);
+  }
 }
 
 int UsageError(const std::string& error) {

@@ -16,6 +16,9 @@
 #include <dlfcn.h>
 #endif
 
+#include <optional>
+#include <vector>
+
 #include "HelpPages.h"
 #include "Menus.h"
 #include "VelmoraApp.h"
@@ -70,9 +73,22 @@ int LockState() {
   return state;
 }
 
-wxPoint SavedPosition() {
+std::vector<PixelRect> WorkAreas() {
+  std::vector<PixelRect> areas;
+  for (unsigned i = 0; i < wxDisplay::GetCount(); ++i) {
+    const wxRect area = wxDisplay(i).GetClientArea();
+    areas.push_back({area.x, area.y, area.width, area.height});
+  }
+  return areas;
+}
+
+// The saved corner, already on a work area: a far-off one would reach the window system as
+// it stands, which keeps 16 bits of it (100000 becomes -31072).
+std::optional<wxPoint> SavedPosition() {
   const std::optional<WindowRect> rect = ReadWindowRect(TheApp().settings());
-  return rect ? wxPoint(rect->left, rect->top) : wxDefaultPosition;
+  if (!rect) return std::nullopt;
+  const PixelPoint at = KeepOnWorkArea({rect->left, rect->top}, {1, 1}, WorkAreas());
+  return wxPoint(at.x, at.y);
 }
 
 wxIconBundle AppIcons() {
@@ -183,14 +199,18 @@ void CMainStatusBar::DrawField(wxDC& dc, int i, int textHeight) {
 }
 #endif
 
-CMainFrame::CMainFrame(wxDocManager* manager)
-    : wxDocParentFrame(manager, nullptr, wxID_ANY, "Velmora", SavedPosition(), wxDefaultSize,
-                       kFrameStyle) {
+CMainFrame::CMainFrame(wxDocManager* manager) : CMainFrame(manager, SavedPosition()) {}
+
+CMainFrame::CMainFrame(wxDocManager* manager, std::optional<wxPoint> saved)
+    : wxDocParentFrame(manager, nullptr, wxID_ANY, "Velmora", saved.value_or(wxDefaultPosition),
+                       wxDefaultSize, kFrameStyle),
+      hasSavedPosition_(saved.has_value()) {
   SetIcons(AppIcons());
   Bind(wxEVT_MENU, &CMainFrame::OnMenuCommand, this);
   Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateCommand, this);
   Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
   Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
+  Bind(wxEVT_SIZE, &CMainFrame::OnSize, this);
   // Tool tips only: resting on a button leaves the status bar alone.
   Bind(wxEVT_TOOL_ENTER, [](wxCommandEvent&) {});
   TheApp().router().Add(RouteLevel::Frame, this);
@@ -248,6 +268,22 @@ void CMainFrame::FitToForm(const wxSize& formSize) {
   SetClientSize(fit.client.width, fit.client.height);
   // Not resizable by the user: the window keeps exactly this size.
   SetSizeHints(GetSize(), GetSize());
+  KeepOnWorkArea();
+}
+
+void CMainFrame::KeepOnWorkArea() {
+  // Without a saved position the system places the frame when it shows it.
+  if ((!hasSavedPosition_ && !IsShown()) || IsIconized()) return;
+  const wxRect rect = GetRect();
+  const PixelPoint at =
+      velmora::KeepOnWorkArea({rect.x, rect.y}, {rect.width, rect.height}, WorkAreas());
+  if (at.x != rect.x || at.y != rect.y) Move(at.x, at.y);
+}
+
+void CMainFrame::OnSize(wxSizeEvent& event) {
+  event.Skip();
+  // The bars may still add to the frame after the form has set its size.
+  KeepOnWorkArea();
 }
 
 void CMainFrame::ShowDocumentTitle(const std::string& title) {

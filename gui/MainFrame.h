@@ -9,6 +9,7 @@
 #include <wx/toolbar.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "seams/CommandTarget.h"
@@ -56,7 +57,7 @@ class CMainFrame : public wxDocParentFrame, public CommandTarget {
   // Tool bar, status bar, menu and accelerators; false when any of them cannot be made.
   bool CreateBars();
   // Sizes the client area to the view's form, or to as much of it as the screen's work area
-  // holds (the view scrolls the rest).
+  // holds (the view scrolls the rest), and keeps the frame on a work area.
   void FitToForm(const wxSize& formSize);
   // "title - Velmora".
   void ShowDocumentTitle(const std::string& title);
@@ -74,6 +75,10 @@ class CMainFrame : public wxDocParentFrame, public CommandTarget {
                                  const wxString& name) override;
 
  private:
+  CMainFrame(wxDocManager* manager, std::optional<wxPoint> saved);
+  // Moves the frame as little as needed to lie wholly on a work area.
+  void KeepOnWorkArea();
+  void OnSize(wxSizeEvent& event);
   void OnMenuCommand(wxCommandEvent& event);
   void OnUpdateCommand(wxUpdateUIEvent& event);
   void OnClose(wxCloseEvent& event);
@@ -83,7 +88,8 @@ class CMainFrame : public wxDocParentFrame, public CommandTarget {
 
   CStyleBar* styleBar_ = nullptr;
   std::unique_ptr<wxHtmlHelpController> help_;
-  int indicatorState_ = -1;  // the locks last shown
+  int indicatorState_ = -1;        // the locks last shown
+  bool hasSavedPosition_ = false;  // else the system places the frame as it shows it
 };
 
 }  // namespace velmora

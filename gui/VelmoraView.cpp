@@ -241,8 +241,12 @@ void CVelmoraView::InitialUpdate() {
 }
 
 void CVelmoraView::AdoptSurvey(const DeviceSurvey& survey) {
+  const std::string note = MissingDevicesNote(FallBackFromMissingDevices(survey, settings_));
+  metronome_->SetOutputDevice(settings_.outputDevice);
   mixer_->panel().AdoptDeviceSurvey(survey);
   surveyAdopted_ = true;
+  CMainFrame* frame = TheApp().frame();
+  if (!note.empty() && frame != nullptr) frame->SetStatusText(wxString::FromUTF8(note), 0);
 }
 
 void CVelmoraView::OnTick(int id) {

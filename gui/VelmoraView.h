@@ -111,7 +111,8 @@ class CVelmoraView : public wxView {
  private:
   void OnTick(int id);
   void ScrollIntoView(wxWindow* control);
-  // The first survey of the sound system to arrive; a later one is dropped.
+  // The first survey of the sound system to arrive; a later one is dropped. A stored device it
+  // does not find falls back to the default device, with a note in the status bar.
   void AdoptSurvey(const DeviceSurvey& survey);
 
   // Weak: the frame may destroy its children before the framework destroys the view.

@@ -42,8 +42,8 @@ struct ChannelSlot {
                      int bits);
 };
 
-// Level slider position from a channel's peak: g = peak × 200 / full scale, 200 − g / 2.
-// A full-scale channel gets 100, a silent one 200.
+// Level slider position from a channel's peak: g = peak × 200 / full scale, 200 − g / 2, and
+// at most 199 for a channel with any signal. A full-scale channel gets 100, a silent one 200.
 int32_t AutoLevelFromSamples(const uint8_t* data, uint32_t frames, int channels, int bits);
 // The same in steps, for samples read a piece at a time: the largest |sample| (8-bit: deviation
 // from 128) of `samples` samples of `bits` bits, and the level of the largest over all pieces.

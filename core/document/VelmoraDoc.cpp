@@ -247,7 +247,10 @@ int32_t PeakOfSamples(const uint8_t* data, uint64_t samples, int bits) {
 
 int32_t AutoLevelFromPeak(int32_t peak, int bits) {
   const int32_t g = peak * 200 / (bits == 16 ? 32768 : 128);
-  return 200 - g / 2;
+  // Under 1 % of full scale the steps give 0 %, which the mixdown takes for silence and leaves
+  // out: any signal counts as at least 1 %, so that a quiet take is mixed at unity gain.
+  const int32_t percent = std::max(g / 2, peak > 0 ? 1 : 0);
+  return 200 - percent;
 }
 
 int32_t AutoLevelFromSamples(const uint8_t* data, uint32_t frames, int channels, int bits) {

@@ -12,7 +12,8 @@ namespace velmora {
 void RememberFileToRemoveOnInterrupt(const std::string& utf8Path);
 void ForgetFileToRemoveOnInterrupt();
 
-// Removes the remembered file, if any. Async-signal-safe: made for a SIGINT or SIGTERM handler.
+// Removes the remembered file, if any. Async-signal-safe: made for the handler of a signal that
+// would end the process.
 void RemoveFileOnInterrupt();
 
 }  // namespace velmora

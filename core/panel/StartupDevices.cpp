@@ -38,4 +38,36 @@ RecordFormat StartupRecordFormat(uint32_t maxInputFormats) {
   return format;
 }
 
+namespace {
+
+constexpr const char* kOutputMissing =
+    "保存された再生デバイスが見つかりません。自動選択を使用します。";
+constexpr const char* kInputMissing =
+    "保存された録音デバイスが見つかりません。自動選択を使用します。";
+constexpr const char* kBothMissing =
+    "保存された再生・録音デバイスが見つかりません。自動選択を使用します。";
+
+// Whether `device` had to fall back: it names none of the `count` devices enumerated.
+bool FallBackUnlessPresent(int32_t& device, int count) {
+  if (device == kDefaultDevice || count < 0 || (device >= 0 && device < count)) return false;
+  device = kDefaultDevice;
+  return true;
+}
+
+}  // namespace
+
+MissingDevices FallBackFromMissingDevices(const DeviceSurvey& survey, ViewSettings& view) {
+  MissingDevices missing;
+  missing.output = FallBackUnlessPresent(view.outputDevice, survey.outputCount);
+  missing.input = FallBackUnlessPresent(view.inputDevice, survey.inputCount);
+  return missing;
+}
+
+std::string MissingDevicesNote(MissingDevices missing) {
+  if (missing.output && missing.input) return kBothMissing;
+  if (missing.output) return kOutputMissing;
+  if (missing.input) return kInputMissing;
+  return {};
+}
+
 }  // namespace velmora

@@ -1,15 +1,18 @@
 #pragma once
 // What the view asks the sound system once it is first shown: the output and input devices with
-// the formats they take, and the recording format that follows from the largest input mask.
+// the formats they take, the recording format that follows from the largest input mask, and
+// whether the stored devices are still there.
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "audio/WaveDevice.h"
 
 namespace velmora {
 
 class AudioBackend;
+struct ViewSettings;
 
 // Both enumerations' results (see WaveDevice::EnumerateOutputDevices).
 struct DeviceSurvey {
@@ -38,5 +41,20 @@ struct RecordFormat {
 // when the rate's nibble has a 16-bit bit (stereo if its stereo 16-bit bit is set), else 8-bit
 // (stereo if its stereo 8-bit bit is set).
 RecordFormat StartupRecordFormat(uint32_t maxInputFormats);
+
+// The stored devices that the survey did not find.
+struct MissingDevices {
+  bool output = false;
+  bool input = false;
+};
+
+// A stored device that names no device of the survey (a card unplugged, a settings file from
+// another machine) becomes the default device, "自動選択", which playback, recording, the tone and
+// the metronome then open. A direction whose enumeration failed keeps its device: nothing is known
+// to be missing.
+MissingDevices FallBackFromMissingDevices(const DeviceSurvey& survey, ViewSettings& view);
+
+// The status bar's note of what fell back; empty when nothing did.
+std::string MissingDevicesNote(MissingDevices missing);
 
 }  // namespace velmora

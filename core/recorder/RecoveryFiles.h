@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "io/LockedFile.h"
+#include "recorder/RecoveryWriter.h"
 #include "seams/CommandTarget.h"
 
 namespace velmora {
 
 class CVelmoraDoc;
 class MixerPanel;
-class RecoveryWriter;
 class Ui;
 
 namespace msg {
@@ -28,18 +28,21 @@ inline constexpr const char* kRecoveryOffer = "前回の録音データが残っ
 // (UTF-8; empty when neither is known).
 std::string RecoveryDirectory();
 
-// A recovery file nobody holds, now locked by this process, with its format as its header says.
+// A recovery file no running program holds, as it was found.
 struct UnheldTake {
-  std::string path;
-  LockedFile file;
-  uint32_t rate = 0;
+  std::string name;         // in the recovery folder
+  TakePlacement placement;  // where its take belongs (channel -1: the file does not say)
+  uint32_t rate = 0;        // the format its header states
   uint16_t bits = 0;
   uint16_t channels = 0;
   uint32_t frames = 0;  // whole frames the file holds after its header (its size decides)
 };
 
-// The ".wav" files of `directory` that no running program holds and that start with the header
-// of a PCM WAV this program can hold, oldest name first.
+// The takes left in `directory` by programs no longer running, oldest name first. Only what this
+// program made counts: files named as it names them, regular (not links), this user's and known by
+// no other name, in a folder that is this user's own and not a link. They are looked at one at a
+// time and none stays open. Such a file holding no frames (its take never began) is removed on
+// the way; one whose header is not a take's is left alone.
 std::vector<UnheldTake> FindUnheldTakes(const std::string& directory);
 
 class RecoveryTakes : public ViewUpdateTarget {
@@ -56,8 +59,10 @@ class RecoveryTakes : public ViewUpdateTarget {
   std::unique_ptr<RecoveryWriter> OpenWriter(uint32_t rate, uint16_t bits, uint16_t channels);
   // The take now in `slot` has this (finished) file.
   void Adopt(int slot, std::unique_ptr<RecoveryWriter> writer);
-  // Files left by a program that is no longer running: asks once, and Yes loads them into the
-  // free channels as recorded takes (no path, so closing asks to save them). Nothing is deleted.
+  // Files left by a program that is no longer running: asks once, and Yes loads them as recorded
+  // takes (no path, so closing asks to save them), each into the channel it was recorded into
+  // when that is free, else into the first free one, at its offset. Nothing is deleted but files
+  // that hold no frames.
   void OfferLeftTakes();
   // Removes the files of takes that were saved, released or cleared.
   void OnUpdate(int hint) override;
@@ -68,12 +73,11 @@ class RecoveryTakes : public ViewUpdateTarget {
  private:
   struct Held {
     int slot = 0;
-    std::string path;
     std::unique_ptr<RecoveryWriter> writer;  // a take recorded now
     LockedFile file;                         // a take loaded from a left file
   };
   void Remove(Held& held);
-  bool LoadTake(UnheldTake& take);
+  bool LoadTake(const OwnFolder& folder, const UnheldTake& take, int index);
 
   CVelmoraDoc& doc_;
   Ui& ui_;

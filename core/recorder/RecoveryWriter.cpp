@@ -1,10 +1,14 @@
 #include "recorder/RecoveryWriter.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <new>
-#include <system_error>
+#include <utility>
 
 #include "io/Format.h"
 #include "io/LittleEndian.h"
@@ -32,8 +36,10 @@ int ProcessId() {
 #endif
 }
 
-// "take-20261210-170501-12345-1.wav": the start time, the process and a counter keep names apart.
-std::string NewFileName(int attempt) {
+// "take-20261210-170501-12345-1": the start time, the process and a count of the process's files
+// keep names apart (a placed file's name no longer holds the bare one, so that alone is no guard).
+std::string NewStem() {
+  static std::atomic<unsigned> made{0};
   const std::time_t now = std::time(nullptr);
   std::tm local{};
 #ifndef _WIN32
@@ -43,8 +49,52 @@ std::string NewFileName(int attempt) {
 #endif
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-  return Format("take-%s-%d-%d.wav", stamp, ProcessId(), attempt);
+  return Format("take-%s-%d-%u", stamp, ProcessId(), ++made);
 }
+
+// Latencies beyond this are not real; the name keeps its length bounded.
+constexpr double kMaxNamedLatencyUs = 1e9;
+
+// "-ch2-at1500ms-cut1632-lat37400us"; "chx" for a channel not known.
+std::string PlacementPart(const TakePlacement& placement) {
+  const double us = placement.latencyMs * 1000;
+  const long long latencyUs =
+      std::isfinite(us) ? std::llround(std::clamp(us, 0.0, kMaxNamedLatencyUs)) : 0;
+  const std::string channel = placement.channel >= 0 && placement.channel <= 9
+                                  ? std::to_string(placement.channel)
+                                  : std::string("x");
+  return Format("-ch%s-at%ldms-cut%lu-lat%lldus", channel.c_str(),
+                static_cast<long>(std::max<int32_t>(placement.offsetMs, 0)),
+                static_cast<unsigned long>(placement.cutFrames), latencyUs);
+}
+
+// Reads a name left to right, refusing anything but what is expected.
+class NameReader {
+ public:
+  explicit NameReader(const std::string& name) : name_(name) {}
+  bool Text(const char* text) {
+    const size_t length = std::strlen(text);
+    if (name_.compare(at_, length, text) != 0) return false;
+    at_ += length;
+    return true;
+  }
+  // `minDigits` to `maxDigits` decimal digits, no sign.
+  bool Number(size_t minDigits, size_t maxDigits, uint64_t& value) {
+    value = 0;
+    size_t digits = 0;
+    while (at_ < name_.size() && digits < maxDigits && name_[at_] >= '0' && name_[at_] <= '9') {
+      value = value * 10 + static_cast<uint64_t>(name_[at_] - '0');
+      ++at_;
+      ++digits;
+    }
+    return digits >= minDigits && (at_ == name_.size() || name_[at_] < '0' || name_[at_] > '9');
+  }
+  bool AtEnd() const { return at_ == name_.size(); }
+
+ private:
+  const std::string& name_;
+  size_t at_ = 0;
+};
 
 }  // namespace
 
@@ -60,23 +110,53 @@ std::vector<uint8_t> MakeWavHeader(uint32_t rate, uint16_t bits, uint16_t channe
   return bytes;
 }
 
+bool ReadTakeFileName(const std::string& name, TakePlacement& placement) {
+  placement = TakePlacement{};
+  NameReader reader(name);
+  uint64_t number = 0;
+  if (!reader.Text("take-") || !reader.Number(8, 8, number) || !reader.Text("-") ||
+      !reader.Number(6, 6, number) || !reader.Text("-") || !reader.Number(1, 10, number) ||
+      !reader.Text("-") || !reader.Number(1, 10, number)) {
+    return false;
+  }
+  if (reader.Text(".wav")) return reader.AtEnd();
+  uint64_t channel = 0;
+  uint64_t offsetMs = 0;
+  uint64_t cutFrames = 0;
+  uint64_t latencyUs = 0;
+  if (!reader.Text("-ch")) return false;
+  const bool channelKnown = !reader.Text("x");
+  if ((channelKnown && !reader.Number(1, 1, channel)) || !reader.Text("-at") ||
+      !reader.Number(1, 10, offsetMs) || offsetMs > INT32_MAX || !reader.Text("ms-cut") ||
+      !reader.Number(1, 10, cutFrames) || cutFrames > UINT32_MAX || !reader.Text("-lat") ||
+      !reader.Number(1, 10, latencyUs) || !reader.Text("us.wav") || !reader.AtEnd()) {
+    return false;
+  }
+  placement.channel = channelKnown ? static_cast<int>(channel) : -1;
+  placement.offsetMs = static_cast<int32_t>(offsetMs);
+  placement.cutFrames = static_cast<uint32_t>(cutFrames);
+  placement.latencyMs = static_cast<double>(latencyUs) / 1000;
+  return true;
+}
+
 RecoveryWriter::~RecoveryWriter() {
   Finish();
 }
 
 bool RecoveryWriter::Start(const std::string& directory, uint32_t rate, uint16_t bits,
                            uint16_t channels) {
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::u8path(directory), ignored);
+  OwnFolder folder;
+  if (!folder.Open(directory, true)) return false;
+  directory_ = directory;
   rate_ = rate;
   bits_ = bits;
   channels_ = channels;
   for (int attempt = 1; attempt <= 100 && !file_.IsOpen(); ++attempt) {
-    path_ = (std::filesystem::u8path(directory) / NewFileName(attempt)).u8string();
-    file_.Create(path_);
+    stem_ = NewStem();
+    file_.Create(folder, FileName());
   }
   if (!file_.IsOpen()) {
-    path_.clear();
+    stem_.clear();
     return false;
   }
   const std::vector<uint8_t> header = MakeWavHeader(rate_, bits_, channels_, 0);
@@ -84,6 +164,7 @@ bool RecoveryWriter::Start(const std::string& directory, uint32_t rate, uint16_t
     Remove();
     return false;
   }
+  nameUnsynced_ = true;
   thread_ = std::thread([this] { Run(); });
   return true;
 }
@@ -116,12 +197,16 @@ void RecoveryWriter::Run() {
   for (;;) {
     std::deque<std::vector<uint8_t>> pending;
     bool stopping = false;
+    bool nameUnsynced = false;
     {
       std::unique_lock<std::mutex> lock(mutex_);
       wake_.wait_for(lock, kWakeInterval, [this] { return stop_; });
       pending.swap(queue_);
       stopping = stop_;
+      nameUnsynced = std::exchange(nameUnsynced_, false);
     }
+    // A new file or a new name: without this a power cut could lose the name or the placement.
+    if (nameUnsynced) file_.SyncName();
     bool ok = true;
     for (const std::vector<uint8_t>& block : pending) {
       const uint64_t room = kMaxDataBytes - std::min(dataBytes_, kMaxDataBytes);
@@ -178,12 +263,29 @@ void RecoveryWriter::Finish() {
 
 void RecoveryWriter::Remove() {
   Finish();
-  file_.Close();
-  if (!path_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove(std::filesystem::u8path(path_), ignored);
-    path_.clear();
+  file_.Remove();
+  stem_.clear();
+}
+
+void RecoveryWriter::SetPlacement(const TakePlacement& placement) {
+  placement_ = placement;
+  placed_ = true;
+  if (!file_.IsOpen() || !file_.Rename(FileName())) return;
+  if (thread_.joinable()) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    nameUnsynced_ = true;
+  } else {
+    file_.SyncName();
   }
+}
+
+std::string RecoveryWriter::FileName() const {
+  return stem_ + (placed_ ? PlacementPart(placement_) : std::string()) + ".wav";
+}
+
+std::string RecoveryWriter::path() const {
+  if (!file_.IsOpen()) return {};
+  return (std::filesystem::u8path(directory_) / std::filesystem::u8path(file_.name())).u8string();
 }
 
 bool RecoveryWriter::failed() const {

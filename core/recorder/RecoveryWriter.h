@@ -6,6 +6,9 @@
 // WAV at any moment and a crash loses at most the last second or two. The file stays locked by
 // this process for as long as the writer (or whoever takes its file) holds it: a file nobody
 // holds belongs to no running program and is offered at the next start.
+//
+// Where the take belongs is kept in the file's name, renamed (atomically) whenever it changes, so
+// a crash at any moment leaves a file that says where its take was placed at that moment.
 
 #include <condition_variable>
 #include <cstdint>
@@ -27,6 +30,19 @@ constexpr uint32_t kWavHeaderBytes = OutHeader::kBytes;
 std::vector<uint8_t> MakeWavHeader(uint32_t rate, uint16_t bits, uint16_t channels,
                                    uint32_t dataBytes);
 
+// Where a take belongs in the document.
+struct TakePlacement {
+  int channel = -1;        // the channel recorded into, from 0; -1: not known
+  int32_t offsetMs = 0;    // the channel's offset, ms (>= 0)
+  double latencyMs = 0;    // what the latency compensation took off, ms (to tell only)
+  uint32_t cutFrames = 0;  // frames at the file's start the take leaves out (cut for the latency)
+};
+
+// Whether `name` is a name this program gives its recovery files ("take-20261210-170501-12345-1"
+// and ".wav", with "-ch2-at1500ms-cut1632-lat37400us" between them once placed). `placement`
+// receives what the name says: channel -1 when it says nothing.
+bool ReadTakeFileName(const std::string& name, TakePlacement& placement);
+
 class RecoveryWriter {
  public:
   RecoveryWriter() = default;
@@ -46,8 +62,12 @@ class RecoveryWriter {
   void Finish();
   // Closes and deletes the file (the take was saved, released or discarded).
   void Remove();
+  // User-interface thread, any time after Start (also after Finish): where the take belongs. The
+  // file is renamed to say so; should that fail, it keeps the placement it had.
+  void SetPlacement(const TakePlacement& placement);
 
-  const std::string& path() const { return path_; }
+  // The file's path ("" when there is none).
+  std::string path() const;
   // A write failed (disk full, file gone) or a block could not be copied; what reached the file
   // stays valid.
   bool failed() const;
@@ -57,8 +77,12 @@ class RecoveryWriter {
  private:
   void Run();
   void WriteSizes();
+  std::string FileName() const;
 
-  std::string path_;
+  std::string directory_;
+  std::string stem_;  // the name's unchanging part
+  TakePlacement placement_;
+  bool placed_ = false;
   uint32_t rate_ = 0;
   uint16_t bits_ = 16;
   uint16_t channels_ = 2;
@@ -70,8 +94,9 @@ class RecoveryWriter {
   std::deque<std::vector<uint8_t>> queue_;
   bool stop_ = false;
   bool failed_ = false;
-  uint32_t headerBytes_ = 0;  // data size the header states
-  uint64_t dataBytes_ = 0;    // data bytes written (thread only while it runs)
+  bool nameUnsynced_ = false;  // the file's name has yet to reach the disk
+  uint32_t headerBytes_ = 0;   // data size the header states
+  uint64_t dataBytes_ = 0;     // data bytes written (thread only while it runs)
 };
 
 }  // namespace velmora

@@ -61,8 +61,9 @@ std::string XdgMailClient::FindExecutable(const std::string& name, const std::st
   while (start < path.size()) {
     std::size_t end = path.find(':', start);
     if (end == std::string::npos) end = path.size();
-    // An empty entry would mean the current folder: never run a mail opener from there.
-    if (end > start) {
+    // An empty or relative entry ("." and the like) names a folder by the current one: a mail
+    // opener left in whatever folder the program was started from must never run.
+    if (end > start && path[start] == '/') {
       std::string candidate = path.substr(start, end - start);
       candidate += '/';
       candidate += name;

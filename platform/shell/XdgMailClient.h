@@ -28,7 +28,7 @@ class XdgMailClient : public MailClient {
   void Compose(const MailMessage& message, Done done) override;
 
   // The full path of an executable `name` in the folders of `path` (":"-separated, as PATH;
-  // empty entries are passed over), or empty.
+  // only absolute entries are searched: empty and relative ones are passed over), or empty.
   static std::string FindExecutable(const std::string& name, const std::string& path);
 
  private:

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -373,6 +375,41 @@ TEST_F(VelmoraMix, EmptyMixIsAValidWavWithNoSamples) {
   EXPECT_EQ(ReadBytes(peaks), (std::vector<uint8_t>{0, 0, 0, 0}));
 }
 
+TEST_F(VelmoraMix, AQuietChannelIsMixedAtUnityGainAndOnlyASilentOneIsLeftOut) {
+  // Peaks under 1 % of full scale, beside the loud short input and after its end.
+  const struct {
+    int bits;
+    int peak;
+  } cases[] = {{16, 0},   {16, 1}, {16, 163}, {16, 164}, {16, 327},
+               {16, 328}, {8, 0},  {8, 1},    {8, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.bits << "-bit peak " << c.peak);
+    std::vector<uint8_t> quiet;
+    for (int f = 0; f < 4000; ++f) {
+      const int v = f % 3 == 0 ? -c.peak : c.peak / 2;
+      if (c.bits == 8) {
+        quiet.push_back(static_cast<uint8_t>(128 + v));
+      } else {
+        quiet.push_back(static_cast<uint8_t>(v));
+        quiet.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8));
+      }
+    }
+    const std::string input = test::WriteWav(dir_, "quiet-take.wav", Spec(1, 44100, c.bits), quiet);
+    const std::string output = dir_.File("out.wav");
+    const RunResult run = Run({"--offset", "2=200", output, inputs_[2], input});
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    // From 200 ms on, the quiet channel alone, raised to the mix's 16 bits.
+    const std::vector<uint8_t> file = ReadBytes(output);
+    ASSERT_EQ(file.size(), 44u + 4u * (8820u + 4000u));
+    int peak = 0;
+    for (std::size_t at = 44 + 4 * 8820; at < file.size(); at += 2) {
+      peak = std::max(peak, std::abs(static_cast<int>(le::I16(file.data() + at))));
+    }
+    EXPECT_EQ(peak, c.peak * (c.bits == 8 ? 256 : 1));
+  }
+}
+
 TEST_F(VelmoraMix, RefusedInputPrintsTheReadersMessageAndTouchesNoOutput) {
   test::WavSpec float32 = Spec(2, 44100, 16);
   float32.formatTag = 3;
@@ -587,25 +624,58 @@ class CreationWatch {
   int fd_ = -1;
 };
 
+// How a spawned run is set up before velmora-mix starts in it.
+struct SpawnSetup {
+  int ignoredSignal = 0;  // ignored as nohup or a shell's background job leaves it; 0 = none
+  int stdoutFd = -1;      // standard output; -1 = /dev/null
+};
+
+// Starts velmora-mix with `args`: standard error to /dev/null, no core dump (a few of the signals
+// below would write one), a umask that would let others read the file, and every signal at its
+// default action except the one the setup ignores.
+pid_t SpawnMix(const std::vector<std::string>& args, const SpawnSetup& setup) {
+  std::vector<char*> argv;
+  std::string program = VELMORA_MIX_PROGRAM;
+  argv.push_back(program.data());
+  std::vector<std::string> copies = args;
+  for (std::string& arg : copies) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t child = ::fork();
+  if (child != 0) return child;
+  ::umask(022);
+  const rlimit noCore{0, 0};
+  ::setrlimit(RLIMIT_CORE, &noCore);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  for (int signal = 1; signal < NSIG; ++signal) ::signal(signal, SIG_DFL);
+  if (setup.ignoredSignal != 0) ::signal(setup.ignoredSignal, SIG_IGN);
+  const int null = ::open("/dev/null", O_WRONLY);
+  ::dup2(null, 2);
+  ::dup2(setup.stdoutFd >= 0 ? setup.stdoutFd : null, 1);
+  ::execv(VELMORA_MIX_PROGRAM, argv.data());
+  ::_exit(127);
+}
+
+// Every signal that ends a process by default and may come from outside it.
+const std::vector<int>& EndingSignals() {
+  static const std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT,      SIGTERM,   SIGPIPE,
+                                           SIGALRM, SIGUSR1, SIGUSR2,      SIGVTALRM, SIGPROF,
+                                           SIGXCPU, SIGXFSZ, SIGRTMIN + 2, SIGRTMAX};
+  return signals;
+}
+
 TEST_F(VelmoraMix, AnInterruptedWriteLeavesNoTemporaryFileAndNobodyCouldReadIt) {
   // A quarter of an hour of offset makes a mix of 40 MB, written for long enough to be
   // interrupted.
   const std::string output = dir_.File("out.wav");
   test::WriteBytes(output, {7, 7, 7});
-  for (const int signal : {SIGTERM, SIGINT}) {
-    SCOPED_TRACE(signal);
+  for (const int signal : EndingSignals()) {
+    SCOPED_TRACE(strsignal(signal));
     CreationWatch watch(dir_.path());
     ASSERT_TRUE(watch.ok());
-    const pid_t child = ::fork();
+    const pid_t child = SpawnMix({"--offset", "1=900000", output, inputs_[1]}, {});
     ASSERT_GE(child, 0);
-    if (child == 0) {
-      ::umask(022);
-      const int null = ::open("/dev/null", O_WRONLY);
-      ::dup2(null, 2);
-      ::execl(VELMORA_MIX_PROGRAM, VELMORA_MIX_PROGRAM, "--offset", "1=900000", output.c_str(),
-              inputs_[1].c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
     const std::string temporary = dir_.File(watch.Next(".out.wav."));
     struct stat info {};
     const bool seen = ::stat(temporary.c_str(), &info) == 0;
@@ -621,6 +691,52 @@ TEST_F(VelmoraMix, AnInterruptedWriteLeavesNoTemporaryFileAndNobodyCouldReadIt) 
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 4)
         << "the three inputs and out.wav";
   }
+}
+
+TEST_F(VelmoraMix, ASignalIgnoredAtTheStartStaysIgnored) {
+  // Each as a job started by nohup, or in the background by a shell without job control.
+  const std::string output = dir_.File("out.wav");
+  for (const int signal : {SIGINT, SIGQUIT, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    fs::remove(output);
+    CreationWatch watch(dir_.path());
+    ASSERT_TRUE(watch.ok());
+    SpawnSetup setup;
+    setup.ignoredSignal = signal;
+    const pid_t child = SpawnMix({"--offset", "1=900000", output, inputs_[1]}, setup);
+    ASSERT_GE(child, 0);
+    const std::string temporary = dir_.File(watch.Next(".out.wav."));
+    ::kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_FALSE(fs::exists(temporary));
+    ASSERT_TRUE(fs::exists(output));
+    // The offset and the input's 12000 frames, at 22050 Hz in 8-bit stereo.
+    EXPECT_EQ(fs::file_size(output), 44u + 2u * (900u * 22050u + 12000u));
+  }
+}
+
+TEST_F(VelmoraMix, CorrectionsToAClosedPipeEndTheRunByThePipeSignalWithTheMixWritten) {
+  // As in `velmora-mix --corrections - ... | head -1`, once head has gone.
+  const std::string output = dir_.File("out.wav");
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  ::close(pipeFds[0]);
+  SpawnSetup setup;
+  setup.stdoutFd = pipeFds[1];
+  const pid_t child =
+      SpawnMix({"--corrections", "-", output, inputs_[0], inputs_[1], inputs_[2]}, setup);
+  ASSERT_GE(child, 0);
+  ::close(pipeFds[1]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+  EXPECT_EQ(fs::file_size(output), 44u + 4u * 30000u) << "the mix is complete before its runs";
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 4)
+      << "the three inputs and out.wav";
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // A recording process is killed with SIGKILL a few seconds into a take: the recovery file it
 // leaves is a valid WAV holding every frame but at most the last two seconds, and the next start
-// offers it and loads it as an unsaved take.
+// offers it and loads it as an unsaved take into the channel it was recorded into.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -20,6 +20,7 @@
 #include "recorder/Recorder.h"
 #include "recorder/RecoveryFiles.h"
 #include "recorder/RecoveryWriter.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
 #include "support/RecorderRig.h"
 
@@ -31,6 +32,7 @@ namespace fs = std::filesystem;
 constexpr uint32_t kRate = 44100;
 constexpr uint32_t kBlock = 1024;
 constexpr uint32_t kFrameBytes = 4;
+constexpr int kTakeChannel = 2;  // the first two channels hold files
 
 // Byte i of the take: a sequence that does not repeat within the test's length.
 uint8_t TakeByte(uint64_t i) {
@@ -50,10 +52,15 @@ std::vector<uint8_t> TakeBytes(uint64_t first, uint64_t count) {
   test::RecorderRig rig;
   rig.view.blockFrames = rig.view.recordBlockFrames = kBlock;
   RecoveryTakes takes(rig.doc, rig.ui, rig.panel, dir);
+  for (int channel = 0; channel < kTakeChannel; ++channel)
+    test::PutSilence(rig.doc, channel, {}, 10);
   Recorder& recorder = rig.recorder;
   recorder.options.simultaneousPlayback = false;
   recorder.openRecovery = [&](uint32_t rate, uint16_t bits, uint16_t channels) {
-    return takes.OpenWriter(rate, bits, channels);
+    std::unique_ptr<RecoveryWriter> writer = takes.OpenWriter(rate, bits, channels);
+    // As Record places it: no mix to play along, so no offset.
+    if (writer) writer->SetPlacement(TakePlacement{kTakeChannel, 0, 0, 0});
+    return writer;
   };
   rig.timers.SetHandler([&](int id) { recorder.OnTimer(id); });
   recorder.Record();
@@ -134,8 +141,9 @@ TEST(RecordingCrashTest, AKilledRecordingLeavesAValidWavAndTheNextStartOffersIt)
     ui.answers = {Answer::Yes};
     takes.OfferLeftTakes();
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kRecoveryOffer});
-    const ChannelSlot& slot = doc.slots[0];
-    ASSERT_TRUE(slot.HasData());
+    const ChannelSlot& slot = doc.slots[kTakeChannel];
+    ASSERT_TRUE(slot.HasData()) << "back in the channel it was recorded into";
+    EXPECT_FALSE(doc.slots[0].HasData());
     EXPECT_GE(slot.frames, frames);
     EXPECT_TRUE(slot.path.empty()) << "an unsaved take: closing asks to save it";
     EXPECT_TRUE(std::equal(slot.data.data(), slot.data.data() + slot.data.size(),

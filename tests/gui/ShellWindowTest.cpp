@@ -1,6 +1,7 @@
 // The main window of the real program under X: menu, accelerators, tool bar, enabled states
 // and check marks following the document, caption and style, start-up files, the settings at
-// start and exit with their failure messages, the close question, help and suspend.
+// start and exit with their failure messages (a saved position or devices no longer there
+// included), the close question, help and suspend.
 
 #include <gtest/gtest.h>
 #include <wx/config.h>
@@ -21,6 +22,7 @@
 #include <wx/uiaction.h>
 
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,6 +31,8 @@
 
 #include "GuiTestMain.h"
 #include "MainFrame.h"
+#include "MetronomeDlg.h"
+#include "MixerForm.h"
 #include "ShellFixture.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
@@ -37,6 +41,7 @@
 #include "app/Settings.h"
 #include "audio/VirtualAudioBackend.h"
 #include "io/Format.h"
+#include "panel/MixerPanel.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "shell/WxConfigSettingsStore.h"
@@ -587,6 +592,41 @@ TEST_F(ShellWindowTest, PositionComesFromTheSettingsAndIsWrittenAtExit) {
   ReadViewSettings(saved, view);
   EXPECT_EQ(view.inputDevice, -1);
   EXPECT_EQ(view.tuningHz, 440);
+}
+
+TEST_F(ShellWindowTest, APositionOffEveryScreenIsBroughtOntoTheWorkArea) {
+  // 100000 is -31072 to the window system, which keeps 16 bits of a position.
+  const wxRect area = wxDisplay(0u).GetClientArea();
+  for (const int32_t saved : {5000, 100000, -31072}) {
+    SCOPED_TRACE(saved);
+    {
+      test::FakeUi quiet;
+      ScriptedStore seed(store);
+      ASSERT_TRUE(WriteWindowRect(seed, quiet, {saved, saved, saved + 10, saved + 10}));
+    }
+    Start();
+    const wxRect rect = frame->GetRect();
+    EXPECT_TRUE(area.Contains(rect)) << rect.x << "," << rect.y << " " << rect.width << "x"
+                                     << rect.height << " on " << area.width << "x" << area.height;
+    Close();
+  }
+}
+
+TEST_F(ShellWindowTest, StoredDevicesThatAreNotThereFallBackToTheDefaultWithANote) {
+  // Input 2 and output 3; the virtual sound system has one device each way.
+  store->values["Device"] = {2, 0, 0, 0, 3, 0, 0, 0};
+  Start();
+  ASSERT_TRUE(
+      test::RunUntil([] { return App().view()->mixer()->panel().devices().outputCount >= 0; },
+                     std::chrono::seconds(10), std::chrono::milliseconds(10)))
+      << "the start-up survey arrived";
+  EXPECT_EQ(frame->GetStatusBar()->GetStatusText(0),
+            Wx("保存された再生・録音デバイスが見つかりません。自動選択を使用します。"));
+  EXPECT_EQ(App().view()->settings().outputDevice, kDefaultDevice);
+  EXPECT_EQ(App().view()->settings().inputDevice, kDefaultDevice);
+  EXPECT_EQ(App().view()->metronome()->metronome().outputDevice, kDefaultDevice);
+  Close();
+  EXPECT_EQ(store->values["Device"], (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
 TEST_F(ShellWindowTest, SettingsWriteFailuresShowTheirMessagesAtExit) {

@@ -1,6 +1,7 @@
 // The mail opener on xdg-email, run against stand-in xdg-email scripts on PATH: the arguments it
 // is given, and each outcome (composed, opener missing, opener that cannot start, opener that
-// reports failure), and that an outcome arriving after the client has gone is dropped.
+// reports failure), that an outcome arriving after the client has gone is dropped, and that
+// only folders named from the root are searched.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -98,6 +99,17 @@ TEST_F(MailClientTest, EachWayOfFailingIsTold) {
   }
 }
 
+TEST_F(MailClientTest, AnOpenerInTheCurrentFolderIsNeverRun) {
+  WriteOpener("exit 0");
+  const std::string cwd = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  setenv("PATH", ".", 1);
+  const MailResult result = Compose();
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(result.outcome, MailOutcome::NoOpener);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("args.txt"))) << "./xdg-email ran";
+}
+
 TEST_F(MailClientTest, AnOutcomeAfterTheClientHasGoneIsDropped) {
   WriteOpener("exit 5");
   std::promise<void> posted;
@@ -127,6 +139,12 @@ TEST_F(MailClientTest, FindsOnlyExecutableFilesAlongThePath) {
   const std::string cwd = std::filesystem::current_path();
   std::filesystem::current_path(folder);
   EXPECT_EQ(XdgMailClient::FindExecutable("xdg-email", ":/nonexistent:"), "");
+  // Nor is any relative entry: the opener is run only from a folder named from the root.
+  const std::string back = "../" + std::filesystem::path(folder).filename().string();
+  for (const std::string& relative : {std::string("."), std::string("./"), back}) {
+    SCOPED_TRACE(relative);
+    EXPECT_EQ(XdgMailClient::FindExecutable("xdg-email", relative + ":/nonexistent"), "");
+  }
   std::filesystem::current_path(cwd);
   mkdir(dir.File("sub").c_str(), 0755);
   mkdir(dir.File("sub/xdg-email").c_str(), 0755);

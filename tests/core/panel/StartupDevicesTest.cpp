@@ -1,6 +1,7 @@
 // What the view learns from the sound system at start-up: both directions enumerated, the
-// recording format and block length derived from the largest input mask, and a mix loaded before
-// the survey came back keeping its own format.
+// recording format and block length derived from the largest input mask, a mix loaded before
+// the survey came back keeping its own format, and stored devices no longer present falling back
+// to the default device.
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,12 @@
 #include "panel/CorrectionList.h"
 #include "panel/MixerPanel.h"
 #include "panel/StartupDevices.h"
+#include "seams/CommandIds.h"
+#include "seams/ControlIds.h"
 #include "support/DocumentFixture.h"
 #include "support/FakeForm.h"
 #include "support/FakeUi.h"
+#include "support/RecorderRig.h"
 #include "view/ViewSettings.h"
 
 namespace velmora {
@@ -99,6 +103,81 @@ TEST_F(StartupDevicesTest, MixLoadedBeforeTheSurveyKeepsItsFormat) {
   EXPECT_EQ(view.recordBits, 8);
   EXPECT_EQ(view.recordChannels, 2) << "from the mask: the mix says nothing of channels";
   EXPECT_EQ(view.blockFrames, 2048u);
+}
+
+constexpr const char* kOutputMissing =
+    "保存された再生デバイスが見つかりません。自動選択を使用します。";
+constexpr const char* kInputMissing =
+    "保存された録音デバイスが見つかりません。自動選択を使用します。";
+constexpr const char* kBothMissing =
+    "保存された再生・録音デバイスが見つかりません。自動選択を使用します。";
+
+TEST_F(StartupDevicesTest, AStoredDeviceThatIsNotThereFallsBackToTheDefaultWithANote) {
+  struct Case {
+    const char* name;
+    std::size_t outputs, inputs;  // devices present
+    int32_t storedOutput, storedInput;
+    int32_t output, input;  // after the survey
+    std::string note;
+  };
+  const Case cases[] = {
+      {"both present", 2, 2, 1, 1, 1, 1, ""},
+      {"the defaults", 1, 1, kDefaultDevice, kDefaultDevice, kDefaultDevice, kDefaultDevice, ""},
+      {"output unplugged", 1, 2, 3, 1, kDefaultDevice, 1, kOutputMissing},
+      {"input unplugged", 2, 1, 0, 1, 0, kDefaultDevice, kInputMissing},
+      {"another machine's", 1, 1, 1, 2, kDefaultDevice, kDefaultDevice, kBothMissing},
+      {"a damaged number", 2, 2, -7, 0, kDefaultDevice, 0, kOutputMissing},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    backend.outputs.assign(c.outputs, VirtualDevice{"out", 0xFFFFF});
+    backend.inputs.assign(c.inputs, VirtualDevice{"in", 0xFFFFF});
+    view.outputDevice = c.storedOutput;
+    view.inputDevice = c.storedInput;
+    const MissingDevices missing = FallBackFromMissingDevices(SurveyDevices(backend), view);
+    EXPECT_EQ(view.outputDevice, c.output);
+    EXPECT_EQ(view.inputDevice, c.input);
+    EXPECT_EQ(MissingDevicesNote(missing), c.note);
+  }
+}
+
+TEST_F(StartupDevicesTest, DevicesAreKeptWhenTheSoundSystemCannotSay) {
+  // A failed query, or no sound system: nothing is known to be missing.
+  for (const bool initialised : {true, false}) {
+    SCOPED_TRACE(initialised);
+    backend.initialised = initialised;
+    backend.failQueryOf = initialised ? 0 : VirtualAudioBackend::kNoQueryFailure;
+    view.outputDevice = 3;
+    view.inputDevice = 2;
+    const MissingDevices missing = FallBackFromMissingDevices(SurveyDevices(backend), view);
+    EXPECT_EQ(view.outputDevice, 3);
+    EXPECT_EQ(view.inputDevice, 2);
+    EXPECT_EQ(MissingDevicesNote(missing), "");
+  }
+}
+
+class MissingDevicesRig : public ::testing::Test, protected test::RecorderRig {};
+
+TEST_F(MissingDevicesRig, RecordAndTheToneThenOpenTheDefaultDevice) {
+  // One device each way; the settings name the fourth.
+  view.outputDevice = 3;
+  view.inputDevice = 3;
+  view.maxInputFormats = 0xFFFFF;
+  recorder.options.simultaneousPlayback = false;
+  FallBackFromMissingDevices(SurveyDevices(backend), view);
+
+  form.SetText(ctl::kTuningButton, TuningPlayCaption(view.tuningHz));
+  tone.OnButton();
+  ASSERT_NE(backend.LastStream(StreamDirection::Output), nullptr) << "the tone sounds";
+  EXPECT_EQ(backend.LastStream(StreamDirection::Output)->device, kDefaultDevice);
+  tone.OnButton();
+
+  recorder.OnCommand(cmd::kRecord);
+  EXPECT_EQ(doc.transportState(), TransportState::Recording);
+  ASSERT_NE(backend.LastStream(StreamDirection::Input), nullptr);
+  EXPECT_EQ(backend.LastStream(StreamDirection::Input)->device, kDefaultDevice);
+  EXPECT_TRUE(ui.messages.empty());
+  transport.Stop();
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
-// The recovery files: the writer's file is a valid WAV that ends up holding the whole take,
-// files held by a running program are not offered, the takes' files go when the takes are saved
-// or released, and a take whose file could not be written says so.
+// The recovery files: the writer's file is a valid WAV that ends up holding the whole take and
+// saying where the take belongs, files held by a running program are not offered, only the
+// program's own files in a folder of the user's own are ever offered or touched, files without
+// frames go quietly, thousands of files are looked at a few at a time, the takes' files go as
+// soon as the takes are saved or released, and a take whose file could not be written says so.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -11,13 +14,17 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <optional>
 
 #include "document/VelmoraDoc.h"
 #include "io/LittleEndian.h"
 #include "recorder/RecoveryFiles.h"
 #include "recorder/RecoveryWriter.h"
+#include "seams/CommandIds.h"
 #include "support/DocumentFixture.h"
 #include "support/RecorderRig.h"
 
@@ -30,6 +37,45 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+void WriteAll(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// A 16-bit mono WAV of `frames` frames whose samples do not repeat soon, as the writer makes it.
+std::vector<uint8_t> TakeWav(uint32_t frames) {
+  std::vector<uint8_t> file = MakeWavHeader(44100, 16, 1, frames * 2);
+  for (uint32_t i = 0; i < frames * 2; ++i) file.push_back(static_cast<uint8_t>(i * 7 + i / 251));
+  return file;
+}
+
+std::vector<uint8_t> DataOf(const std::vector<uint8_t>& wav) {
+  return {wav.begin() + kWavHeaderBytes, wav.end()};
+}
+
+std::vector<uint8_t> SlotBytes(const ChannelSlot& slot) {
+  return {slot.data.data(), slot.data.data() + slot.data.size()};
+}
+
+unsigned ModeOf(const fs::path& path) {
+  struct stat info {};
+  ::lstat(path.c_str(), &info);
+  return info.st_mode & 07777;
+}
+
+// Passes the document's updates on to the recovery files, as the view does.
+class UpdatesTo : public DocumentListener {
+ public:
+  explicit UpdatesTo(RecoveryTakes& takes) : takes_(takes) {}
+  void OnUpdateAllViews(int hint) override { takes_.OnUpdate(hint); }
+  void OnTitleChanged(const std::string&) override {}
+
+ private:
+  RecoveryTakes& takes_;
+};
 
 class RecoveryTest : public ::testing::Test, protected test::RecorderRig {
  protected:
@@ -45,7 +91,11 @@ class RecoveryTest : public ::testing::Test, protected test::RecorderRig {
     std::vector<std::string> files;
     if (!fs::exists(dir)) return files;
     for (const auto& e : fs::directory_iterator(dir)) files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
     return files;
+  }
+  void ClearDocument() {
+    for (ChannelSlot& slot : doc.slots) slot.Clear();
   }
 
   std::string dir;
@@ -121,8 +171,10 @@ TEST_F(RecoveryTest, LeftTakesAreOfferedAndYesLoadsThemAsUnsavedTakes) {
   EXPECT_TRUE(Files().empty()) << "the document closed";
 }
 
-TEST_F(RecoveryTest, ATakesFileGoesWhenTheTakeIsSavedOrReleased) {
+TEST_F(RecoveryTest, ATakesFileGoesAsSoonAsTheTakeIsSavedOrReleased) {
   RecoveryTakes takes(doc, ui, panel, dir);
+  UpdatesTo updates(takes);
+  doc.SetListener(&updates);
   recorder.options.simultaneousPlayback = false;
   recorder.openRecovery = [&](uint32_t rate, uint16_t bits, uint16_t channels) {
     return takes.OpenWriter(rate, bits, channels);
@@ -142,6 +194,7 @@ TEST_F(RecoveryTest, ATakesFileGoesWhenTheTakeIsSavedOrReleased) {
     transport.Stop();
   }
   const std::string first = takes.PathOf(0);
+  const std::string second = takes.PathOf(1);
   ASSERT_FALSE(first.empty());
   const std::vector<uint8_t> file = ReadAll(first);
   const ChannelSlot& slot = doc.slots[0];
@@ -150,12 +203,364 @@ TEST_F(RecoveryTest, ATakesFileGoesWhenTheTakeIsSavedOrReleased) {
                          file.begin() + kWavHeaderBytes));
   EXPECT_EQ(Files().size(), 2u);
 
-  doc.slots[0].path = "/somewhere/saved.wav";  // as Save alone leaves it
-  takes.OnUpdate(0);
-  EXPECT_FALSE(fs::exists(first));
-  doc.ReleaseChannel(1);
-  takes.OnUpdate(0);
+  // Saved alone ("単独で保存"): only a file written gives the take a home.
+  const fs::path saved = dir + "-saved.wav";
+  struct Case {
+    const char* name;
+    std::optional<std::string> choice;  // none: the file chooser is cancelled
+    bool written;
+  };
+  const Case cases[] = {
+      {"cancelled", std::nullopt, false},
+      {"the save fails", dir + "-missing/take.wav", false},
+      {"saved", saved.string(), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ui.saveChoices = {c.choice};
+    EXPECT_EQ(doc.SaveChannel(0), c.written);
+    EXPECT_EQ(fs::exists(first), !c.written);
+  }
+  EXPECT_EQ(ReadAll(saved.string()).size(), file.size());
+  fs::remove(saved);
+
+  ui.answers = {Answer::No};  // release it unsaved
+  panel.OnCommand(cmd::kReleaseChannel + 1);
+  EXPECT_FALSE(doc.slots[1].HasData());
+  EXPECT_FALSE(fs::exists(second));
   EXPECT_TRUE(Files().empty());
+  doc.SetListener(nullptr);
+}
+
+TEST_F(RecoveryTest, ATakeGoesBackToItsChannelAtItsOffset) {
+  constexpr uint32_t kFrames = 3000;
+  struct Case {
+    const char* name;
+    std::optional<TakePlacement> atRecord;
+    std::optional<TakePlacement> atStop;
+    bool stopAfterFinish;
+    int taken;  // a channel that holds another file at the next start; -1: none
+    int channel;
+    int32_t offsetMs;
+    uint32_t cutFrames;
+  };
+  const Case cases[] = {
+      {"placed at Record, then the program died", TakePlacement{2, 480, 37.4, 0}, std::nullopt,
+       false, -1, 2, 480, 0},
+      {"placed again at Stop, after Finish, with a cut", TakePlacement{1, 0, 20, 0},
+       TakePlacement{1, 0, 37.4, 441}, true, -1, 1, 0, 441},
+      {"placed again at Stop, before Finish", TakePlacement{3, 100, 20, 0},
+       TakePlacement{3, 1234, 12.5, 0}, false, -1, 3, 1234, 0},
+      {"its channel is taken", TakePlacement{0, 700, 5, 0}, std::nullopt, false, 0, 1, 700, 0},
+      {"its channel is not known", TakePlacement{-1, 250, 0, 0}, std::nullopt, false, -1, 0, 250,
+       0},
+      {"never placed (an older file)", std::nullopt, std::nullopt, false, -1, 0, 0, 0},
+  };
+  const std::vector<uint8_t> wav = TakeWav(kFrames);
+  const std::vector<uint8_t> data = DataOf(wav);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir);
+    ClearDocument();
+    {
+      RecoveryWriter writer;
+      ASSERT_TRUE(writer.Start(dir, 44100, 16, 1));
+      if (c.atRecord) writer.SetPlacement(*c.atRecord);
+      writer.Append(data.data(), data.size());
+      if (c.stopAfterFinish) writer.Finish();
+      if (c.atStop) writer.SetPlacement(*c.atStop);
+      // What a crash at this moment would leave: the name says where the take belongs.
+      TakePlacement named;
+      ASSERT_TRUE(ReadTakeFileName(fs::path(writer.path()).filename().string(), named));
+      const TakePlacement& last = c.atStop ? *c.atStop : c.atRecord.value_or(TakePlacement{});
+      EXPECT_EQ(named.channel, last.channel);
+      EXPECT_EQ(named.offsetMs, last.offsetMs);
+      EXPECT_EQ(named.cutFrames, last.cutFrames);
+      EXPECT_DOUBLE_EQ(named.latencyMs, last.latencyMs);
+      ASSERT_EQ(Files().size(), 1u) << "renamed, never copied";
+    }
+    if (c.taken >= 0) test::PutSilence(doc, c.taken, {44100, 1, 16}, 10);
+
+    RecoveryTakes takes(doc, ui, panel, dir);
+    ui.answers = {Answer::Yes};
+    takes.OfferLeftTakes();
+    const ChannelSlot& slot = doc.slots[c.channel];
+    ASSERT_TRUE(slot.HasData());
+    EXPECT_EQ(slot.offset, c.offsetMs);
+    const auto cutBytes = static_cast<std::ptrdiff_t>(c.cutFrames) * 2;
+    EXPECT_EQ(SlotBytes(slot), std::vector<uint8_t>(data.begin() + cutBytes, data.end()));
+    EXPECT_TRUE(slot.path.empty());
+    EXPECT_EQ(le::U32(ReadAll(Files().at(0)).data() + 40), data.size()) << "the whole file kept";
+  }
+
+  // An older take placed nowhere leaves a later take its own channel.
+  fs::remove_all(dir);
+  ClearDocument();
+  {
+    RecoveryWriter older;
+    RecoveryWriter later;
+    ASSERT_TRUE(older.Start(dir, 44100, 16, 1));
+    ASSERT_TRUE(later.Start(dir, 44100, 16, 1));
+    later.SetPlacement(TakePlacement{0, 0, 0, 0});
+    older.Append(data.data(), 2000);
+    later.Append(data.data(), 4000);
+  }
+  RecoveryTakes takes(doc, ui, panel, dir);
+  ui.answers = {Answer::Yes};
+  takes.OfferLeftTakes();
+  EXPECT_EQ(doc.slots[0].frames, 2000u);
+  EXPECT_EQ(doc.slots[1].frames, 1000u);
+}
+
+TEST(TakeFileNameTest, OnlyNamesThisProgramGivesAreRead) {
+  TakePlacement placement;
+  const char* const ours[] = {
+      "take-20261210-170501-12345-1.wav",
+      "take-20261210-170501-1-1234567-ch2-at1500ms-cut1632-lat37400us.wav",
+      "take-20261210-170501-12345-1-chx-at0ms-cut0-lat0us.wav",
+  };
+  for (const char* name : ours) EXPECT_TRUE(ReadTakeFileName(name, placement)) << name;
+  EXPECT_EQ(placement.channel, -1);
+  const char* const others[] = {
+      "song.wav",
+      "take-1.wav",
+      "take-20261210-170501-12345-1.WAV",
+      "take-20261210-170501-12345-1.wav.bak",
+      "take-20261210-17050-12345-1.wav",
+      "take-20261210-170501-12345-1-ch2.wav",
+      "take-20261210-170501-12345-1-ch12-at0ms-cut0-lat0us.wav",
+      "take-20261210-170501-12345-1-ch2-at-5ms-cut0-lat0us.wav",
+      "take-20261210-170501-12345-1-ch2-at2147483648ms-cut0-lat0us.wav",
+      "take-20261210-170501-12345-1-ch2-at0ms-cut0-lat0us.wav.wav",
+      "take-20261210-170501--1.wav",
+  };
+  for (const char* name : others) EXPECT_FALSE(ReadTakeFileName(name, placement)) << name;
+}
+
+// Every entry under `root` as lstat sees it (kind, permissions, owner, links), with a file's bytes
+// or a link's target.
+std::map<std::string, std::string> Snapshot(const fs::path& root) {
+  std::map<std::string, std::string> seen;
+  const auto note = [&](const fs::path& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return;
+    std::string what = std::to_string(info.st_mode) + " " + std::to_string(info.st_uid) + " " +
+                       std::to_string(info.st_nlink) + " ";
+    if (S_ISREG(info.st_mode)) {
+      const std::vector<uint8_t> bytes = ReadAll(path.string());
+      what.append(bytes.begin(), bytes.end());
+    } else if (S_ISLNK(info.st_mode)) {
+      what += fs::read_symlink(path).string();
+    }
+    seen[path.string()] = what;
+  };
+  note(root);
+  for (const auto& entry : fs::recursive_directory_iterator(root)) note(entry.path());
+  return seen;
+}
+
+TEST_F(RecoveryTest, OnlyTheProgramsOwnFilesInItsOwnFolderAreOfferedOrTouched) {
+  const fs::path base = dir;
+  const fs::path music = base / "music";
+  const fs::path folder = base / "recovery";
+  const std::vector<uint8_t> song = TakeWav(2000);
+  const std::vector<uint8_t> silent = TakeWav(0);  // as a take without frames
+  const std::string full = "take-20250101-120000-1-1.wav";
+  const std::string empty = "take-20250101-120000-1-2-ch1-at0ms-cut0-lat0us.wav";
+  constexpr uid_t kOtherUser = 12345;
+  const auto makeFolder = [&] {
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms::owner_all);
+  };
+  const auto copies = [&] {
+    makeFolder();
+    WriteAll(folder / full, song);
+    WriteAll(folder / empty, silent);
+  };
+  struct Case {
+    const char* name;
+    bool needsRoot;  // chown
+    bool folderUsable;
+    std::function<void()> make;
+  };
+  const Case cases[] = {
+      {"the folder is a link to a music folder", false, false,
+       [&] { fs::create_directory_symlink(music, folder); }},
+      {"take names are links to the user's files", false, true,
+       [&] {
+         makeFolder();
+         fs::create_symlink(music / "song.wav", folder / full);
+         fs::create_symlink(music / "silent.wav", folder / empty);
+       }},
+      {"take names are second names of the user's files", false, true,
+       [&] {
+         makeFolder();
+         fs::create_hard_link(music / "song.wav", folder / full);
+         fs::create_hard_link(music / "silent.wav", folder / empty);
+       }},
+      {"take names on a folder and a pipe", false, true,
+       [&] {
+         makeFolder();
+         fs::create_directory(folder / full);
+         ASSERT_EQ(::mkfifo((folder / empty).c_str(), 0600), 0);
+       }},
+      {"names this program does not give", false, true,
+       [&] {
+         makeFolder();
+         for (const char* name :
+              {"song.wav", "take-1.wav", "take-20250101-120000-1-1.WAV",
+               "take-20250101-120000-1-1.wav.bak", "take-20250101-120000-1-1-ch2.wav"}) {
+           WriteAll(folder / name, song);
+         }
+         WriteAll(folder / "take-2.wav", silent);
+       }},
+      {"files of another user", true, true,
+       [&] {
+         copies();
+         ASSERT_EQ(::chown((folder / full).c_str(), kOtherUser, kOtherUser), 0);
+         ASSERT_EQ(::chown((folder / empty).c_str(), kOtherUser, kOtherUser), 0);
+       }},
+      {"a folder of another user", true, false,
+       [&] {
+         copies();
+         ASSERT_EQ(::chown(folder.c_str(), kOtherUser, kOtherUser), 0);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.needsRoot && ::geteuid() != 0) continue;  // only root gives files away
+    fs::remove_all(base);
+    ClearDocument();
+    fs::create_directories(music);
+    WriteAll(music / "song.wav", song);
+    WriteAll(music / "silent.wav", silent);
+    WriteAll(music / full, song);
+    WriteAll(music / empty, silent);
+    c.make();
+    const std::map<std::string, std::string> before = Snapshot(base);
+
+    ui.messages.clear();
+    {
+      RecoveryTakes takes(doc, ui, panel, folder.string());
+      ui.answers = {Answer::Yes};
+      takes.OfferLeftTakes();
+      EXPECT_TRUE(ui.messages.empty()) << "nothing offered";
+      EXPECT_LT(doc.FirstEmptySlot(), 1) << "nothing loaded";
+    }  // the program quits
+    EXPECT_TRUE(FindUnheldTakes(folder.string()).empty());
+    if (!c.folderUsable) {
+      RecoveryWriter writer;
+      EXPECT_FALSE(writer.Start(folder.string(), 44100, 16, 1)) << "no file made there";
+    }
+    EXPECT_EQ(Snapshot(base), before) << "nothing deleted, rewritten or opened up";
+  }
+}
+
+TEST_F(RecoveryTest, TheRecoveryFolderIsOpenToItsOwnerOnly) {
+  const fs::path parent = fs::path(dir) / "state";
+  const fs::path folder = parent / "recovery";
+  // Made by the writer, with the parent it lacked.
+  {
+    RecoveryWriter writer;
+    ASSERT_TRUE(writer.Start(folder.string(), 44100, 16, 1));
+    EXPECT_EQ(ModeOf(folder), 0700u);
+    EXPECT_EQ(ModeOf(parent), 0700u);
+    EXPECT_EQ(ModeOf(writer.path()), 0600u);
+    writer.Remove();
+  }
+  // Found open to others: closed to them by the writer or by the offer, whichever comes first.
+  for (const bool byWriter : {true, false}) {
+    SCOPED_TRACE(byWriter ? "by the writer" : "by the offer");
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_all | fs::perms::others_read |
+                                fs::perms::others_exec);
+    if (byWriter) {
+      RecoveryWriter writer;
+      ASSERT_TRUE(writer.Start(folder.string(), 44100, 16, 1));
+      writer.Remove();
+    } else {
+      RecoveryTakes(doc, ui, panel, folder.string()).OfferLeftTakes();
+    }
+    EXPECT_EQ(ModeOf(folder), 0700u);
+  }
+}
+
+TEST_F(RecoveryTest, ATakeFileHoldingNoFramesIsRemovedQuietly) {
+  fs::create_directories(dir);
+  fs::permissions(dir, fs::perms::owner_all);
+  std::string begun;
+  {
+    RecoveryWriter writer;  // its take never began: the header alone
+    ASSERT_TRUE(writer.Start(dir, 44100, 16, 2));
+    begun = writer.path();
+  }
+  std::vector<uint8_t> partFrame = MakeWavHeader(44100, 16, 2, 0);
+  partFrame.resize(partFrame.size() + 2);
+  WriteAll(fs::path(dir) / "take-20250101-120000-1-7.wav", {});  // made, nothing written yet
+  WriteAll(fs::path(dir) / "take-20250101-120000-1-8-ch1-at0ms-cut0-lat0us.wav", partFrame);
+  const fs::path odd = fs::path(dir) / "take-20250101-120000-1-9.wav";  // no take's header
+  WriteAll(odd, std::vector<uint8_t>(100, 'x'));
+  RecoveryWriter running;  // a take being recorded now
+  ASSERT_TRUE(running.Start(dir, 44100, 16, 2));
+
+  RecoveryTakes takes(doc, ui, panel, dir);
+  ui.answers = {Answer::Yes};
+  takes.OfferLeftTakes();
+  EXPECT_TRUE(ui.messages.empty()) << "nothing to offer";
+  EXPECT_FALSE(fs::exists(begun));
+  EXPECT_EQ(Files(), (std::vector<std::string>{odd.string(), running.path()}));
+}
+
+// The process may have at most `count` files open; restores the limit it had.
+class DescriptorLimit {
+ public:
+  explicit DescriptorLimit(rlim_t count) {
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit limited = saved_;
+    limited.rlim_cur = count;
+    setrlimit(RLIMIT_NOFILE, &limited);
+  }
+  ~DescriptorLimit() { setrlimit(RLIMIT_NOFILE, &saved_); }
+  DescriptorLimit(const DescriptorLimit&) = delete;
+  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+};
+
+rlim_t OpenDescriptors() {
+  rlim_t count = 0;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+    (void)entry;
+    ++count;
+  }
+  return count;
+}
+
+TEST_F(RecoveryTest, AmongThousandsOfFilesARealTakeIsOfferedAndLoaded) {
+  constexpr int kEmptyTakes = 2000;
+  constexpr int kOtherFiles = 200;
+  fs::create_directories(dir);
+  fs::permissions(dir, fs::perms::owner_all);
+  const std::vector<uint8_t> header = MakeWavHeader(44100, 16, 1, 0);
+  for (int i = 1; i <= kEmptyTakes; ++i) {
+    WriteAll(fs::path(dir) / ("take-20250101-120000-1-" + std::to_string(i) + ".wav"), header);
+  }
+  const std::vector<uint8_t> other = TakeWav(100);
+  for (int i = 1; i <= kOtherFiles; ++i) {
+    WriteAll(fs::path(dir) / ("other-" + std::to_string(i) + ".wav"), other);
+  }
+  const std::vector<uint8_t> real = TakeWav(5000);
+  WriteAll(fs::path(dir) / "take-20991231-235959-1-1.wav", real);  // the last by name
+  {
+    DescriptorLimit few(OpenDescriptors() + 12);
+    RecoveryTakes takes(doc, ui, panel, dir);
+    ui.answers = {Answer::Yes};
+    takes.OfferLeftTakes();
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kRecoveryOffer});
+    EXPECT_EQ(SlotBytes(doc.slots[0]), DataOf(real));
+    EXPECT_FALSE(doc.slots[1].HasData());
+  }
+  EXPECT_EQ(Files().size(), static_cast<size_t>(kOtherFiles)) << "the empty takes went";
 }
 
 // Files of this process may grow to `bytes` and no further, as on a disk that is full; a write
