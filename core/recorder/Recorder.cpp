@@ -216,6 +216,7 @@ void Recorder::Record() {
   }
   form_.Enable(ctl::kTuningButton, false);
   if (openRecovery) recovery_ = openRecovery(rate_, bits_, channels_);
+  if (recovery_) recovery_->SetPlacement(Placement(0));
 
   if (options.selfTimerSeconds > 0) {
     countdownActive_ = true;
@@ -330,7 +331,13 @@ bool Recorder::TakeFilledBlocks() {
     if (recordedFrames_ == 0 && simultaneousActive_) {
       leadingDiscarded_ += (kept - taken) * blockFrames_;
     }
+    const bool first = recordedFrames_ == 0;
     for (uint32_t k = kept; k < filled && collecting_; ++k) StoreBlock(k % kRingBlocks);
+    // From the first frames on, a crash recovers the take where it is going (by the latency the
+    // sound system states, until Stop measures it).
+    if (first && recordedFrames_ != 0 && recovery_) {
+      recovery_->SetPlacement(Placement(simultaneousActive_ ? latencySeconds_ * rate_ : 0));
+    }
     ShowRecordedTime();
     doc_.SetPosition(startFrame_ + recordedFrames_);
   }
@@ -462,17 +469,16 @@ bool Recorder::StoreTake() {
   const int index = doc_.recordChannel;
   ChannelSlot& slot = doc_.slots[index];
   const uint64_t frameBytes = FrameBytes();
-  // What the playback and the input delayed the take by; a lead-in before the mix began
-  // sounding is cut so that the rest lines up.
+  // What the playback and the input delayed the take by (measured in the take when it holds
+  // the mix): a lead-in before the mix began sounding is cut so that the rest lines up.
   double latencyFrames = 0;
-  uint64_t offsetFrames = 0;
   if (simultaneousActive_ && startMixRate_ != 0) {
     const std::optional<uint32_t> measured = MeasureLoopback();
     latencyFrames = measured ? *measured : latencySeconds_ * rate_;
-    offsetFrames = uint64_t{startFrame_} * rate_ / startMixRate_ + leadingDiscarded_;
   }
-  const auto cutFrames = static_cast<uint32_t>(std::min<double>(
-      std::max<double>(latencyFrames - static_cast<double>(offsetFrames), 0), recordedFrames_));
+  TakePlacement placement = Placement(latencyFrames);
+  placement.cutFrames = std::min(placement.cutFrames, recordedFrames_);
+  const uint32_t cutFrames = placement.cutFrames;
   const uint32_t keptFrames = recordedFrames_ - cutFrames;
 
   const uint64_t oldBytes = slot.HasData() ? uint64_t{slot.frames} * slot.FrameBytes() : 0;
@@ -495,15 +501,9 @@ bool Recorder::StoreTake() {
 
   slot.HoldRecording(std::move(joined), slot.frames + keptFrames, channels_,
                      static_cast<int>(rate_), bits_);
-  // Where the recording began in the mix it played against, less the delay; no mix: 0.
-  appliedLatencyMs_ = 0;
-  if (startMixRate_ != 0) {
-    const double startMs = static_cast<double>(startFrame_) * 1000 / startMixRate_ +
-                           static_cast<double>(leadingDiscarded_) * 1000 / rate_;
-    const double latencyMs = latencyFrames * 1000 / rate_;
-    appliedLatencyMs_ = latencyMs;
-    slot.offset = static_cast<int32_t>(std::max(std::trunc(startMs - latencyMs), 0.0));
-  }
+  slot.offset = placement.offsetMs;
+  appliedLatencyMs_ = placement.latencyMs;
+  if (recovery_) recovery_->SetPlacement(placement);
 
   doc_.UpdateOutputFormat();
   doc_.SetEndMark(0);
@@ -527,6 +527,23 @@ bool Recorder::StoreTake() {
     ShowStatus(msg::kRecordedNoPlaybackStatus);
   }
   return true;
+}
+
+TakePlacement Recorder::Placement(double latencyFrames) const {
+  TakePlacement placement;
+  placement.channel = doc_.recordChannel;
+  if (startMixRate_ == 0) return placement;  // no mix: the take starts at 0
+  // Where the recording began in the mix it played against, less the delay.
+  const double startFrames =
+      static_cast<double>(startFrame_) * rate_ / startMixRate_ + leadingDiscarded_;
+  const double startMs = static_cast<double>(startFrame_) * 1000 / startMixRate_ +
+                         static_cast<double>(leadingDiscarded_) * 1000 / rate_;
+  placement.latencyMs = latencyFrames * 1000 / rate_;
+  placement.offsetMs =
+      static_cast<int32_t>(std::max(std::trunc(startMs - placement.latencyMs), 0.0));
+  placement.cutFrames = static_cast<uint32_t>(
+      std::min<double>(std::max(latencyFrames - std::floor(startFrames), 0.0), UINT32_MAX));
+  return placement;
 }
 
 int32_t Recorder::TakeSample(uint32_t frame) const {

@@ -25,13 +25,14 @@ namespace velmora {
 class CVelmoraDoc;
 class Form;
 class MixerPanel;
-class RecoveryWriter;
 class Timers;
 class Transport;
 class TuningTone;
 class Ui;
 class WaveDevice;
+class RecoveryWriter;
 struct DeviceResult;
+struct TakePlacement;
 struct ViewSettings;
 
 namespace msg {
@@ -158,6 +159,9 @@ class Recorder : public CommandTarget, public TimerTarget {
   // A dead input ends the recording as Stop would, keeping what was collected.
   void EndOnInputFailure(const DeviceResult& failure);
   bool StoreTake();
+  // Where the take goes in the mix (its channel, offset and the lead-in cut), less
+  // `latencyFrames` of delay.
+  TakePlacement Placement(double latencyFrames) const;
   // The round trip in take frames, when the take holds the mix it was recorded along.
   std::optional<uint32_t> MeasureLoopback() const;
   int32_t TakeSample(uint32_t frame) const;  // left (or only) side, as 16-bit

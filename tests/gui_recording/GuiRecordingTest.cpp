@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -336,6 +337,104 @@ INSTANTIATE_TEST_SUITE_P(Stalls, GuiRecordingStallTest,
                          [](const ::testing::TestParamInfo<Stall>& info) {
                            return std::string(info.param.name);
                          });
+
+// The sink's monitor as parec records it with a 5 ms latency, read on a thread of its own: what
+// it got and when, the reference against which a take's frames are timed.
+class ReferenceRecording {
+ public:
+  ReferenceRecording() {
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      close(out[0]);
+      execlp("parec", "parec", "-d", "test.monitor", "--format=s16le", "--rate=44100",
+             "--channels=2", "--latency-msec=5", "--raw", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    fd_ = out[0];
+    reader_ = std::thread([this] {
+      uint8_t buffer[4096];
+      for (ssize_t n; (n = read(fd_, buffer, sizeof buffer)) > 0;) {
+        const double now = Seconds(Clock::now());
+        const std::lock_guard<std::mutex> lock(mutex_);
+        bytes_.insert(bytes_.end(), buffer, buffer + n);
+        const double frames = static_cast<double>(bytes_.size() / kFrame);
+        // The least lag: chunks that came at once after their last frame was captured.
+        leastLag_ = std::min(leastLag_, now * kRate - frames);
+      }
+    });
+  }
+  ~ReferenceRecording() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (reader_.joinable()) reader_.join();
+    if (fd_ >= 0) close(fd_);
+  }
+  ReferenceRecording(const ReferenceRecording&) = delete;
+  ReferenceRecording& operator=(const ReferenceRecording&) = delete;
+
+  static double Seconds(Clock::time_point t) {
+    return std::chrono::duration<double>(t.time_since_epoch()).count();
+  }
+  // When the take's frame at byte `at` was captured (seconds of the steady clock), as the
+  // reference recording places the same frames.
+  std::optional<double> CaptureTime(const std::vector<uint8_t>& take, std::size_t at) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::optional<std::size_t> frame = FindInSignal(bytes_, take, at);
+    if (!frame) return std::nullopt;
+    return (static_cast<double>(*frame) + leastLag_) / kRate;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int fd_ = -1;
+  std::thread reader_;
+  std::mutex mutex_;
+  std::vector<uint8_t> bytes_;
+  double leastLag_ = 1e300;
+};
+
+// A take holds what was captured from the press of Record to the press of Stop: measured against
+// a reference recording of the same sound, its first frame lies within a few milliseconds of
+// Record and its last one of Stop.
+TEST_F(GuiRecordingTest, TheTakeRunsFromThePressOfRecordToThePressOfStop) {
+  Start({});
+  const std::vector<uint8_t> signal = test::StereoNoise(kRate * 12, 3);
+  const std::string raw = dir_.File("signal.raw");
+  test::WriteBytes(raw, signal);
+  const pid_t player = PlayIntoSink(raw);
+  ASSERT_GT(player, 0);
+  ReferenceRecording reference;
+  RunFor(std::chrono::milliseconds(2500));  // the monitor and the reference are running
+  const double recordAt = ReferenceRecording::Seconds(Clock::now());
+  test::Send(cmd::kRecord);
+  ASSERT_EQ(doc().transportState(), TransportState::Recording);
+  RunFor(std::chrono::milliseconds(3000));
+  const double stopAt = ReferenceRecording::Seconds(Clock::now());
+  test::Send(cmd::kStop);
+  ASSERT_EQ(doc().transportState(), TransportState::Stopped);
+  RunFor(std::chrono::milliseconds(500));  // the reference has the last frames too
+  const std::vector<uint8_t> take = Take(0);
+  ASSERT_GT(take.size(), kRate * kFrame);
+  const std::optional<double> first = reference.CaptureTime(take, 0);
+  const std::optional<double> last = reference.CaptureTime(take, take.size() - 64 * kFrame);
+  int status = 0;
+  waitpid(player, &status, 0);
+  ASSERT_TRUE(first && last) << "the take's frames are not in the reference recording";
+  const double startMs = (*first - recordAt) * 1000;
+  const double endMs = (stopAt - (*last + 64.0 / kRate)) * 1000;
+  std::printf(
+      "the take's first frame was captured %.1f ms after Record; its last one %.1f ms before "
+      "Stop\n",
+      startMs, endMs);
+  std::fflush(stdout);
+  EXPECT_LE(std::abs(endMs), 15.0) << "every frame captured before Stop, and no later one";
+}
 
 // Frames where a click starts: a sample above a third of the click's height after a quiet frame.
 std::vector<double> ClickFrames(const std::vector<uint8_t>& pcm, int threshold) {

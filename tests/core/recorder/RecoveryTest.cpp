@@ -25,6 +25,7 @@
 #include "recorder/RecoveryFiles.h"
 #include "recorder/RecoveryWriter.h"
 #include "seams/CommandIds.h"
+#include "seams/ControlIds.h"
 #include "support/DocumentFixture.h"
 #include "support/RecorderRig.h"
 
@@ -230,6 +231,59 @@ TEST_F(RecoveryTest, ATakesFileGoesAsSoonAsTheTakeIsSavedOrReleased) {
   EXPECT_FALSE(fs::exists(second));
   EXPECT_TRUE(Files().empty());
   doc.SetListener(nullptr);
+}
+
+// The recorder tells the take's file where the take goes: from its first frames on (by the
+// latency the sound system states) and at Stop (as stored), so a crash at any moment recovers it
+// in its channel at its offset.
+TEST_F(RecoveryTest, TheRecorderKeepsTheTakesPlaceInItsFile) {
+  RecoveryTakes takes(doc, ui, panel, dir);
+  recorder.openRecovery = [&](uint32_t rate, uint16_t bits, uint16_t channels) {
+    return takes.OpenWriter(rate, bits, channels);
+  };
+  std::string storedPath;
+  recorder.takeStored = [&](int slot, std::unique_ptr<RecoveryWriter> writer) {
+    storedPath = writer->path();
+    takes.Adopt(slot, std::move(writer));
+  };
+  timers.SetHandler([&](int id) {
+    transport.OnTimer(id);
+    recorder.OnTimer(id);
+  });
+  transport.waitForMix = [] {};
+  view.blockFrames = view.recordBlockFrames = 256;
+  backend.outputLatency = 0.030;
+  backend.inputLatency = 0.010;
+  test::PutSilence(doc, 0, {}, 200000);
+  test::PutMix(doc, 200000);
+  doc.SetEndMark(200000 - 1);
+  form.SetRange(ctl::kPositionSlider, 0, 200000);
+  form.SetPosition(ctl::kPositionSlider, 44100);
+  doc.SetPosition(44100);
+  recorder.options.simultaneousPlayback = true;
+
+  recorder.Record();
+  for (int b = 0; b < 4; ++b) {
+    backend.AdvanceInput(std::vector<uint8_t>(1024, 0));
+    timers.Fire(timer::kRecording);
+  }
+  // A crash now: the file says channel 2 (index 1), one second in less the stated 40 ms.
+  EXPECT_TRUE(FindUnheldTakes(dir).empty()) << "held while recording";
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+  ASSERT_EQ(names.size(), 1u);
+  TakePlacement during;
+  ASSERT_TRUE(ReadTakeFileName(names[0], during));
+  EXPECT_EQ(during.channel, 1);
+  EXPECT_EQ(during.offsetMs, 960);
+
+  transport.Stop();
+  ASSERT_FALSE(storedPath.empty());
+  TakePlacement stored;
+  ASSERT_TRUE(ReadTakeFileName(fs::path(storedPath).filename(), stored));
+  EXPECT_EQ(stored.channel, 1);
+  EXPECT_EQ(stored.offsetMs, doc.slots[1].offset);
+  EXPECT_EQ(stored.offsetMs, 960);
 }
 
 TEST_F(RecoveryTest, ATakeGoesBackToItsChannelAtItsOffset) {
