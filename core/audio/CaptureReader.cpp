@@ -14,7 +14,8 @@ CaptureReader::CaptureReader(PolledInput& input, InputStreamCallback& callback,
       clock_(format.samplesPerSec),
       capacity_(std::max<uint64_t>(static_cast<uint64_t>(format.samplesPerSec * queueSeconds),
                                    4 * uint64_t{leastRead_})) {
-  queue_.resize(capacity_ * frameBytes_);
+  // Not cleared: its pages are only touched as frames come, so a deep queue opens at once.
+  queue_.reset(new uint8_t[capacity_ * frameBytes_]);
 }
 
 bool CaptureReader::Turn(double now) {
@@ -72,7 +73,7 @@ void CaptureReader::Read(double now, long ready) {
   const auto frames = static_cast<uint32_t>(
       std::min<uint64_t>({static_cast<uint64_t>(ready), free, capacity_ - offset}));
   bool overflowed = false;
-  if (const int error = input_.Read(queue_.data() + offset * frameBytes_, frames, overflowed);
+  if (const int error = input_.Read(queue_.get() + offset * frameBytes_, frames, overflowed);
       error != 0) {
     failure_ = error;
     return;
@@ -103,7 +104,7 @@ void CaptureReader::Hand(uint64_t limit) {
     const auto frames = static_cast<uint32_t>(
         std::min<uint64_t>({end - handed_, capacity_ - offset, callback_.FramesWanted()}));
     if (frames == 0) return;
-    callback_.Capture(queue_.data() + offset * frameBytes_, frames);
+    callback_.Capture(queue_.get() + offset * frameBytes_, frames);
     handed_ += frames;
   }
 }

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
-#include <vector>
 
 #include "audio/CaptureClock.h"
 #include "seams/AudioBackend.h"
@@ -75,11 +75,11 @@ class CaptureReader {
   uint32_t frameBytes_;
   uint32_t leastRead_;
   CaptureClock clock_;
-  std::vector<uint8_t> queue_;  // a ring of whole frames: frame n (as read) at n mod capacity
-  uint64_t capacity_;           // frames
-  uint64_t read_ = 0;           // frames read (gaps not counted)
-  uint64_t handed_ = 0;         // frames handed (gaps not counted)
-  uint64_t gapFrames_ = 0;      // frames of the gaps found so far
+  std::unique_ptr<uint8_t[]> queue_;  // a ring of whole frames: frame n (as read) at n mod capacity
+  uint64_t capacity_;                 // frames
+  uint64_t read_ = 0;                 // frames read (gaps not counted)
+  uint64_t handed_ = 0;               // frames handed (gaps not counted)
+  uint64_t gapFrames_ = 0;            // frames of the gaps found so far
   std::deque<DueGap> gaps_;
   std::optional<double> finishTime_;
   std::optional<uint64_t> finishFrame_;  // as read
