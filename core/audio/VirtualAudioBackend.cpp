@@ -52,7 +52,12 @@ class VirtualAudioBackend::Stream : public AudioStream {
     entry_.state.started = false;
     return 0;
   }
-  int Error() const override { return entry_.error.load(std::memory_order_relaxed); }
+  int Error() const override {
+    if (backend_.failOnLook.load() > 0 && backend_.failOnLook.fetch_sub(1) == 1) {
+      backend_.FailStreams(backend_.failOnLookError);
+    }
+    return entry_.error.load(std::memory_order_relaxed);
+  }
   double Latency() const override { return entry_.latency; }
 
  private:

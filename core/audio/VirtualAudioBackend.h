@@ -56,6 +56,11 @@ class VirtualAudioBackend : public AudioBackend {
   double outputLatency = 0;  // what the streams report, in seconds
   double inputLatency = 0;
 
+  // > 0: at that many further Error() looks of any stream, every stream fails with
+  // failOnLookError (the sound server dying between two looks of the owner).
+  std::atomic<int> failOnLook{0};
+  int failOnLookError = -9999;
+
   // The latency that streams opened by OpenPlannedOutput state, in frames.
   uint32_t plannedLatencyFrames = 0;
 

@@ -298,6 +298,11 @@ void Recorder::RecordingTick() {
   UpdateLatency();
   if (TakeFilledBlocks() && !stopping_ && collecting_) {
     const DeviceResult requeue = recordDevice_.RequeueInput();
+    // An input that died meanwhile ends the recording with its one message.
+    if (const DeviceResult health = recordDevice_.CheckInput(); !requeue && !health) {
+      EndOnInputFailure(health);
+      return;
+    }
     const std::string text = DeviceErrorMessage(requeue);
     if (!text.empty()) ui_.ShowError(text);
   }

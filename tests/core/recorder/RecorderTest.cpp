@@ -487,6 +487,18 @@ TEST_F(RecorderTest, ADeadInputEndsTheRecordingKeepingWhatWasCollected) {
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{Format(msg::kWaveInError, -9999)});
 }
 
+TEST_F(RecorderTest, AnInputThatDiesBetweenTwoLooksIsToldOnce) {
+  recorder.Record();
+  Record(3);
+  Feed(kBlock);
+  backend.failOnLook = 2;  // the tick's health check passes, the hand-back finds it dead
+  timers.Fire(timer::kRecording);
+  timers.Fire(timer::kRecording);
+  EXPECT_EQ(doc.transportState(), TransportState::Stopped);
+  EXPECT_EQ(Take(0), SignalBytes(0, 4 * kBlock));
+  EXPECT_EQ(ui.Texts(), std::vector<std::string>{Format(msg::kWaveInError, -9999)});
+}
+
 TEST_F(RecorderTest, TakeAlongThePlaybackIsMovedEarlierByTheLatency) {
   struct Case {
     const char* name;
