@@ -198,7 +198,10 @@ void MixerPanel::MakeMix() {
   // A playback that plays on with the new mix keeps its place on the slider.
   const bool stopped = doc_.transportState() == TransportState::Stopped;
   if (stopped && (built == MixBuild::Built || built == MixBuild::Building)) {
+    // The slider goes to the start mark, and the position and its time with it.
+    doc_.SetPosition(doc_.startMark());
     form_.SetPosition(ctl::kPositionSlider, ClampToInt(doc_.startMark()));
+    form_.SetText(ctl::kPositionTime, PositionTimeText(doc_.startMark(), doc_.MixRate()));
   }
 }
 

@@ -344,7 +344,7 @@ bool Recorder::TakeFilledBlocks() {
       recovery_->SetPlacement(Placement(simultaneousActive_ ? latencySeconds_ * rate_ : 0));
     }
     ShowRecordedTime();
-    doc_.SetPosition(startFrame_ + recordedFrames_);
+    ShowTakePosition();
   }
   ShowMeters(filled - 1);
   recordDevice_.cursor = filled;
@@ -414,7 +414,21 @@ void Recorder::ShowRecordedTime() {
   form_.SetText(ctl::kPositionTime, FormatPlayTime(ms));
 }
 
+void Recorder::ShowTakePosition() {
+  // The take's frames in the mix's: the rates differ within a family.
+  const uint64_t taken =
+      startMixRate_ != 0 ? uint64_t{recordedFrames_} * startMixRate_ / rate_ : recordedFrames_;
+  const auto position =
+      static_cast<uint32_t>(std::min<uint64_t>(uint64_t{startFrame_} + taken, UINT32_MAX));
+  doc_.SetPosition(position);
+  if (doc_.HasMix()) {
+    form_.SetPosition(ctl::kPositionSlider, static_cast<int>(std::min<uint32_t>(
+                                                std::min(position, doc_.mixFrames()), INT32_MAX)));
+  }
+}
+
 void Recorder::ShowCountdownTime() {
+  ShowStatus(Format(msg::kCountdownStatus, countdownRemaining_));
   form_.SetText(ctl::kPositionTime,
                 Format("-%02d:%02d.000", countdownRemaining_ / 60, countdownRemaining_ % 60));
 }
@@ -601,6 +615,10 @@ std::optional<uint32_t> Recorder::MeasureLoopback() const {
 }
 
 void Recorder::ShowRecordingStatus(uint32_t lostFrames) {
+  if (recordedFrames_ == 0 && doc_.paused() && options.autoStartLevel > 0) {
+    ShowStatus(Format(msg::kWaitingForLevelStatus, options.autoStartLevel));
+    return;
+  }
   std::string text = Format(msg::kRecordingStatus, lostFrames);
   if (RecoveryLost()) text += msg::kRecoveryFailedStatus;
   ShowStatus(text);

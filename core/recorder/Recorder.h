@@ -42,6 +42,9 @@ inline constexpr const char* kRecordStartFailed = "録音処理の開始に失�
 // While recording and after Stop, in the status bar.
 inline constexpr const char* kRecordingStatus = "録音中  欠落フレーム: %u";
 inline constexpr const char* kRecordedStatus = "録音終了  遅延補正: %.1f ms";
+// Before anything is stored: the self-timer counting down, the input level not yet reached.
+inline constexpr const char* kCountdownStatus = "録音待機中  セルフタイマー: あと %d 秒";
+inline constexpr const char* kWaitingForLevelStatus = "録音待機中  入力レベル %d%% で開始";
 inline constexpr const char* kRecordedNoPlaybackStatus = "録音終了";
 // A take that lost input frames: how many, in how many places, and the first places.
 inline constexpr const char* kDropoutWarning =
@@ -155,6 +158,8 @@ class Recorder : public CommandTarget, public TimerTarget {
   bool AppendFrames(const uint8_t* source, uint32_t frames);
   void ShowMeters(uint32_t block);
   void ShowRecordedTime();
+  // The mix position the take has reached, on the position slider as well when there is a mix.
+  void ShowTakePosition();
   void ShowCountdownTime();
   // A dead input ends the recording as Stop would, keeping what was collected.
   void EndOnInputFailure(const DeviceResult& failure);

@@ -397,7 +397,8 @@ void Transport::ToggleStartMark() {
 void Transport::ToggleEndMark() {
   if (doc_.mixFrames() == 0) return;
   const uint32_t last = doc_.mixFrames() - 1;
-  if (doc_.endMark() == last) {
+  // 0 is "not set" as much as the last frame is (a take leaves it so): the press sets the mark.
+  if (doc_.endMark() == last || doc_.endMark() == 0) {
     // Past the last frame a mark would make playback read beyond the mix.
     doc_.SetEndMark(static_cast<uint32_t>(
         std::min<uint64_t>(uint64_t{doc_.position()} + view_.blockFrames - 1, last)));

@@ -439,6 +439,8 @@ TEST_F(PanelTest, MakeMixSetsThePositionRangeAndDisablesTheButton) {
   Load("b.wav");
   doc.SetStartMark(0);
   ASSERT_TRUE(C(ctl::kMakeMix).enabled);
+  doc.SetPosition(2000);  // where the time field stood before
+  form.SetText(ctl::kPositionTime, "00:00.453");
 
   ASSERT_TRUE(panel.OnCommand(ctl::kMakeMix));
 
@@ -448,6 +450,8 @@ TEST_F(PanelTest, MakeMixSetsThePositionRangeAndDisablesTheButton) {
   EXPECT_TRUE(C(ctl::kPositionSlider).enabled);
   EXPECT_EQ(C(ctl::kPositionSlider).max, static_cast<int>(4410 - view.blockFrames));
   EXPECT_EQ(C(ctl::kPositionSlider).position, 0);
+  EXPECT_EQ(form.GetText(ctl::kPositionTime), "00:00.000") << "the time where the slider is";
+  EXPECT_EQ(doc.position(), 0u);
   EXPECT_EQ(ui.waitDepth, 0);
   EXPECT_GT(ui.waitCursorShown, 0);
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "document/CommandRules.h"
 #include "document/VelmoraDoc.h"
 #include "io/Format.h"
 #include "seams/CommandIds.h"
@@ -210,8 +211,10 @@ TEST_P(RecorderCountdownTest, BeepsInTheLastThreeSecondsThenRecords) {
   const CountdownCase& c = GetParam();
   recorder.options.selfTimerSeconds = c.seconds;
   recorder.options.beepBeforeStart = true;
+  status = "録音終了";  // the last take's
   recorder.Record();
   EXPECT_EQ(form.GetText(ctl::kPositionTime), Format("-00:%02d.000", c.seconds));
+  EXPECT_EQ(status, Format(msg::kCountdownStatus, c.seconds));
   EXPECT_TRUE(doc.paused());
   EXPECT_TRUE(recorder.countdownActive());
 
@@ -230,7 +233,11 @@ TEST_P(RecorderCountdownTest, BeepsInTheLastThreeSecondsThenRecords) {
       EXPECT_FALSE(beepOpen());  // cut after 200 ms
     }
     timers.Fire(timer::kCountdown);
+    if (left > 1) {
+      EXPECT_EQ(status, Format(msg::kCountdownStatus, left - 1));
+    }
   }
+  EXPECT_EQ(status, Format(msg::kRecordingStatus, 0));
   EXPECT_EQ(beeps, c.beepsAt);
   std::vector<int> numbers;
   for (int n = c.seconds; n > 0; --n) numbers.push_back(n);
@@ -316,17 +323,20 @@ TEST_P(RecorderAutoStartTest, StartsWithTheFirstBlockAtTheLevel) {
     }
     return b;
   };
+  EXPECT_EQ(status, Format(msg::kWaitingForLevelStatus, 10));
   Push(block(c.quiet, 5));
   Push(block(c.quiet, 9));
   timers.Fire(timer::kRecording);
   EXPECT_TRUE(doc.paused());
   EXPECT_EQ(recorder.recordedFrames(), 0u);
+  EXPECT_EQ(status, Format(msg::kWaitingForLevelStatus, 10));
   const std::vector<uint8_t> loud = block(c.loud, 17);
   Push(block(c.quiet, 1));
   Push(loud);
   Push(block(0, 0));
   timers.Fire(timer::kRecording);
   EXPECT_FALSE(doc.paused());
+  EXPECT_EQ(status, Format(msg::kRecordingStatus, 0));
   transport.Stop();
   std::vector<uint8_t> expected = loud;
   const std::vector<uint8_t> after = block(0, 0);
@@ -525,6 +535,29 @@ TEST_F(RecorderTest, TakeAlongThePlaybackIsMovedEarlierByTheLatency) {
     EXPECT_DOUBLE_EQ(recorder.appliedLatencyMs(), 40.0);
     EXPECT_EQ(status, Format(msg::kRecordedStatus, 40.0));
   }
+}
+
+// Recording along the mix moves the position slider with the take; the take leaves the end mark
+// unset, and the first press of the end-mark command sets it.
+TEST_F(RecorderTest, TheSliderFollowsATakeAlongTheMixAndTheEndMarkIsThereToSet) {
+  LoadAndMix(200000);
+  recorder.options.simultaneousPlayback = true;
+  view.recordRate = 22050;  // a take at half the mix's rate
+  form.SetPosition(ctl::kPositionSlider, 44100);
+  doc.SetPosition(44100);
+  recorder.Record();
+  Record(10);
+  EXPECT_EQ(form.GetPosition(ctl::kPositionSlider), static_cast<int>(44100 + 2 * 10 * kBlock));
+  EXPECT_EQ(doc.position(), 44100 + 2 * 10 * kBlock);
+  transport.Stop();
+  EXPECT_EQ(form.GetPosition(ctl::kPositionSlider), 44100);
+
+  EXPECT_EQ(doc.endMark(), 0u);
+  EXPECT_EQ(QueryCommandState(doc, cmd::kEndMark).check, CheckMark::Off);
+  test::PutMix(doc, 200000);  // made again
+  transport.OnCommand(cmd::kEndMark);
+  EXPECT_EQ(doc.endMark(), 44100 + view.blockFrames - 1);
+  EXPECT_EQ(QueryCommandState(doc, cmd::kEndMark).check, CheckMark::On);
 }
 
 TEST_F(RecorderTest, ATakeMarksTheMixStaleAfterABuildRunningAlongTheRecording) {
