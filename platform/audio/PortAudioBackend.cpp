@@ -193,6 +193,10 @@ class PortAudioInputStream : public AudioStream, private PolledInput {
     // Called with the library's lock held, by the open.
     if (const PaStreamInfo* info = Pa_GetStreamInfo(stream_); info != nullptr) {
       latency_ = info->inputLatency;
+#ifdef __linux__
+      // Frames come a period after they are captured: the rest of the buffer is room, not delay.
+      latency_ /= kInputPeriods;
+#endif
     }
   }
   ~PortAudioInputStream() override {
@@ -233,7 +237,9 @@ class PortAudioInputStream : public AudioStream, private PolledInput {
     const int failure = failure_.load();
     return failure != paNoError ? failure : InactiveStreamError(stream_, library_);
   }
-  double Latency() const override { return latency_; }
+  double Latency() const override {
+    return latency_;
+  }
 
   void Drain() override {
     if (!thread_.joinable() || failure_.load() != paNoError) return;
@@ -263,7 +269,9 @@ class PortAudioInputStream : public AudioStream, private PolledInput {
   }
 
   // The stream's reads are its own: they take no library lock, as PortAudio's callback would not.
-  long FramesReady() override { return Pa_GetStreamReadAvailable(stream_); }
+  long FramesReady() override {
+    return Pa_GetStreamReadAvailable(stream_);
+  }
   int Read(uint8_t* to, uint32_t frames, bool& overflowed) override {
     const PaError error = Pa_ReadStream(stream_, to, frames);
     overflowed = error == paInputOverflowed;
