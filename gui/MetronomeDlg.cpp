@@ -163,21 +163,34 @@ void CMetronomeDlg::BindEvents() {
   bindArrows(metctl::kTempoSpin, &Metronome::OnTempoArrow);
   bindArrows(metctl::kBeatsSpin, &Metronome::OnBeatsArrow);
   bindArrows(metctl::kDisplaySize, &Metronome::OnDisplaySizeArrow);
-  // Checked once the keystroke is through: a message box must not open inside the edit's change.
-  FindWindow(metctl::kTempoEdit)->Bind(wxEVT_TEXT, [this](wxCommandEvent&) {
-    CallAfter([this] { metronome_->OnTempoEdited(); });
-  });
-  FindWindow(metctl::kBeatsEdit)->Bind(wxEVT_TEXT, [this](wxCommandEvent&) {
-    CallAfter([this] { metronome_->OnBeatsEdited(); });
-  });
+  FindWindow(metctl::kTempoEdit)->Bind(wxEVT_TEXT, [&m](wxCommandEvent&) { m.OnTempoEdited(); });
+  FindWindow(metctl::kBeatsEdit)->Bind(wxEVT_TEXT, [&m](wxCommandEvent&) { m.OnBeatsEdited(); });
+  // Checked once the focus has moved: a message box must not open inside the focus change.
+  const auto bindLeave = [this](int id, void (Metronome::*left)()) {
+    FindWindow(id)->Bind(wxEVT_KILL_FOCUS, [this, left](wxFocusEvent& event) {
+      event.Skip();
+      CallAfter([this, left] { (metronome_.get()->*left)(); });
+    });
+  };
+  bindLeave(metctl::kTempoEdit, &Metronome::OnTempoLeft);
+  bindLeave(metctl::kBeatsEdit, &Metronome::OnBeatsLeft);
   FindWindow(metctl::kChime)->Bind(wxEVT_CHECKBOX, [&m](wxCommandEvent&) { m.OnChimeClicked(); });
   FindWindow(metctl::kVolume)->Bind(wxEVT_SLIDER, [&m](wxCommandEvent&) { m.OnVolumeMoved(); });
   FindWindow(metctl::kStartStop)->Bind(wxEVT_BUTTON, [&m](wxCommandEvent&) { m.OnStartStop(); });
-  Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { CloseDialog(); }, wxID_OK);
-  Bind(
-      wxEVT_BUTTON, [this](wxCommandEvent&) { CloseDialog(); }, wxID_CANCEL);
+  Bind(wxEVT_CHAR_HOOK, &CMetronomeDlg::OnCharHook, this);
   Bind(wxEVT_CLOSE_WINDOW, &CMetronomeDlg::OnCloseWindow, this);
+}
+
+void CMetronomeDlg::OnCharHook(wxKeyEvent& event) {
+  // The dialog has no OK or Cancel button: Escape, and Enter anywhere but on the start button
+  // (which Enter presses, as on any button), close it as they would.
+  const int key = event.GetKeyCode();
+  const bool enter = key == WXK_RETURN || key == WXK_NUMPAD_ENTER;
+  if (key == WXK_ESCAPE || (enter && wxDynamicCast(FindFocus(), wxButton) == nullptr)) {
+    CloseDialog();
+    return;
+  }
+  event.Skip();
 }
 
 void CMetronomeDlg::PlaceAtTopRight() {

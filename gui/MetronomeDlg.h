@@ -2,8 +2,8 @@
 // CMetronomeDlg: the modeless metronome "メトロノーム" (template 176) and its beat display window
 // (template 161, borderless, at the top left of the work area). Thin: every control hands its
 // event to core's Metronome, which drives the controls through a Form, the display through
-// BeatDisplay and its own timer 7. Closing only hides the dialog, keeping its settings.
-// User-interface thread only.
+// BeatDisplay and its own timer 7. Closing (the close box, Escape or Enter) only hides the
+// dialog, keeping its settings. User-interface thread only.
 
 #include <wx/dialog.h>
 #include <wx/frame.h>
@@ -66,6 +66,7 @@ class CMetronomeDlg : public wxDialog, public CommandTarget {
   void BuildControls();
   void BindEvents();
   void PlaceAtTopRight();
+  void OnCharHook(wxKeyEvent& event);
   void OnCloseWindow(wxCloseEvent& event);
   void CloseDialog();
 

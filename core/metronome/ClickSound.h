@@ -20,14 +20,18 @@ double ClickAmplitude(int32_t volumePos);
 // One click: a sine of `period` samples under an envelope falling from 1 to nearly 0.
 std::vector<uint8_t> MakeClick(double period, double amplitude);
 
-// Milliseconds between beats (whole milliseconds, as the window timer would take them).
-constexpr int32_t BeatIntervalMs(int32_t tempo) {
-  return 60000 / tempo;
+// Stream sample at which click `k` of a run at `tempo` beats per minute starts (click 0 at sample
+// 0): k x 60 x 11025 / tempo rounded to the nearest sample, so no rounding accumulates.
+constexpr uint64_t ClickStartSample(uint64_t k, int32_t tempo) {
+  const uint64_t twice = 2 * k * 60 * kClickRate;
+  const auto perMinute = static_cast<uint64_t>(tempo);
+  return (twice + perMinute) / (2 * perMinute);
 }
-// Stream sample at which click `k` of a run starts (click 0 at sample 0): k intervals, each
-// exactly `intervalMs` long, rounded down to the sample.
-constexpr uint64_t ClickStartSample(uint64_t k, int32_t intervalMs) {
-  return k * static_cast<uint64_t>(intervalMs) * kClickRate / 1000;
+// Microseconds from beat 0 to beat `k` at `tempo` beats per minute, rounded: the silent
+// metronome's grid.
+constexpr int64_t BeatTimeMicros(uint64_t k, int32_t tempo) {
+  return static_cast<int64_t>((2 * k * 60000000 + static_cast<uint64_t>(tempo)) /
+                              (2 * static_cast<uint64_t>(tempo)));
 }
 
 }  // namespace velmora

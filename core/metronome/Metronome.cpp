@@ -1,8 +1,11 @@
 #include "metronome/Metronome.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <utility>
 
 #include "dialogs/FadeSetup.h"
 #include "io/Format.h"
@@ -25,25 +28,22 @@ void SetTextIfChanged(Form& form, int id, const std::string& text) {
   if (form.GetText(id) != text) form.SetText(id, text);
 }
 
-// One integer field of the data exchange: the value, or the message to show.
-bool ReadIntegerField(Ui& ui, const std::string& text, int32_t& value) {
+// A field's text as a value within min..max, or nothing.
+std::optional<int32_t> ValueInRange(const std::string& text, int32_t min, int32_t max) {
   const std::optional<int64_t> parsed = ParseIntegerField(text);
-  if (!parsed) {
-    ui.ShowMessage(msg::kNotAnInteger, MessageIcon::Exclamation, MessageButtons::Ok);
-    return false;
-  }
-  value = static_cast<int32_t>(*parsed);
-  return true;
+  if (!parsed || *parsed < min || *parsed > max) return std::nullopt;
+  return static_cast<int32_t>(*parsed);
 }
 
-bool ValidateRange(Ui& ui, int32_t value, int32_t min, int32_t max) {
-  if (value >= min && value <= max) return true;
-  ui.ShowMessage(Format(msg::kIntegerRange, min, max), MessageIcon::Exclamation,
-                 MessageButtons::Ok);
-  return false;
-}
+constexpr int64_t kMicrosPerSecond = 1000000;
 
 }  // namespace
+
+int64_t SteadyClockMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 int32_t DisplaySizeLimit(int32_t displayBase, int32_t workAreaHeight) {
   // The largest k with (k x base) / 15 <= height, i.e. k x base < 15 x (height + 1).
@@ -58,8 +58,13 @@ uint32_t BeatColour(int32_t beat, int32_t beatsPerBar) {
 }
 
 Metronome::Metronome(Ui& ui, Form& form, Timers& timers, BeatDisplay& display,
-                     AudioBackend& backend)
-    : clickDevice(backend), ui_(ui), form_(form), timers_(timers), display_(display) {
+                     AudioBackend& backend, MicrosClock clock)
+    : clickDevice(backend),
+      ui_(ui),
+      form_(form),
+      timers_(timers),
+      display_(display),
+      clock_(std::move(clock)) {
   // The clicks are rendered seconds ahead: the stream may sit on a deep buffer.
   clickDevice.plannedOutput = true;
 }
@@ -102,13 +107,27 @@ void Metronome::WriteMembers() {
   form_.SetPosition(metctl::kVolume, volumePos);
 }
 
-bool Metronome::ReadMembers() {
-  if (!ReadIntegerField(ui_, form_.GetText(metctl::kTempoEdit), tempo)) return false;
-  if (!ReadIntegerField(ui_, form_.GetText(metctl::kBeatsEdit), beatsPerBar)) return false;
-  // The check box is the program's own (it does not toggle itself): chime is kept as it is.
-  volumePos = std::clamp(form_.GetPosition(metctl::kVolume), 0, kVolumeSilent);
-  return ValidateRange(ui_, tempo, kTempoMin, kTempoMax) &&
-         ValidateRange(ui_, beatsPerBar, kBeatsMin, kBeatsMax);
+bool Metronome::CheckField(int editId, int spinId, int32_t min, int32_t max, int32_t& value) {
+  const std::optional<int64_t> parsed = ParseIntegerField(form_.GetText(editId));
+  if (parsed) value = static_cast<int32_t>(std::clamp<int64_t>(*parsed, min, max));
+  // The field is right before the message shows: the focus leaving for the message box checks
+  // it again and finds nothing to say.
+  form_.SetPosition(spinId, value);
+  SetTextIfChanged(form_, editId, std::to_string(value));
+  std::string refusal;
+  if (!parsed) {
+    refusal = msg::kNotAnInteger;
+  } else if (*parsed < min || *parsed > max) {
+    refusal = Format(msg::kIntegerRange, min, max);
+  }
+  if (refusal.empty()) return true;
+  ui_.ShowMessage(refusal, MessageIcon::Exclamation, MessageButtons::Ok);
+  return false;
+}
+
+bool Metronome::CheckFields() {
+  return CheckField(metctl::kTempoEdit, metctl::kTempoSpin, kTempoMin, kTempoMax, tempo) &&
+         CheckField(metctl::kBeatsEdit, metctl::kBeatsSpin, kBeatsMin, kBeatsMax, beatsPerBar);
 }
 
 void Metronome::OnTempoArrow(int direction) {
@@ -129,17 +148,25 @@ void Metronome::OnDisplaySizeArrow(int direction) {
 }
 
 void Metronome::OnTempoEdited() {
-  ReadMembers();
-  tempo = std::clamp(tempo, kTempoMin, kTempoMax);
-  form_.SetPosition(metctl::kTempoSpin, tempo);
-  WriteMembers();
+  if (const auto typed = ValueInRange(form_.GetText(metctl::kTempoEdit), kTempoMin, kTempoMax)) {
+    tempo = *typed;
+    form_.SetPosition(metctl::kTempoSpin, tempo);
+  }
 }
 
 void Metronome::OnBeatsEdited() {
-  ReadMembers();
-  beatsPerBar = std::clamp(beatsPerBar, kBeatsMin, kBeatsMax);
-  form_.SetPosition(metctl::kBeatsSpin, beatsPerBar);
-  WriteMembers();
+  if (const auto typed = ValueInRange(form_.GetText(metctl::kBeatsEdit), kBeatsMin, kBeatsMax)) {
+    beatsPerBar = *typed;
+    form_.SetPosition(metctl::kBeatsSpin, beatsPerBar);
+  }
+}
+
+void Metronome::OnTempoLeft() {
+  CheckField(metctl::kTempoEdit, metctl::kTempoSpin, kTempoMin, kTempoMax, tempo);
+}
+
+void Metronome::OnBeatsLeft() {
+  CheckField(metctl::kBeatsEdit, metctl::kBeatsSpin, kBeatsMin, kBeatsMax, beatsPerBar);
 }
 
 void Metronome::OnChimeClicked() {
@@ -148,7 +175,7 @@ void Metronome::OnChimeClicked() {
 }
 
 void Metronome::OnVolumeMoved() {
-  ReadMembers();
+  volumePos = std::clamp(form_.GetPosition(metctl::kVolume), 0, kVolumeSilent);
 }
 
 void Metronome::OnStartStop() {
@@ -160,14 +187,15 @@ void Metronome::OnStartStop() {
 }
 
 void Metronome::OnClose() {
+  CheckFields();
   if (form_.GetText(metctl::kStartStop) == msg::kStopCaption) Stop();
 }
 
 void Metronome::Start() {
-  ReadMembers();
-  tempo = std::clamp(tempo, kTempoMin, kTempoMax);
-  beatsPerBar = std::clamp(beatsPerBar, kBeatsMin, kBeatsMax);
-  intervalMs_ = BeatIntervalMs(tempo);
+  // A refused field is shown limited first: the user starts again with what it now says. The
+  // check box is the program's own (it does not toggle itself): chime is kept as it is.
+  if (!CheckFields()) return;
+  OnVolumeMoved();
   beat = 1;
   nextShown_ = 0;
   sounding_ = false;
@@ -182,8 +210,8 @@ void Metronome::Start() {
     FollowStream();  // the first click is the stream's first sample: it shows at once
     timers_.Start(timer::kMetronome, timer::kMetronomeFollowMs);
   } else {
+    silentOrigin_ = clock_();
     SilentTick();
-    timers_.Start(timer::kMetronome, intervalMs_);
   }
   form_.SetText(metctl::kStartStop, msg::kStopCaption);
   EnableSettings(false);
@@ -226,11 +254,11 @@ void Metronome::RenderBlock(uint32_t block) {
   const uint64_t first = uint64_t{block} * kClickStreamBlock;
   const uint64_t end = first + kClickStreamBlock;
   // The first click that may still sound in this block: one before the estimate, then forward.
-  uint64_t k = first * 1000 / (uint64_t{static_cast<uint32_t>(intervalMs_)} * kClickRate);
+  uint64_t k = first * static_cast<uint64_t>(tempo) / (60 * uint64_t{kClickRate});
   k = k > 0 ? k - 1 : 0;
-  while (ClickStartSample(k, intervalMs_) + kClickSamples <= first) ++k;
-  for (; ClickStartSample(k, intervalMs_) < end; ++k) {
-    const uint64_t start = ClickStartSample(k, intervalMs_);
+  while (ClickStartSample(k, tempo) + kClickSamples <= first) ++k;
+  for (; ClickStartSample(k, tempo) < end; ++k) {
+    const uint64_t start = ClickStartSample(k, tempo);
     const bool accent = chime != 0 && k % static_cast<uint64_t>(beatsPerBar) == 0;
     const std::vector<uint8_t>& click = accent ? clickAccent : clickNormal;
     const uint64_t from = std::max(start, first);
@@ -265,12 +293,13 @@ void Metronome::FollowStream() {
   RefillStream();
   // A click is heard once the stream has handed it over and the sound system's latency passed.
   const uint64_t played = clickDevice.OutputBytesPlayed();
-  const auto heard = [&](uint64_t k) {
-    return ClickStartSample(k, intervalMs_) + latencyFrames_ <= played;
-  };
-  if (!heard(nextShown_)) return;
-  // Only the latest click heard is drawn: a late tick does not replay the ones it missed.
-  while (heard(nextShown_ + 1)) ++nextShown_;
+  ShowLatestDue([&](uint64_t k) { return ClickStartSample(k, tempo) + latencyFrames_ <= played; });
+}
+
+void Metronome::ShowLatestDue(const std::function<bool(uint64_t)>& due) {
+  if (!due(nextShown_)) return;
+  // Only the latest beat due is drawn: a late tick does not replay the ones it missed.
+  while (due(nextShown_ + 1)) ++nextShown_;
   const auto shown = static_cast<int32_t>(nextShown_ % static_cast<uint64_t>(beatsPerBar)) + 1;
   ++nextShown_;
   if (beatsPerBar > 1) ShowBeat(shown);
@@ -278,14 +307,22 @@ void Metronome::FollowStream() {
 }
 
 void Metronome::GoSilent() {
+  // Where the ear is in the stream now: the beats go on from there on the same grid.
+  const auto heard = static_cast<int64_t>(clickDevice.OutputBytesPlayed()) - latencyFrames_;
   clickDevice.ClosePlayback();
   sounding_ = false;
-  timers_.Start(timer::kMetronome, intervalMs_);
+  silentOrigin_ = clock_() - heard * kMicrosPerSecond / kClickRate;
+  SilentTick();
 }
 
 void Metronome::SilentTick() {
-  if (beatsPerBar > 1) ShowBeat(beat);
-  beat = beat >= beatsPerBar ? 1 : beat + 1;
+  const int64_t elapsed = clock_() - silentOrigin_;
+  ShowLatestDue([&](uint64_t k) { return BeatTimeMicros(k, tempo) <= elapsed; });
+  // The timer is set for the first millisecond at or after the next beat; a tick that comes
+  // before it finds nothing due and waits again.
+  const int64_t wait = BeatTimeMicros(nextShown_, tempo) - elapsed;
+  const int64_t waitMs = std::max<int64_t>((wait + 999) / 1000, 1);
+  timers_.Start(timer::kMetronome, static_cast<int>(waitMs));
 }
 
 void Metronome::ShowBeat(int32_t b) {

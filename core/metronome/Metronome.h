@@ -5,16 +5,21 @@
 // display through BeatDisplay; the dialog's window timer 7 ticks back into OnTimer.
 //
 // Steady time: while the metronome runs with sound, one output stream stays open and every click
-// is written into it at its exact sample position (k x 60000 / tempo ms from the first click), a
-// ring of blocks rendered ahead and refilled by the timer; the sound system keeps a deep buffer
-// of it. The timer only refills and moves the beat display after the stream's clock (less the
-// sound system's latency), so a late or busy window never moves a click. Without
-// sound (volume at 20, no buffers, or no device that opens) the timer itself counts the beats,
-// one tick per beat.
+// is written into it at its exact sample position (k x 60 / tempo s from the first click, to the
+// nearest sample), a ring of blocks rendered ahead and refilled by the timer; the sound system
+// keeps a deep buffer of it. The timer only refills and moves the beat display after the stream's
+// clock (less the sound system's latency), so a late or busy window never moves a click. Without
+// sound (volume at 20, no buffers, or no device that opens) a steady clock keeps the same grid:
+// each tick shows the latest beat due and sets the timer to the next one, so whole-millisecond
+// timer intervals never add up to a wrong tempo.
+//
+// The tempo and beats fields are checked (with the framework's messages) when the user leaves
+// them, closes the window or starts; while typing, a valid number only moves the up-down along.
 //
 // Everything here runs on the user-interface thread; the device's callback only copies blocks.
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "audio/WaveDevice.h"
@@ -69,10 +74,15 @@ int32_t DisplaySizeLimit(int32_t displayBase, int32_t workAreaHeight);
 // white on the last.
 uint32_t BeatColour(int32_t beat, int32_t beatsPerBar);
 
+// A monotonic clock in microseconds; the silent metronome counts its beats by it.
+using MicrosClock = std::function<int64_t()>;
+int64_t SteadyClockMicros();
+
 class Metronome : public TimerTarget, public OutputDeviceOwner {
  public:
   // All must outlive the metronome; `backend` carries its own click device.
-  Metronome(Ui& ui, Form& form, Timers& timers, BeatDisplay& display, AudioBackend& backend);
+  Metronome(Ui& ui, Form& form, Timers& timers, BeatDisplay& display, AudioBackend& backend,
+            MicrosClock clock = SteadyClockMicros);
   ~Metronome() override;
   Metronome(const Metronome&) = delete;
   Metronome& operator=(const Metronome&) = delete;
@@ -86,15 +96,20 @@ class Metronome : public TimerTarget, public OutputDeviceOwner {
   void OnTempoArrow(int direction);
   void OnBeatsArrow(int direction);
   void OnDisplaySizeArrow(int direction);
-  // The user changed an edit's text: read (with the validation messages), limited, written back.
+  // The user changed an edit's text: a number within range moves the up-down along. Nothing is
+  // said and the text is left alone: the field may be empty on its way to a new number.
   void OnTempoEdited();
   void OnBeatsEdited();
+  // The focus left the edit: its text is checked (a message when it is not an integer or out of
+  // range), limited and written back with the up-down.
+  void OnTempoLeft();
+  void OnBeatsLeft();
   void OnChimeClicked();
   void OnVolumeMoved();
   // Button 1001: starts when its caption is "開始", else stops.
   void OnStartStop();
-  // OK, Cancel, Enter, Escape or the close box: a running metronome stops (the window then
-  // hides itself, keeping every setting).
+  // Enter, Escape or the close box: the fields are checked as when they are left, and a running
+  // metronome stops (the window then hides itself, keeping every setting).
   void OnClose();
   // Timer 7; other ids are not the metronome's.
   void OnTimer(int id) override;
@@ -121,20 +136,27 @@ class Metronome : public TimerTarget, public OutputDeviceOwner {
   int32_t volumePos = kVolumeSilent;
 
  private:
-  // The dialog's data exchange: members to controls, and controls to members with validation
-  // (false after a message; the members read before the failure keep their new values).
+  // The dialog's data exchange, members to controls.
   void WriteMembers();
-  bool ReadMembers();
+  // Checks one integer field: its value limited to min..max goes into `value`, the up-down and
+  // the field (a text that is no integer keeps `value`); false, after the message, when the text
+  // was not such a value.
+  bool CheckField(int editId, int spinId, int32_t min, int32_t max, int32_t& value);
+  // Both fields, stopping at the first refused.
+  bool CheckFields();
   void Start();
   void Stop();
   // Opens the click stream with its first blocks; false when no device took it.
   bool OpenClickStream();
   void RenderBlock(uint32_t block);
   void RefillStream();
-  // Sounding: shows the latest click the stream's clock has passed. Silent: one beat per tick.
+  // Sounding: shows the latest click the stream's clock has passed. Silent: shows the latest
+  // beat the clock has passed and sets the timer to the next beat.
   void FollowStream();
   void SilentTick();
-  // A stream that died: the metronome goes on without sound from the next beat.
+  // Shows the latest beat `due` says has come, when it is one not shown yet.
+  void ShowLatestDue(const std::function<bool(uint64_t)>& due);
+  // A stream that died: the metronome goes on without sound on the same grid.
   void GoSilent();
   void ShowBeat(int32_t b);
   void EnableSettings(bool enabled);
@@ -143,9 +165,11 @@ class Metronome : public TimerTarget, public OutputDeviceOwner {
   Form& form_;
   Timers& timers_;
   BeatDisplay& display_;
+  MicrosClock clock_;
   bool buffersReady_ = false;
   bool sounding_ = false;
-  int32_t intervalMs_ = 500;
+  // Silent: the clock's time of beat 0 of the run.
+  int64_t silentOrigin_ = 0;
   // The click stream's blocks, 128 x kClickStreamBlock samples.
   std::vector<uint8_t> ring_;
   // Click of the run that the display shows next (0 = the first click).

@@ -1,9 +1,13 @@
 // The metronome driven by hand: the test sets the dialog's controls in a fake form, presses the
-// button, advances the virtual device and fires timer 7, and compares the stream with clicks
-// placed at their exact sample positions, and the beat display with the beats.
+// button, advances the virtual device (or a fake clock, without sound) and fires timer 7, and
+// compares the stream with clicks placed on the tempo's true grid, and the beat display with the
+// beats.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,12 +31,14 @@ struct Drawn {
   std::string text;
   uint32_t background = 0;
   int fontHeight = 0;
+  int64_t at = 0;  // the clock's microseconds when it was drawn
 };
 
 class RecordingBeatDisplay : public BeatDisplay {
  public:
+  explicit RecordingBeatDisplay(const int64_t& clock) : clock_(clock) {}
   void Show(int side, const std::string& text, uint32_t background, int fontHeight) override {
-    shown.push_back({side, text, background, fontHeight});
+    shown.push_back({side, text, background, fontHeight, clock_});
     visible = true;
   }
   void Hide() override { visible = false; }
@@ -44,26 +50,48 @@ class RecordingBeatDisplay : public BeatDisplay {
   }
   std::vector<Drawn> shown;
   bool visible = false;
+
+ private:
+  const int64_t& clock_;
 };
 
 constexpr int kDisplayHeight = 150;  // the display window's height as made from its template
 constexpr int kWorkAreaHeight = 1000;
 
-// The stream a run should give: silence with each click copied in at its start sample.
+// Where click k of a run belongs at 11025 samples per second: k x 60 / tempo seconds from the
+// first, to the nearest sample.
+size_t TrueClickSample(uint64_t k, int32_t tempo) {
+  return static_cast<size_t>(std::llround(static_cast<double>(k) * 60 * 11025 / tempo));
+}
+
+// The stream a run should give: silence with each click copied in at its true sample.
 std::vector<uint8_t> ExpectedStream(size_t samples, int32_t tempo, int32_t beatsPerBar, bool chime,
                                     double amplitude) {
   const std::vector<uint8_t> normal = MakeClick(kNormalClickPeriod, amplitude);
   const std::vector<uint8_t> accent = MakeClick(kAccentClickPeriod, amplitude);
   std::vector<uint8_t> stream(samples, 128);
-  const int32_t intervalMs = 60000 / tempo;     // whole milliseconds
-  const double interval = intervalMs * 11.025;  // samples, exactly
-  for (uint64_t k = 0;; ++k) {
-    const auto start = static_cast<size_t>(static_cast<double>(k) * interval + 1e-9);
-    if (start >= samples) break;
+  for (uint64_t k = 0; TrueClickSample(k, tempo) < samples; ++k) {
+    const size_t start = TrueClickSample(k, tempo);
     const std::vector<uint8_t>& click = (chime && k % beatsPerBar == 0) ? accent : normal;
     for (size_t i = 0; i < click.size() && start + i < samples; ++i) stream[start + i] = click[i];
   }
   return stream;
+}
+
+// Where clicks start in a stream: a click's first sample is silence (128) and its second is not;
+// at least 200 silent samples (18 ms) come before it.
+std::vector<size_t> ClickStarts(const std::vector<uint8_t>& stream) {
+  std::vector<size_t> starts;
+  size_t silent = 200;  // silence before the stream
+  for (size_t i = 1; i < stream.size(); ++i) {
+    if (stream[i] == 128) {
+      ++silent;
+      continue;
+    }
+    if (silent >= 200) starts.push_back(i - 1);
+    silent = 0;
+  }
+  return starts;
 }
 
 class MetronomeTest : public ::testing::Test {
@@ -99,12 +127,30 @@ class MetronomeTest : public ::testing::Test {
     return out;
   }
 
+  // Ticks timer 7 for `seconds` as a window timer would: each tick when its interval has passed,
+  // every fifth one `lateMs` later still (a busy window). Returns the clock's times of the late
+  // ticks.
+  std::set<int64_t> TickFor(int seconds, int lateMs) {
+    std::set<int64_t> late;
+    const int64_t end = now + int64_t{seconds} * 1000000;
+    for (int tick = 1; now < end && timers.Running(timer::kMetronome); ++tick) {
+      now += int64_t{timers.Interval(timer::kMetronome)} * 1000;
+      if (tick % 5 == 0 && lateMs > 0) {
+        now += int64_t{lateMs} * 1000;
+        late.insert(now);
+      }
+      timers.Fire(timer::kMetronome);
+    }
+    return late;
+  }
+
+  int64_t now = 1000000;  // the fake steady clock, microseconds
   FakeUi ui;
   FakeForm form;
   FakeTimers timers;
-  RecordingBeatDisplay display;
+  RecordingBeatDisplay display{now};
   VirtualAudioBackend backend;
-  Metronome metronome{ui, form, timers, display, backend};
+  Metronome metronome{ui, form, timers, display, backend, [this] { return now; }};
 };
 
 TEST(ClickSoundTest, ClicksTempoAndDisplayRules) {
@@ -116,17 +162,21 @@ TEST(ClickSoundTest, ClicksTempoAndDisplayRules) {
   EXPECT_NEAR(click[1101], 128, 1) << "the envelope has fallen to nothing";
   EXPECT_DOUBLE_EQ(ClickAmplitude(19), 6.4);
 
+  // The second click and a minute of beats, in samples and (silent) microseconds: a beat that
+  // falls between two samples goes to the nearer, and nothing accumulates.
   struct Tempo {
-    int32_t tempo, intervalMs;
+    int32_t tempo;
     uint64_t secondClick;
+    int64_t secondBeatMicros;
   };
-  for (const Tempo& t : {Tempo{120, 500, 5512}, Tempo{7, 8571, 94495}, Tempo{300, 200, 2205},
-                         Tempo{1, 60000, 661500}}) {
-    EXPECT_EQ(BeatIntervalMs(t.tempo), t.intervalMs) << t.tempo;
-    EXPECT_EQ(ClickStartSample(1, t.intervalMs), t.secondClick) << t.tempo;
+  for (const Tempo& t :
+       {Tempo{120, 5513, 500000}, Tempo{140, 4725, 428571}, Tempo{97, 6820, 618557},
+        Tempo{7, 94500, 8571429}, Tempo{300, 2205, 200000}, Tempo{1, 661500, 60000000}}) {
+    EXPECT_EQ(ClickStartSample(1, t.tempo), t.secondClick) << t.tempo;
+    EXPECT_EQ(ClickStartSample(static_cast<uint64_t>(t.tempo), t.tempo), 661500u) << t.tempo;
+    EXPECT_EQ(BeatTimeMicros(1, t.tempo), t.secondBeatMicros) << t.tempo;
+    EXPECT_EQ(BeatTimeMicros(static_cast<uint64_t>(t.tempo) * 60, t.tempo), 3600000000) << t.tempo;
   }
-  // 1000 beats at 120 bpm end exactly 500 s in: no rounding accumulates.
-  EXPECT_EQ(ClickStartSample(1000, 500), 500u * 11025);
 
   // Blue runs 63, 127, 191, 255 over four beats.
   EXPECT_EQ(BeatColour(1, 4), 0xFFFF3Fu);
@@ -138,21 +188,35 @@ TEST(ClickSoundTest, ClicksTempoAndDisplayRules) {
   EXPECT_EQ(DisplaySizeLimit(2000, 100), 0);
 }
 
-TEST_F(MetronomeTest, ClicksSitAtTheirExactSamplesAsTheRingWraps) {
+TEST_F(MetronomeTest, ClicksKeepTheTrueTempoForAMinuteAsTheRingWraps) {
   struct Case {
     int32_t tempo;
     int32_t beats;
     bool chime;
     int32_t volume;
   };
-  for (const Case& c : {Case{300, 4, true, 0}, Case{120, 3, false, 10}, Case{187, 1, true, 5}}) {
+  for (const Case& c : {Case{97, 4, true, 0}, Case{120, 3, false, 10}, Case{140, 4, true, 5},
+                        Case{300, 1, true, 0}}) {
     SCOPED_TRACE(c.tempo);
     Settings(c.tempo, c.beats, c.chime, c.volume);
     Press();
     ASSERT_TRUE(metronome.Sounding());
-    // Three times round the ring of 128 blocks.
-    const size_t samples = size_t{3} * 128 * kClickStreamBlock + 777;
+    // A minute of beats and a little more: the ring of 128 blocks goes round four times.
+    const size_t samples = size_t{60} * 11025 + 777;
     const std::vector<uint8_t> played = Run(samples);
+
+    std::vector<size_t> expectedStarts;
+    for (uint64_t k = 0; TrueClickSample(k, c.tempo) + 1 < samples; ++k) {
+      expectedStarts.push_back(TrueClickSample(k, c.tempo));
+    }
+    const std::vector<size_t> starts = ClickStarts(played);
+    size_t k = 0;
+    while (k < starts.size() && k < expectedStarts.size() && starts[k] == expectedStarts[k]) ++k;
+    EXPECT_EQ(k, expectedStarts.size())
+        << "click " << k << " at " << (k < starts.size() ? starts[k] : 0) << " instead of "
+        << (k < expectedStarts.size() ? expectedStarts[k] : 0);
+    EXPECT_EQ(starts.size(), expectedStarts.size());
+
     const std::vector<uint8_t> expected =
         ExpectedStream(samples, c.tempo, c.beats, c.chime, ClickAmplitude(c.volume));
     size_t firstDifference = 0;
@@ -218,31 +282,55 @@ TEST_F(MetronomeTest, TheDisplayWaitsForTheSoundSystemsLatency) {
   EXPECT_EQ(display.Texts(), (std::vector<std::string>{"1", "2"}));
 }
 
-TEST_F(MetronomeTest, WithoutSoundTheTimerCountsTheBeats) {
+TEST_F(MetronomeTest, WithoutSoundTheBeatsKeepTheTrueTempo) {
   struct Case {
     const char* name;
+    int32_t tempo;
     int32_t volume;
     int failOpens;
+    int lateMs;  // every fifth tick
   };
-  for (const Case& c : {Case{"volume at 20", 20, 0}, Case{"no device opens", 0, 2}}) {
+  for (const Case& c : {Case{"volume at 20", 140, 20, 0, 0}, Case{"no device opens", 97, 0, 2, 0},
+                        Case{"a busy window", 120, 20, 0, 250},
+                        Case{"a window busier than a beat", 300, 20, 0, 250}}) {
     SCOPED_TRACE(c.name);
     display.shown.clear();
     backend.failOpens = c.failOpens;
-    Settings(120, 4, false, c.volume);
+    Settings(c.tempo, 4, false, c.volume);
+    const int64_t start = now;
     Press();
     EXPECT_FALSE(metronome.Sounding());
     EXPECT_EQ(backend.OpenStreamCount(), 0);
-    EXPECT_EQ(timers.Interval(timer::kMetronome), 500);
-    for (int i = 0; i < 4; ++i) timers.Fire(timer::kMetronome);
-    EXPECT_EQ(display.Texts(), (std::vector<std::string>{"1", "2", "3", "4", "1"}));
-    EXPECT_EQ(display.shown[3].background, 0xFFFFFFu);
+    const std::set<int64_t> late = TickFor(60, c.lateMs);
+
+    // Each beat shows on the first tick at or after its time on the grid, numbered by the grid;
+    // a late tick shows only the latest beat due, and the next is on time again.
+    const auto beatTime = [&](int64_t k) { return start + k * 60000000 / c.tempo; };
+    int64_t previous = -1;
+    for (const Drawn& d : display.shown) {
+      const int64_t k = (d.at - start) * c.tempo / 60000000;  // the latest beat due
+      ASSERT_GT(k, previous) << "at " << d.at - start << " us";
+      EXPECT_EQ(d.text, std::to_string(k % 4 + 1)) << "at " << d.at - start << " us";
+      if (late.count(d.at) == 0) {
+        EXPECT_LE(d.at - beatTime(k), 1000) << "beat " << k << " shown late";
+      }
+      if (c.lateMs == 0) {
+        EXPECT_EQ(k, previous + 1) << "a beat was skipped";
+      }
+      previous = k;
+    }
+    EXPECT_EQ(previous, (now - start) * c.tempo / 60000000) << "the latest beat at the end";
+    if (c.lateMs == 0) {
+      EXPECT_EQ(previous, c.tempo) << "the beat a minute in";
+      EXPECT_EQ(display.shown[3].background, 0xFFFFFFu);
+    }
     Press();
     EXPECT_FALSE(display.visible);
   }
   EXPECT_TRUE(ui.messages.empty()) << "device failures are not reported";
 }
 
-TEST_F(MetronomeTest, AStreamThatDiesLeavesTheBeatsGoingSilently) {
+TEST_F(MetronomeTest, AStreamThatDiesLeavesTheBeatsGoingSilentlyOnTheGrid) {
   Settings(300, 4, false, 0);
   Press();
   backend.AdvanceOutput(2205);
@@ -250,16 +338,16 @@ TEST_F(MetronomeTest, AStreamThatDiesLeavesTheBeatsGoingSilently) {
   backend.FailStreams(-9999);
   timers.Fire(timer::kMetronome);
   EXPECT_FALSE(metronome.Sounding());
-  EXPECT_EQ(timers.Interval(timer::kMetronome), 200);
-  timers.Fire(timer::kMetronome);
-  EXPECT_EQ(display.Texts(), (std::vector<std::string>{"1", "2", "3"}));
+  EXPECT_EQ(timers.Interval(timer::kMetronome), 200) << "the third beat is 200 ms away";
+  TickFor(1, 0);
+  EXPECT_EQ(display.Texts(), (std::vector<std::string>{"1", "2", "3", "4", "1", "2", "3"}));
   EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(MetronomeTest, OneBeatABarNeverShowsTheDisplay) {
   Settings(300, 1, false, 20);
   Press();
-  for (int i = 0; i < 3; ++i) timers.Fire(timer::kMetronome);
+  TickFor(1, 0);
   EXPECT_TRUE(display.shown.empty());
   EXPECT_EQ(metronome.beat, 1);
 }
@@ -285,7 +373,7 @@ TEST_F(MetronomeTest, RunningLocksTheSettingsButNotTheDisplaySize) {
   }
 }
 
-TEST_F(MetronomeTest, EntriesAreValidatedAndLimited) {
+TEST_F(MetronomeTest, TypingMovesTheUpDownAndLeavingTheFieldChecksIt) {
   EXPECT_EQ(form.GetText(metctl::kTempoEdit), "120");
   EXPECT_EQ(form.GetText(metctl::kBeatsEdit), "4");
   EXPECT_EQ(form.GetPosition(metctl::kDisplaySize), 15);
@@ -293,28 +381,39 @@ TEST_F(MetronomeTest, EntriesAreValidatedAndLimited) {
 
   struct Case {
     const char* typed;
-    const char* message;  // nullptr = none
-    const char* shown;
+    int whileTyping;      // the up-down's position
+    const char* message;  // on leaving; nullptr = none
+    const char* shown;    // after leaving
   };
-  const Case tempoCases[] = {{"500", "1 から 300 までの整数を入力してください。", "300"},
-                             {"0", "1 から 300 までの整数を入力してください。", "1"},
-                             {"abc", "整数を入力してください。", "1"},
-                             {" 77", nullptr, "77"}};
+  const Case tempoCases[] = {{"", 120, "整数を入力してください。", "120"},
+                             {"140", 140, nullptr, "140"},
+                             {"500", 140, "1 から 300 までの整数を入力してください。", "300"},
+                             {"0", 300, "1 から 300 までの整数を入力してください。", "1"},
+                             {"abc", 1, "整数を入力してください。", "1"},
+                             {" 77", 77, nullptr, "77"}};
   for (const Case& c : tempoCases) {
+    SCOPED_TRACE(c.typed);
     ui.messages.clear();
     form.Type(metctl::kTempoEdit, c.typed);
     metronome.OnTempoEdited();
+    EXPECT_TRUE(ui.messages.empty()) << "a message while typing";
+    EXPECT_EQ(form.GetText(metctl::kTempoEdit), c.typed) << "the text is the user's";
+    EXPECT_EQ(form.GetPosition(metctl::kTempoSpin), c.whileTyping);
+    metronome.OnTempoLeft();
     EXPECT_EQ(ui.Texts(),
-              c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{})
-        << c.typed;
-    EXPECT_EQ(form.GetText(metctl::kTempoEdit), c.shown) << c.typed;
-    EXPECT_EQ(std::to_string(form.GetPosition(metctl::kTempoSpin)), c.shown) << c.typed;
+              c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+    EXPECT_EQ(form.GetText(metctl::kTempoEdit), c.shown);
+    EXPECT_EQ(std::to_string(form.GetPosition(metctl::kTempoSpin)), c.shown);
+    EXPECT_EQ(std::to_string(metronome.tempo), c.shown);
   }
   ui.messages.clear();
   form.Type(metctl::kBeatsEdit, "13");
   metronome.OnBeatsEdited();
+  EXPECT_TRUE(ui.messages.empty());
+  metronome.OnBeatsLeft();
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{"1 から 12 までの整数を入力してください。"});
   EXPECT_EQ(metronome.beatsPerBar, 12);
+  EXPECT_EQ(form.GetText(metctl::kBeatsEdit), "12");
 
   // The arrows stop at the ends.
   form.SetPosition(metctl::kTempoSpin, 1);
@@ -331,6 +430,43 @@ TEST_F(MetronomeTest, EntriesAreValidatedAndLimited) {
   EXPECT_TRUE(form.At(metctl::kChime).checked);
   metronome.OnChimeClicked();
   EXPECT_FALSE(form.At(metctl::kChime).checked);
+}
+
+TEST_F(MetronomeTest, StartAndCloseCheckAFieldNotYetLeft) {
+  struct Case {
+    int field;
+    const char* typed;
+    bool start;  // else close
+    const char* message;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {metctl::kTempoEdit, "", true, "整数を入力してください。", "120"},
+      {metctl::kBeatsEdit, "0", true, "1 から 12 までの整数を入力してください。", "1"},
+      {metctl::kTempoEdit, "301", false, "1 から 300 までの整数を入力してください。", "300"},
+      {metctl::kBeatsEdit, "x", false, "整数を入力してください。", "1"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    ui.messages.clear();
+    form.Type(c.field, c.typed);
+    if (c.start) {
+      Press();
+      EXPECT_FALSE(metronome.running) << "refused: the user sees the limited value first";
+    } else {
+      metronome.OnClose();
+    }
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{c.message});
+    EXPECT_EQ(form.GetText(c.field), c.shown);
+  }
+  // Started again, it runs with what the fields show.
+  ui.messages.clear();
+  Press();
+  EXPECT_TRUE(metronome.running);
+  EXPECT_EQ(metronome.tempo, 300);
+  EXPECT_EQ(metronome.beatsPerBar, 1);
+  metronome.OnClose();
+  EXPECT_FALSE(metronome.running);
+  EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(MetronomeTest, TheWindowGoingStopsTheClicks) {
