@@ -61,12 +61,14 @@ void CaptureClock::StopHolding(uint64_t firstFree) {
   notBefore_ = std::max(notBefore_, firstFree);
 }
 
-std::optional<CaptureClock::Gap> CaptureClock::TakeGap() {
-  if (!placing_ || !settleStart_ || lastDrained_ - *settleStart_ < kLagWindowSeconds) {
+std::optional<CaptureClock::Gap> CaptureClock::TakeGap(bool now) {
+  if (!placing_) return std::nullopt;
+  if (!now && (!settleStart_ || lastDrained_ - *settleStart_ < kLagWindowSeconds)) {
     return std::nullopt;
   }
   placing_ = false;
   holding_ = false;
+  if (!settledLeast_) return std::nullopt;  // not caught up yet: nothing to measure
   const double lost = std::round(*settledLeast_ - referenceLag_);
   if (lost < kLeastGapSeconds * rate_) return std::nullopt;
   // The first frame captured after the reader came back, numbered as read (without the gap).

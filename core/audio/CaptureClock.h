@@ -40,9 +40,11 @@ class CaptureClock {
   // The reader cannot keep holding (its queue is full): the gap, if one is found, goes no earlier
   // than `firstFree`, the first frame not held any more.
   void StopHolding(uint64_t firstFree);
-  // Once the reader has caught up and the lag has settled: the gap found (if any); the hold ends
-  // either way. Counts the gap's frames as read.
-  std::optional<Gap> TakeGap();
+  // Once the reader has caught up and the lag has settled (or at once with `now`, when the reader
+  // is finishing and cannot wait): the gap found (if any); the hold ends either way. Counts the
+  // gap's frames as read.
+  std::optional<Gap> TakeGap(bool now = false);
+  bool Placing() const { return placing_; }
 
   // The number the frame captured at `time` has (or will have); nothing before the lag is known.
   std::optional<uint64_t> FrameAt(double time) const;

@@ -20,6 +20,8 @@ CaptureReader::CaptureReader(PolledInput& input, InputStreamCallback& callback,
 
 bool CaptureReader::Turn(double now) {
   if (failure_ != 0 || finished_) return false;
+  // Finishing cannot wait for a hold-up's lag to settle: the held frames go with what is known.
+  if (finishTime_ && clock_.Placing()) TakeGap(true);
   if (finishTime_ && !finishFrame_) {
     const std::optional<uint64_t> frame = clock_.FrameAt(*finishTime_);
     finishFrame_ = frame ? *frame - std::min(*frame, gapFrames_) : read_;
@@ -29,6 +31,7 @@ bool CaptureReader::Turn(double now) {
     finished_ = true;
     return false;
   }
+  stuck_ = finishFrame_ && HandLimit() > handed_ && callback_.FramesWanted() == 0;
   const long ready = input_.FramesReady();
   if (ready < 0) {
     failure_ = static_cast<int>(ready);
@@ -82,8 +85,8 @@ void CaptureReader::Read(double now, long ready) {
   clock_.Read(now, frames, overflowed);
 }
 
-void CaptureReader::TakeGap() {
-  const std::optional<CaptureClock::Gap> gap = clock_.TakeGap();
+void CaptureReader::TakeGap(bool now) {
+  const std::optional<CaptureClock::Gap> gap = clock_.TakeGap(now);
   if (!gap) return;
   // The clock numbers frames with the gaps before this one counted.
   gaps_.push_back(DueGap{gap->at - std::min(gap->at, gapFrames_), gap->frames});

@@ -47,6 +47,8 @@ class CaptureReader {
   // what has been read is all there is).
   void FinishAt(double time);
   bool finished() const { return finished_; }
+  // Finishing, with frames to hand and no room for them at the callback.
+  bool stuck() const { return stuck_; }
 
   // A turn reads once at least this much is ready, so that it does not spin on a trickle.
   static constexpr double kLeastReadSeconds = 0.010;
@@ -68,7 +70,7 @@ class CaptureReader {
   // The first frame (as read) that may not be handed yet.
   uint64_t HandLimit() const;
   uint64_t HoldFrom() const;  // as read
-  void TakeGap();
+  void TakeGap(bool now = false);
 
   PolledInput& input_;
   InputStreamCallback& callback_;
@@ -84,6 +86,7 @@ class CaptureReader {
   std::optional<double> finishTime_;
   std::optional<uint64_t> finishFrame_;  // as read
   bool finished_ = false;
+  bool stuck_ = false;
   int failure_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "audio/VirtualAudioBackend.h"
 
+#include <algorithm>
+
 #include "audio/FormatMask.h"
 
 namespace velmora {
@@ -51,6 +53,24 @@ class VirtualAudioBackend::Stream : public AudioStream {
     ++entry_.state.stopCount;
     entry_.state.started = false;
     return 0;
+  }
+  bool Drain() override {
+    InputStreamCallback* input = nullptr;
+    uint16_t frameBytes = 0;
+    {
+      std::lock_guard<std::mutex> lock(backend_.mutex_);
+      if (!entry_.state.started || entry_.input == nullptr) return true;
+      input = entry_.input;
+      frameBytes = entry_.state.format.blockAlign;
+    }
+    std::vector<uint8_t>& way = backend_.inputOnTheWay;
+    const size_t frames =
+        std::min<size_t>(way.size() / std::max<uint16_t>(frameBytes, 1), input->FramesWanted());
+    if (frames != 0) {
+      input->Capture(way.data(), static_cast<uint32_t>(frames));
+      way.erase(way.begin(), way.begin() + static_cast<std::ptrdiff_t>(frames * frameBytes));
+    }
+    return way.empty();
   }
   int Error() const override {
     if (backend_.failOnLook.load() > 0 && backend_.failOnLook.fetch_sub(1) == 1) {

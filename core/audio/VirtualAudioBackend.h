@@ -89,6 +89,9 @@ class VirtualAudioBackend : public AudioBackend {
   bool AdvanceInput(const std::vector<uint8_t>& bytes);
   // Tells every started input stream that the sound system lost `frames` frames.
   void OverflowInput(uint32_t frames);
+  // Frames captured but still on their way to the input (one stream): its Drain hands them as far
+  // as the callback has room.
+  std::vector<uint8_t> inputOnTheWay;
   // Every open stream fails with `error`: Error() reports it and its callback stops.
   void FailStreams(int error);
 

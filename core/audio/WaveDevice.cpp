@@ -393,8 +393,8 @@ uint32_t WaveDevice::FramesWanted() const {
   return static_cast<uint32_t>(std::min<uint64_t>(bytes / inFormat_.blockAlign, UINT32_MAX));
 }
 
-void WaveDevice::DrainRecord() {
-  if (inputOpen && inStream_) inStream_->Drain();
+bool WaveDevice::DrainRecord() {
+  return !inputOpen || !inStream_ || inStream_->Drain();
 }
 
 double WaveDevice::OutputLatency() const {

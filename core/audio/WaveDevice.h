@@ -111,10 +111,11 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // sets cursor to 0. Opens the input on `device` and hands it all 128 blocks; lastIndex = 127.
   // With startPaused the input does not start before Resume. A failure leaves the input closed.
   DeviceResult OpenRecord(int device, bool startPaused);
-  // Hands the callback every frame captured before the call that is still on the way (the
-  // stream's Drain, a fraction of a second at most); Stop's first step, so that the take keeps
-  // what was played up to the press. The input stays open.
-  void DrainRecord();
+  // Fills the blocks with every frame captured before the first call that is still on the way
+  // (the stream's Drain, a fraction of a second at most); Stop's first step, so that the take
+  // keeps what was played up to the press. False when the handed blocks could not take them all:
+  // take the filled ones out, hand them back and call again. The input stays open.
+  bool DrainRecord();
   // Hands blocks back while lastIndex < cursor + 127. On a Requeue failure lastIndex stays, so
   // the next call retries the same block. NotOpen when there is no input.
   DeviceResult RequeueInput();

@@ -28,6 +28,8 @@ namespace {
 
 constexpr uint32_t kRingBlocks = kBlockSlots;
 constexpr uint32_t kChunkBlocks = 128;
+// Rounds of taking blocks out and draining the input at Stop: 40 s of queued input at most.
+constexpr int kDrainRounds = 8;
 // Dropout places the warning lists; more are summed up by the count.
 constexpr size_t kListedDropouts = 5;
 // Seconds of a take recorded along the playback that its round trip is measured over.
@@ -449,8 +451,13 @@ bool Recorder::StopRecording() {
     UpdateLatency();
     // Every frame captured before the press belongs to the take: what is still on its way, and
     // the block being filled.
-    if (TakeFilledBlocks() && collecting_) recordDevice_.RequeueInput();
-    recordDevice_.DrainRecord();
+    // After a long stall the input may hold more than the ring takes at once.
+    for (int round = 0; round < kDrainRounds; ++round) {
+      const bool took = TakeFilledBlocks();
+      if (round > 0 && !took) break;  // nothing came: the input is not going to finish
+      if (took && collecting_) recordDevice_.RequeueInput();
+      if (!collecting_ || recordDevice_.DrainRecord()) break;
+    }
   }
   recordDevice_.CloseRecord();
   if (inputRunning_ && collecting_) TakeFilledBlocks();

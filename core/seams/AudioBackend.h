@@ -63,10 +63,11 @@ class AudioStream {
   virtual int Start() = 0;
   // Stops at once, dropping what the device still holds. 0 or the backend's error code.
   virtual int Stop() = 0;
-  // Input: hands the callback every frame captured before the call that is still on its way,
-  // waiting a fraction of a second at most; frames captured later are not handed any more. Output
-  // streams, and inputs that hand every frame as it comes, have nothing to do.
-  virtual void Drain() {}
+  // Input: hands the callback every frame captured before the first call that is still on its
+  // way, waiting a fraction of a second at most; frames captured later are not handed any more.
+  // False when the callback had no room for them all: make room and call again. Output streams,
+  // and inputs that hand every frame as it comes, have nothing to do.
+  virtual bool Drain() { return true; }
   // 0 while the stream runs as asked; the backend's error code once it has failed (device gone,
   // server died), after which its callback is not called any more.
   virtual int Error() const = 0;

@@ -241,14 +241,17 @@ class PortAudioInputStream : public AudioStream, private PolledInput {
     return latency_;
   }
 
-  void Drain() override {
-    if (!thread_.joinable() || failure_.load() != paNoError) return;
+  bool Drain() override {
+    if (!thread_.joinable() || failure_.load() != paNoError) return true;
     const double now = SteadySeconds();
-    finishAt_.store(now);
-    while (!finished_.load() && failure_.load() == paNoError &&
+    double expected = 0;
+    finishAt_.compare_exchange_strong(expected, now);  // the first call's time stands
+    stuck_.store(false);
+    while (!finished_.load() && !stuck_.load() && failure_.load() == paNoError &&
            SteadySeconds() - now < kDrainSeconds) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    return finished_.load() || failure_.load() != paNoError;
   }
 
  private:
@@ -292,6 +295,7 @@ class PortAudioInputStream : public AudioStream, private PolledInput {
         return;
       }
       if (reader_.finished()) finished_.store(true);
+      if (reader_.stuck()) stuck_.store(true);
       std::this_thread::sleep_for(pause);
     }
   }
@@ -305,6 +309,7 @@ class PortAudioInputStream : public AudioStream, private PolledInput {
   std::atomic<int> failure_{paNoError};
   std::atomic<double> finishAt_{0};  // set by Drain
   std::atomic<bool> finished_{false};
+  std::atomic<bool> stuck_{false};  // the reader waits for room at the callback
 };
 
 // The devices the program offers, best first (see audio/DeviceOrder.h).

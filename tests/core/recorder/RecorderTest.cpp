@@ -399,6 +399,19 @@ TEST_F(RecorderTest, MetersShowTheLastBlocksPeakPerSide) {
   }
 }
 
+// What the input still has on the way at the press, more than the ring takes at once, is all
+// part of the take.
+TEST_F(RecorderTest, StopTakesEverythingCapturedBeforeThePressThoughItPassesTheRing) {
+  recorder.Record();
+  Record(2);
+  backend.inputOnTheWay = SignalBytes(fed, 300 * kBlock + 7);
+  fed += 300 * kBlock + 7;
+  transport.Stop();
+  EXPECT_EQ(Take(0), SignalBytes(0, 302 * kBlock + 7));
+  EXPECT_EQ(recorder.lostFrames(), 0u);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
 TEST_F(RecorderTest, AStalledTickBelowTheRingLosesNothing) {
   recorder.Record();
   Feed(127 * kBlock);
