@@ -135,7 +135,7 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
 void CVelmoraView::OnDraw(wxDC*) {}
 
 void CVelmoraView::OnUpdate(wxView*, wxObject*) {
-  NotifyUpdate(0);
+  NotifyUpdate(DocumentNotice::Refresh());
 }
 
 void CVelmoraView::OnChangeFilename() {
@@ -219,9 +219,9 @@ void CVelmoraView::RemoveUpdateTarget(ViewUpdateTarget* target) {
   RemoveFrom(updateTargets_, target);
 }
 
-void CVelmoraView::NotifyUpdate(int hint) {
+void CVelmoraView::NotifyUpdate(const DocumentNotice& notice) {
   const std::vector<ViewUpdateTarget*> targets = updateTargets_;
-  for (ViewUpdateTarget* target : targets) target->OnUpdate(hint);
+  for (ViewUpdateTarget* target : targets) target->OnUpdate(notice);
 }
 
 void CVelmoraView::InitialUpdate() {

@@ -102,7 +102,7 @@ class CVelmoraView : public wxView {
   void RemoveUpdateTarget(ViewUpdateTarget* target);
 
   // The update notification with the document's hint.
-  void NotifyUpdate(int hint);
+  void NotifyUpdate(const DocumentNotice& notice);
   // Once, after the frame is first shown: the targets' first update, the output at full volume,
   // and the survey of the sound system on a worker thread, whose results the mixer panel adopts
   // on this thread when they come (enumerating every device takes most of a second).

@@ -46,8 +46,8 @@ bool CVelmoraWxDoc::ConfirmClose() {
   return closeConfirmed_;
 }
 
-void CVelmoraWxDoc::OnUpdateAllViews(int hint) {
-  for (wxView* view : GetViewsVector()) static_cast<CVelmoraView*>(view)->NotifyUpdate(hint);
+void CVelmoraWxDoc::OnUpdateAllViews(const DocumentNotice& notice) {
+  for (wxView* view : GetViewsVector()) static_cast<CVelmoraView*>(view)->NotifyUpdate(notice);
 }
 
 void CVelmoraWxDoc::OnTitleChanged(const std::string& title) {

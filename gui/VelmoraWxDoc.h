@@ -31,7 +31,7 @@ class CVelmoraWxDoc : public wxDocument, public DocumentListener {
   bool ConfirmClose();
 
   // DocumentListener
-  void OnUpdateAllViews(int hint) override;
+  void OnUpdateAllViews(const DocumentNotice& notice) override;
   void OnTitleChanged(const std::string& title) override;
 
  private:

@@ -117,8 +117,8 @@ void ViewRecording::OnInitialUpdate() {
   view_.form()->CallAfter([this] { recovery_->OfferLeftTakes(); });
 }
 
-void ViewRecording::OnUpdate(int hint) {
-  recovery_->OnUpdate(hint);
+void ViewRecording::OnUpdate(const DocumentNotice& notice) {
+  recovery_->OnUpdate(notice);
 }
 
 }  // namespace velmora

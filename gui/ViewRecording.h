@@ -47,7 +47,7 @@ class ViewRecording : public ViewUpdateTarget {
   // The window is going: a running recording closes.
   void OnDestroy();
   void OnInitialUpdate() override;
-  void OnUpdate(int hint) override;
+  void OnUpdate(const DocumentNotice& notice) override;
 
   Recorder& recorder() { return *recorder_; }
   WaveDevice& recordDevice() { return *recordDevice_; }

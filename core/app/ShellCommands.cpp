@@ -43,7 +43,7 @@ bool DocumentCommands::OnCommand(int id) {
 
 bool NewDocumentCommand::OnCommand(int id) {
   if (id != cmd::kNew) return false;
-  if (doc_.SaveModified() && doc_.OnNewDocument()) doc_.UpdateAllViews(0);
+  if (doc_.SaveModified() && doc_.OnNewDocument()) doc_.UpdateAllViews();
   return true;
 }
 

@@ -118,7 +118,7 @@ void CopyTrimmed(const ChannelSlot& slot, const TrimPlan& plan, uint8_t* out) {
 }  // namespace
 
 bool CVelmoraDoc::ConvertToMono(int index) {
-  ChannelSlot& slot = slots[index];
+  const ChannelSlot& slot = slots[index];
   if (!slot.HasData() || !slot.IsStereo()) return false;
   if (slot.path.empty() && ui_.ShowMessage(kConvertUnsaved, MessageIcon::Warning,
                                            MessageButtons::YesNo) != Answer::Yes) {
@@ -133,22 +133,21 @@ bool CVelmoraDoc::ConvertToMono(int index) {
   WaitCursor wait(ui_);
   ConvertFramesToMono(slot.data.data(), mono.data(), slot.frames, slot.Is16Bit(), slot.balance);
 
-  WaitForWorker(false);
-  slot.data = std::move(mono);
-  slot.autoLevel =
-      AutoLevelFromSamples(slot.data.data(), slot.frames, 1, slot.header.bitsPerSample);
-  slot.level = slot.autoLevel;
-  slot.header.channels = 1;
-  slot.header.blockAlign = static_cast<int16_t>(bytesPerSample);
-  slot.header.avgBytesPerSec = slot.header.samplesPerSec * bytesPerSample;
-  slot.dataChunk.size = slot.frames * static_cast<uint32_t>(bytesPerSample);
-  slot.header.riffSize = slot.dataChunk.size + 36;
-  SetMixStale(true);
+  ChannelSlot edited = slot.WithSamples(std::move(mono));
+  edited.autoLevel =
+      AutoLevelFromSamples(edited.data.data(), edited.frames, 1, edited.header.bitsPerSample);
+  edited.level = edited.autoLevel;
+  edited.header.channels = 1;
+  edited.header.blockAlign = static_cast<int16_t>(bytesPerSample);
+  edited.header.avgBytesPerSec = edited.header.samplesPerSec * bytesPerSample;
+  edited.dataChunk.size = edited.frames * static_cast<uint32_t>(bytesPerSample);
+  edited.header.riffSize = edited.dataChunk.size + 36;
+  Apply(ChannelContentChange{index, std::move(edited), ChannelEvent::Edited});
   return true;
 }
 
 void CVelmoraDoc::TrimToMarks(int index) {
-  ChannelSlot& slot = slots[index];
+  const ChannelSlot& slot = slots[index];
   if (!slot.HasData()) return;
   if (slot.path.empty() &&
       ui_.ShowMessage(kTrimUnsaved, MessageIcon::Warning, MessageButtons::YesNo) != Answer::Yes) {
@@ -171,38 +170,33 @@ void CVelmoraDoc::TrimToMarks(int index) {
   }
   CopyTrimmed(slot, plan, kept.data());
 
-  WaitForWorker(false);
-  slot.data = std::move(kept);
-  slot.frames = static_cast<uint32_t>(plan.Length());
-  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, slot.header.channels,
-                                        slot.header.bitsPerSample);
-  slot.level = slot.autoLevel;
+  ChannelSlot edited = slot.WithSamples(std::move(kept));
+  edited.frames = static_cast<uint32_t>(plan.Length());
+  edited.autoLevel = AutoLevelFromSamples(edited.data.data(), edited.frames,
+                                          edited.header.channels, edited.header.bitsPerSample);
+  edited.level = edited.autoLevel;
   if (plan.headCut && mixRate > 0) {
-    slot.offset = static_cast<int32_t>(static_cast<int64_t>(startMark_) * 1000 / mixRate);
+    edited.offset = static_cast<int32_t>(static_cast<int64_t>(startMark_) * 1000 / mixRate);
   }
-  UpdateAllViews(0);
-  SetMixStale(true);
+  Apply(ChannelContentChange{index, std::move(edited), ChannelEvent::Edited});
+  UpdateAllViews(DocumentNotice::Content(index, ChannelEvent::Edited));
 }
 
-void CVelmoraDoc::ReleaseChannel(int index) {
-  ChannelSlot& slot = slots[index];
-  if (!slot.HasData()) return;
+bool CVelmoraDoc::ReleaseChannel(int index) {
+  const ChannelSlot& slot = slots[index];
+  if (!slot.HasData()) return false;
   if (slot.path.empty()) {
     const Answer answer = ui_.ShowMessage(Format(msg::kUnsavedChannel, index + 1),
                                           MessageIcon::Warning, MessageButtons::YesNoCancel);
-    if (answer == Answer::Cancel) return;
-    if (answer == Answer::Yes && !SaveChannel(index)) return;
+    if (answer == Answer::Cancel) return false;
+    if (answer == Answer::Yes && !SaveChannel(index)) return false;
   }
-  WaitForWorker(false);
-  slot.Clear();  // the channel's fade settings are the document's and stay
-  SetMixStale(true);
-  if (HasAnyChannel()) {
-    SetModifiedFlag(true);
-    return;
-  }
-  ResetMix();
-  startMark_ = endMark_ = position_ = 0;
-  outHeader_ = OutHeader{};
+  // The channel's fade settings are the document's and stay; with no channel left the mix, the
+  // marks and the output format go too.
+  Apply(ChannelContentChange{index, ChannelSlot{}, ChannelEvent::Released});
+  if (HasAnyChannel()) SetModifiedFlag(true);
+  UpdateAllViews(DocumentNotice::Content(index, ChannelEvent::Released));
+  return true;
 }
 
 }  // namespace velmora

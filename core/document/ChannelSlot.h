@@ -36,6 +36,8 @@ struct ChannelSlot {
   // Back to the state of a slot that was never filled (fields and buffer); fades are the
   // document's and stay.
   void Clear();
+  // This channel with other samples: every field copied but the samples, which are `samples`.
+  ChannelSlot WithSamples(ByteBuffer samples) const;
   // Holds recorded samples (a take, or one found after a crash) as a recording leaves them: in
   // use, selected, at their automatic level, centred, at offset 0; the path stays as it is.
   void HoldRecording(ByteBuffer samples, uint32_t sampleFrames, int channels, int samplesPerSec,

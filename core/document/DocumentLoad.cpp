@@ -48,7 +48,7 @@ void CVelmoraDoc::OpenPath(const std::string& path) {
 
   const bool wasModified = IsModified();
   SetModifiedFlag(true);
-  UpdateAllViews(0);
+  UpdateAllViews();
   if (!wasModified && index == 0) SetModifiedFlag(false);
 }
 

@@ -121,7 +121,7 @@ bool CVelmoraDoc::SaveChannel(int index) {
   }
   // Only a written file gives the channel a home; after a failure it still counts as unsaved.
   slot.path = *chosen;
-  UpdateAllViews(0);  // the take's recovery file goes now that the take has a home
+  UpdateAllViews(DocumentNotice::Saved(index));
   return true;
 }
 

@@ -23,38 +23,31 @@ void CVelmoraDoc::WaitForWorker(bool askToStop) {
 }
 
 void CVelmoraDoc::SetLevel(int index, int32_t level) {
-  slots[index].level = level;
-  SetMixStale(true);
+  Apply(LevelChange{index, level});
 }
 
 void CVelmoraDoc::SetBalance(int index, int32_t balance) {
-  slots[index].balance = balance;
-  SetMixStale(true);
+  Apply(BalanceChange{index, balance});
 }
 
 void CVelmoraDoc::SetOffset(int index, int32_t milliseconds) {
-  slots[index].offset = milliseconds;
-  SetMixStale(true);
+  Apply(OffsetChange{index, milliseconds});
 }
 
 void CVelmoraDoc::SetSelected(int index, bool selected) {
-  slots[index].selected = selected;
-  SetMixStale(true);
+  Apply(SelectionChange{index, selected});
 }
 
 void CVelmoraDoc::SetMonoPlayback(bool on) {
-  monoPlayback_ = on;
-  SetMixStale(true);
+  Apply(MonoPlaybackChange{on});
 }
 
 void CVelmoraDoc::SetFadeIn(int index, FadeSetting fade) {
-  fadeIn_[index] = fade;
-  SetMixStale(true);
+  Apply(FadeChange{FadeChange::Direction::In, index, fade});
 }
 
 void CVelmoraDoc::SetFadeOut(int index, FadeSetting fade) {
-  fadeOut_[index] = fade;
-  SetMixStale(true);
+  Apply(FadeChange{FadeChange::Direction::Out, index, fade});
 }
 
 void CVelmoraDoc::SetMixStale(bool stale) {
@@ -130,7 +123,11 @@ bool CVelmoraDoc::OnNewDocument() {
   WaitForWorker(true);
   pathName_.clear();
   modified_ = false;
-  for (ChannelSlot& slot : slots) slot.Clear();
+  std::vector<int> emptied;
+  for (int i = 0; i < kChannelCount; ++i) {
+    if (slots[i].HasData()) emptied.push_back(i);
+    slots[i].Clear();
+  }
   ResetMix();
   outputPath_.clear();
   startMark_ = endMark_ = position_ = 0;
@@ -139,6 +136,7 @@ bool CVelmoraDoc::OnNewDocument() {
   fadeIn_.fill(FadeSetting{});
   fadeOut_.fill(FadeSetting{});
   SetTitle(msg::kUntitled);
+  for (const int i : emptied) UpdateAllViews(DocumentNotice::Content(i, ChannelEvent::Released));
   return true;
 }
 
@@ -172,8 +170,8 @@ void CVelmoraDoc::SetPathName(const std::string& path) {
   SetTitle(FileNameOf(path));
 }
 
-void CVelmoraDoc::UpdateAllViews(int hint) {
-  if (listener_ != nullptr) listener_->OnUpdateAllViews(hint);
+void CVelmoraDoc::UpdateAllViews(const DocumentNotice& notice) {
+  if (listener_ != nullptr) listener_->OnUpdateAllViews(notice);
 }
 
 void ChannelSlot::Clear() {
@@ -188,6 +186,22 @@ void ChannelSlot::Clear() {
   path.clear();
   header = RiffHeader{};
   dataChunk = ChunkHeader{};
+}
+
+ChannelSlot ChannelSlot::WithSamples(ByteBuffer samples) const {
+  ChannelSlot copy;
+  copy.inUse = inUse;
+  copy.level = level;
+  copy.balance = balance;
+  copy.offset = offset;
+  copy.data = std::move(samples);
+  copy.autoLevel = autoLevel;
+  copy.header = header;
+  copy.dataChunk = dataChunk;
+  copy.path = path;
+  copy.frames = frames;
+  copy.selected = selected;
+  return copy;
 }
 
 void ChannelSlot::HoldRecording(ByteBuffer samples, uint32_t sampleFrames, int channels,

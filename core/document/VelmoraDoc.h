@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "document/ChannelSlot.h"
+#include "document/DocumentChange.h"
 #include "document/MixWorker.h"
 #include "document/WavHeader.h"
 #include "io/ByteBuffer.h"
@@ -34,7 +35,7 @@ enum class TransportState : int32_t { Stopped = 0, Playing = 1, Recording = 2, T
 class DocumentListener {
  public:
   virtual ~DocumentListener() = default;
-  virtual void OnUpdateAllViews(int hint) = 0;
+  virtual void OnUpdateAllViews(const DocumentNotice& notice) = 0;
   virtual void OnTitleChanged(const std::string& title) = 0;
 };
 
@@ -141,9 +142,12 @@ class CVelmoraDoc {
   // First slot without data, or -1.
   int FirstEmptySlot() const;
 
-  // ---- Changes the view makes ----
-  // A channel's mixer parameters (index 0..3), taken as given: the panel keeps them in range.
-  // Each makes the mix stale.
+  // ---- Changes ----
+  // Applies a change and returns the change that undoes it. Settings are taken as given (the
+  // panel keeps them in range); every change but the marks and the output path makes the mix
+  // stale. The views are not told: the caller tells them, with NoticeOf(change) or more.
+  DocumentChange Apply(DocumentChange change);
+  // A channel's mixer parameters (index 0..3), applied as changes.
   void SetLevel(int index, int32_t level);
   void SetBalance(int index, int32_t balance);
   void SetOffset(int index, int32_t milliseconds);
@@ -198,7 +202,8 @@ class CVelmoraDoc {
   // ---- Channel edits ----
   bool ConvertToMono(int index);
   void TrimToMarks(int index);
-  void ReleaseChannel(int index);
+  // False when the channel was empty or the user kept it.
+  bool ReleaseChannel(int index);
 
   // ---- Mixdown ----
   // Builds the mix from the position (wrapping to frame 0) with peak blocks of `blockFrames`,
@@ -216,7 +221,7 @@ class CVelmoraDoc {
   void SetPathName(const std::string& path);
   bool IsModified() const { return modified_; }
   void SetModifiedFlag(bool modified = true) { modified_ = modified; }
-  void UpdateAllViews(int hint = 0);
+  void UpdateAllViews(const DocumentNotice& notice = DocumentNotice::Refresh());
   void SetListener(DocumentListener* listener) { listener_ = listener; }
   Ui& ui() { return ui_; }
 
@@ -234,6 +239,15 @@ class CVelmoraDoc {
   // counted after `generation` (the change count the build was made from).
   void RunKernel(MixKernel& kernel, uint32_t generation);
   MixBuild FailOutOfMemory(MixBuild result);
+  DocumentChange ApplyOne(LevelChange change);
+  DocumentChange ApplyOne(BalanceChange change);
+  DocumentChange ApplyOne(OffsetChange change);
+  DocumentChange ApplyOne(SelectionChange change);
+  DocumentChange ApplyOne(FadeChange change);
+  DocumentChange ApplyOne(MonoPlaybackChange change);
+  DocumentChange ApplyOne(MarksChange change);
+  DocumentChange ApplyOne(OutputPathChange change);
+  DocumentChange ApplyOne(ChannelContentChange change);
 
   // ---- Fields ----
   // User-interface thread only, read and written. A worker build works from a copy of the

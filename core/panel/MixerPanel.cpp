@@ -120,7 +120,7 @@ void MixerPanel::Initialise() {
   form_.SetText(ctl::kTuningButton, Format("%dHz再生", view_.tuningHz));
 }
 
-void MixerPanel::Refresh() {
+void MixerPanel::Refresh(bool adoptMixFormat) {
   for (int i = 0; i < kChannelCount; ++i) RefreshChannel(i);
   if (doc_.HasMix()) {
     form_.Enable(ctl::kPositionSlider, true);
@@ -135,7 +135,18 @@ void MixerPanel::Refresh() {
     corrections_.Hide();
   }
   RefreshMasterVolume();
-  if (!view_.recordFinishing) AdoptMixFormat();
+  if (adoptMixFormat) AdoptMixFormat();
+}
+
+void MixerPanel::OnUpdate(const DocumentNotice& notice) {
+  if (notice.what == DocumentNotice::What::ChannelSettings) {
+    RefreshChannel(notice.channel);
+    return;
+  }
+  // A take arrives in the format it was recorded in, which the recording settings keep.
+  const bool take = notice.what == DocumentNotice::What::ChannelContent &&
+                    notice.why == ChannelEvent::Recorded;
+  Refresh(!take);
 }
 
 void MixerPanel::RefreshChannel(int i) {
@@ -171,7 +182,7 @@ void MixerPanel::AdoptDeviceSurvey(const DeviceSurvey& survey) {
   view_.recordBits = format.bits;
   view_.recordChannels = format.channels;
   view_.blockFrames = view_.recordBlockFrames = format.blockFrames;
-  if (!view_.recordFinishing) AdoptMixFormat();
+  AdoptMixFormat();
 }
 
 // ---- The mix ----
@@ -241,16 +252,16 @@ bool MixerPanel::OnCommand(int id) {
   }
   if (const int i = cmd::ChannelOf(id, cmd::kReleaseChannel); i >= 0) {
     if (!CommandEnabled(id)) return true;
-    doc_.ReleaseChannel(i);
+    doc_.ReleaseChannel(i);  // tells the views when it released the channel
     MarkMixStale(true);
-    doc_.UpdateAllViews(0);
     return true;
   }
   if (const int i = cmd::ChannelOf(id, cmd::kConvertToMono); i >= 0) {
     // Conversion replaces a buffer the background mixdown may be reading.
     if (!CommandEnabled(id) || doc_.workerBusy()) return true;
-    doc_.ConvertToMono(i);
-    doc_.UpdateAllViews(0);
+    const bool converted = doc_.ConvertToMono(i);
+    doc_.UpdateAllViews(converted ? DocumentNotice::Content(i, ChannelEvent::Edited)
+                                  : DocumentNotice::Refresh());
     MarkMixStale(true);
     return true;
   }
@@ -479,7 +490,7 @@ void MixerPanel::OnFilesDropped(const std::vector<std::string>& paths) {
     any = true;
   }
   if (any) {
-    doc_.UpdateAllViews(0);
+    doc_.UpdateAllViews();
     MarkMixStale(true);
   }
 }

@@ -114,14 +114,14 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   // volume and the tuning button's caption.
   void Initialise();
   // The view's update: strips from the slots, the position slider, the make-mix button, the
-  // master volume, and the recording format adopted from the mix.
-  void Refresh();
+  // master volume, and (unless told not to) the recording format adopted from the mix.
+  void Refresh(bool adoptMixFormat = true);
   // Files named at start-up may be loaded before the first showing: the refresh follows.
   void OnInitialUpdate() override {
     Initialise();
     Refresh();
   }
-  void OnUpdate(int /*hint*/) override { Refresh(); }
+  void OnUpdate(const DocumentNotice& notice) override;
 
   // The start-up survey of the sound system, once it is done (the view runs it on a worker
   // thread after the window shows; this runs on the user-interface thread). The devices are kept;

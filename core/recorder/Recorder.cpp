@@ -493,7 +493,7 @@ bool Recorder::StopRecording() {
 
 bool Recorder::StoreTake() {
   const int index = doc_.recordChannel;
-  ChannelSlot& slot = doc_.slots[index];
+  const ChannelSlot& slot = doc_.slots[index];
   const uint64_t frameBytes = FrameBytes();
   // What the playback and the input delayed the take by (measured in the take when it holds
   // the mix): a lead-in before the mix began sounding is cut so that the rest lines up.
@@ -525,20 +525,21 @@ bool Recorder::StoreTake() {
   }
   FreeChunks();
 
-  slot.HoldRecording(std::move(joined), slot.frames + keptFrames, channels_,
+  ChannelSlot take;
+  take.HoldRecording(std::move(joined), slot.frames + keptFrames, channels_,
                      static_cast<int>(rate_), bits_);
-  slot.offset = placement.offsetMs;
+  take.path = slot.path;
+  take.offset = placement.offsetMs;
   appliedLatencyMs_ = placement.latencyMs;
   if (recovery_) recovery_->SetPlacement(placement);
 
-  doc_.UpdateOutputFormat();
-  doc_.SetEndMark(0);
+  doc_.Apply(ChannelContentChange{index, std::move(take), ChannelEvent::Recorded});
+  doc_.Apply(MarksChange{doc_.startMark(), 0});
   // Counts a change, so a background build started before (along the recording) cannot make
   // the mix current without the take.
   panel_.MarkMixStale(true);
-  view_.recordFinishing = true;
-  doc_.UpdateAllViews();
-  view_.recordFinishing = false;
+  // The views refresh, but the recording format stays what the take was recorded in.
+  doc_.UpdateAllViews(DocumentNotice::Content(index, ChannelEvent::Recorded));
 
   if (recovery_) recovery_->Finish();
   recoveryLost_ = RecoveryLost();

@@ -128,11 +128,15 @@ void RecoveryTakes::Remove(Held& held) {
   }
 }
 
-void RecoveryTakes::OnUpdate(int) {
+void RecoveryTakes::OnUpdate(const DocumentNotice& notice) {
+  // A take's file goes once the take has a file of its own, or is gone from its channel
+  // (released, cleared by New, replaced); a take stored or recovered is the file's own.
+  const bool saved = notice.what == DocumentNotice::What::ChannelSaved;
+  const bool gone = notice.what == DocumentNotice::What::ChannelContent &&
+                    notice.why != ChannelEvent::Recorded && notice.why != ChannelEvent::Recovered;
+  if (!saved && !gone) return;
   for (auto it = held_.begin(); it != held_.end();) {
-    const ChannelSlot& slot = doc_.slots[it->slot];
-    // Saved alone (it has a file now), released, or cleared by New.
-    if (!slot.HasData() || !slot.path.empty()) {
+    if (it->slot == notice.channel) {
       Remove(*it);
       it = held_.erase(it);
     } else {
@@ -154,7 +158,7 @@ void RecoveryTakes::OfferLeftTakes() {
   // Takes whose own channel is free go there first, so that a take placed nowhere (or where
   // another now is) does not take a channel a later take was recorded into.
   std::vector<bool> tried(takes.size(), false);
-  bool loaded = false;
+  std::vector<int> loaded;
   for (const bool ownChannels : {true, false}) {
     for (size_t i = 0; i < takes.size(); ++i) {
       const int channel = takes[i].placement.channel;
@@ -163,12 +167,13 @@ void RecoveryTakes::OfferLeftTakes() {
       const int index = free ? channel : doc_.FirstEmptySlot();
       if (index < 0) break;  // the rest stay on the disk
       tried[i] = true;
-      loaded = LoadTake(folder, takes[i], index) || loaded;
+      if (LoadTake(folder, takes[i], index)) loaded.push_back(index);
     }
   }
-  if (loaded) {
-    panel_.MarkMixStale(true);
-    doc_.UpdateAllViews();
+  if (loaded.empty()) return;
+  panel_.MarkMixStale(true);
+  for (const int index : loaded) {
+    doc_.UpdateAllViews(DocumentNotice::Content(index, ChannelEvent::Recovered));
   }
 }
 
@@ -200,12 +205,11 @@ bool RecoveryTakes::LoadTake(const OwnFolder& folder, const UnheldTake& found, i
   file.WriteAt(header.data(), header.size(), 0);
   file.SyncData();
 
-  ChannelSlot& slot = doc_.slots[index];
-  slot.Clear();
-  slot.HoldRecording(std::move(data), frames, take.channels, static_cast<int>(take.rate),
-                     take.bits);
-  slot.offset = take.placement.offsetMs;
-  doc_.UpdateOutputFormat();
+  ChannelSlot content;
+  content.HoldRecording(std::move(data), frames, take.channels, static_cast<int>(take.rate),
+                        take.bits);
+  content.offset = take.placement.offsetMs;
+  doc_.Apply(ChannelContentChange{index, std::move(content), ChannelEvent::Recovered});
 
   Held held;
   held.slot = index;

@@ -65,7 +65,7 @@ class RecoveryTakes : public ViewUpdateTarget {
   // that hold no frames.
   void OfferLeftTakes();
   // Removes the files of takes that were saved, released or cleared.
-  void OnUpdate(int hint) override;
+  void OnUpdate(const DocumentNotice& notice) override;
 
   // The recovery files this document holds, by slot ("" = none).
   std::string PathOf(int slot) const;

@@ -2,6 +2,8 @@
 // What the window layer routes to core: commands, timer ticks and the view's update
 // notifications. Everything here is called on the user-interface thread.
 
+#include "seams/DocumentNotice.h"
+
 namespace velmora {
 
 // A receiver of menu, tool-bar and accelerator commands.
@@ -29,9 +31,8 @@ class ViewUpdateTarget {
   virtual ~ViewUpdateTarget() = default;
   // Once, when the view is first shown (its form exists and the frame fits it).
   virtual void OnInitialUpdate() {}
-  // After every document change that calls for a refresh (UpdateAllViews, New); `hint` is the
-  // document's hint, 0 for a plain refresh.
-  virtual void OnUpdate(int hint) = 0;
+  // After every document change that calls for a refresh (UpdateAllViews, New), told what changed.
+  virtual void OnUpdate(const DocumentNotice& notice) = 0;
 };
 
 }  // namespace velmora

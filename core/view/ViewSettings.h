@@ -15,7 +15,6 @@ struct ViewSettings {
   uint16_t recordChannels = 2;
   uint32_t recordBlockFrames = 2048;
   uint32_t maxInputFormats = 0;
-  bool recordFinishing = false;
   int32_t inputDevice = -1;  // -1 = the system's default device
   int32_t outputDevice = -1;
   int32_t tuningHz = 440;

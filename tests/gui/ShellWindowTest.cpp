@@ -143,7 +143,7 @@ class Probe : public CommandTarget {
 class UpdateProbe : public ViewUpdateTarget {
  public:
   void OnInitialUpdate() override { ++initial; }
-  void OnUpdate(int) override { ++updates; }
+  void OnUpdate(const DocumentNotice&) override { ++updates; }
   int initial = 0;
   int updates = 0;
 };

@@ -36,7 +36,7 @@ using test::WavSpec;
 class RefreshOnUpdate : public DocumentListener {
  public:
   explicit RefreshOnUpdate(MixerPanel& panel) : panel_(panel) {}
-  void OnUpdateAllViews(int) override { panel_.Refresh(); }
+  void OnUpdateAllViews(const DocumentNotice& notice) override { panel_.OnUpdate(notice); }
   void OnTitleChanged(const std::string&) override {}
 
  private:
@@ -646,11 +646,11 @@ TEST_F(PanelTest, FirstFocusIsTheFirstEnabledControlOfTheFirstLoadedChannel) {
   EXPECT_TRUE(C(ctl::kLevel[1]).enabled);
 }
 
-TEST_F(PanelTest, RefreshAdoptsTheMixFormatForRecordingUnlessARecordingIsFinishing) {
+TEST_F(PanelTest, RefreshAdoptsTheMixFormatForRecordingUnlessATakeArrived) {
   const struct {
     int32_t rate;
     int16_t bits;
-    bool finishing;
+    bool take;  // the refresh after a take was stored
     uint32_t recordRate;
     uint32_t blockFrames;
     uint16_t recordBits;
@@ -665,11 +665,11 @@ TEST_F(PanelTest, RefreshAdoptsTheMixFormatForRecordingUnlessARecordingIsFinishi
     view.recordRate = 44100;
     view.blockFrames = view.recordBlockFrames = 1111;
     view.recordBits = 12;
-    view.recordFinishing = c.finishing;
     test::DocumentAccess::outHeader(doc).riff.samplesPerSec = c.rate;
     test::DocumentAccess::outHeader(doc).riff.bitsPerSample = c.bits;
 
-    panel.Refresh();
+    panel.OnUpdate(c.take ? DocumentNotice::Content(1, ChannelEvent::Recorded)
+                          : DocumentNotice::Refresh());
 
     EXPECT_EQ(view.recordRate, c.recordRate);
     EXPECT_EQ(view.blockFrames, c.blockFrames);

@@ -71,7 +71,7 @@ unsigned ModeOf(const fs::path& path) {
 class UpdatesTo : public DocumentListener {
  public:
   explicit UpdatesTo(RecoveryTakes& takes) : takes_(takes) {}
-  void OnUpdateAllViews(int hint) override { takes_.OnUpdate(hint); }
+  void OnUpdateAllViews(const DocumentNotice& notice) override { takes_.OnUpdate(notice); }
   void OnTitleChanged(const std::string&) override {}
 
  private:
