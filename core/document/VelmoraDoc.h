@@ -93,8 +93,10 @@ class CVelmoraDoc {
   // below on the user-interface thread; the view only reads them. A worker build reads the
   // sample bytes, which nothing replaces or frees while workerBusy().
   std::array<ChannelSlot, kChannelCount> slots;
-  // The slot being recorded into; the recorder's, user-interface thread only.
-  int32_t recordChannel = 0;
+
+  // The slot being recorded into (the recorder sets it at Record).
+  int32_t recordChannel() const { return recordChannel_; }
+  void SetRecordChannel(int32_t channel) { recordChannel_ = channel; }
 
   // ---- Document-wide fields ----
   bool monoPlayback() const { return monoPlayback_; }
@@ -164,8 +166,9 @@ class CVelmoraDoc {
   void SetTransportState(TransportState state) { transportState_ = state; }
   void SetPaused(bool paused) { paused_ = paused; }
   void SetPosition(uint32_t frame) { position_ = frame; }
-  void SetStartMark(uint32_t frame) { startMark_ = frame; }
-  void SetEndMark(uint32_t frame) { endMark_ = frame; }
+  // Each mark on its own, as a change of the marks.
+  void SetStartMark(uint32_t frame) { Apply(MarksChange{frame, endMark_}); }
+  void SetEndMark(uint32_t frame) { Apply(MarksChange{startMark_, frame}); }
 
   // ---- Life cycle ----
   void UpdateOutputFormat();
@@ -261,6 +264,7 @@ class CVelmoraDoc {
   bool monoPlayback_ = false;
   bool paused_ = false;
   TransportState transportState_ = TransportState::Stopped;
+  int32_t recordChannel_ = 0;
   uint32_t startMark_ = 0;
   uint32_t endMark_ = 0;
   uint32_t position_ = 0;

@@ -162,7 +162,7 @@ void Recorder::Record() {
     ui_.ShowError(msg::kNoFreeChannel);
     return;
   }
-  doc_.recordChannel = slot;
+  doc_.SetRecordChannel(slot);
   if (doc_.transportState() != TransportState::Stopped) return;
 
   timers_.Kill(timer::kRecording);
@@ -492,7 +492,7 @@ bool Recorder::StopRecording() {
 }
 
 bool Recorder::StoreTake() {
-  const int index = doc_.recordChannel;
+  const int index = doc_.recordChannel();
   const ChannelSlot& slot = doc_.slots[index];
   const uint64_t frameBytes = FrameBytes();
   // What the playback and the input delayed the take by (measured in the take when it holds
@@ -558,7 +558,7 @@ bool Recorder::StoreTake() {
 
 TakePlacement Recorder::Placement(double latencyFrames) const {
   TakePlacement placement;
-  placement.channel = doc_.recordChannel;
+  placement.channel = doc_.recordChannel();
   if (startMixRate_ == 0) return placement;  // no mix: the take starts at 0
   // Where the recording began in the mix it played against, less the delay.
   const double startFrames =

@@ -96,7 +96,7 @@ TEST_F(RecorderTest, RecordsIntoTheFirstEmptyChannelAndStopJoinsTheChunks) {
   test::PutSilence(doc, 0, {}, 1000);
   recorder.OnCommand(cmd::kRecord);
   EXPECT_EQ(doc.transportState(), TransportState::Recording);
-  EXPECT_EQ(doc.recordChannel, 1);
+  EXPECT_EQ(doc.recordChannel(), 1);
   EXPECT_EQ(timers.Interval(timer::kRecording), timer::kFirstRecordingTickMs);
   EXPECT_FALSE(form.At(ctl::kTuningButton).enabled);
 
