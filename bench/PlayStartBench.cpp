@@ -116,7 +116,7 @@ int RunBuildPart() {
   ViewSettings view;  // 2048-frame blocks, as at 44100 Hz
   TimedBackend backend;
   WaveDevice device(backend);
-  Transport transport(doc, ui, form, timers, view, device);
+  Transport transport(ViewContext{doc, ui, form, timers, view}, device);
   doc.SetFadeIn(kWholeMix, {FadeCurve::Convex, 5000});
   doc.SetFadeOut(kWholeMix, {FadeCurve::Convex, 5000});
 
@@ -264,7 +264,7 @@ int RunSinkPart() {
   NoTimers timers;  // no refill needed: the first 128 blocks last six seconds
   ViewSettings view;
   WaveDevice device(backend);
-  Transport transport(doc, ui, form, timers, view, device);
+  Transport transport(ViewContext{doc, ui, form, timers, view}, device);
   doc.BuildMix(view.blockFrames, false);
 
   // First, with nothing else on the sink: how soon the sound system takes the first block

@@ -350,8 +350,7 @@ class MixerForm::Builder {
   std::vector<Item> items_;
 };
 
-MixerForm::MixerForm(CVelmoraView& view)
-    : view_(view), window_(view.form()), form_(view.form()), corrections_(form_) {
+MixerForm::MixerForm(CVelmoraView& view) : view_(view), window_(view.form()), form_(view.form()) {
   wxWindow* f = window_;
   Builder b(f, view.baseUnits());
 
@@ -436,23 +435,25 @@ MixerForm::MixerForm(CVelmoraView& view)
   size_ = b.Place();
 
   if (size_ != f->GetSize()) view.FitFrameToForm(size_);
+}
 
-  panel_ = std::make_unique<MixerPanel>(view.doc(), form_, view.ui(), view.settings(), corrections_,
-                                        &view.masterVolume());
+void MixerForm::Attach(MixerPanel* panel, CorrectionList* corrections) {
+  if (corrections_ != nullptr) corrections_->Attach(nullptr);
+  panel_ = panel;
+  corrections_ = corrections;
+  if (panel_ == nullptr || corrections_ == nullptr) return;
   panel_->SetChannelFrames(ChannelFrameRects());
-  dialog_ = new CMixStatusDlg(f, corrections_);
-  corrections_.Attach(dialog_);
-  BindEvents();
-  f->SetDropTarget(new FormDropTarget(*panel_));
-  view.AddCommandTarget(panel_.get());
-  view.AddUpdateTarget(panel_.get());
+  if (dialog_ == nullptr) {
+    dialog_ = new CMixStatusDlg(window_, *corrections_);
+    BindEvents();
+    window_->SetDropTarget(new FormDropTarget(*panel_));
+  }
+  corrections_->Attach(dialog_);
 }
 
 MixerForm::~MixerForm() {
   // The form and the dialog (its child) are gone with the view's window by now.
-  corrections_.Attach(nullptr);
-  view_.RemoveCommandTarget(panel_.get());
-  view_.RemoveUpdateTarget(panel_.get());
+  if (corrections_ != nullptr) corrections_->Attach(nullptr);
 }
 
 std::array<PanelRect, 4> MixerForm::ChannelFrameRects() const {

@@ -81,8 +81,9 @@ class WxForm : public Form {
   wxWindow* form_;
 };
 
-// Builds the form's controls in `view.form()`, grows the form where a control needs more room
-// than the template gives it, and connects the panel to the view (command and update target).
+// Builds the form's controls in `view.form()` and grows the form where a control needs more room
+// than the template gives it; once the studio exists, Attach maps the controls' events to its
+// mixer panel and shows its correction list in a window.
 class MixerForm {
  public:
   explicit MixerForm(CVelmoraView& view);
@@ -90,9 +91,13 @@ class MixerForm {
   MixerForm(const MixerForm&) = delete;
   MixerForm& operator=(const MixerForm&) = delete;
 
+  // The controls' events go to `panel`; the correction list shows in the form's dialog. Both
+  // must outlive the form's window or be detached (Attach(nullptr, nullptr)) first.
+  void Attach(MixerPanel* panel, CorrectionList* corrections);
+
   Form& form() { return form_; }
   MixerPanel& panel() { return *panel_; }
-  CorrectionList& corrections() { return corrections_; }
+  CorrectionList& corrections() { return *corrections_; }
   CMixStatusDlg* correctionDialog() const { return dialog_; }
   // The form's size after layout.
   wxSize size() const { return size_; }
@@ -112,8 +117,8 @@ class MixerForm {
   CVelmoraView& view_;
   wxWindow* window_;
   WxForm form_;
-  CorrectionList corrections_;
-  std::unique_ptr<MixerPanel> panel_;
+  CorrectionList* corrections_ = nullptr;
+  MixerPanel* panel_ = nullptr;
   CMixStatusDlg* dialog_ = nullptr;
   std::array<wxStaticBox*, 4> channelFrames_{};
   wxSize size_;

@@ -15,11 +15,13 @@
 #include "ViewRecording.h"
 #include "WxDialogWindows.h"
 #include "app/Settings.h"
+#include "app/Studio.h"
 #include "audio/WaveDevice.h"
 #include "dialogs/DeviceList.h"
 #include "dialogs/DialogCommands.h"
 #include "document/VelmoraDoc.h"
 #include "panel/StartupDevices.h"
+#include "recorder/RecoveryFiles.h"
 #include "seams/Ui.h"
 #include "transport/Transport.h"
 #include "transport/TuningTone.h"
@@ -60,21 +62,21 @@ void RemoveFrom(std::vector<T*>& targets, T* target) {
 }  // namespace
 
 CVelmoraView::CVelmoraView() : timers_([this](int id) { OnTick(id); }) {
-  ReadViewSettings(TheApp().settings(), settings_);
+  ReadViewSettings(TheApp().settings(), startSettings_);
 }
 
 CVelmoraView::~CVelmoraView() {
   if (surveyThread_.joinable()) surveyThread_.join();
-  if (recording_) recording_->OnDestroy();
-  if (transport_) transport_->OnDestroy();
-  if (tuningTone_) tuningTone_->OnDestroy();
+  for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
+  if (studio_) WriteViewSettings(TheApp().settings(), TheApp().ui(), studio_->settings());
+  if (metronomeWindow_ && studio_) studio_->RemoveOutputDeviceOwner(&metronome_->metronome());
+  // The studio closes what runs (a playback, a tone, a recording) while its windows are there.
+  studio_.reset();
+  if (mixer_) mixer_->Attach(nullptr, nullptr);
   if (metronomeWindow_) {
-    if (deviceCommand_) deviceCommand_->RemoveOutputDeviceOwner(&metronome_->metronome());
     metronome_->Shutdown();
     metronome_->Destroy();
   }
-  for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
-  WriteViewSettings(TheApp().settings(), TheApp().ui(), settings_);
   if (scroller_) scroller_->Destroy();
 }
 
@@ -97,38 +99,33 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
     event.Skip();
     ScrollIntoView(event.GetWindow());
   });
+
+  // The windows first, then the core parts on their seams.
   mixer_ = std::make_unique<MixerForm>(*this);
-  playDevice_ = std::make_unique<WaveDevice>(TheApp().audio());
-  transport_ = std::make_unique<Transport>(this->doc(), ui(), mixer_->form(), timers_, settings_,
-                                           *playDevice_);
-  AddCommandTarget(transport_.get());
-  AddTimerTarget(transport_.get());
-  tuningTone_ = std::make_unique<TuningTone>(this->doc(), ui(), mixer_->form(), timers_, settings_,
-                                             *playDevice_, *transport_);
-  AddTimerTarget(tuningTone_.get());
-  BindTuningControls(form_, *tuningTone_);
+  recording_ = std::make_unique<ViewRecording>(*this);
+  dialogWindows_ = std::make_unique<WxDialogWindows>();
   metronome_ = new CMetronomeDlg(frame, TheApp().audio(), ui());
   metronomeWindow_ = metronome_;
-  metronome_->SetOutputDevice(settings_.outputDevice);
+  studio_ = std::make_unique<Studio>(
+      StudioSeams{this->doc(), ui(), mixer_->form(), timers_, TheApp().audio(), &masterVolume(),
+                  recording_->countdownWindow(), *dialogWindows_, *dialogWindows_,
+                  recording_->setupWindow(), RecoveryDirectory(),
+                  [](const std::string& text) {
+                    if (CMainFrame* main = TheApp().frame()) {
+                      main->SetStatusText(wxString::FromUTF8(text), 0);
+                    }
+                  }},
+      startSettings_);
+
+  mixer_->Attach(&studio_->panel(), &studio_->corrections());
+  BindTuningControls(form_, studio_->tone());
+  for (CommandTarget* target : studio_->commandTargets()) AddCommandTarget(target);
+  for (TimerTarget* target : studio_->timerTargets()) AddTimerTarget(target);
+  for (ViewUpdateTarget* target : studio_->updateTargets()) AddUpdateTarget(target);
+  AddUpdateTarget(recording_.get());
+  metronome_->SetOutputDevice(studio_->settings().outputDevice);
   AddCommandTarget(metronome_);
-  dialogWindows_ = std::make_unique<WxDialogWindows>();
-  dialogCommands_ =
-      std::make_unique<ViewDialogCommands>(this->doc(), mixer_->panel(), *dialogWindows_);
-  AddCommandTarget(dialogCommands_.get());
-  deviceCommand_ =
-      std::make_unique<DeviceCommand>(this->doc(), settings_, ui(), *dialogWindows_, [this] {
-        if (!surveyAdopted_) {
-          // The start-up survey is still under way: ask the sound system now, and keep this
-          // answer, so that the late one cannot undo what the dialog's OK sets.
-          WaitCursor wait(ui());
-          AdoptSurvey(SurveyDevices(TheApp().audio()));
-        }
-        return DeviceListsOf(mixer_->panel().devices());
-      });
-  AddCommandTarget(deviceCommand_.get());
-  deviceCommand_->AddOutputDeviceOwner(&metronome_->metronome());
-  mixer_->panel().buildMix = [transport = transport_.get()] { return transport->BuildMixNow(); };
-  recording_ = std::make_unique<ViewRecording>(*this);
+  studio_->AddOutputDeviceOwner(&metronome_->metronome());
   return true;
 }
 
@@ -174,6 +171,26 @@ void CVelmoraView::ScrollIntoView(wxWindow* control) {
   };
   scroller_->Scroll(start(shown.x, shown.width, wanted.x, wanted.width, unitX),
                     start(shown.y, shown.height, wanted.y, wanted.height, unitY));
+}
+
+Transport* CVelmoraView::transport() const {
+  return studio_ ? &studio_->transport() : nullptr;
+}
+
+WaveDevice* CVelmoraView::playDevice() const {
+  return studio_ ? &studio_->playDevice() : nullptr;
+}
+
+TuningTone* CVelmoraView::tuningTone() const {
+  return studio_ ? &studio_->tone() : nullptr;
+}
+
+DeviceCommand* CVelmoraView::deviceCommand() const {
+  return studio_ ? &studio_->devices() : nullptr;
+}
+
+ViewSettings& CVelmoraView::settings() {
+  return studio_ ? studio_->settings() : startSettings_;
 }
 
 CVelmoraDoc& CVelmoraView::doc() const {
@@ -230,23 +247,14 @@ void CVelmoraView::InitialUpdate() {
   const std::vector<ViewUpdateTarget*> targets = updateTargets_;
   for (ViewUpdateTarget* target : targets) target->OnInitialUpdate();
 
-  playDevice_->SetVolume(kFullVolume);
+  studio_->playDevice().SetVolume(kFullVolume);
   surveyThread_ = std::thread([this, &backend = TheApp().audio()] {
     const DeviceSurvey survey = SurveyDevices(backend);
     // Queued for this thread; dropped with the view if it goes first (it joins this worker).
     CallAfter([this, survey] {
-      if (!surveyAdopted_) AdoptSurvey(survey);
+      if (!studio_->surveyAdopted()) studio_->AdoptSurvey(survey);
     });
   });
-}
-
-void CVelmoraView::AdoptSurvey(const DeviceSurvey& survey) {
-  const std::string note = MissingDevicesNote(FallBackFromMissingDevices(survey, settings_));
-  metronome_->SetOutputDevice(settings_.outputDevice);
-  mixer_->panel().AdoptDeviceSurvey(survey);
-  surveyAdopted_ = true;
-  CMainFrame* frame = TheApp().frame();
-  if (!note.empty() && frame != nullptr) frame->SetStatusText(wxString::FromUTF8(note), 0);
 }
 
 void CVelmoraView::OnTick(int id) {

@@ -1,7 +1,8 @@
 #pragma once
 // CVelmoraView: the form view of template 101 (353 x 242 dialog units, Japanese UI font). It
-// owns the form window, the view's settings and its window timers; its controls are added by
-// the mixer panel and the transport.
+// creates the form window and its controls, the tool windows and the view's window timers, and
+// hands them as seams to the studio (core/app/Studio.h), which holds the view's core parts; it
+// registers the parts' commands, timers and update targets.
 //
 // Plugging in (a few lines, no event tables to edit), e.g. in the panel's or transport's setup,
 // with `view` the CVelmoraView (TheApp().view()):
@@ -38,13 +39,12 @@ namespace velmora {
 class CMetronomeDlg;
 class CVelmoraDoc;
 class DeviceCommand;
-struct DeviceSurvey;
 class MasterVolume;
 class MixerForm;
+class Studio;
 class Transport;
 class TuningTone;
 class Ui;
-class ViewDialogCommands;
 class ViewRecording;
 class WaveDevice;
 class WxDialogWindows;
@@ -73,19 +73,21 @@ class CVelmoraView : public wxView {
   void FitFrameToForm(const wxSize& size);
   // The mixer panel's controls and logic on the form.
   MixerForm* mixer() const { return mixer_.get(); }
+  // The view's core parts.
+  Studio& studio() { return *studio_; }
   // Playback: the transport and its output device (on the services' sound system).
-  Transport* transport() const { return transport_.get(); }
-  WaveDevice* playDevice() const { return playDevice_.get(); }
-  // Recording: the record device, the recorder and its settings, the recovery files.
+  Transport* transport() const;
+  WaveDevice* playDevice() const;
+  // Recording's windows, and through them the recorder and its device.
   ViewRecording* recording() const { return recording_.get(); }
   // Button 1042's tone; also plays the recorder's countdown beep (PlayCountdownBeep).
-  TuningTone* tuningTone() const { return tuningTone_.get(); }
+  TuningTone* tuningTone() const;
   // The metronome's dialog (created hidden with the view), or null once its window is gone.
   CMetronomeDlg* metronome() const { return metronomeWindow_ ? metronome_ : nullptr; }
-  // The device selection command; owners of a device of their own add themselves to it.
-  DeviceCommand* deviceCommand() const { return deviceCommand_.get(); }
+  // The device selection command.
+  DeviceCommand* deviceCommand() const;
   CVelmoraDoc& doc() const;
-  ViewSettings& settings() { return settings_; }
+  ViewSettings& settings();
   Timers& timers() { return timers_; }
   Ui& ui() const;
   MasterVolume& masterVolume() const;
@@ -111,35 +113,27 @@ class CVelmoraView : public wxView {
  private:
   void OnTick(int id);
   void ScrollIntoView(wxWindow* control);
-  // The first survey of the sound system to arrive; a later one is dropped. A stored device it
-  // does not find falls back to the default device, with a note in the status bar.
-  void AdoptSurvey(const DeviceSurvey& survey);
 
   // Weak: the frame may destroy its children before the framework destroys the view.
   wxWeakRef<wxScrolledWindow> scroller_;
   wxWeakRef<wxPanel> form_;
   DialogBaseUnits baseUnits_;
-  ViewSettings settings_;
+  ViewSettings startSettings_;  // as read from the settings store, until the studio holds them
   WxTimers timers_;
   std::vector<CommandTarget*> commandTargets_;
   std::vector<TimerTarget*> timerTargets_;
   std::vector<ViewUpdateTarget*> updateTargets_;
   bool initialised_ = false;
-  std::unique_ptr<WaveDevice> playDevice_;
-  std::unique_ptr<Transport> transport_;
-  std::unique_ptr<TuningTone> tuningTone_;
   // The metronome's top-level window belongs to the frame; the weak reference says whether it is
   // still there.
   wxWeakRef<wxWindow> metronomeWindow_;
   CMetronomeDlg* metronome_ = nullptr;
   std::unique_ptr<WxDialogWindows> dialogWindows_;
-  std::unique_ptr<ViewDialogCommands> dialogCommands_;  // fade setups and properties
-  std::unique_ptr<DeviceCommand> deviceCommand_;        // the device selection
-  std::unique_ptr<MixerForm> mixer_;          // goes early, while the targets' lists exist
-  std::unique_ptr<ViewRecording> recording_;  // before the mixer and the transport it uses
+  std::unique_ptr<MixerForm> mixer_;          // goes after the studio whose events it maps
+  std::unique_ptr<ViewRecording> recording_;  // the recording's windows
+  std::unique_ptr<Studio> studio_;            // goes first
   // The start-up survey; joined before anything it reports to goes.
   std::thread surveyThread_;
-  bool surveyAdopted_ = false;  // the mixer panel holds a survey's devices
 };
 
 }  // namespace velmora

@@ -9,12 +9,7 @@
 #include "UiFont.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
-#include "audio/WaveDevice.h"
-#include "document/VelmoraDoc.h"
-#include "recorder/RecordSetup.h"
-#include "recorder/RecoveryFiles.h"
-#include "recorder/RecoveryWriter.h"
-#include "transport/Transport.h"
+#include "app/Studio.h"
 
 namespace velmora {
 
@@ -74,51 +69,28 @@ void CountdownWnd::OnPaint(wxPaintEvent&) {
   dc.DrawText(text, (client.x - extent.x) / 2, (client.y - extent.y) / 2);
 }
 
-ViewRecording::ViewRecording(CVelmoraView& view) : view_(view) {
-  CVelmoraDoc& doc = view.doc();
-  recordDevice_ = std::make_unique<WaveDevice>(TheApp().audio());
-  countdown_ = new CountdownWnd(view.form());
-  recovery_ =
-      std::make_unique<RecoveryTakes>(doc, view.ui(), view.mixer()->panel(), RecoveryDirectory());
-  recorder_ = std::make_unique<Recorder>(
-      doc, view.ui(), view.mixer()->form(), view.timers(), view.settings(), *view.transport(),
-      *view.tuningTone(), view.mixer()->panel(), *view.playDevice(), *recordDevice_, *countdown_);
-  recorder_->showStatus = [](const std::string& text) {
-    if (CMainFrame* frame = TheApp().frame()) frame->SetStatusText(wxString::FromUTF8(text), 0);
-  };
-  recorder_->openRecovery = [this](uint32_t rate, uint16_t bits, uint16_t channels) {
-    return recovery_->OpenWriter(rate, bits, channels);
-  };
-  recorder_->takeStored = [this](int slot, std::unique_ptr<RecoveryWriter> writer) {
-    recovery_->Adopt(slot, std::move(writer));
-  };
-  setupWindow_ = std::make_unique<WxRecordSetupWindow>();
-  setupCommand_ = std::make_unique<RecordSetupCommand>(doc, view.ui(), view.settings(),
-                                                       recorder_->options, *setupWindow_);
-  view.AddCommandTarget(recorder_.get());
-  view.AddCommandTarget(setupCommand_.get());
-  view.AddTimerTarget(recorder_.get());
-  view.AddUpdateTarget(this);
+ViewRecording::ViewRecording(CVelmoraView& view)
+    : view_(view),
+      countdown_(new CountdownWnd(view.form())),
+      setupWindow_(std::make_unique<WxRecordSetupWindow>()) {}
+
+ViewRecording::~ViewRecording() = default;
+
+RecordSetupWindow& ViewRecording::setupWindow() {
+  return *setupWindow_;
 }
 
-ViewRecording::~ViewRecording() {
-  view_.RemoveCommandTarget(recorder_.get());
-  view_.RemoveCommandTarget(setupCommand_.get());
-  view_.RemoveTimerTarget(recorder_.get());
-  view_.RemoveUpdateTarget(this);
+Recorder& ViewRecording::recorder() {
+  return view_.studio().recorder();
 }
 
-void ViewRecording::OnDestroy() {
-  recorder_->OnDestroy();
+WaveDevice& ViewRecording::recordDevice() {
+  return view_.studio().recordDevice();
 }
 
 void ViewRecording::OnInitialUpdate() {
   // Once the window shows: the question comes over it.
-  view_.form()->CallAfter([this] { recovery_->OfferLeftTakes(); });
-}
-
-void ViewRecording::OnUpdate(const DocumentNotice& notice) {
-  recovery_->OnUpdate(notice);
+  view_.form()->CallAfter([this] { view_.studio().recovery().OfferLeftTakes(); });
 }
 
 }  // namespace velmora

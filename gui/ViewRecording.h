@@ -1,8 +1,6 @@
 #pragma once
-// The view's recording: the record device, the recorder (Record, timers 2 to 4), the recording
-// settings command with its dialog, the countdown's number window, and the recovery files of the
-// document's takes with the offer of left ones once the window shows. Plugs itself into the view
-// as command, timer and update targets. User-interface thread only.
+// The view's recording windows; the recorder, its record device, its settings command and the
+// recovery files are the studio's (core/app/Studio.h). User-interface thread only.
 
 #include <wx/frame.h>
 
@@ -14,8 +12,7 @@
 namespace velmora {
 
 class CVelmoraView;
-class RecordSetupCommand;
-class RecoveryTakes;
+class RecordSetupWindow;
 class WaveDevice;
 class WxRecordSetupWindow;
 
@@ -37,6 +34,8 @@ class CountdownWnd : public wxFrame, public CountdownWindow {
   bool placed_ = false;
 };
 
+// The recording's windows: the countdown's number and the recording settings dialog, handed to
+// the studio as seams; once the window shows, the offer of takes a crash left.
 class ViewRecording : public ViewUpdateTarget {
  public:
   explicit ViewRecording(CVelmoraView& view);
@@ -44,23 +43,19 @@ class ViewRecording : public ViewUpdateTarget {
   ViewRecording(const ViewRecording&) = delete;
   ViewRecording& operator=(const ViewRecording&) = delete;
 
-  // The window is going: a running recording closes.
-  void OnDestroy();
   void OnInitialUpdate() override;
-  void OnUpdate(const DocumentNotice& notice) override;
+  void OnUpdate(const DocumentNotice&) override {}
 
-  Recorder& recorder() { return *recorder_; }
-  WaveDevice& recordDevice() { return *recordDevice_; }
+  CountdownWnd& countdownWindow() { return *countdown_; }
+  RecordSetupWindow& setupWindow();
+  Recorder& recorder();
+  WaveDevice& recordDevice();
   CountdownWnd* countdown() const { return countdown_; }
 
  private:
   CVelmoraView& view_;
-  std::unique_ptr<WaveDevice> recordDevice_;
   CountdownWnd* countdown_ = nullptr;  // owned by the frame
-  std::unique_ptr<RecoveryTakes> recovery_;
-  std::unique_ptr<Recorder> recorder_;
   std::unique_ptr<WxRecordSetupWindow> setupWindow_;
-  std::unique_ptr<RecordSetupCommand> setupCommand_;
 };
 
 }  // namespace velmora

@@ -92,9 +92,13 @@ uint32_t RecordFormatBit(const ViewSettings& view) {
   return FormatBit(view.recordRate, view.recordBits, view.recordChannels);
 }
 
-DeviceCommand::DeviceCommand(CVelmoraDoc& doc, ViewSettings& view, Ui& ui, DeviceListWindow& window,
+DeviceCommand::DeviceCommand(const ViewContext& context, DeviceListWindow& window,
                              std::function<DeviceLists()> devices)
-    : doc_(doc), view_(view), ui_(ui), window_(window), devices_(std::move(devices)) {}
+    : doc_(context.doc),
+      view_(context.settings),
+      ui_(context.ui),
+      window_(window),
+      devices_(std::move(devices)) {}
 
 void DeviceCommand::RemoveOutputDeviceOwner(OutputDeviceOwner* owner) {
   owners_.erase(std::remove(owners_.begin(), owners_.end(), owner), owners_.end());

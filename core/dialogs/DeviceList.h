@@ -15,6 +15,7 @@
 #include "audio/WaveDevice.h"
 #include "panel/StartupDevices.h"
 #include "seams/CommandTarget.h"
+#include "view/ViewContext.h"
 
 namespace velmora {
 
@@ -133,7 +134,7 @@ class DeviceCommand : public CommandTarget {
  public:
   // All must outlive the command. `devices` gives the enumeration's results when the dialog
   // opens.
-  DeviceCommand(CVelmoraDoc& doc, ViewSettings& view, Ui& ui, DeviceListWindow& window,
+  DeviceCommand(const ViewContext& context, DeviceListWindow& window,
                 std::function<DeviceLists()> devices);
 
   void AddOutputDeviceOwner(OutputDeviceOwner* owner) { owners_.push_back(owner); }

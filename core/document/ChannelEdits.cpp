@@ -172,8 +172,8 @@ void CVelmoraDoc::TrimToMarks(int index) {
 
   ChannelSlot edited = slot.WithSamples(std::move(kept));
   edited.frames = static_cast<uint32_t>(plan.Length());
-  edited.autoLevel = AutoLevelFromSamples(edited.data.data(), edited.frames,
-                                          edited.header.channels, edited.header.bitsPerSample);
+  edited.autoLevel = AutoLevelFromSamples(edited.data.data(), edited.frames, edited.header.channels,
+                                          edited.header.bitsPerSample);
   edited.level = edited.autoLevel;
   if (plan.headCut && mixRate > 0) {
     edited.offset = static_cast<int32_t>(static_cast<int64_t>(startMark_) * 1000 / mixRate);

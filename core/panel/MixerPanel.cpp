@@ -82,13 +82,13 @@ int SpinHold::Step(int direction, int64_t nowMs) {
   return direction < 0 ? -step : step;
 }
 
-MixerPanel::MixerPanel(CVelmoraDoc& doc, Form& form, Ui& ui, ViewSettings& view,
-                       CorrectionList& corrections, MasterVolume* volume)
+MixerPanel::MixerPanel(const ViewContext& context, CorrectionList& corrections,
+                       MasterVolume* volume)
     : buildMix([this] { return doc_.BuildMix(view_.blockFrames, false); }),
-      doc_(doc),
-      form_(form),
-      ui_(ui),
-      view_(view),
+      doc_(context.doc),
+      form_(context.form),
+      ui_(context.ui),
+      view_(context.settings),
       corrections_(corrections),
       volume_(volume) {}
 
@@ -144,8 +144,8 @@ void MixerPanel::OnUpdate(const DocumentNotice& notice) {
     return;
   }
   // A take arrives in the format it was recorded in, which the recording settings keep.
-  const bool take = notice.what == DocumentNotice::What::ChannelContent &&
-                    notice.why == ChannelEvent::Recorded;
+  const bool take =
+      notice.what == DocumentNotice::What::ChannelContent && notice.why == ChannelEvent::Recorded;
   Refresh(!take);
 }
 

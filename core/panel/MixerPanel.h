@@ -16,6 +16,7 @@
 
 #include "panel/StartupDevices.h"
 #include "seams/CommandTarget.h"
+#include "view/ViewContext.h"
 
 namespace velmora {
 
@@ -102,8 +103,7 @@ class SpinHold {
 class MixerPanel : public CommandTarget, public ViewUpdateTarget {
  public:
   // All must outlive the panel. `volume` may be null (no mixer control).
-  MixerPanel(CVelmoraDoc& doc, Form& form, Ui& ui, ViewSettings& view, CorrectionList& corrections,
-             MasterVolume* volume);
+  MixerPanel(const ViewContext& context, CorrectionList& corrections, MasterVolume* volume);
   MixerPanel(const MixerPanel&) = delete;
   MixerPanel& operator=(const MixerPanel&) = delete;
 

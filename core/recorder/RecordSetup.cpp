@@ -56,9 +56,13 @@ std::optional<std::string> CRecordSetupDlg::Accept(const std::string& secondsTex
   return AcceptIntegerField(secondsText, 0, kMaxSelfTimerSeconds, seconds);
 }
 
-RecordSetupCommand::RecordSetupCommand(CVelmoraDoc& doc, Ui& ui, ViewSettings& view,
-                                       RecordOptions& options, RecordSetupWindow& window)
-    : doc_(doc), ui_(ui), view_(view), options_(options), window_(window) {}
+RecordSetupCommand::RecordSetupCommand(const ViewContext& context, RecordOptions& options,
+                                       RecordSetupWindow& window)
+    : doc_(context.doc),
+      ui_(context.ui),
+      view_(context.settings),
+      options_(options),
+      window_(window) {}
 
 bool RecordSetupCommand::HandlesCommand(int id) const {
   return id == cmd::kRecordSetup;

@@ -11,6 +11,7 @@
 
 #include "panel/MixerPanel.h"
 #include "seams/CommandTarget.h"
+#include "view/ViewContext.h"
 
 namespace velmora {
 
@@ -88,8 +89,7 @@ class RecordSetupWindow {
 class RecordSetupCommand : public CommandTarget {
  public:
   // All must outlive the command.
-  RecordSetupCommand(CVelmoraDoc& doc, Ui& ui, ViewSettings& view, RecordOptions& options,
-                     RecordSetupWindow& window);
+  RecordSetupCommand(const ViewContext& context, RecordOptions& options, RecordSetupWindow& window);
   bool OnCommand(int id) override;
   bool HandlesCommand(int id) const override;
   void Run();

@@ -72,22 +72,20 @@ std::string SecondsText(uint64_t frames, uint32_t rate) {
 
 }  // namespace
 
-Recorder::Recorder(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
-                   Transport& transport, TuningTone& tone, MixerPanel& panel,
-                   WaveDevice& playDevice, WaveDevice& recordDevice, CountdownWindow& countdown)
+Recorder::Recorder(const ViewContext& context, const RecordingParts& parts)
     : roundTripLatency(
           [this] { return playDevice_.OutputLatency() + recordDevice_.InputLatency(); }),
-      doc_(doc),
-      ui_(ui),
-      form_(form),
-      timers_(timers),
-      view_(view),
-      transport_(transport),
-      tone_(tone),
-      panel_(panel),
-      playDevice_(playDevice),
-      recordDevice_(recordDevice),
-      countdown_(countdown) {
+      doc_(context.doc),
+      ui_(context.ui),
+      form_(context.form),
+      timers_(context.timers),
+      view_(context.settings),
+      transport_(parts.transport),
+      tone_(parts.tone),
+      panel_(parts.panel),
+      playDevice_(parts.playDevice),
+      recordDevice_(parts.recordDevice),
+      countdown_(parts.countdown) {
   transport_.stopRecording = [this] { return StopRecording(); };
   tone_.countdownActive = [this] { return countdownActive_; };
 }

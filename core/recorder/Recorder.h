@@ -19,6 +19,7 @@
 
 #include "io/ByteBuffer.h"
 #include "seams/CommandTarget.h"
+#include "view/ViewContext.h"
 
 namespace velmora {
 
@@ -90,13 +91,21 @@ struct Dropout {
   uint32_t frames = 0;
 };
 
+// The view's parts a recording works with besides the context; all must outlive the recorder.
+struct RecordingParts {
+  Transport& transport;
+  TuningTone& tone;  // plays the countdown's beeps
+  MixerPanel& panel;
+  WaveDevice& playDevice;
+  WaveDevice& recordDevice;
+  CountdownWindow& countdown;
+};
+
 class Recorder : public CommandTarget, public TimerTarget {
  public:
-  // All must outlive the recorder. Installs itself as the transport's Stop for recordings and
-  // tells the tone when a countdown runs (the tone plays the countdown's beeps).
-  Recorder(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
-           Transport& transport, TuningTone& tone, MixerPanel& panel, WaveDevice& playDevice,
-           WaveDevice& recordDevice, CountdownWindow& countdown);
+  // Installs itself as the transport's Stop for recordings and tells the tone when a countdown
+  // runs.
+  Recorder(const ViewContext& context, const RecordingParts& parts);
   ~Recorder() override;
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;

@@ -31,17 +31,16 @@ int SliderValue(uint64_t frame) {
 
 }  // namespace
 
-Transport::Transport(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
-                     WaveDevice& playDevice)
+Transport::Transport(const ViewContext& context, WaveDevice& playDevice)
     : buildMix([this](uint32_t blockFrames, bool runInWorker) {
         return doc_.BuildMix(blockFrames, runInWorker);
       }),
       waitForMix([] { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }),
-      doc_(doc),
-      ui_(ui),
-      form_(form),
-      timers_(timers),
-      view_(view),
+      doc_(context.doc),
+      ui_(context.ui),
+      form_(context.form),
+      timers_(context.timers),
+      view_(context.settings),
       playDevice_(playDevice) {}
 
 bool Transport::HandlesCommand(int id) const {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "seams/CommandTarget.h"
+#include "view/ViewContext.h"
 
 namespace velmora {
 
@@ -42,8 +43,7 @@ constexpr int kTransportIntervalMs = 100;
 class Transport : public CommandTarget, public TimerTarget {
  public:
   // All must outlive the transport. `playDevice` is the view's output device.
-  Transport(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
-            WaveDevice& playDevice);
+  Transport(const ViewContext& context, WaveDevice& playDevice);
   Transport(const Transport&) = delete;
   Transport& operator=(const Transport&) = delete;
 

@@ -69,13 +69,13 @@ std::string TuningStopCaption(int32_t tuningHz) {
   return Format("%dHz停止", tuningHz);
 }
 
-TuningTone::TuningTone(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
-                       WaveDevice& playDevice, const Transport& transport)
-    : doc_(doc),
-      ui_(ui),
-      form_(form),
-      timers_(timers),
-      view_(view),
+TuningTone::TuningTone(const ViewContext& context, WaveDevice& playDevice,
+                       const Transport& transport)
+    : doc_(context.doc),
+      ui_(context.ui),
+      form_(context.form),
+      timers_(context.timers),
+      view_(context.settings),
       playDevice_(playDevice),
       transport_(transport),
       beepBuffer_(MakeCountdownBeep()) {}

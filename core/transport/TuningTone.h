@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "seams/CommandTarget.h"
+#include "view/ViewContext.h"
 
 namespace velmora {
 
@@ -52,8 +53,7 @@ std::string TuningStopCaption(int32_t tuningHz);
 class TuningTone : public TimerTarget {
  public:
   // All must outlive the tone. `transport` is asked whether a playback is paused.
-  TuningTone(CVelmoraDoc& doc, Ui& ui, Form& form, Timers& timers, ViewSettings& view,
-             WaveDevice& playDevice, const Transport& transport);
+  TuningTone(const ViewContext& context, WaveDevice& playDevice, const Transport& transport);
   TuningTone(const TuningTone&) = delete;
   TuningTone& operator=(const TuningTone&) = delete;
 

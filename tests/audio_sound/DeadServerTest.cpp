@@ -130,7 +130,7 @@ TEST(SoundTest, ServerKilledMidPlayEndsPlaybackWithTheDeviceMessageOnce) {
   test::FakeTimers timers;
   ViewSettings view;
   WaveDevice playDevice(backend);
-  Transport transport(doc, ui, form, timers, view, playDevice);
+  Transport transport(ViewContext{doc, ui, form, timers, view}, playDevice);
   timers.SetHandler([&](int id) { transport.OnTimer(id); });
   test::PutMix(doc, 44100 * 60);  // a minute: far longer than the test
   doc.SetEndMark(doc.mixFrames() - 1);

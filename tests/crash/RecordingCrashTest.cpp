@@ -22,7 +22,7 @@
 #include "recorder/RecoveryWriter.h"
 #include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
-#include "support/RecorderRig.h"
+#include "support/StudioRig.h"
 
 namespace velmora {
 namespace {
@@ -49,7 +49,7 @@ std::vector<uint8_t> TakeBytes(uint64_t first, uint64_t count) {
 // The child: records from the virtual input in real time into a recovery file in `dir`, and
 // reports the frames it has stored on `report` after every tick. Never returns.
 [[noreturn]] void RecordForever(const std::string& dir, int report) {
-  test::RecorderRig rig;
+  test::StudioRig rig;
   rig.view.blockFrames = rig.view.recordBlockFrames = kBlock;
   RecoveryTakes takes(rig.doc, rig.ui, rig.panel, dir);
   for (int channel = 0; channel < kTakeChannel; ++channel)
@@ -133,7 +133,7 @@ TEST(RecordingCrashTest, AKilledRecordingLeavesAValidWavAndTheNextStartOffersIt)
               reported, frames, (static_cast<double>(reported) - frames) / kRate);
 
   // The next start.
-  test::RecorderRig next;
+  test::StudioRig next;
   test::FakeUi& ui = next.ui;
   const CVelmoraDoc& doc = next.doc;
   {

@@ -12,6 +12,8 @@
 #include "dialogs/DeviceList.h"
 #include "document/VelmoraDoc.h"
 #include "seams/CommandIds.h"
+#include "support/FakeForm.h"
+#include "support/FakeTimers.h"
 #include "support/FakeUi.h"
 #include "view/ViewSettings.h"
 
@@ -131,7 +133,9 @@ class RecordingOwner : public OutputDeviceOwner {
 
 class DeviceCommandTest : public ::testing::Test {
  protected:
-  DeviceCommandTest() : doc(ui), command(doc, view, ui, window, [this] { return lists; }) {
+  DeviceCommandTest()
+      : doc(ui),
+        command(ViewContext{doc, ui, form, timers, view}, window, [this] { return lists; }) {
     doc.OnNewDocument();
     lists.outputs = {{"PulseAudio", 0xFFFFF}, {"HDA Intel PCH: ALC892 Analog (hw:0,0)", 0xC000}};
     lists.inputs = {{"PulseAudio", 0x00FFF}, {"USB Mic: Audio (hw:1,0)", 0x04444}};
@@ -153,6 +157,8 @@ class DeviceCommandTest : public ::testing::Test {
   }
 
   test::FakeUi ui;
+  test::FakeForm form;
+  test::FakeTimers timers;
   ViewSettings view;
   CVelmoraDoc doc;
   DeviceLists lists;

@@ -18,6 +18,7 @@
 #include "support/DocumentFixture.h"
 #include "support/FakeCorrectionListWindow.h"
 #include "support/FakeForm.h"
+#include "support/FakeTimers.h"
 #include "support/FakeUi.h"
 #include "support/WavFixture.h"
 #include "view/ViewSettings.h"
@@ -51,7 +52,7 @@ class DialogCommandTest : public ::testing::Test {
   DialogCommandTest()
       : doc(ui),
         list(form),
-        panel(doc, form, ui, view, list, nullptr),
+        panel(ViewContext{doc, ui, form, timers, view}, list, nullptr),
         commands(doc, panel, windows) {
     list.Attach(&listWindow);
     panel.Initialise();
@@ -70,6 +71,7 @@ class DialogCommandTest : public ::testing::Test {
   test::TempDir dir;
   test::FakeUi ui;
   test::FakeForm form;
+  test::FakeTimers timers;
   test::FakeCorrectionListWindow listWindow;
   ViewSettings view;
   CVelmoraDoc doc;
@@ -88,9 +90,9 @@ TEST_F(DialogCommandTest, EachOfTheTenCommandsOpensItsFade) {
     bool isFadeOut;
     int32_t target;
   } cases[] = {
-      {cmd::kFadeInWhole, false, 4}, {cmd::kFadeIn[0], false, 0},  {cmd::kFadeIn[1], false, 1},
-      {cmd::kFadeIn[2], false, 2},   {cmd::kFadeIn[3], false, 3},  {cmd::kFadeOutWhole, true, 4},
-      {cmd::kFadeOut[0], true, 0},  {cmd::kFadeOut[1], true, 1}, {cmd::kFadeOut[2], true, 2},
+      {cmd::kFadeInWhole, false, 4}, {cmd::kFadeIn[0], false, 0}, {cmd::kFadeIn[1], false, 1},
+      {cmd::kFadeIn[2], false, 2},   {cmd::kFadeIn[3], false, 3}, {cmd::kFadeOutWhole, true, 4},
+      {cmd::kFadeOut[0], true, 0},   {cmd::kFadeOut[1], true, 1}, {cmd::kFadeOut[2], true, 2},
       {cmd::kFadeOut[3], true, 3},
   };
   for (const auto& c : cases) {

@@ -17,6 +17,7 @@
 #include "support/DocumentFixture.h"
 #include "support/FakeCorrectionListWindow.h"
 #include "support/FakeForm.h"
+#include "support/FakeTimers.h"
 #include "support/FakeUi.h"
 #include "support/MemoryServices.h"
 #include "support/MenuCommands.h"
@@ -27,6 +28,7 @@ namespace velmora {
 namespace {
 
 using test::FakeForm;
+using test::FakeTimers;
 using test::FakeUi;
 using test::FakeVolume;
 using test::TempDir;
@@ -53,7 +55,11 @@ std::vector<uint8_t> Tone(uint32_t frames, int channels, int16_t amplitude) {
 
 class PanelTest : public ::testing::Test {
  protected:
-  PanelTest() : doc(ui), list(form), panel(doc, form, ui, view, list, &volume), listener(panel) {
+  PanelTest()
+      : doc(ui),
+        list(form),
+        panel(ViewContext{doc, ui, form, timers, view}, list, &volume),
+        listener(panel) {
     doc.SetListener(&listener);
     list.Attach(&window);
     panel.SetChannelFrames({PanelRect{10, 10, 90, 200}, PanelRect{110, 10, 90, 200},
@@ -83,6 +89,7 @@ class PanelTest : public ::testing::Test {
   TempDir dir;
   FakeUi ui;
   FakeForm form;
+  FakeTimers timers;
   ViewSettings view;
   FakeVolume volume{0, 65535, 40000};
   CVelmoraDoc doc;
@@ -721,11 +728,12 @@ TEST(MasterVolumePanel, ArrowKeysMoveTheVolumeOnSmallRanges) {
     SCOPED_TRACE(max);
     FakeUi ui;
     FakeForm form;
+    FakeTimers timers;
     ViewSettings view;
     CVelmoraDoc doc(ui);
     CorrectionList list(form);
     FakeVolume volume(0, max, 10);
-    MixerPanel panel(doc, form, ui, view, list, &volume);
+    MixerPanel panel(ViewContext{doc, ui, form, timers, view}, list, &volume);
     panel.Initialise();
     panel.OnScroll(ctl::kMasterVolume, ScrollCode::LineUp);
     EXPECT_EQ(volume.value, 11);
@@ -739,11 +747,12 @@ TEST(MasterVolumePanel, ArrowKeysMoveTheVolumeOnSmallRanges) {
 TEST(MasterVolumePanel, RangeNotStartingAtZeroMirrorsInsideTheRange) {
   FakeUi ui;
   FakeForm form;
+  FakeTimers timers;
   ViewSettings view;
   CVelmoraDoc doc(ui);
   CorrectionList list(form);
   FakeVolume volume(10, 110, 30);
-  MixerPanel panel(doc, form, ui, view, list, &volume);
+  MixerPanel panel(ViewContext{doc, ui, form, timers, view}, list, &volume);
   panel.Initialise();
   EXPECT_EQ(form.At(ctl::kMasterVolume).position, 90);
   form.Drag(ctl::kMasterVolume, 10);
@@ -751,7 +760,7 @@ TEST(MasterVolumePanel, RangeNotStartingAtZeroMirrorsInsideTheRange) {
   EXPECT_EQ(volume.value, 110);
 
   FakeVolume none(0, 0, 0);
-  MixerPanel silent(doc, form, ui, view, list, &none);
+  MixerPanel silent(ViewContext{doc, ui, form, timers, view}, list, &none);
   silent.Initialise();
   EXPECT_FALSE(form.At(ctl::kMasterVolume).enabled) << "no mixer control";
 }

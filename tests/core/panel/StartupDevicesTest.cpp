@@ -14,8 +14,9 @@
 #include "seams/ControlIds.h"
 #include "support/DocumentFixture.h"
 #include "support/FakeForm.h"
+#include "support/FakeTimers.h"
 #include "support/FakeUi.h"
-#include "support/RecorderRig.h"
+#include "support/StudioRig.h"
 #include "view/ViewSettings.h"
 
 namespace velmora {
@@ -54,10 +55,11 @@ class StartupDevicesTest : public ::testing::Test {
  protected:
   test::FakeUi ui;
   test::FakeForm form;
+  test::FakeTimers timers;
   ViewSettings view;
   CVelmoraDoc doc{ui};
   CorrectionList list{form};
-  MixerPanel panel{doc, form, ui, view, list, nullptr};
+  MixerPanel panel{ViewContext{doc, ui, form, timers, view}, list, nullptr};
   VirtualAudioBackend backend;
 };
 
@@ -156,7 +158,7 @@ TEST_F(StartupDevicesTest, DevicesAreKeptWhenTheSoundSystemCannotSay) {
   }
 }
 
-class MissingDevicesRig : public ::testing::Test, protected test::RecorderRig {};
+class MissingDevicesRig : public ::testing::Test, protected test::StudioRig {};
 
 TEST_F(MissingDevicesRig, RecordAndTheToneThenOpenTheDefaultDevice) {
   // One device each way; the settings name the fourth.

@@ -10,6 +10,8 @@
 #include "recorder/RecordSetup.h"
 #include "recorder/Recorder.h"
 #include "support/DocumentFixture.h"
+#include "support/FakeForm.h"
+#include "support/FakeTimers.h"
 #include "support/FakeUi.h"
 #include "view/ViewSettings.h"
 
@@ -85,11 +87,13 @@ class ScriptedWindow : public RecordSetupWindow {
 class RecordSetupCommandTest : public ::testing::Test {
  protected:
   FakeUi ui;
+  test::FakeForm form;
+  test::FakeTimers timers;
   CVelmoraDoc doc{ui};
   ViewSettings view;
   RecordOptions options;
   ScriptedWindow window;
-  RecordSetupCommand command{doc, ui, view, options, window};
+  RecordSetupCommand command{ViewContext{doc, ui, form, timers, view}, options, window};
 };
 
 TEST_F(RecordSetupCommandTest, OkAppliesEveryChoice) {

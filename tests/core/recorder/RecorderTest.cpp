@@ -13,7 +13,7 @@
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "support/DocumentFixture.h"
-#include "support/RecorderRig.h"
+#include "support/StudioRig.h"
 #include "view/DeviceMessages.h"
 
 namespace velmora {
@@ -27,7 +27,7 @@ int16_t Signal(uint32_t f, int side) {
   return static_cast<int16_t>((f * 7919u + static_cast<uint32_t>(side) * 104729u) % 50000u) - 25000;
 }
 
-class RecorderTest : public ::testing::Test, protected test::RecorderRig {
+class RecorderTest : public ::testing::Test, protected test::StudioRig {
  protected:
   void SetUp() override {
     view.blockFrames = kBlock;
@@ -144,10 +144,21 @@ TEST_F(RecorderTest, TakeOffsetIsWhereTheRecordingStartedInTheMix) {
                         Case{"truncated", true, 100, 2}}) {
     SCOPED_TRACE(c.name);
     CVelmoraDoc d{ui};
-    Transport t{d, ui, form, timers, view, playDevice};
-    MixerPanel p{d, form, ui, view, corrections, nullptr};
-    TuningTone tone{d, ui, form, timers, view, playDevice, t};
-    Recorder r{d, ui, form, timers, view, t, tone, p, playDevice, recordDevice, countdown};
+    Studio studio{StudioSeams{d,
+                              ui,
+                              form,
+                              timers,
+                              backend,
+                              nullptr,
+                              countdown,
+                              dialogs,
+                              dialogs,
+                              dialogs,
+                              std::string(),
+                              {}},
+                  view};
+    Transport& t = studio.transport();
+    Recorder& r = studio.recorder();
     r.options.simultaneousPlayback = false;
     timers.SetHandler([&](int id) { r.OnTimer(id); });
     if (c.mix) test::PutMix(d, 100000);

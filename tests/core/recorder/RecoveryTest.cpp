@@ -27,7 +27,7 @@
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "support/DocumentFixture.h"
-#include "support/RecorderRig.h"
+#include "support/StudioRig.h"
 
 namespace velmora {
 namespace {
@@ -78,7 +78,7 @@ class UpdatesTo : public DocumentListener {
   RecoveryTakes& takes_;
 };
 
-class RecoveryTest : public ::testing::Test, protected test::RecorderRig {
+class RecoveryTest : public ::testing::Test, protected test::StudioRig {
  protected:
   void SetUp() override {
     dir = (fs::temp_directory_path() /

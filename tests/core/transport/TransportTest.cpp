@@ -21,7 +21,7 @@
 #include "support/FakeTimers.h"
 #include "support/FakeUi.h"
 #include "support/MenuCommands.h"
-#include "support/TransportRig.h"
+#include "support/StudioRig.h"
 #include "transport/Transport.h"
 #include "view/TimeText.h"
 #include "view/ViewSettings.h"
@@ -47,7 +47,7 @@ std::vector<uint8_t> MixBytes(const CVelmoraDoc& doc, uint32_t first, uint32_t c
   return {p, p + uint64_t{count} * kFrameBytes};
 }
 
-class TransportTest : public ::testing::Test, protected test::TransportRig {
+class TransportTest : public ::testing::Test, protected test::StudioRig {
  protected:
   void SetUp() override {
     view.blockFrames = kBlock;
@@ -418,7 +418,7 @@ TEST_F(TransportTest, FailuresShowTheirMessageAndChangeNothing) {
     backend.initialised = c.initialised;
     backend.failOpens = c.failOpens;
     WaveDevice device(backend);
-    Transport transport(doc, ui, form, timers, view, device);
+    Transport transport(ViewContext{doc, ui, form, timers, view}, device);
     if (c.mix) {
       test::PutMix(doc, 1000);
       doc.SetEndMark(999);
@@ -467,7 +467,7 @@ TEST_F(TransportTest, DeadStreamEndsThePlaybackWithItsMessageOnce) {
     FakeTimers timers;
     VirtualAudioBackend backend;
     WaveDevice device(backend);
-    Transport transport(doc, ui, form, timers, view, device);
+    Transport transport(ViewContext{doc, ui, form, timers, view}, device);
     timers.SetHandler([&](int id) { transport.OnTimer(id); });
     test::PutMix(doc, c.mixBlocks * kBlock);
     doc.SetEndMark(doc.mixFrames() - 1);
@@ -794,7 +794,7 @@ TEST_F(TransportTest, RebuildWhilePlayingPlaysOnWithTheNewMixFromTheSamePlace) {
     FakeTimers timers;
     VirtualAudioBackend backend;
     WaveDevice device(backend);
-    Transport transport(doc, ui, form, timers, view, device);
+    Transport transport(ViewContext{doc, ui, form, timers, view}, device);
     timers.SetHandler([&](int id) { transport.OnTimer(id); });
     LoadPattern(doc, 0, 2, 4410, 0);
     LoadPattern(doc, 1, 1, 4410, 500);  // the mix: 22050 + 4410 frames

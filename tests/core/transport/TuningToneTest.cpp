@@ -13,7 +13,7 @@
 #include "support/FakeForm.h"
 #include "support/FakeTimers.h"
 #include "support/FakeUi.h"
-#include "support/TransportRig.h"
+#include "support/StudioRig.h"
 #include "transport/Transport.h"
 #include "transport/TuningTone.h"
 #include "view/ViewSettings.h"
@@ -27,7 +27,7 @@ using test::FakeUi;
 
 constexpr uint32_t kBlock = 64;  // frames per transport block: a 8192-sample loop
 
-class TuningToneTest : public ::testing::Test, protected test::TransportRig {
+class TuningToneTest : public ::testing::Test, protected test::StudioRig {
  protected:
   void SetUp() override {
     view.blockFrames = kBlock;
@@ -48,8 +48,6 @@ class TuningToneTest : public ::testing::Test, protected test::TransportRig {
     }
     return out;
   }
-
-  TuningTone tone{doc, ui, form, timers, view, device, transport};
 };
 
 TEST(TuningToneSamples, SineWithWholeDegreeFadesAtBothEnds) {
@@ -163,8 +161,8 @@ TEST(TuningToneWithoutSound, ReportsTheDeviceLayerThatDidNotStart) {
   VirtualAudioBackend backend;
   backend.initialised = false;
   WaveDevice device{backend};
-  Transport transport{doc, ui, form, timers, view, device};
-  TuningTone tone{doc, ui, form, timers, view, device, transport};
+  Transport transport{ViewContext{doc, ui, form, timers, view}, device};
+  TuningTone tone{ViewContext{doc, ui, form, timers, view}, device, transport};
   form.SetText(ctl::kTuningButton, "440Hz再生");
   tone.OnButton();
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{"再生処理の初期化に失敗しました！"});
