@@ -213,21 +213,6 @@ bool FitsInWav(uint32_t frames, int blockAlign) {
   return bytes + RiffHeader::kBytes <= std::numeric_limits<uint32_t>::max();
 }
 
-uint32_t SaveBlockFrames(uint32_t mixRate) {
-  switch (mixRate) {
-    case 192000:
-      return 16384;
-    case 96000:
-      return 8192;
-    case 22050:
-      return 2048;
-    case 11025:
-      return 1024;
-    default:  // 48000, 44100 and every rate the table does not name
-      return 4096;
-  }
-}
-
 bool CVelmoraDoc::WriteMixFile(const std::string& path, uint32_t first, uint32_t frames,
                                std::error_code* why) {
   // The samples are written in the format they were mixed in; an empty mix has no buffer and

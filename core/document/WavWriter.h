@@ -44,8 +44,4 @@ bool WriteWavFile(const std::string& path, const RiffHeader& riff, const ChunkHe
 // False when `frames` frames of `blockAlign` bytes do not fit the 32-bit sizes of a WAV header.
 bool FitsInWav(uint32_t frames, int blockAlign);
 
-// Block length of the peak table when a mix is built for saving: by mix rate, 4096 frames for
-// rates outside the table.
-uint32_t SaveBlockFrames(uint32_t mixRate);
-
 }  // namespace velmora
