@@ -162,24 +162,29 @@ bool StreamingMix::LoadChannel(int index, const std::string& path) {
   ChannelSlot& slot = channel.slot;
   slot.Clear();
   slot.path = path;
-  const std::string extension = UpperExtension3(path);
-  bool loaded = false;
-  if (extension == "WAV") {
-    loaded = LoadWav(channel);
-  } else if (extension == "WMA") {
-    loaded = ImportCompressed(channel);
-  } else {
-    ui_.ShowError(msg::kWrongType);
-  }
-  if (!loaded) {
+  const LoadedRates loaded = RatesLoaded();
+  // A WAV channel's samples stay in its file: only its layout is read, and its level scanned.
+  const WavChannelReader readLayout = [this, &channel](const RateRule& rateAccepted,
+                                                       ChannelSlot& into) {
+    WavResult result{WavError::CannotOpen, 0, {}};
+    WavLayout layout;
+    if (!channel.file.Open(into.path, &result.why)) return result;
+    result = ParseWavLayout(channel.file, rateAccepted, layout);
+    if (!result.ok()) return result;
+    into.header = layout.header;
+    into.dataChunk = layout.dataChunk;
+    into.dataChunk.size = layout.dataBytes;
+    into.frames = layout.dataBytes / static_cast<uint32_t>(FrameBytes(layout.header));
+    channel.dataOffset = layout.dataOffset;
+    result.error = ScanPeak(channel);
+    return result;
+  };
+  if (!LoadChannelFile(
+          ui_, decoder_, [&loaded](int32_t rate) { return IsRateCompatibleWith(rate, loaded); },
+          readLayout, slot)) {
     slot.Clear();
     return false;
   }
-  slot.level = slot.autoLevel;
-  slot.balance = kBalanceCentre;
-  slot.offset = 0;
-  slot.inUse = true;
-  slot.selected = true;
   return true;
 }
 
@@ -189,33 +194,6 @@ LoadedRates StreamingMix::RatesLoaded() const {
     if (channels_[i].slot.inUse) rates[i] = channels_[i].slot.header.samplesPerSec;
   }
   return rates;
-}
-
-bool StreamingMix::LoadWav(Channel& channel) {
-  ChannelSlot& slot = channel.slot;
-  const LoadedRates loaded = RatesLoaded();
-  const RateRule rateAccepted = [&loaded](int32_t rate) {
-    return IsRateCompatibleWith(rate, loaded);
-  };
-  WavLayout layout;
-  WavResult result{WavError::CannotOpen, 0, {}};
-  if (channel.file.Open(slot.path, &result.why)) {
-    result = ParseWavLayout(channel.file, rateAccepted, layout);
-  }
-  if (result.ok()) {
-    slot.header = layout.header;
-    slot.dataChunk = layout.dataChunk;
-    slot.dataChunk.size = layout.dataBytes;
-    slot.frames = layout.dataBytes / static_cast<uint32_t>(FrameBytes(layout.header));
-    channel.dataOffset = layout.dataOffset;
-    result.error = ScanPeak(channel);
-  }
-  if (!result.ok()) {
-    ui_.ShowError(WavErrorMessage(result.error));
-    if (result.why) ui_.ShowSystemReason(slot.path, result.why.message());
-    return false;
-  }
-  return true;
 }
 
 // The automatic level from the samples on disk, read once from end to end: the second half of
@@ -247,18 +225,6 @@ WavError StreamingMix::ScanPeak(Channel& channel) {
   if (second != WavError::None) return second;
   slot.autoLevel = AutoLevelFromPeak(std::max(firstPeak, secondPeak), bits);
   return WavError::None;
-}
-
-bool StreamingMix::ImportCompressed(Channel& channel) {
-  ChannelSlot& slot = channel.slot;
-  const LoadedRates loaded = RatesLoaded();
-  const ImportResult result = DecodeIntoSlot(
-      decoder_, [&loaded](int32_t rate) { return IsRateCompatibleWith(rate, loaded); }, slot);
-  ShowImportMessages(ui_, result, slot.path);
-  if (!result.ok()) return false;
-  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, slot.header.channels,
-                                        slot.header.bitsPerSample);
-  return true;
 }
 
 MixBuild StreamingMix::Prepare(std::optional<uint32_t> blockFrames, bool withPeaks) {

@@ -127,8 +127,6 @@ class StreamingMix {
   struct ReadAhead;
   class SecondThread;
 
-  bool LoadWav(Channel& channel);
-  bool ImportCompressed(Channel& channel);
   WavError ScanPeak(Channel& channel);
   LoadedRates RatesLoaded() const;
   bool ReadsFromFile(const Channel& channel) const {

@@ -209,9 +209,8 @@ class CVelmoraDoc {
  private:
   friend class test::DocumentAccess;
 
-  bool LoadWav(int index);
-  bool ImportCompressed(int index);
-  void CompleteLoad(int index);
+  // What a load changes beside its slot: the output format, a stale mix, the marks, a stop.
+  void CompleteLoad();
   void ResetMix();
   // Builds a current mix for saving when there is none; true when there is one to write (an
   // empty mix included).
