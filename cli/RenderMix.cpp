@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "document/StreamingMix.h"
-#include "document/WavWriter.h"
+#include "io/ReplacingFile.h"
 
 namespace velmora::cli {
 

@@ -14,6 +14,7 @@
 #include "document/WavReader.h"
 #include "document/WavWriter.h"
 #include "io/File.h"
+#include "io/ReplacingFile.h"
 #include "seams/Ui.h"
 
 namespace velmora {
@@ -279,12 +280,10 @@ MixFileResult StreamingMix::WriteMixFile(const std::string& path, uint32_t first
     result.why = std::make_error_code(std::errc::invalid_argument);
     return result;
   }
-  result.written = WriteWholeFileWith(
-      path,
-      [&](File& file, std::error_code& why) {
-        return WriteContent(file, first, count, wholeMix, result, why);
-      },
-      &result.why);
+  ReplacingFile output(path);
+  result.written = output.Open(result.why) &&
+                   WriteContent(output.file(), first, count, wholeMix, result, result.why) &&
+                   output.Commit(result.why);
   return result;
 }
 
