@@ -5,9 +5,10 @@
 // inputs are decoded whole, as the document does. The mix is made from the play position to its
 // end, then from frame 0, and each piece goes straight into the output file.
 //
-// Loading (its checks, messages and rate rule) is the document's, and the mix is the one its plan
-// describes, so that the bytes written, the correction runs and the peak table are the
-// document's for the same files and settings (its Open, BuildMix and Save). Used by one thread.
+// Loading goes through the document's channel loader (its readers, checks, messages and rate
+// rule), and the mix is the one the document's plan describes, so that the bytes written, the
+// correction runs and the peak table are the document's for the same files and settings (its
+// Open, BuildMix and Save). Used by one thread.
 
 #include <algorithm>
 #include <array>
@@ -71,8 +72,7 @@ class StreamingMix {
   // only `withPeaks`. Built, or what BuildMix returns when it makes no mix: NoChannels, Empty,
   // PositionBeyondEnd, or TooLong and OutOfMemory after the document's message.
   MixBuild Prepare(std::optional<uint32_t> blockFrames, bool withPeaks);
-  // The prepared plan; its format holds for an empty mix too.
-  const MixPlan& plan() const { return plan_; }
+  // The format holds for an empty mix too.
   uint32_t mixFrames() const { return plan_.MakesMix() ? plan_.job.frames : 0; }
   uint32_t MixRate() const { return plan_.format.rate; }
   int MixBits() const { return plan_.format.bits; }
