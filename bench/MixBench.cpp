@@ -17,7 +17,6 @@
 #include <thread>
 #include <vector>
 
-#include "document/MixJobOfDocument.h"
 #include "document/VelmoraDoc.h"
 #include "mixdown/Mixdown.h"
 #include "seams/QuietUi.h"
@@ -156,7 +155,7 @@ BENCHMARK(BM_BuildMix)->Unit(benchmark::kMillisecond)->UseManualTime()->Iteratio
 void BM_MixKernel(benchmark::State& state) {
   CVelmoraDoc& doc = *TenMinutes().doc;
   if (!doc.HasMix()) doc.BuildMix(kBlock, false);
-  const MixJob job = MakeMixJob(doc);
+  const MixJob job = doc.PlannedMix(kBlock).job;
   std::vector<uint8_t> pcm(static_cast<std::size_t>(job.frames) * 4, 0);
   BlockPeakTable peaks;
   peaks.Allocate(job.frames / kBlock + 1, 2);

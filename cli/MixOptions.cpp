@@ -152,8 +152,11 @@ class Parser {
     std::string channel, number;
     if (!Split(*value, '=', channel, number)) return Bad(name, *value);
     const std::optional<int> n = ParseChannel(channel);
-    const int64_t low = name == "--offset" ? -kMaxOffsetMs : 0;
-    const int64_t high = name == "--level" ? 200 : name == "--balance" ? 20 : kMaxOffsetMs;
+    // The panel's ranges; an offset may also lie before the start, as a recorded take's may.
+    const int64_t low = name == "--offset" ? -kOffsetMaxMs : 0;
+    const int64_t high = name == "--level"     ? kLevelMax
+                         : name == "--balance" ? kBalanceMax
+                                               : kOffsetMaxMs;
     const std::optional<int64_t> v = ParseInteger(number, low, high);
     if (!n || !v) return Bad(name, *value);
     ChannelOptions& c = Use(*n);

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "mixdown/ChannelParameters.h"
 #include "mixdown/FadeCurve.h"
 
 namespace velmora::cli {
 
 constexpr int kMaxInputs = 4;
-constexpr int32_t kMaxOffsetMs = 3600000;  // the panel's offset range, both ways here
 
 struct ChannelOptions {
   std::optional<int32_t> level;

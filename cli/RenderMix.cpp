@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "document/StreamingMix.h"
-#include "document/WavWriter.h"
+#include "io/ReplacingFile.h"
 
 namespace velmora::cli {
 
@@ -96,8 +96,8 @@ int RenderMix(const MixOptions& options, ConsoleUi& ui, AudioDecoder* decoder) {
   if (!LoadInputs(mix, ui, options.inputs)) return kExitFailed;
   ApplyOptions(mix, options);
 
-  const uint32_t blockFrames = options.blockFrames.value_or(SaveBlockFrames(mix.MixRate()));
-  switch (mix.Prepare(blockFrames, options.peaksPath.has_value())) {
+  // Without --block the plan takes Save's block length for the mix rate it decides.
+  switch (mix.Prepare(options.blockFrames, options.peaksPath.has_value())) {
     case MixBuild::OutOfMemory:
     case MixBuild::TooLong:
       return kExitFailed;  // the mix has said why

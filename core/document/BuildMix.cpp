@@ -1,11 +1,9 @@
-// The mixdown driver: sizes and allocates the mix, settles the marks, and runs the kernel inline
-// or on the worker thread.
+// The mixdown driver: allocates the planned mix, settles the marks, and runs the kernel inline or
+// on the worker thread.
 
 #include <cstdint>
-#include <limits>
 #include <utility>
 
-#include "document/MixJobOfDocument.h"
 #include "document/VelmoraDoc.h"
 #include "io/AvailableMemory.h"
 #include "mixdown/Mixdown.h"
@@ -24,33 +22,9 @@ uint32_t SettleEndMark(uint32_t endMark, bool hadMix, uint32_t previousFrames, u
 
 }  // namespace
 
-MixSource MixSourceOf(const ChannelSlot& slot) {
-  MixSource source;
-  source.data = slot.HasData() ? slot.data.data() : nullptr;
-  source.frames = slot.frames;
-  source.channels = slot.header.channels;
-  source.bits = slot.header.bitsPerSample;
-  source.rate = slot.header.samplesPerSec > 0 ? slot.Rate() : 0;
-  source.selected = slot.selected;
-  source.level = slot.level;
-  source.autoLevel = slot.autoLevel;
-  source.balance = slot.balance;
-  source.offset = slot.offset;
-  return source;
-}
-
-MixJob MakeMixJob(const CVelmoraDoc& doc) {
-  MixJob job;
-  for (int i = 0; i < kChannelCount; ++i) job.sources[i] = MixSourceOf(doc.slots[i]);
-  job.fadeIn = doc.fadeIn();
-  job.fadeOut = doc.fadeOut();
-  job.monoPlayback = doc.monoPlayback();
-  job.rate = doc.MixRate();
-  job.bits = doc.MixBits() == 16 ? 16 : 8;
-  job.frames = doc.mixFrames();
-  job.blockFrames = doc.mixBlockFrames();
-  job.position = doc.position();
-  return job;
+MixPlan CVelmoraDoc::PlannedMix(std::optional<uint32_t> blockFrames) const {
+  return PlanMix(MixChannelsOf(slots), MixSettings{fadeIn_, fadeOut_, monoPlayback_, position_},
+                 blockFrames);
 }
 
 // No mix, and the program's message.
@@ -72,7 +46,7 @@ void CVelmoraDoc::RunKernel(MixKernel& kernel, uint32_t generation) {
   builtCount_.store(generation, std::memory_order_release);
 }
 
-MixBuild CVelmoraDoc::BuildMix(uint32_t blockFrames, bool runInWorker) {
+MixBuild CVelmoraDoc::BuildMix(std::optional<uint32_t> blockFrames, bool runInWorker) {
   if (workerBusy() && runInWorker) return MixBuild::Building;
   // A synchronous build never frees what a running worker writes.
   worker_.Wait();
@@ -90,25 +64,15 @@ MixBuild CVelmoraDoc::BuildMix(uint32_t blockFrames, bool runInWorker) {
   }
   blockPeaks_.Reset();
   std::vector<MixCorrection>().swap(corrections_);
-  if (!HasAnyChannel()) return MixBuild::NoChannels;
 
+  const MixPlan plan = PlannedMix(blockFrames);
+  if (plan.outcome == MixBuild::NoChannels) return plan.outcome;
   UpdateOutputFormat();
-  MixJob job = MakeMixJob(*this);
-  const uint64_t frames = MixLength(job.sources, job.rate);
-  // An empty mix is no mix: there is nothing to play or save.
-  if (frames == 0) return MixBuild::Empty;
-  if (frames < position_) return MixBuild::PositionBeyondEnd;
-  // Frame indexes are 32-bit: a longer mix cannot be held.
-  if (frames > std::numeric_limits<uint32_t>::max()) return FailOutOfMemory(MixBuild::TooLong);
+  if (plan.outcome == MixBuild::TooLong) return FailOutOfMemory(plan.outcome);
+  if (!plan.MakesMix()) return plan.outcome;
 
-  blockFrames = blockFrames == 0 ? 1 : blockFrames;
-  const int sampleBytes = job.bits / 8;
-  job.frames = static_cast<uint32_t>(frames);
-  job.blockFrames = blockFrames;
-  // The marks are the user-interface thread's: they are settled here rather than by the kernel,
-  // and the kernel mixes from the settled position.
-  job.position = position_ >= job.frames ? 0 : position_;
-  const uint64_t bytes = frames * sampleBytes * 2;
+  const MixJob& job = plan.job;
+  const uint64_t bytes = plan.PcmBytes();
   if (previous.size() == bytes) {
     mixBuffer_ = std::move(previous);
   } else {
@@ -116,23 +80,24 @@ MixBuild CVelmoraDoc::BuildMix(uint32_t blockFrames, bool runInWorker) {
   }
   // The mix and its peak table are written whole: refused before either is taken when the system
   // cannot hold them together.
-  const uint64_t peakBytes = (frames / blockFrames + 1) * 4;
-  if (!mixBuffer_.has() && !FitsInAvailableMemory(bytes + peakBytes)) {
+  if (!mixBuffer_.has() && !FitsInAvailableMemory(bytes + plan.PeakEntries() * 4)) {
     return FailOutOfMemory(MixBuild::OutOfMemory);
   }
   MixKernel kernel;
   const bool allocated = (mixBuffer_.has() || mixBuffer_.Allocate(bytes)) &&
-                         blockPeaks_.Allocate(frames / blockFrames + 1, sampleBytes) &&
+                         blockPeaks_.Allocate(plan.PeakEntries(), plan.SampleBytes()) &&
                          kernel.Prepare(job);
   if (!allocated) return FailOutOfMemory(MixBuild::OutOfMemory);
 
   mixFrames_ = job.frames;
-  mixFormat_ = MixFormat{job.rate, job.bits};
+  mixFormat_ = plan.format;
   endMark_ = SettleEndMark(endMark_, hadMix, previousFrames, mixFrames_);
+  // The marks are the user-interface thread's: they are settled here rather than by the kernel,
+  // and the kernel mixes from the position the plan settled.
   position_ = job.position;
   if (startMark_ >= mixFrames_) startMark_ = 0;
   mixCursor_.store(position_, std::memory_order_release);
-  mixBlockFrames_ = blockFrames;
+  mixBlockFrames_ = job.blockFrames;
   // Until the kernel finishes, the mix and its correction log are not current. The build is made
   // from the parameters as they stand now: a change after this one is not in it.
   SetMixStale(true);

@@ -1,5 +1,5 @@
-// The compressed-audio branch of LoadChannel: decode the whole file through the audio decoder and
-// fill the slot like a WAV load; LoadChannel then runs the shared completion steps.
+// The compressed-audio branch of the channel loader: decode the whole file through the audio
+// decoder and fill the slot like a WAV load; the loader then completes it as any other.
 
 #include <optional>
 #include <string>
@@ -112,13 +112,6 @@ void ShowImportMessages(Ui& ui, const ImportResult& result, const std::string& p
       ui.ShowSystemReason(path, *reason);
     }
   }
-}
-
-bool CVelmoraDoc::ImportCompressed(int index) {
-  const ImportResult result = DecodeIntoSlot(
-      audioDecoder_, [this](int32_t rate) { return IsRateCompatible(rate); }, slots[index]);
-  ShowImportMessages(ui_, result, slots[index].path);
-  return result.ok();
 }
 
 }  // namespace velmora

@@ -1,8 +1,11 @@
-// Opening files into channel slots: the Open command, the shared load steps and the WAV branch.
+// Opening files into channel slots: the Open command and the document's own load steps.
+
+#include <utility>
 
 #include "document/ChannelLoading.h"
 #include "document/VelmoraDoc.h"
 #include "document/WavReader.h"
+#include "io/ByteBuffer.h"
 #include "seams/Ui.h"
 
 namespace velmora {
@@ -65,52 +68,31 @@ bool CVelmoraDoc::LoadIntoSlot(int index, const std::string& path) {
 
 bool CVelmoraDoc::LoadChannel(int index) {
   ChannelSlot& slot = slots[index];
-  const std::string extension = UpperExtension3(slot.path);
   WaitCursor wait(ui_);
-  slot.autoLevel = 0;
-
-  bool loaded = false;
-  if (extension == "WAV") {
-    loaded = LoadWav(index);
-  } else if (extension == "WMA") {
-    loaded = ImportCompressed(index);
-  } else {
-    ui_.ShowError(msg::kWrongType);
+  // The document holds a WAV channel's samples whole.
+  const WavChannelReader readWhole = [](const RateRule& rateAccepted, ChannelSlot& into) {
+    WavFile file;
+    const WavResult result = ReadWavFile(into.path, rateAccepted, file);
+    if (result.ok()) {
+      into.header = file.header;
+      into.dataChunk = file.dataChunk;
+      into.data = std::move(file.samples);
+      into.frames = file.frames;
+    }
+    return result;
+  };
+  if (!LoadChannelFile(
+          ui_, audioDecoder_, [this](int32_t rate) { return IsRateCompatible(rate); }, readWhole,
+          slot)) {
+    return false;
   }
-  if (!loaded) return false;
-
-  CompleteLoad(index);
+  CompleteLoad();
   if (GetPathName().empty()) SetPathName(slot.path);
   return true;
 }
 
-bool CVelmoraDoc::LoadWav(int index) {
-  ChannelSlot& slot = slots[index];
-  WavFile file;
-  const WavResult result = ReadWavFile(
-      slot.path, [this](int32_t rate) { return IsRateCompatible(rate); }, file);
-  if (!result.ok()) {
-    ui_.ShowError(WavErrorMessage(result.error));
-    if (result.why) ui_.ShowSystemReason(slot.path, result.why.message());
-    return false;
-  }
-  slot.header = file.header;
-  slot.dataChunk = file.dataChunk;
-  slot.data = std::move(file.samples);
-  slot.frames = file.frames;
-  return true;
-}
-
-void CVelmoraDoc::CompleteLoad(int index) {
-  ChannelSlot& slot = slots[index];
-  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, slot.header.channels,
-                                        slot.header.bitsPerSample);
+void CVelmoraDoc::CompleteLoad() {
   UpdateOutputFormat();
-  slot.level = slot.autoLevel;
-  slot.balance = kBalanceCentre;
-  slot.offset = 0;
-  slot.inUse = true;
-  slot.selected = true;
   SetMixStale(true);
   startMark_ = endMark_ = position_ = 0;
   transportState_ = TransportState::Stopped;

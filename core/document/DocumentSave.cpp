@@ -41,7 +41,7 @@ bool CVelmoraDoc::PrepareMixForSaving() {
   UpdateOutputFormat();
   const uint32_t playPosition = position_;
   position_ = 0;
-  const MixBuild built = BuildMix(SaveBlockFrames(MixRate()), false);
+  const MixBuild built = BuildMix(std::nullopt, false);
   position_ = playPosition < mixFrames_ ? playPosition : 0;
   return built == MixBuild::Built || built == MixBuild::Empty;
 }

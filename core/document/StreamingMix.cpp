@@ -5,17 +5,16 @@
 #include <condition_variable>
 #include <cstdio>
 #include <functional>
-#include <limits>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
 
 #include "document/ChannelLoading.h"
-#include "document/MixJobOfDocument.h"
 #include "document/WavReader.h"
 #include "document/WavWriter.h"
 #include "io/File.h"
+#include "io/ReplacingFile.h"
 #include "seams/Ui.h"
 
 namespace velmora {
@@ -164,24 +163,29 @@ bool StreamingMix::LoadChannel(int index, const std::string& path) {
   ChannelSlot& slot = channel.slot;
   slot.Clear();
   slot.path = path;
-  const std::string extension = UpperExtension3(path);
-  bool loaded = false;
-  if (extension == "WAV") {
-    loaded = LoadWav(channel);
-  } else if (extension == "WMA") {
-    loaded = ImportCompressed(channel);
-  } else {
-    ui_.ShowError(msg::kWrongType);
-  }
-  if (!loaded) {
+  const LoadedRates loaded = RatesLoaded();
+  // A WAV channel's samples stay in its file: only its layout is read, and its level scanned.
+  const WavChannelReader readLayout = [this, &channel](const RateRule& rateAccepted,
+                                                       ChannelSlot& into) {
+    WavResult result{WavError::CannotOpen, 0, {}};
+    WavLayout layout;
+    if (!channel.file.Open(into.path, &result.why)) return result;
+    result = ParseWavLayout(channel.file, rateAccepted, layout);
+    if (!result.ok()) return result;
+    into.header = layout.header;
+    into.dataChunk = layout.dataChunk;
+    into.dataChunk.size = layout.dataBytes;
+    into.frames = layout.dataBytes / static_cast<uint32_t>(FrameBytes(layout.header));
+    channel.dataOffset = layout.dataOffset;
+    result.error = ScanPeak(channel);
+    return result;
+  };
+  if (!LoadChannelFile(
+          ui_, decoder_, [&loaded](int32_t rate) { return IsRateCompatibleWith(rate, loaded); },
+          readLayout, slot)) {
     slot.Clear();
     return false;
   }
-  slot.level = slot.autoLevel;
-  slot.balance = kBalanceCentre;
-  slot.offset = 0;
-  slot.inUse = true;
-  slot.selected = true;
   return true;
 }
 
@@ -191,33 +195,6 @@ LoadedRates StreamingMix::RatesLoaded() const {
     if (channels_[i].slot.inUse) rates[i] = channels_[i].slot.header.samplesPerSec;
   }
   return rates;
-}
-
-bool StreamingMix::LoadWav(Channel& channel) {
-  ChannelSlot& slot = channel.slot;
-  const LoadedRates loaded = RatesLoaded();
-  const RateRule rateAccepted = [&loaded](int32_t rate) {
-    return IsRateCompatibleWith(rate, loaded);
-  };
-  WavLayout layout;
-  WavResult result{WavError::CannotOpen, 0, {}};
-  if (channel.file.Open(slot.path, &result.why)) {
-    result = ParseWavLayout(channel.file, rateAccepted, layout);
-  }
-  if (result.ok()) {
-    slot.header = layout.header;
-    slot.dataChunk = layout.dataChunk;
-    slot.dataChunk.size = layout.dataBytes;
-    slot.frames = layout.dataBytes / static_cast<uint32_t>(FrameBytes(layout.header));
-    channel.dataOffset = layout.dataOffset;
-    result.error = ScanPeak(channel);
-  }
-  if (!result.ok()) {
-    ui_.ShowError(WavErrorMessage(result.error));
-    if (result.why) ui_.ShowSystemReason(slot.path, result.why.message());
-    return false;
-  }
-  return true;
 }
 
 // The automatic level from the samples on disk, read once from end to end: the second half of
@@ -251,40 +228,15 @@ WavError StreamingMix::ScanPeak(Channel& channel) {
   return WavError::None;
 }
 
-bool StreamingMix::ImportCompressed(Channel& channel) {
-  ChannelSlot& slot = channel.slot;
-  const LoadedRates loaded = RatesLoaded();
-  const ImportResult result = DecodeIntoSlot(
-      decoder_, [&loaded](int32_t rate) { return IsRateCompatibleWith(rate, loaded); }, slot);
-  ShowImportMessages(ui_, result, slot.path);
-  if (!result.ok()) return false;
-  slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, slot.header.channels,
-                                        slot.header.bitsPerSample);
-  return true;
-}
-
-MixBuild StreamingMix::Prepare(uint32_t blockFrames, bool withPeaks) {
-  job_ = MixJob{};
+MixBuild StreamingMix::Prepare(std::optional<uint32_t> blockFrames, bool withPeaks) {
+  plan_ = MixPlan{};
   peaks_.Reset();
   std::vector<MixCorrection>().swap(corrections_);
-  int32_t rate = 0;
-  int16_t bits = 0;
-  bool any = false;
-  for (const Channel& channel : channels_) {
-    if (!channel.slot.inUse) continue;
-    any = true;
-    rate = std::max(rate, channel.slot.header.samplesPerSec);
-    bits = std::max(bits, channel.slot.header.bitsPerSample);
-  }
-  if (!any) return MixBuild::NoChannels;
-  rate_ = static_cast<uint32_t>(rate);
-  bits_ = bits;
-
-  MixJob job;
+  MixChannels sources{};
   for (int i = 0; i < kChannelCount; ++i) {
     Channel& channel = channels_[i];
     if (!channel.slot.inUse) continue;
-    job.sources[i] = MixSourceOf(channel.slot);
+    sources[i] = MixSourceOf(channel.slot);
     if (!ReadsFromFile(channel)) continue;
     // A piece reads at most as many frames of a channel as it mixes.
     const uint64_t frames = std::min<uint64_t>(pieceFrames_, channel.slot.frames);
@@ -295,57 +247,43 @@ MixBuild StreamingMix::Prepare(uint32_t blockFrames, bool withPeaks) {
         return MixBuild::OutOfMemory;
       }
     }
-    job.sources[i].data = channel.windows[0].data();
+    sources[i].data = channel.windows[0].data();
   }
-  job.fadeIn = fadeIn_;
-  job.fadeOut = fadeOut_;
-  job.monoPlayback = monoPlayback_;
-  job.rate = rate_;
-  job.bits = bits_ == 16 ? 16 : 8;
-  const uint64_t frames = MixLength(job.sources, job.rate);
-  if (frames == 0) return MixBuild::Empty;
-  if (frames < position_) return MixBuild::PositionBeyondEnd;
-  // Frame indexes are 32-bit, as in the document, which reports such a mix as out of memory.
-  if (frames > std::numeric_limits<uint32_t>::max()) {
-    ui_.ShowError(msg::kOutOfMemory);
-    return MixBuild::TooLong;
-  }
-  job.frames = static_cast<uint32_t>(frames);
-  job.blockFrames = std::max<uint32_t>(blockFrames, 1);
-  job.position = position_ >= job.frames ? 0 : position_;
-  const std::size_t pieceBytes = std::size_t{pieceFrames_} * 2 * (job.bits / 8);
-  const bool allocated =
-      piece_.Allocate(pieceBytes) && kernel_.Prepare(job) &&
-      (!withPeaks || peaks_.Allocate(job.frames / job.blockFrames + 1, job.bits / 8));
+  plan_ = PlanMix(sources, settings_, blockFrames);
+  // The document reports a mix too long to count as out of memory.
+  if (plan_.outcome == MixBuild::TooLong) ui_.ShowError(msg::kOutOfMemory);
+  if (!plan_.MakesMix()) return plan_.outcome;
+
+  const std::size_t pieceBytes = std::size_t{pieceFrames_} * plan_.format.FrameBytes();
+  const bool allocated = piece_.Allocate(pieceBytes) && kernel_.Prepare(plan_.job) &&
+                         (!withPeaks || peaks_.Allocate(plan_.PeakEntries(), plan_.SampleBytes()));
   if (!allocated) {
     peaks_.Reset();
+    plan_.outcome = MixBuild::OutOfMemory;
     ui_.ShowError(msg::kOutOfMemory);
-    return MixBuild::OutOfMemory;
+    return plan_.outcome;
   }
-  job_ = job;
   // Without the partner's memory the mix is made on one thread, as well.
-  partnerPrepared_ = partnerKernel_.Prepare(job);
+  partnerPrepared_ = partnerKernel_.Prepare(plan_.job);
   return MixBuild::Built;
 }
 
 MixFileResult StreamingMix::WriteMixFile(const std::string& path, uint32_t first, uint32_t count,
                                          bool wholeMix) {
   MixFileResult result;
-  const int blockAlign = 2 * bits_ / 8;
+  const auto blockAlign = static_cast<int>(plan_.format.FrameBytes());
   if (!FitsInWav(count, blockAlign)) {
     result.why = std::make_error_code(std::errc::file_too_large);
     return result;
   }
-  if (count > 0 && uint64_t{first} + count > job_.frames) {
+  if (count > 0 && uint64_t{first} + count > mixFrames()) {
     result.why = std::make_error_code(std::errc::invalid_argument);
     return result;
   }
-  result.written = WriteWholeFileWith(
-      path,
-      [&](File& file, std::error_code& why) {
-        return WriteContent(file, first, count, wholeMix, result, why);
-      },
-      &result.why);
+  ReplacingFile output(path);
+  result.written = output.Open(result.why) &&
+                   WriteContent(output.file(), first, count, wholeMix, result, result.why) &&
+                   output.Commit(result.why);
   return result;
 }
 
@@ -353,7 +291,7 @@ bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool
                                 MixFileResult& result, std::error_code& why) {
   RiffHeader riff;
   ChunkHeader data;
-  FillCanonical(riff, data, 2, static_cast<int>(rate_), bits_, count);
+  FillCanonical(riff, data, 2, static_cast<int>(plan_.format.rate), plan_.format.bits, count);
   uint8_t head[kHeaderBytes];
   riff.Encode(head);
   data.Encode(head + RiffHeader::kBytes);
@@ -364,10 +302,10 @@ bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool
   }
   std::vector<MixCorrection>().swap(corrections_);
   if (peaks_.has()) peaks_.FillSilence();
-  const uint32_t total = job_.frames;
+  const uint32_t total = mixFrames();
   if (total == 0) return true;
 
-  Output out{file, first, first + count, static_cast<uint32_t>(2 * bits_ / 8), first};
+  Output out{file, first, first + count, plan_.format.FrameBytes(), first};
   MixTarget target;
   target.pcm = piece_.data();
   target.peaks = peaks_.has() ? &peaks_ : nullptr;
@@ -375,7 +313,7 @@ bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool
   // The frames to mix, in the kernel's order: from the position to the end, then from frame 0.
   const uint32_t from = wholeMix ? 0 : first;
   const uint32_t to = wholeMix ? total : first + count;
-  const uint32_t position = std::clamp(job_.position, from, to);
+  const uint32_t position = std::clamp(plan_.job.position, from, to);
   return MixRange(position, to - position, target, out, result, why) &&
          MixRange(from, position - from, target, out, result, why);
 }
@@ -500,7 +438,7 @@ bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& tar
 uint32_t StreamingMix::SplitPoint(uint32_t first, uint32_t count) const {
   if (!partnerPrepared_ || count < kSplitFrames) return first;
   uint32_t split = first + count / 2;
-  if (peaks_.has()) split -= split % job_.blockFrames;
+  if (peaks_.has()) split -= split % plan_.job.blockFrames;
   return split > first ? split : first;
 }
 

@@ -5,19 +5,22 @@
 // inputs are decoded whole, as the document does. The mix is made from the play position to its
 // end, then from frame 0, and each piece goes straight into the output file.
 //
-// Loading (its checks, messages and rate rule), the mix's format and length, the bytes written,
-// the correction runs and the peak table are the document's for the same files and settings
-// (its Open, BuildMix and Save). Used by one thread.
+// Loading goes through the document's channel loader (its readers, checks, messages and rate
+// rule), and the mix is the one the document's plan describes, so that the bytes written, the
+// correction runs and the peak table are the document's for the same files and settings (its
+// Open, BuildMix and Save). Used by one thread.
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "document/ChannelSlot.h"
+#include "document/MixPlan.h"
 #include "document/VelmoraDoc.h"
 #include "document/WavReader.h"
 #include "io/ByteBuffer.h"
@@ -57,20 +60,22 @@ class StreamingMix {
   void SetBalance(int index, int32_t balance) { channels_[index].slot.balance = balance; }
   void SetOffset(int index, int32_t milliseconds) { channels_[index].slot.offset = milliseconds; }
   void SetSelected(int index, bool selected) { channels_[index].slot.selected = selected; }
-  void SetMonoPlayback(bool on) { monoPlayback_ = on; }
+  void SetMonoPlayback(bool on) { settings_.monoPlayback = on; }
   // Index 0..3 = channel 1..4, kWholeMix = the whole mix.
-  void SetFadeIn(int index, FadeSetting fade) { fadeIn_[index] = fade; }
-  void SetFadeOut(int index, FadeSetting fade) { fadeOut_[index] = fade; }
+  void SetFadeIn(int index, FadeSetting fade) { settings_.fadeIn[index] = fade; }
+  void SetFadeOut(int index, FadeSetting fade) { settings_.fadeOut[index] = fade; }
   // The frame mixing starts from (the document's play position).
-  void SetPosition(uint32_t frame) { position_ = frame; }
+  void SetPosition(uint32_t frame) { settings_.position = frame; }
 
-  // Sizes the mix as the document's BuildMix does, with peak blocks of `blockFrames`; the peak
-  // table is kept only `withPeaks`. Built, or what BuildMix returns when it makes no mix:
-  // NoChannels, Empty, PositionBeyondEnd, or TooLong and OutOfMemory after the document's message.
-  MixBuild Prepare(uint32_t blockFrames, bool withPeaks);
-  uint32_t mixFrames() const { return job_.frames; }
-  uint32_t MixRate() const { return rate_; }
-  int MixBits() const { return bits_; }
+  // Plans the mix as the document's BuildMix does, with peak blocks of `blockFrames` (absent: as
+  // Save chooses them by the mix rate), and takes what mixing it needs; the peak table is kept
+  // only `withPeaks`. Built, or what BuildMix returns when it makes no mix: NoChannels, Empty,
+  // PositionBeyondEnd, or TooLong and OutOfMemory after the document's message.
+  MixBuild Prepare(std::optional<uint32_t> blockFrames, bool withPeaks);
+  // The format holds for an empty mix too.
+  uint32_t mixFrames() const { return plan_.MakesMix() ? plan_.job.frames : 0; }
+  uint32_t MixRate() const { return plan_.format.rate; }
+  int MixBits() const { return plan_.format.bits; }
 
   // Mixes frames [first, first + count) of the prepared mix (inside it) and writes them as a WAV
   // file by the Save's rule: a file is replaced only once the new one is complete. With
@@ -122,8 +127,6 @@ class StreamingMix {
   struct ReadAhead;
   class SecondThread;
 
-  bool LoadWav(Channel& channel);
-  bool ImportCompressed(Channel& channel);
   WavError ScanPeak(Channel& channel);
   LoadedRates RatesLoaded() const;
   bool ReadsFromFile(const Channel& channel) const {
@@ -152,16 +155,11 @@ class StreamingMix {
   Ui& ui_;
   AudioDecoder* decoder_;
   std::array<Channel, kChannelCount> channels_;
-  FadeSettings fadeIn_{};
-  FadeSettings fadeOut_{};
-  bool monoPlayback_ = false;
-  uint32_t position_ = 0;
-  uint32_t rate_ = 0;
-  int bits_ = 0;
+  MixSettings settings_;
   uint32_t pieceFrames_ = kPieceFrames;
 
   std::unique_ptr<SecondThread> helper_;  // reads the inputs beside the scanning and mixing
-  MixJob job_;
+  MixPlan plan_;
   MixKernel kernel_;
   // The mixing is most of the work: a second kernel on its own thread takes half of each piece.
   std::unique_ptr<SecondThread> partner_;

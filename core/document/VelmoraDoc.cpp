@@ -97,15 +97,9 @@ bool IsRateCompatibleWith(int32_t rate, const LoadedRates& loaded) {
 }
 
 void CVelmoraDoc::UpdateOutputFormat() {
-  int32_t rate = 0;
-  int16_t bits = 0;
-  for (const ChannelSlot& slot : slots) {
-    if (!slot.HasData()) continue;
-    rate = std::max(rate, slot.header.samplesPerSec);
-    bits = std::max(bits, slot.header.bitsPerSample);
-  }
-  outHeader_.riff.samplesPerSec = rate;
-  outHeader_.riff.bitsPerSample = bits;
+  const MixFormat format = OutputFormatOf(MixChannelsOf(slots));
+  outHeader_.riff.samplesPerSec = static_cast<int32_t>(format.rate);
+  outHeader_.riff.bitsPerSample = static_cast<int16_t>(format.bits);
   outHeader_.riff.channels = 2;
 }
 

@@ -6,12 +6,14 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "document/ChannelSlot.h"
 #include "document/DocumentChange.h"
+#include "document/MixPlan.h"
 #include "document/MixWorker.h"
 #include "document/WavHeader.h"
 #include "io/ByteBuffer.h"
@@ -57,27 +59,6 @@ inline constexpr const char* kSaveChanges = "%s への変更を保存します�
 inline constexpr const char* kUntitled = "無題";
 }  // namespace msg
 
-// The format a mix buffer was built in: stereo, `rate` Hz, `bits` 8 or 16. A load rewrites the
-// document's output format while a stale mix stays, so whatever reads or writes the mix's bytes
-// takes this one, not the output format. Rate 0 = no mix.
-struct MixFormat {
-  uint32_t rate = 0;
-  int bits = 0;
-  uint32_t FrameBytes() const { return 2 * static_cast<uint32_t>(bits / 8); }
-};
-
-// What BuildMix did. Only Built and Building leave a mix (being built, for Building).
-enum class MixBuild {
-  Built,              // built here; the mix is current
-  Building,           // the worker builds it: started now, or a worker build was running
-  AlreadyCurrent,     // the mix was current and stays
-  NoChannels,         // no slot holds data
-  Empty,              // the loaded channels make a mix of no frames
-  PositionBeyondEnd,  // the play position lies beyond the end of the new mix
-  OutOfMemory,        // the document has shown its out-of-memory message
-  TooLong,            // more frames than a mix can count; shown as out of memory
-};
-
 // Every method is called on the user-interface thread. Which thread reads and writes each field
 // is said where the fields are declared, under "Fields".
 class CVelmoraDoc {
@@ -113,6 +94,8 @@ class CVelmoraDoc {
   // Stereo PCM in mixFormat(); absent = no mix. While workerBusy() only the frames before
   // mixCursor() are final.
   const ByteBuffer& mixBuffer() const { return mixBuffer_; }
+  // The format the mix was built in. A load rewrites the output format while a stale mix stays,
+  // so whatever reads or writes the mix's bytes takes this one, not the output format.
   const MixFormat& mixFormat() const { return mixFormat_; }
   // The meters may read it while a worker build writes later entries.
   const BlockPeakTable& blockPeaks() const { return blockPeaks_; }
@@ -209,10 +192,13 @@ class CVelmoraDoc {
   bool ReleaseChannel(int index);
 
   // ---- Mixdown ----
-  // Builds the mix from the position (wrapping to frame 0) with peak blocks of `blockFrames`,
-  // here or, with runInWorker, on the worker thread. A synchronous build waits for a running
-  // worker first; a worker build leaves a running one alone.
-  MixBuild BuildMix(uint32_t blockFrames, bool runInWorker);
+  // The mix the channels and settings make now, with peak blocks of `blockFrames` (absent: as
+  // Save chooses them by the mix rate). BuildMix makes this plan's mix.
+  MixPlan PlannedMix(std::optional<uint32_t> blockFrames) const;
+  // Builds the planned mix from the position (wrapping to frame 0), here or, with runInWorker,
+  // on the worker thread. A synchronous build waits for a running worker first; a worker build
+  // leaves a running one alone.
+  MixBuild BuildMix(std::optional<uint32_t> blockFrames, bool runInWorker);
   // Blocks until no worker runs; with askToStop the worker is asked to end early first.
   void WaitForWorker(bool askToStop);
 
@@ -231,9 +217,8 @@ class CVelmoraDoc {
  private:
   friend class test::DocumentAccess;
 
-  bool LoadWav(int index);
-  bool ImportCompressed(int index);
-  void CompleteLoad(int index);
+  // What a load changes beside its slot: the output format, a stale mix, the marks, a stop.
+  void CompleteLoad();
   void ResetMix();
   // Builds a current mix for saving when there is none; true when there is one to write (an
   // empty mix included).

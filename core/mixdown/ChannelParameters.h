@@ -9,5 +9,6 @@ constexpr int32_t kLevelMax = 200;  // level slider: 0 = loudest, 200 = silent
 constexpr int32_t kDefaultLevel = 100;
 constexpr int32_t kBalanceMax = 20;  // balance slider: 0 = full left, 20 = full right
 constexpr int32_t kBalanceCentre = 10;
+constexpr int32_t kOffsetMaxMs = 3600000;  // offset field: 0..this in the panel
 
 }  // namespace velmora

@@ -63,8 +63,6 @@ struct ChannelMenuEntry {
   std::string label;
 };
 
-constexpr int32_t kOffsetMaxMs = 3600000;
-
 // Offset field text: seconds with three decimals, "-0.500" for -500 ms.
 std::string FormatOffset(int32_t milliseconds);
 

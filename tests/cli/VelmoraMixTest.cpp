@@ -110,76 +110,172 @@ class VelmoraMix : public testing::Test {
     for (int i = 0; i < inputCount; ++i) ASSERT_TRUE(doc.LoadIntoSlot(i, inputs_[i]));
   }
 
-  // What the document's Save As writes after `setup`.
-  std::vector<uint8_t> SavedByDocument(const std::function<void(CVelmoraDoc&)>& setup) {
-    test::FakeUi ui;
-    CVelmoraDoc doc(ui);
-    LoadDocument(doc);
-    setup(doc);
-    const std::string path = dir_.File("document.wav");
-    ui.saveChoices.push_back(path);
-    doc.SaveMixAs();
-    EXPECT_TRUE(ui.messages.empty());
-    return ReadBytes(path);
-  }
-
   test::TempDir dir_;
   std::vector<std::string> inputs_;
 };
 
-TEST_F(VelmoraMix, EachOptionGivesTheBytesTheDocumentSaves) {
-  struct Case {
+std::string CorrectionText(const CVelmoraDoc& doc) {
+  std::string lines;
+  for (const MixCorrection& c : doc.corrections()) {
+    lines += std::to_string(c.start) + " " + std::to_string(c.count) + "\n";
+  }
+  return lines;
+}
+
+// `frames` frames of a sine in `bits`-bit samples, each of `channels` sides at its own pitch.
+std::vector<uint8_t> Tone(int channels, int bits, int frames, double step, double amplitude) {
+  std::vector<uint8_t> bytes;
+  for (int f = 0; f < frames; ++f) {
+    for (int side = 0; side < channels; ++side) {
+      const auto v = static_cast<int16_t>(amplitude * std::sin(f * step * (side + 1)));
+      if (bits == 8) {
+        bytes.push_back(static_cast<uint8_t>(128 + v / 256));
+      } else {
+        bytes.push_back(static_cast<uint8_t>(v));
+        bytes.push_back(static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8));
+      }
+    }
+  }
+  return bytes;
+}
+
+// The format a row's mix comes out in.
+struct RowFormat {
+  int rate;
+  int bits;
+  int channels;
+};
+
+// Three inputs whose mix is in the row's format: two of that format (0.3 s and 0.2 s, loud
+// enough together to clip) and a quieter 8-bit one of the other channel count at the lowest rate
+// of the family (0.25 s).
+std::vector<std::string> WriteRowInputs(const test::TempDir& dir, const RowFormat& row) {
+  test::WavSpec spec;
+  spec.channels = row.channels;
+  spec.rate = row.rate;
+  spec.bits = row.bits;
+  test::WavSpec other;
+  other.channels = 3 - row.channels;
+  other.rate = row.rate % 11025 == 0 ? 11025 : 48000;
+  other.bits = 8;
+  return {
+      test::WriteWav(dir, "a.wav", spec,
+                     Tone(row.channels, row.bits, row.rate * 3 / 10, 0.031, 30000)),
+      test::WriteWav(dir, "b.wav", spec, Tone(row.channels, row.bits, row.rate / 5, 0.05, 26000)),
+      test::WriteWav(dir, "c.wav", other, Tone(other.channels, 8, other.rate / 4, 0.011, 12000))};
+}
+
+TEST_F(VelmoraMix, AgreesWithTheDocumentsSaveInEveryRateFamilyWidthAndLayout) {
+  std::vector<RowFormat> rows;
+  for (const int rate : {11025, 22050, 44100, 48000, 96000, 192000}) {
+    for (const int bits : {8, 16}) {
+      for (const int channels : {1, 2}) rows.push_back({rate, bits, channels});
+    }
+  }
+  struct OptionSet {
     const char* name;
-    std::vector<std::string> options;
-    std::function<void(CVelmoraDoc&)> setup;
+    std::vector<std::string> args;
+    std::function<void(CVelmoraDoc&)> setup;  // the same on the document
+    bool fromStart = false;  // --start 0.1 s into the mix; the document builds from there
+    bool marks = false;      // --marks 0.25 s:0.05 s; the document saves between its marks
   };
-  const Case cases[] = {
+  const OptionSet sets[] = {
       {"defaults", {}, [](CVelmoraDoc&) {}},
-      {"level",
-       {"--level", "1=60", "--level", "2=150"},
+      {"levels, balances, offsets both ways, every curve, mono, a start and marks",
+       {"--level",      "1=60",           "--level",     "3=150",          "--balance",
+        "1=3",          "--balance",      "2=20",        "--offset",       "2=120",
+        "--offset",     "3=-40",          "--fade-in",   "1=80",           "--fade-out",
+        "1=60:concave", "--fade-in",      "2=50:linear", "--fade-out",     "3=90:linear",
+        "--fade-in",    "all=70:concave", "--fade-out",  "all=100:linear", "--mono"},
        [](CVelmoraDoc& d) {
          d.SetLevel(0, 60);
-         d.SetLevel(1, 150);
-       }},
-      {"balance",
-       {"--balance", "1=3", "--balance", "3=20"},
-       [](CVelmoraDoc& d) {
+         d.SetLevel(2, 150);
          d.SetBalance(0, 3);
-         d.SetBalance(2, 20);
-       }},
-      {"offsets both ways",
-       {"--offset", "2=250", "--offset", "3=-100"},
-       [](CVelmoraDoc& d) {
-         d.SetOffset(1, 250);
-         d.SetOffset(2, -100);
-       }},
-      {"deselect", {"--deselect", "1"}, [](CVelmoraDoc& d) { d.SetSelected(0, false); }},
-      {"channel and whole-mix fades",
-       {"--fade-in", "1=300:concave", "--fade-out", "3=100:linear", "--fade-in", "all=200",
-        "--fade-out", "all=150:linear"},
-       [](CVelmoraDoc& d) {
-         d.SetFadeIn(0, {FadeCurve::Concave, 300});
-         d.SetFadeOut(2, {FadeCurve::Linear, 100});
-         d.SetFadeIn(kWholeMix, {FadeCurve::Convex, 200});
-         d.SetFadeOut(kWholeMix, {FadeCurve::Linear, 150});
-       }},
-      {"mono",
-       {"--mono", "--balance", "3=0"},
-       [](CVelmoraDoc& d) {
+         d.SetBalance(1, 20);
+         d.SetOffset(1, 120);
+         d.SetOffset(2, -40);
+         d.SetFadeIn(0, {FadeCurve::Convex, 80});
+         d.SetFadeOut(0, {FadeCurve::Concave, 60});
+         d.SetFadeIn(1, {FadeCurve::Linear, 50});
+         d.SetFadeOut(2, {FadeCurve::Linear, 90});
+         d.SetFadeIn(kWholeMix, {FadeCurve::Concave, 70});
+         d.SetFadeOut(kWholeMix, {FadeCurve::Linear, 100});
          d.SetMonoPlayback(true);
+       },
+       true,
+       true},
+      {"a channel left out, the others moved both ways, every curve again",
+       {"--deselect", "2", "--level", "2=30", "--balance", "3=0", "--offset", "1=-25", "--offset",
+        "3=75", "--fade-in", "3=40:concave", "--fade-out", "2=120:convex", "--fade-in",
+        "all=30:linear", "--fade-out", "all=50"},
+       [](CVelmoraDoc& d) {
+         d.SetSelected(1, false);
+         d.SetLevel(1, 30);
          d.SetBalance(2, 0);
+         d.SetOffset(0, -25);
+         d.SetOffset(2, 75);
+         d.SetFadeIn(2, {FadeCurve::Concave, 40});
+         d.SetFadeOut(1, {FadeCurve::Convex, 120});
+         d.SetFadeIn(kWholeMix, {FadeCurve::Linear, 30});
+         d.SetFadeOut(kWholeMix, {FadeCurve::Convex, 50});
        }},
-      {"start and block", {"--start", "12345", "--block", "100"}, [](CVelmoraDoc&) {}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string output = dir_.File("out.wav");
-    const RunResult run = Mix(c.options, output);
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");
-    const std::vector<uint8_t> expected = SavedByDocument(c.setup);
-    ASSERT_GT(expected.size(), 44u);
-    EXPECT_TRUE(ReadBytes(output) == expected);
+  for (const RowFormat& row : rows) {
+    const std::vector<std::string> inputs = WriteRowInputs(dir_, row);
+    const auto start = static_cast<uint32_t>(row.rate / 10);
+    const auto startMark = static_cast<uint32_t>(row.rate / 4);
+    const auto endMark = static_cast<uint32_t>(row.rate / 20);
+    for (const OptionSet& set : sets) {
+      SCOPED_TRACE(testing::Message()
+                   << row.rate << " Hz, " << row.bits << " bits, "
+                   << (row.channels == 2 ? "stereo" : "mono") << ", " << set.name);
+      test::FakeUi ui;
+      CVelmoraDoc doc(ui);
+      for (int i = 0; i < 3; ++i) ASSERT_TRUE(doc.LoadIntoSlot(i, inputs[i]));
+      set.setup(doc);
+      if (set.fromStart) {
+        doc.SetPosition(start);
+        ASSERT_EQ(doc.BuildMix(std::nullopt, false), MixBuild::Built);
+      }
+      const std::string saved = dir_.File("saved.wav");
+      ui.saveChoices.push_back(saved);
+      doc.SaveMixAs();
+      std::string expected = saved;
+      if (set.marks) {
+        doc.SetStartMark(startMark);
+        doc.SetEndMark(endMark);
+        expected = dir_.File("marked.wav");
+        ui.saveChoices.push_back(expected);
+        doc.SaveBetweenMarks();
+      }
+      ASSERT_TRUE(ui.messages.empty()) << ui.messages[0].text;
+      ASSERT_FALSE(doc.corrections().empty()) << "the inputs are meant to clip";
+
+      const std::string output = dir_.File("out.wav");
+      const std::string corrections = dir_.File("corrections.txt");
+      const std::string peaks = dir_.File("peaks.bin");
+      std::vector<std::string> args = set.args;
+      if (set.fromStart) args.insert(args.end(), {"--start", std::to_string(start)});
+      if (set.marks) {
+        args.insert(args.end(),
+                    {"--marks", std::to_string(startMark) + ":" + std::to_string(endMark)});
+      }
+      args.insert(args.end(), {"--corrections", corrections, "--peaks", peaks, output});
+      args.insert(args.end(), inputs.begin(), inputs.end());
+      const RunResult run = Run(args);
+      ASSERT_EQ(run.status, 0) << run.err;
+      EXPECT_EQ(run.err, "");
+
+      const std::vector<uint8_t> written = ReadBytes(output);
+      ASSERT_GT(written.size(), 44u);
+      EXPECT_EQ(le::U32(written.data() + 24), static_cast<uint32_t>(row.rate));
+      EXPECT_EQ(le::U16(written.data() + 34), row.bits);
+      EXPECT_TRUE(written == ReadBytes(expected));
+      EXPECT_EQ(TextOf(corrections), CorrectionText(doc));
+      const std::vector<uint8_t> table = ReadBytes(peaks);
+      EXPECT_EQ(table.size(), doc.blockPeaks().ToBytes().size());
+      EXPECT_TRUE(table == doc.blockPeaks().ToBytes());
+    }
   }
 }
 
@@ -209,28 +305,6 @@ TEST_F(VelmoraMix, MarksWriteTheStretchTheDocumentSavesBetweenItsMarks) {
   }
 }
 
-TEST_F(VelmoraMix, CorrectionsAndPeaksAreThoseOfTheMixBuiltFromTheStart) {
-  const std::string output = dir_.File("out.wav");
-  const std::string peaks = dir_.File("peaks.bin");
-  const RunResult run =
-      Mix({"--start", "20000", "--block", "1000", "--corrections", "-", "--peaks", peaks}, output);
-  ASSERT_EQ(run.status, 0) << run.err;
-
-  test::FakeUi ui;
-  CVelmoraDoc doc(ui);
-  LoadDocument(doc);
-  doc.SetPosition(20000);
-  ASSERT_EQ(doc.BuildMix(1000, false), MixBuild::Built);
-  std::string lines;
-  for (const MixCorrection& c : doc.corrections()) {
-    lines += std::to_string(c.start) + " " + std::to_string(c.count) + "\n";
-  }
-  ASSERT_FALSE(doc.corrections().empty()) << "the inputs are meant to clip";
-  EXPECT_EQ(run.out, lines);
-  EXPECT_EQ(ReadBytes(peaks), doc.blockPeaks().ToBytes());
-  EXPECT_EQ(ReadBytes(peaks).size(), (30000u / 1000 + 1) * 4);
-}
-
 // Inputs several times longer than the pieces velmora-mix mixes at a time (65536 frames), at two
 // rates, loud enough to clip across piece boundaries and across the wrap.
 std::vector<std::string> WriteLongInputs(const test::TempDir& dir) {
@@ -255,14 +329,6 @@ std::vector<std::string> WriteLongInputs(const test::TempDir& dir) {
   return {test::WriteWav(dir, "long-stereo.wav", stereoSpec, test::Pcm16(stereo)),
           test::WriteWav(dir, "long-8bit.wav", eightBitSpec, eightBit),
           test::WriteWav(dir, "long-mono.wav", monoSpec, test::Pcm16(mono))};
-}
-
-std::string CorrectionText(const CVelmoraDoc& doc) {
-  std::string lines;
-  for (const MixCorrection& c : doc.corrections()) {
-    lines += std::to_string(c.start) + " " + std::to_string(c.count) + "\n";
-  }
-  return lines;
 }
 
 TEST_F(VelmoraMix, LongInputsGiveTheDocumentsBytesCorrectionsAndPeaks) {

@@ -14,6 +14,7 @@
 #include "SaveSupport.h"
 #include "document/WavWriter.h"
 #include "io/File.h"
+#include "io/ReplacingFile.h"
 #include "support/Fifo.h"
 
 #ifdef __linux__
