@@ -81,11 +81,12 @@ std::unique_ptr<CVelmoraDoc> MakeDocument(Ui& ui, uint32_t firstFrames) {
   const double gains[] = {0.55, 0.45, 0.5, 0.4};
   const int32_t balances[] = {10, 4, 15, 8};
   for (int i = 0; i < kChannelCount; ++i) {
-    ChannelSlot& slot = doc->slots[i];
+    ChannelSlot slot;
     FillChannel(slot, i == 0 ? firstFrames : kTenMinutes, i + 1);
     slot.level = 200 - static_cast<int32_t>(gains[i] * (200 - slot.autoLevel));
     slot.balance = balances[i];
     slot.offset = offsets[i];
+    doc->Apply(ChannelContentChange{i, std::move(slot), ChannelEvent::Loaded});
   }
   doc->UpdateOutputFormat();
   doc->SetFadeIn(kWholeMix, {FadeCurve::Convex, 5000});
@@ -181,14 +182,14 @@ BENCHMARK(BM_MixKernel)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterati
 void BM_CopySameBytes(benchmark::State& state) {
   CVelmoraDoc& doc = *TenMinutes().doc;
   std::vector<std::vector<uint8_t>> inputs;
-  for (const ChannelSlot& slot : doc.slots) inputs.emplace_back(slot.data.size(), 1);
+  for (const ChannelSlot& slot : doc.slots()) inputs.emplace_back(slot.data.size(), 1);
   const std::size_t mixBytes = static_cast<std::size_t>(doc.mixFrames()) * 4;
   std::vector<uint8_t> mixSource(mixBytes, 2);
   std::vector<uint8_t> mixCopy(mixBytes, 3);
   for (auto _ : state) {
     Measure(state, g_copy, [&] {
       for (int i = 0; i < kChannelCount; ++i) {
-        std::memcpy(inputs[i].data(), doc.slots[i].data.data(), inputs[i].size());
+        std::memcpy(inputs[i].data(), doc.slot(i).data.data(), inputs[i].size());
       }
       std::memcpy(mixCopy.data(), mixSource.data(), mixBytes);
       benchmark::ClobberMemory();

@@ -80,7 +80,7 @@ constexpr uint32_t kRate = 44100;
 constexpr uint32_t kHourFrames = kRate * 3600;
 
 bool LoadHour(CVelmoraDoc& doc, int index, int32_t offsetMs) {
-  ChannelSlot& slot = doc.slots[index];
+  ChannelSlot slot;
   const std::size_t samples = std::size_t{kHourFrames} * 2;
   if (!slot.data.Allocate(samples * 2)) return false;
   auto* data = reinterpret_cast<int16_t*>(slot.data.data());
@@ -95,6 +95,7 @@ bool LoadHour(CVelmoraDoc& doc, int index, int32_t offsetMs) {
   slot.level = slot.autoLevel;
   slot.balance = 6 + 2 * index;
   slot.offset = offsetMs;
+  doc.Apply(ChannelContentChange{index, std::move(slot), ChannelEvent::Loaded});
   return true;
 }
 
@@ -225,7 +226,7 @@ class MonitorRecording : public InputStreamCallback {
 
 // A channel of a square wave that never touches zero, so that silence at the sink is ours.
 bool LoadSquare(CVelmoraDoc& doc, uint32_t frames) {
-  ChannelSlot& slot = doc.slots[0];
+  ChannelSlot slot;
   if (!slot.data.Allocate(std::size_t{frames} * 4)) return false;
   auto* data = reinterpret_cast<int16_t*>(slot.data.data());
   for (std::size_t i = 0; i < std::size_t{frames} * 2; ++i) {
@@ -238,6 +239,7 @@ bool LoadSquare(CVelmoraDoc& doc, uint32_t frames) {
   slot.autoLevel = 100;
   slot.level = 100;
   slot.balance = 10;
+  doc.Apply(ChannelContentChange{0, std::move(slot), ChannelEvent::Loaded});
   return true;
 }
 

@@ -42,7 +42,7 @@ PropertyEntries CollectProperties(const CVelmoraDoc& doc) {
   PropertyEntries entries;
   if (doc.HasMix()) entries[0] = EntryOf(doc.outHeader().riff, doc.mixFrames(), doc.outputPath());
   for (int i = 0; i < kChannelCount; ++i) {
-    const ChannelSlot& slot = doc.slots[i];
+    const ChannelSlot& slot = doc.slot(i);
     if (slot.HasData()) entries[i + 1] = EntryOf(slot.header, slot.frames, slot.path);
   }
   return entries;

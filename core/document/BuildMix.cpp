@@ -23,7 +23,7 @@ uint32_t SettleEndMark(uint32_t endMark, bool hadMix, uint32_t previousFrames, u
 }  // namespace
 
 MixPlan CVelmoraDoc::PlannedMix(std::optional<uint32_t> blockFrames) const {
-  return PlanMix(MixChannelsOf(slots), MixSettings{fadeIn_, fadeOut_, monoPlayback_, position_},
+  return PlanMix(MixChannelsOf(slots_), MixSettings{fadeIn_, fadeOut_, monoPlayback_, position_},
                  blockFrames);
 }
 

@@ -118,7 +118,7 @@ void CopyTrimmed(const ChannelSlot& slot, const TrimPlan& plan, uint8_t* out) {
 }  // namespace
 
 bool CVelmoraDoc::ConvertToMono(int index) {
-  const ChannelSlot& slot = slots[index];
+  const ChannelSlot& slot = slots_[index];
   if (!slot.HasData() || !slot.IsStereo()) return false;
   if (slot.path.empty() && ui_.ShowMessage(kConvertUnsaved, MessageIcon::Warning,
                                            MessageButtons::YesNo) != Answer::Yes) {
@@ -147,7 +147,7 @@ bool CVelmoraDoc::ConvertToMono(int index) {
 }
 
 void CVelmoraDoc::TrimToMarks(int index) {
-  const ChannelSlot& slot = slots[index];
+  const ChannelSlot& slot = slots_[index];
   if (!slot.HasData()) return;
   if (slot.path.empty() &&
       ui_.ShowMessage(kTrimUnsaved, MessageIcon::Warning, MessageButtons::YesNo) != Answer::Yes) {
@@ -183,7 +183,7 @@ void CVelmoraDoc::TrimToMarks(int index) {
 }
 
 bool CVelmoraDoc::ReleaseChannel(int index) {
-  const ChannelSlot& slot = slots[index];
+  const ChannelSlot& slot = slots_[index];
   if (!slot.HasData()) return false;
   if (slot.path.empty()) {
     const Answer answer = ui_.ShowMessage(Format(msg::kUnsavedChannel, index + 1),

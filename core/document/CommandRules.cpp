@@ -42,20 +42,20 @@ Rule PerChannelRule(const CVelmoraDoc& doc, int id) {
   const bool idle = doc.IsIdle();
   const bool stopped = doc.transportState() == TransportState::Stopped;
   const bool noWorker = !doc.workerBusy();
-  const auto has = [&](int i) { return doc.slots[i].HasData(); };
+  const auto has = [&](int i) { return doc.slot(i).HasData(); };
 
   if (int i = ChannelOf(id, kSaveChannel); i >= 0) return Enabled(has(i) && stopped);
   if (int i = ChannelOf(id, kReleaseChannel); i >= 0) return Enabled(has(i) && idle);
   if (int i = ChannelOf(id, kConvertToMono); i >= 0) {
-    return Enabled(has(i) && doc.slots[i].IsStereo() && stopped);
+    return Enabled(has(i) && doc.slot(i).IsStereo() && stopped);
   }
   if (int i = ChannelOf(id, kTrim); i >= 0) {
-    const uint32_t frames = doc.slots[i].frames;
+    const uint32_t frames = doc.slot(i).frames;
     const bool endInside = doc.endMark() > 0 && frames > 0 && doc.endMark() < frames - 1;
     return Enabled(has(i) && (doc.startMark() > 0 || (endInside && stopped)));
   }
   if (int i = ChannelOf(id, kSelectChannel); i >= 0) {
-    return Checked(has(i) && noWorker, has(i) && doc.slots[i].selected);
+    return Checked(has(i) && noWorker, has(i) && doc.slot(i).selected);
   }
   if (int i = ChannelOf(id, kGoToOffset); i >= 0) return Enabled(has(i) && noWorker);
   if (int i = ChannelIn(id, kFadeIn); i >= 0) return Enabled(has(i) && idle);

@@ -26,22 +26,22 @@ DocumentChange CVelmoraDoc::Apply(DocumentChange change) {
 
 DocumentChange CVelmoraDoc::ApplyOne(LevelChange change) {
   SetMixStale(true);
-  return Swap(change, slots[change.channel].level, &LevelChange::level);
+  return Swap(change, slots_[change.channel].level, &LevelChange::level);
 }
 
 DocumentChange CVelmoraDoc::ApplyOne(BalanceChange change) {
   SetMixStale(true);
-  return Swap(change, slots[change.channel].balance, &BalanceChange::balance);
+  return Swap(change, slots_[change.channel].balance, &BalanceChange::balance);
 }
 
 DocumentChange CVelmoraDoc::ApplyOne(OffsetChange change) {
   SetMixStale(true);
-  return Swap(change, slots[change.channel].offset, &OffsetChange::milliseconds);
+  return Swap(change, slots_[change.channel].offset, &OffsetChange::milliseconds);
 }
 
 DocumentChange CVelmoraDoc::ApplyOne(SelectionChange change) {
   SetMixStale(true);
-  return Swap(change, slots[change.channel].selected, &SelectionChange::selected);
+  return Swap(change, slots_[change.channel].selected, &SelectionChange::selected);
 }
 
 DocumentChange CVelmoraDoc::ApplyOne(FadeChange change) {
@@ -69,7 +69,7 @@ DocumentChange CVelmoraDoc::ApplyOne(OutputPathChange change) {
 DocumentChange CVelmoraDoc::ApplyOne(ChannelContentChange change) {
   // A background build reads the samples being replaced.
   WaitForWorker(false);
-  ChannelSlot& slot = slots[change.channel];
+  ChannelSlot& slot = slots_[change.channel];
   std::swap(slot, change.content);
   change.why = ChannelEvent::Restored;
   SetMixStale(true);

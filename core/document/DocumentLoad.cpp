@@ -56,18 +56,19 @@ void CVelmoraDoc::OpenPath(const std::string& path) {
 }
 
 bool CVelmoraDoc::LoadIntoSlot(int index, const std::string& path) {
-  ChannelSlot& slot = slots[index];
-  slot.frames = 0;
-  slot.header = RiffHeader{};
-  slot.path = path;
-  const bool loaded = LoadChannel(index);
-  if (!loaded) slot.path.clear();
+  ChannelSlot content;
+  content.path = path;
+  const bool loaded = ReadChannel(content);
+  if (loaded) {
+    Apply(ChannelContentChange{index, std::move(content), ChannelEvent::Loaded});
+    CompleteLoad();
+    if (GetPathName().empty()) SetPathName(path);
+  }
   if (outputPath_.empty()) SetTitle(msg::kUntitled);
   return loaded;
 }
 
-bool CVelmoraDoc::LoadChannel(int index) {
-  ChannelSlot& slot = slots[index];
+bool CVelmoraDoc::ReadChannel(ChannelSlot& content) {
   WaitCursor wait(ui_);
   // The document holds a WAV channel's samples whole.
   const WavChannelReader readWhole = [](const RateRule& rateAccepted, ChannelSlot& into) {
@@ -81,14 +82,9 @@ bool CVelmoraDoc::LoadChannel(int index) {
     }
     return result;
   };
-  if (!LoadChannelFile(
-          ui_, audioDecoder_, [this](int32_t rate) { return IsRateCompatible(rate); }, readWhole,
-          slot)) {
-    return false;
-  }
-  CompleteLoad();
-  if (GetPathName().empty()) SetPathName(slot.path);
-  return true;
+  return LoadChannelFile(
+      ui_, audioDecoder_, [this](int32_t rate) { return IsRateCompatible(rate); }, readWhole,
+      content);
 }
 
 void CVelmoraDoc::CompleteLoad() {

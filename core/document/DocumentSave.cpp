@@ -101,7 +101,7 @@ void CVelmoraDoc::SaveBetweenMarks() {
 }
 
 bool CVelmoraDoc::SaveChannel(int index) {
-  ChannelSlot& slot = slots[index];
+  ChannelSlot& slot = slots_[index];
   if (!slot.HasData()) return false;
   const std::optional<std::string> chosen =
       ui_.ChooseSaveFile(SaveRequest(Format(kChannelTitle, index + 1)));

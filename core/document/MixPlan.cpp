@@ -20,9 +20,9 @@ MixSource MixSourceOf(const ChannelSlot& slot) {
   return source;
 }
 
-MixChannels MixChannelsOf(const std::array<ChannelSlot, kChannelCount>& slots) {
+MixChannels MixChannelsOf(const std::array<ChannelSlot, kChannelCount>& slots_) {
   MixChannels channels;
-  for (int i = 0; i < kChannelCount; ++i) channels[i] = MixSourceOf(slots[i]);
+  for (int i = 0; i < kChannelCount; ++i) channels[i] = MixSourceOf(slots_[i]);
   return channels;
 }
 

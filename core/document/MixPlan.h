@@ -50,7 +50,7 @@ using MixChannels = std::array<MixSource, kChannelCount>;
 // One slot's part in the mix: its format, frames and mixer parameters, and its samples when it
 // holds them.
 MixSource MixSourceOf(const ChannelSlot& slot);
-MixChannels MixChannelsOf(const std::array<ChannelSlot, kChannelCount>& slots);
+MixChannels MixChannelsOf(const std::array<ChannelSlot, kChannelCount>& slots_);
 
 // The output format of the loaded channels: the highest rate, and 16 bits when any channel has
 // them. Rate 0 and bits 0 when none is loaded.

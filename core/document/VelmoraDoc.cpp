@@ -59,12 +59,13 @@ void CVelmoraDoc::SetMixStale(bool stale) {
 }
 
 bool CVelmoraDoc::HasAnyChannel() const {
-  return std::any_of(slots.begin(), slots.end(), [](const ChannelSlot& s) { return s.HasData(); });
+  return std::any_of(slots_.begin(), slots_.end(),
+                     [](const ChannelSlot& s) { return s.HasData(); });
 }
 
 int CVelmoraDoc::FirstEmptySlot() const {
   for (int i = 0; i < kChannelCount; ++i) {
-    if (!slots[i].HasData()) return i;
+    if (!slots_[i].HasData()) return i;
   }
   return -1;
 }
@@ -72,7 +73,7 @@ int CVelmoraDoc::FirstEmptySlot() const {
 bool CVelmoraDoc::IsRateCompatible(int32_t rate) const {
   LoadedRates loaded{};
   for (int i = 0; i < kChannelCount; ++i) {
-    if (slots[i].HasData()) loaded[i] = slots[i].header.samplesPerSec;
+    if (slots_[i].HasData()) loaded[i] = slots_[i].header.samplesPerSec;
   }
   return IsRateCompatibleWith(rate, loaded);
 }
@@ -97,7 +98,7 @@ bool IsRateCompatibleWith(int32_t rate, const LoadedRates& loaded) {
 }
 
 void CVelmoraDoc::UpdateOutputFormat() {
-  const MixFormat format = OutputFormatOf(MixChannelsOf(slots));
+  const MixFormat format = OutputFormatOf(MixChannelsOf(slots_));
   outHeader_.riff.samplesPerSec = static_cast<int32_t>(format.rate);
   outHeader_.riff.bitsPerSample = static_cast<int16_t>(format.bits);
   outHeader_.riff.channels = 2;
@@ -119,8 +120,8 @@ bool CVelmoraDoc::OnNewDocument() {
   modified_ = false;
   std::vector<int> emptied;
   for (int i = 0; i < kChannelCount; ++i) {
-    if (slots[i].HasData()) emptied.push_back(i);
-    slots[i].Clear();
+    if (slots_[i].HasData()) emptied.push_back(i);
+    slots_[i].Clear();
   }
   ResetMix();
   outputPath_.clear();
@@ -136,7 +137,7 @@ bool CVelmoraDoc::OnNewDocument() {
 
 bool CVelmoraDoc::SaveModified() {
   for (int i = 0; i < kChannelCount; ++i) {
-    if (!slots[i].HasData() || !slots[i].path.empty()) continue;
+    if (!slots_[i].HasData() || !slots_[i].path.empty()) continue;
     const Answer answer = ui_.ShowMessage(Format(msg::kUnsavedChannel, i + 1), MessageIcon::Warning,
                                           MessageButtons::YesNoCancel);
     if (answer == Answer::Cancel) return false;

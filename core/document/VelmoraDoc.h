@@ -70,10 +70,10 @@ class CVelmoraDoc {
   CVelmoraDoc& operator=(const CVelmoraDoc&) = delete;
 
   // ---- Channel slots ----
-  // Written by the document's own operations (loading, edits, release, New) and by the setters
-  // below on the user-interface thread; the view only reads them. A worker build reads the
-  // sample bytes, which nothing replaces or frees while workerBusy().
-  std::array<ChannelSlot, kChannelCount> slots;
+  // Changed only by the document's own changes (Apply) and New; a worker build reads the sample
+  // bytes, which nothing replaces or frees while workerBusy().
+  const ChannelSlot& slot(int index) const { return slots_[index]; }
+  const std::array<ChannelSlot, kChannelCount>& slots() const { return slots_; }
 
   // The slot being recorded into (the recorder sets it at Record).
   int32_t recordChannel() const { return recordChannel_; }
@@ -164,11 +164,8 @@ class CVelmoraDoc {
   // Open's steps once a file is chosen (also for files named on the command line): the next
   // free slot or the 'no empty slot' message, the load, the modified flag, the refresh.
   void OpenPath(const std::string& path);
-  // Reads the file named by slots[index].path; the caller stores the path first and empties it
-  // again on failure (LoadIntoSlot does both).
-  bool LoadChannel(int index);
-  // Steps shared by Open and dropped files: reset the slot, store the path, load, clear the path
-  // on failure, title "無題" while there is no mix file.
+  // Steps shared by Open and dropped files: the file read and, when it loads, put into the slot
+  // as a change; title "無題" while there is no mix file.
   bool LoadIntoSlot(int index, const std::string& path);
   // Decoder for compressed files; null until the platform provides one.
   void SetAudioDecoder(AudioDecoder* decoder) { audioDecoder_ = decoder; }
@@ -227,6 +224,9 @@ class CVelmoraDoc {
   // counted after `generation` (the change count the build was made from).
   void RunKernel(MixKernel& kernel, uint32_t generation);
   MixBuild FailOutOfMemory(MixBuild result);
+  // Reads the file named by content.path into `content`, at its automatic level; false (the
+  // user told why) when it cannot be loaded.
+  bool ReadChannel(ChannelSlot& content);
   DocumentChange ApplyOne(LevelChange change);
   DocumentChange ApplyOne(BalanceChange change);
   DocumentChange ApplyOne(OffsetChange change);
@@ -241,6 +241,7 @@ class CVelmoraDoc {
   // User-interface thread only, read and written. A worker build works from a copy of the
   // parameters, fades and mix format taken when it starts.
   Ui& ui_;
+  std::array<ChannelSlot, kChannelCount> slots_;
   AudioDecoder* audioDecoder_ = nullptr;
   DocumentListener* listener_ = nullptr;
   std::string title_;

@@ -150,13 +150,13 @@ void MixerPanel::OnUpdate(const DocumentNotice& notice) {
 }
 
 void MixerPanel::RefreshChannel(int i) {
-  const ChannelSlot& slot = doc_.slots[i];
+  const ChannelSlot& slot = doc_.slot(i);
   const bool inUse = slot.inUse;
   form_.SetCheck(ctl::kChannelCheck[i], inUse);
   form_.SetPosition(ctl::kLevel[i], slot.level);
   form_.SetPosition(ctl::kBalance[i], slot.balance);
   WriteOffsetText(i, false);
-  SetSpin(i, doc_.slots[i].offset);
+  SetSpin(i, doc_.slot(i).offset);
   form_.Enable(ctl::kLevel[i], inUse);
   form_.Enable(ctl::kBalance[i], inUse);
   form_.Enable(ctl::kOffsetEdit[i], inUse);
@@ -246,7 +246,7 @@ bool MixerPanel::OnCommand(int id) {
   }
   if (const int i = cmd::ChannelOf(id, cmd::kSelectChannel); i >= 0) {
     if (!CommandEnabled(id)) return true;
-    doc_.SetSelected(i, !doc_.slots[i].selected);
+    doc_.SetSelected(i, !doc_.slot(i).selected);
     MarkMixStale(false);
     return true;
   }
@@ -272,13 +272,12 @@ bool MixerPanel::OnCommand(int id) {
 
 void MixerPanel::OnScroll(int controlId, ScrollCode code) {
   if (const int i = ChannelOf(ctl::kLevel, controlId); i >= 0) {
-    if (const auto level = MovedSliderValue(doc_.slots[i].level, kLevelMax, controlId, code)) {
+    if (const auto level = MovedSliderValue(doc_.slot(i).level, kLevelMax, controlId, code)) {
       doc_.SetLevel(i, *level);
       MarkMixStale(true);
     }
   } else if (const int j = ChannelOf(ctl::kBalance, controlId); j >= 0) {
-    if (const auto balance =
-            MovedSliderValue(doc_.slots[j].balance, kBalanceMax, controlId, code)) {
+    if (const auto balance = MovedSliderValue(doc_.slot(j).balance, kBalanceMax, controlId, code)) {
       doc_.SetBalance(j, *balance);
       MarkMixStale(true);
     }
@@ -376,7 +375,7 @@ void MixerPanel::OnMasterVolumeScroll(ScrollCode code) {
 
 void MixerPanel::WriteOffsetText(int channel, bool echoGuard) {
   if (echoGuard) offsetEchoGuard_ = true;
-  form_.SetText(ctl::kOffsetEdit[channel], FormatOffset(doc_.slots[channel].offset));
+  form_.SetText(ctl::kOffsetEdit[channel], FormatOffset(doc_.slot(channel).offset));
   OnOffsetTextChanged(ctl::kOffsetEdit[channel]);
 }
 
@@ -433,7 +432,7 @@ void MixerPanel::OnOffsetFocusLost(int editId) {
     form_.SelectAllAndFocus(editId);
     return;
   }
-  if (parsed->milliseconds != doc_.slots[i].offset) {
+  if (parsed->milliseconds != doc_.slot(i).offset) {
     doc_.SetOffset(i, parsed->milliseconds);
     SetSpin(i, parsed->milliseconds);
     MarkMixStale(true);
@@ -448,14 +447,14 @@ std::vector<ChannelMenuEntry> MixerPanel::ContextMenuAt(int x, int y) const {
   for (int i = 0; i < kChannelCount && channel < 0; ++i) {
     if (frames_[i].StrictlyContains(x, y)) channel = i;
   }
-  if (channel < 0 || !doc_.slots[channel].inUse) return {};
+  if (channel < 0 || !doc_.slot(channel).inUse) return {};
 
   std::vector<ChannelMenuEntry> entries;
   if (doc_.transportState() == TransportState::Stopped) {
     entries.push_back({cmd::kSaveChannel + channel, "単独で保存"});
     entries.push_back({cmd::kReleaseChannel + channel, "チャンネル開放"});
     entries.push_back({0, ""});
-    if (doc_.slots[channel].IsStereo()) {
+    if (doc_.slot(channel).IsStereo()) {
       entries.push_back({cmd::kConvertToMono + channel, "モノラル変換"});
     }
     entries.push_back({cmd::kTrim + channel, "切り詰め"});
@@ -467,7 +466,7 @@ std::vector<ChannelMenuEntry> MixerPanel::ContextMenuAt(int x, int y) const {
 
 int MixerPanel::InitialFocusControl() const {
   for (int i = 0; i < kChannelCount; ++i) {
-    if (doc_.slots[i].inUse) return ctl::kLevel[i];
+    if (doc_.slot(i).inUse) return ctl::kLevel[i];
   }
   return ctl::kTuningButton;
 }

@@ -491,7 +491,7 @@ bool Recorder::StopRecording() {
 
 bool Recorder::StoreTake() {
   const int index = doc_.recordChannel();
-  const ChannelSlot& slot = doc_.slots[index];
+  const ChannelSlot& slot = doc_.slot(index);
   const uint64_t frameBytes = FrameBytes();
   // What the playback and the input delayed the take by (measured in the take when it holds
   // the mix): a lead-in before the mix began sounding is cut so that the rest lines up.

@@ -162,7 +162,7 @@ void RecoveryTakes::OfferLeftTakes() {
   for (const bool ownChannels : {true, false}) {
     for (size_t i = 0; i < takes.size(); ++i) {
       const int channel = takes[i].placement.channel;
-      const bool free = channel >= 0 && channel < kChannelCount && !doc_.slots[channel].HasData();
+      const bool free = channel >= 0 && channel < kChannelCount && !doc_.slot(channel).HasData();
       if (tried[i] || (ownChannels && !free)) continue;
       const int index = free ? channel : doc_.FirstEmptySlot();
       if (index < 0) break;  // the rest stay on the disk

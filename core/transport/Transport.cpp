@@ -322,7 +322,7 @@ void Transport::MixWatchTick() {
   form_.SetText(ctl::kMakeMix, msg::kMakeMixCaption);
   form_.Enable(ctl::kPositionSlider, true);
   for (int channel = 0; channel < kChannelCount; ++channel) {
-    EnableChannelControls(channel, doc_.slots[channel].inUse);
+    EnableChannelControls(channel, doc_.slot(channel).inUse);
   }
 }
 
@@ -382,7 +382,7 @@ void Transport::GoToEnd() {
 void Transport::GoToOffset(int channel) {
   if (doc_.transportState() != TransportState::Stopped) Stop();
   // A channel placed before the start of the mix (negative offset) starts at frame 0.
-  const int32_t offsetMs = std::max(doc_.slots[channel].offset, 0);
+  const int32_t offsetMs = std::max(doc_.slot(channel).offset, 0);
   const double frame = static_cast<double>(doc_.MixRate()) * offsetMs / 1000;
   doc_.SetPosition(static_cast<uint32_t>(std::min<double>(frame, UINT32_MAX)));
   form_.SetPosition(ctl::kPositionSlider, SliderValue(doc_.position()));

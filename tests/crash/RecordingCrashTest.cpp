@@ -141,9 +141,9 @@ TEST(RecordingCrashTest, AKilledRecordingLeavesAValidWavAndTheNextStartOffersIt)
     ui.answers = {Answer::Yes};
     takes.OfferLeftTakes();
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kRecoveryOffer});
-    const ChannelSlot& slot = doc.slots[kTakeChannel];
+    const ChannelSlot& slot = doc.slot(kTakeChannel);
     ASSERT_TRUE(slot.HasData()) << "back in the channel it was recorded into";
-    EXPECT_FALSE(doc.slots[0].HasData());
+    EXPECT_FALSE(doc.slot(0).HasData());
     EXPECT_GE(slot.frames, frames);
     EXPECT_TRUE(slot.path.empty()) << "an unsaved take: closing asks to save it";
     EXPECT_TRUE(std::equal(slot.data.data(), slot.data.data() + slot.data.size(),

@@ -45,6 +45,7 @@
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
 #include "shell/WxConfigSettingsStore.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
 #include "support/WavFixture.h"
 
@@ -327,7 +328,7 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   // Open through the menu command: the document loads the chosen file into channel 1.
   fakeUi->openChoices = {Wav("take.wav")};
   Send(cmd::kOpen);
-  ASSERT_TRUE(Doc().slots[0].HasData());
+  ASSERT_TRUE(Doc().slot(0).HasData());
   UpdateUi();
   for (int id : {cmd::kPlay, cmd::kProperties, cmd::kMonoPlayback, cmd::kSelectChannel}) {
     EXPECT_TRUE(menu->IsEnabled(id)) << id;
@@ -410,14 +411,14 @@ TEST_F(ShellWindowTest, FilesOnTheCommandLineLoadAsOpenWouldUpToFour) {
   std::vector<std::string> files;
   for (int i = 1; i <= 5; ++i) files.push_back(Wav("take" + std::to_string(i) + ".wav"));
   Start(files);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(Doc().slots[i].path, files[i]);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(Doc().slot(i).path, files[i]);
   EXPECT_EQ(fakeUi->Texts(), (std::vector<std::string>{msg::kNoEmptySlot}));
   EXPECT_EQ(frame->GetTitle(), Wx("無題 - Velmora"));
 }
 
 TEST_F(ShellWindowTest, AFileNamedOnTheCommandLineLeavesTheDocumentUnmodifiedAsOpenWould) {
   Start({Wav("take.wav")});
-  ASSERT_TRUE(Doc().slots[0].HasData());
+  ASSERT_TRUE(Doc().slot(0).HasData());
   EXPECT_FALSE(Doc().IsModified());
   Close(false);
   EXPECT_EQ(App().frame(), nullptr) << "quitting at once asks nothing";
@@ -649,7 +650,7 @@ TEST_F(ShellWindowTest, SettingsWriteFailuresShowTheirMessagesAtExit) {
 
 TEST_F(ShellWindowTest, ClosingAsksOnceAndCancelKeepsTheProgramOpen) {
   Start({Wav("a.wav")});
-  Doc().slots[0].path.clear();  // as if recorded and never saved
+  test::DocumentAccess::slot(Doc(), 0).path.clear();  // as if recorded and never saved
   fakeUi->answers = {Answer::Cancel};
   Close(false);
   ASSERT_NE(App().frame(), nullptr);

@@ -11,8 +11,10 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/utils.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmora::test {
@@ -99,6 +101,28 @@ class LastModalDialog : public wxModalDialogHook {
   }
 };
 
+void CollectRects(const wxWindow& window, std::vector<wxRect>& rects) {
+  for (const wxWindow* child : window.GetChildren()) {
+    rects.push_back(child->GetRect());
+    CollectRects(*child, rects);
+  }
+}
+
+// GTK allocates the controls' sizes some events after the dialog goes modal; checks made
+// before then see the sizes wx guessed. Waits until no control moved for a few rounds.
+void WaitForLayout(wxDialog& dialog) {
+  std::vector<wxRect> before;
+  int steady = 0;
+  for (int round = 0; round < 100 && steady < 5; ++round) {
+    wxMilliSleep(5);
+    wxTheApp->Yield(true);
+    std::vector<wxRect> now;
+    CollectRects(dialog, now);
+    steady = now == before ? steady + 1 : 0;
+    before = std::move(now);
+  }
+}
+
 }  // namespace
 
 void WithModalDialog(const std::function<void()>& open,
@@ -109,6 +133,8 @@ void WithModalDialog(const std::function<void()>& open,
     wxDialog* dialog = hook.dialog;
     if (dialog == nullptr || !dialog->IsModal()) return;
     seen = true;
+    WaitForLayout(*dialog);
+    if (!dialog->IsModal()) return;
     whileShown(*dialog);
     // A check that failed before ending the dialog must not leave the test waiting.
     if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);

@@ -60,7 +60,7 @@ class DialogWindowTest : public test::ShellTest {
     const std::string path = folder + "/take.wav";
     test::WriteBytes(path, test::MakeWav(test::WavSpec{}, silence));
     TheApp().view()->mixer()->panel().OnFilesDropped({path});
-    ASSERT_TRUE(doc().slots[0].HasData());
+    ASSERT_TRUE(doc().slot(0).HasData());
     doc().SetModifiedFlag(false);
   }
 };
@@ -141,7 +141,7 @@ TEST_F(DialogWindowTest, CancelInAChannelFadeInKeepsTheSetting) {
 
 TEST_F(DialogWindowTest, PropertiesShowEachTabAndCloseWithEscape) {
   LoadChannel1();
-  const std::string path = doc().slots[0].path;
+  const std::string path = doc().slot(0).path;
   for (int round = 0; round < 2; ++round) {
     WithModalDialog(
         [&] { Send(cmd::kProperties); },

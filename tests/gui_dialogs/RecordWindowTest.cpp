@@ -128,7 +128,7 @@ TEST_F(RecordWindowTest, CountdownShowsItsNumberOverTheViewUntilStop) {
   Send(cmd::kStop);
   EXPECT_FALSE(countdown->IsShown());
   EXPECT_EQ(view_->doc().transportState(), TransportState::Stopped);
-  EXPECT_FALSE(view_->doc().slots[0].HasData());
+  EXPECT_FALSE(view_->doc().slot(0).HasData());
 }
 
 // A take left by a program that was killed: its recovery file lies in the folder at start-up.
@@ -168,7 +168,7 @@ class LeftTakeWindowTest : public RecordWindowTest {
 
 TEST_F(LeftTakeWindowTest, IsOfferedOnceTheWindowShowsAndLoadedAsAnUnsavedTake) {
   ASSERT_EQ(ui_->Texts(), std::vector<std::string>{msg::kRecoveryOffer});
-  const ChannelSlot& slot = view_->doc().slots[0];
+  const ChannelSlot& slot = view_->doc().slot(0);
   ASSERT_TRUE(slot.HasData());
   EXPECT_EQ(std::vector<uint8_t>(slot.data.data(), slot.data.data() + slot.data.size()), take_);
   EXPECT_TRUE(slot.path.empty()) << "closing asks to save it";

@@ -93,8 +93,8 @@ TEST_F(PanelWindowTest, LoadMoveLevelBuildAndListTheClippedStretches) {
   const std::string b = test::WriteWav(dir_, "b.wav", test::WavSpec{}, Square(22050));
   mixer_->panel().OnFilesDropped({a, b});
 
-  ASSERT_TRUE(doc().slots[0].HasData());
-  ASSERT_TRUE(doc().slots[1].HasData());
+  ASSERT_TRUE(doc().slot(0).HasData());
+  ASSERT_TRUE(doc().slot(1).HasData());
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
     const bool loaded = i < 2;
@@ -102,7 +102,7 @@ TEST_F(PanelWindowTest, LoadMoveLevelBuildAndListTheClippedStretches) {
     EXPECT_EQ(Control<wxSlider>(ctl::kLevel[i])->IsEnabled(), loaded);
     EXPECT_EQ(Control<wxTextCtrl>(ctl::kOffsetEdit[i])->IsEnabled(), loaded);
     EXPECT_EQ(Control<wxTextCtrl>(ctl::kOffsetEdit[i])->GetValue(), "0.000");
-    EXPECT_EQ(mixer_->form().GetPosition(ctl::kLevel[i]), doc().slots[i].level);
+    EXPECT_EQ(mixer_->form().GetPosition(ctl::kLevel[i]), doc().slot(i).level);
   }
   EXPECT_TRUE(Control<wxButton>(ctl::kMakeMix)->IsEnabled());
   EXPECT_FALSE(Control<wxSlider>(ctl::kPositionSlider)->IsEnabled());
@@ -110,10 +110,10 @@ TEST_F(PanelWindowTest, LoadMoveLevelBuildAndListTheClippedStretches) {
   // The first channel's level dragged to the top: twice full scale.
   doc().SetModifiedFlag(false);
   Scroll(ctl::kLevel[0], wxEVT_SCROLL_THUMBTRACK, 0);
-  EXPECT_EQ(doc().slots[0].level, doc().slots[0].autoLevel) << "not taken while dragging";
+  EXPECT_EQ(doc().slot(0).level, doc().slot(0).autoLevel) << "not taken while dragging";
   Scroll(ctl::kLevel[0], wxEVT_SCROLL_THUMBRELEASE, 0);
   Scroll(ctl::kLevel[0], wxEVT_SCROLL_CHANGED, 0);
-  EXPECT_EQ(doc().slots[0].level, 0);
+  EXPECT_EQ(doc().slot(0).level, 0);
   EXPECT_TRUE(doc().mixStale());
   EXPECT_TRUE(doc().IsModified());
 
@@ -159,7 +159,7 @@ TEST_F(PanelWindowTest, LoadMoveLevelBuildAndListTheClippedStretches) {
 
   // Any change to the mix hides the list again.
   Scroll(ctl::kBalance[1], wxEVT_SCROLL_CHANGED, 3);
-  EXPECT_EQ(doc().slots[1].balance, 3);
+  EXPECT_EQ(doc().slot(1).balance, 3);
   EXPECT_FALSE(dialog->IsShown());
   EXPECT_TRUE(ui_->messages.empty());
 }
@@ -235,11 +235,11 @@ TEST_F(PanelWindowTest, LevelSlidersFillFromMinUpToTheThumb) {
   auto* level = Control<wxSlider>(ctl::kLevel[0]);
   // Max (0) sits at the top and Min (200) at the bottom, as the labels say.
   Scroll(ctl::kLevel[0], wxEVT_SCROLL_CHANGED, 0);
-  EXPECT_EQ(doc().slots[0].level, 0);
+  EXPECT_EQ(doc().slot(0).level, 0);
   EXPECT_EQ(mixer_->form().GetPosition(ctl::kLevel[0]), 0);
   const int loud = AccentPixelsInLowerHalf(*level);
   Scroll(ctl::kLevel[0], wxEVT_SCROLL_CHANGED, 200);
-  EXPECT_EQ(doc().slots[0].level, 200);
+  EXPECT_EQ(doc().slot(0).level, 200);
   const int quiet = AccentPixelsInLowerHalf(*level);
   if (loud >= 0) {
     EXPECT_GT(loud, 20) << "at Max the track is filled from the bottom";

@@ -173,8 +173,8 @@ class GuiPlaybackTest : public ::testing::Test {
     view_ = TheApp().view();
     ASSERT_NE(view_, nullptr);
     ASSERT_NE(view_->transport(), nullptr);
-    ASSERT_TRUE(doc().slots[0].HasData());
-    ASSERT_TRUE(doc().slots[1].HasData());
+    ASSERT_TRUE(doc().slot(0).HasData());
+    ASSERT_TRUE(doc().slot(1).HasData());
   }
 
   void TearDown() override {

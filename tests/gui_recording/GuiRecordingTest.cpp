@@ -116,7 +116,7 @@ class GuiRecordingTest : public ::testing::Test {
   CVelmoraDoc& doc() { return view_->doc(); }
   Recorder& recorder() { return view_->recording()->recorder(); }
   std::vector<uint8_t> Take(int i) {
-    const ChannelSlot& slot = doc().slots[i];
+    const ChannelSlot& slot = doc().slot(i);
     return {slot.data.data(), slot.data.data() + slot.data.size()};
   }
 
@@ -160,7 +160,7 @@ TEST_F(GuiRecordingTest, AKnownSignalFromTheMonitorIsRecordedFrameForFrame) {
 
   const std::vector<uint8_t> take = Take(0);
   ASSERT_FALSE(take.empty());
-  EXPECT_TRUE(doc().slots[0].path.empty());
+  EXPECT_TRUE(doc().slot(0).path.empty());
   // The lead-in: the take's silent frames before the signal arrived. An idle null sink may drop
   // the very first frames of a new stream before its monitor sees them; from the first frame the
   // take holds on, every frame must be the played one.
@@ -462,7 +462,7 @@ void GuiRecordingTest::RecordClicksFrom(uint32_t startFrame, const RecordOptions
   const std::string clicks =
       test::WriteWav(dir_, "clicks.wav", test::WavSpec{}, test::Pcm16(samples));
   Start({clicks});
-  ASSERT_TRUE(doc().slots[0].HasData());
+  ASSERT_TRUE(doc().slot(0).HasData());
   recorder().options = options;
   recorder().options.simultaneousPlayback = true;
   if (startFrame != 0) {
@@ -489,7 +489,7 @@ void GuiRecordingTest::RecordClicksFrom(uint32_t startFrame, const RecordOptions
   EXPECT_TRUE(ui_->messages.empty()) << ::testing::PrintToString(ui_->Texts());
   EXPECT_EQ(doc().position(), startFrame);
 
-  const ChannelSlot& take = doc().slots[1];
+  const ChannelSlot& take = doc().slot(1);
   ASSERT_TRUE(take.HasData());
   std::vector<double> want;
   for (double c : ClickFrames(Take(0), 8000)) {
@@ -598,7 +598,7 @@ TEST_P(GuiRecordingNoiseTest, NoiseRecordedAlongThePlaybackLiesOnTheMix) {
   ASSERT_TRUE(RunUntil([&] { return !view_->playDevice()->outputOpen; }, std::chrono::seconds(20)));
   RunFor(std::chrono::milliseconds(300));
   test::Send(cmd::kStop);
-  const ChannelSlot& take = doc().slots[1];
+  const ChannelSlot& take = doc().slot(1);
   ASSERT_TRUE(take.HasData());
   const std::vector<uint8_t> takeBytes = Take(1);
   const std::vector<uint8_t> mix(doc().mixBuffer().data(),

@@ -114,7 +114,7 @@ TEST_F(WmaImport, DecodesEveryRateAndLayoutCloseToItsSource) {
     ASSERT_TRUE(doc->LoadIntoSlot(1, path));
     EXPECT_TRUE(ui.messages.empty()) << ::testing::PrintToString(ui.Texts());
 
-    const ChannelSlot& slot = doc->slots[0];
+    const ChannelSlot& slot = doc->slot(0);
     EXPECT_EQ(slot.header.formatTag, 1);
     EXPECT_EQ(slot.header.channels, s.channels);
     EXPECT_EQ(slot.header.samplesPerSec, s.rate);
@@ -123,7 +123,7 @@ TEST_F(WmaImport, DecodesEveryRateAndLayoutCloseToItsSource) {
     EXPECT_EQ(slot.data.size(), slot.frames * 2u * s.channels);
     EXPECT_LE(std::labs(static_cast<long>(slot.frames) - sourceFrames), s.codecFrame)
         << slot.frames << " frames from " << sourceFrames;
-    EXPECT_EQ(doc->slots[1].frames, slot.frames);
+    EXPECT_EQ(doc->slot(1).frames, slot.frames);
 
     const auto decoded = SamplesOf(slot);
     for (int c = 0; c < s.channels; ++c) {
@@ -149,7 +149,7 @@ TEST_F(WmaImport, MoreThanTwoChannelsAreFoldedToStereo) {
   FakeUi ui;
   auto doc = NewDocument(ui);
   ASSERT_TRUE(doc->LoadIntoSlot(0, File("six.wma")));
-  const ChannelSlot& slot = doc->slots[0];
+  const ChannelSlot& slot = doc->slot(0);
   EXPECT_EQ(slot.header.channels, 2);
   EXPECT_EQ(slot.frames, static_cast<uint32_t>(rate));
   const auto decoded = SamplesOf(slot);
@@ -179,7 +179,7 @@ TEST_F(WmaImport, LosslessAudioImportsExactlyAsTheSameSamplesLoadFromWav) {
     ASSERT_TRUE(doc->LoadIntoSlot(0, File(name + ".wav")));
     ASSERT_TRUE(doc->LoadIntoSlot(1, File(name + ".wma")));
     EXPECT_TRUE(ui.messages.empty()) << ::testing::PrintToString(ui.Texts());
-    test::ExpectSameChannel(doc->slots[1], doc->slots[0]);
+    test::ExpectSameChannel(doc->slot(1), doc->slot(0));
   }
 }
 
@@ -229,8 +229,8 @@ TEST_F(WmaImport, RefusesWhatItCannotDecode) {
     auto doc = NewDocument(ui);
     EXPECT_FALSE(doc->LoadIntoSlot(0, c.path));
     EXPECT_EQ(ui.Texts(), c.messages);
-    EXPECT_FALSE(doc->slots[0].HasData());
-    EXPECT_TRUE(doc->slots[0].path.empty());
+    EXPECT_FALSE(doc->slot(0).HasData());
+    EXPECT_TRUE(doc->slot(0).path.empty());
   }
 }
 
@@ -240,12 +240,12 @@ TEST_F(WmaImport, ARateThatClashesWithALoadedChannelIsRefused) {
   FakeUi ui;
   auto doc = NewDocument(ui);
   ASSERT_TRUE(doc->LoadIntoSlot(0, at48));
-  const uint32_t frames = doc->slots[0].frames;
+  const uint32_t frames = doc->slot(0).frames;
 
   EXPECT_FALSE(doc->LoadIntoSlot(1, at44));
   EXPECT_EQ(ui.Texts(), (std::vector<std::string>{msg::kRateMismatch}));
-  EXPECT_FALSE(doc->slots[1].HasData());
-  EXPECT_EQ(doc->slots[0].frames, frames);
+  EXPECT_FALSE(doc->slot(1).HasData());
+  EXPECT_EQ(doc->slot(0).frames, frames);
   EXPECT_EQ(doc->MixRate(), 48000u);
 }
 
@@ -264,11 +264,11 @@ TEST_F(WmaImport, ATruncatedFileLoadsTheAudioItHolds) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   ASSERT_TRUE(loaded);
   EXPECT_TRUE(ui.messages.empty());
-  EXPECT_GT(doc->slots[1].frames, 0u);
-  EXPECT_LT(doc->slots[1].frames, doc->slots[0].frames);
+  EXPECT_GT(doc->slot(1).frames, 0u);
+  EXPECT_LT(doc->slot(1).frames, doc->slot(0).frames);
   // What is there is the start of the same audio.
-  const std::size_t bytesHeld = doc->slots[1].data.size();
-  EXPECT_EQ(std::memcmp(doc->slots[0].data.data(), doc->slots[1].data.data(), bytesHeld / 2), 0);
+  const std::size_t bytesHeld = doc->slot(1).data.size();
+  EXPECT_EQ(std::memcmp(doc->slot(0).data.data(), doc->slot(1).data.data(), bytesHeld / 2), 0);
 }
 
 TEST_F(WmaImport, DamagedPacketsBecomeSilenceAndTheAudioAfterThemKeepsItsPlace) {
@@ -280,7 +280,7 @@ TEST_F(WmaImport, DamagedPacketsBecomeSilenceAndTheAudioAfterThemKeepsItsPlace) 
   FakeUi cleanUi;
   auto reference = NewDocument(cleanUi);
   ASSERT_TRUE(reference->LoadIntoSlot(0, File("clean.wma")));
-  const std::vector<int16_t> expected = SamplesOf(reference->slots[0]);
+  const std::vector<int16_t> expected = SamplesOf(reference->slot(0));
 
   // 300 flipped bits around the middle: some seeds lose whole packets, others break a packet
   // header so that the demuxer stops there.
@@ -298,7 +298,7 @@ TEST_F(WmaImport, DamagedPacketsBecomeSilenceAndTheAudioAfterThemKeepsItsPlace) 
     auto doc = NewDocument(ui);
     ASSERT_TRUE(doc->LoadIntoSlot(0, File("damaged.wma")));
     EXPECT_TRUE(ui.messages.empty());
-    const std::vector<int16_t> got = SamplesOf(doc->slots[0]);
+    const std::vector<int16_t> got = SamplesOf(doc->slot(0));
     // Silence fills what was lost to within a millisecond.
     EXPECT_LE(std::labs(static_cast<long>(got.size()) - static_cast<long>(expected.size())),
               2 * rate / 1000)

@@ -14,7 +14,7 @@ namespace test {
 
 ChannelSlot& PutChannel(CVelmoraDoc& doc, int index, ChannelFormat format,
                         const std::vector<uint8_t>& bytes) {
-  ChannelSlot& slot = doc.slots[index];
+  ChannelSlot& slot = DocumentAccess::slot(doc, index);
   const uint32_t frameBytes = static_cast<uint32_t>(format.channels * format.bits / 8);
   const auto frames = static_cast<uint32_t>(bytes.size() / frameBytes);
   if (!slot.data.Allocate(bytes.size())) return slot;

@@ -38,6 +38,8 @@ void PutMix(CVelmoraDoc& doc, uint32_t frames, uint32_t rate = 44100, int bits =
 // The fields only the document writes, for tests that set up a state no command reaches.
 class DocumentAccess {
  public:
+  // A slot set by hand, as no change of the document would leave it.
+  static ChannelSlot& slot(CVelmoraDoc& doc, int index) { return doc.slots_[index]; }
   static ByteBuffer& mixBuffer(CVelmoraDoc& doc) { return doc.mixBuffer_; }
   static uint32_t& mixFrames(CVelmoraDoc& doc) { return doc.mixFrames_; }
   static MixFormat& mixFormat(CVelmoraDoc& doc) { return doc.mixFormat_; }

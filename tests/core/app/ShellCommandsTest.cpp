@@ -34,9 +34,9 @@ TEST_F(ShellCommandsTest, StartupFilesLoadInOrderAndTheFifthGetsTheNoSlotMessage
   for (int i = 1; i <= 6; ++i) paths.push_back(Wav("take" + std::to_string(i) + ".wav"));
   OpenStartupFiles(doc, paths);
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(doc.slots[i].path, paths[i]);
-    EXPECT_TRUE(doc.slots[i].HasData());
-    EXPECT_TRUE(doc.slots[i].selected);
+    EXPECT_EQ(doc.slot(i).path, paths[i]);
+    EXPECT_TRUE(doc.slot(i).HasData());
+    EXPECT_TRUE(doc.slot(i).selected);
   }
   EXPECT_EQ(ui.Texts(), (std::vector<std::string>{msg::kNoEmptySlot})) << "once, then stop";
   EXPECT_TRUE(doc.IsModified()) << "as Open: files after the first mark the document";
@@ -47,8 +47,8 @@ TEST_F(ShellCommandsTest, StartupFileThatFailsLeavesItsSlotToTheNext) {
   ASSERT_TRUE(doc.OnNewDocument());
   const std::string good = Wav("good.wav");
   OpenStartupFiles(doc, {dir.File("missing.wav"), dir.File("notes.txt"), good});
-  EXPECT_EQ(doc.slots[0].path, good);
-  EXPECT_FALSE(doc.slots[1].HasData());
+  EXPECT_EQ(doc.slot(0).path, good);
+  EXPECT_FALSE(doc.slot(1).HasData());
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_EQ(ui.messages[1].text, msg::kWrongType);
   EXPECT_FALSE(doc.IsModified()) << "one file into the first slot of a clean document";
@@ -62,7 +62,7 @@ TEST_F(ShellCommandsTest, NewAsksFirstAndCancelKeepsTheChannels) {
 
   ui.answers = {Answer::Cancel};
   EXPECT_TRUE(command.OnCommand(cmd::kNew));
-  EXPECT_TRUE(doc.slots[1].HasData());
+  EXPECT_TRUE(doc.slot(1).HasData());
 
   ui.answers = {Answer::No};
   EXPECT_TRUE(command.OnCommand(cmd::kNew));
@@ -77,7 +77,7 @@ TEST_F(ShellCommandsTest, DocumentAnswersOpenAndLeavesViewCommands) {
   ui.openChoices = {Wav("chosen.wav")};
   EXPECT_TRUE(commands.OnCommand(cmd::kOpen));
   EXPECT_EQ(ui.openRequests.size(), 1u);
-  EXPECT_TRUE(doc.slots[0].HasData());
+  EXPECT_TRUE(doc.slot(0).HasData());
   for (int id : {cmd::kPlay, cmd::kStop, cmd::kNew, cmd::kExit, cmd::kReleaseChannel}) {
     EXPECT_FALSE(commands.OnCommand(id)) << id;
   }

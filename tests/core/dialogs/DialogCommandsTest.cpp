@@ -83,7 +83,7 @@ class DialogCommandTest : public ::testing::Test {
 
 TEST_F(DialogCommandTest, EachOfTheTenCommandsOpensItsFade) {
   LoadChannel1();
-  for (int i = 1; i < kChannelCount; ++i) doc.slots[i].data.Allocate(4);
+  for (int i = 1; i < kChannelCount; ++i) test::DocumentAccess::slot(doc, i).data.Allocate(4);
   windows.ok = false;
   const struct {
     int id;
@@ -178,7 +178,7 @@ TEST_F(DialogCommandTest, PropertiesShowTheDocumentOnlyWhenAChannelHoldsData) {
   EXPECT_TRUE(commands.OnCommand(cmd::kProperties));
   ASSERT_EQ(windows.properties.size(), 1u);
   EXPECT_EQ(windows.properties[0][1].totalBytes, 4);
-  EXPECT_EQ(windows.properties[0][1].fileName, doc.slots[0].path);
+  EXPECT_EQ(windows.properties[0][1].fileName, doc.slot(0).path);
   EXPECT_FALSE(doc.IsModified()) << "the dialog only shows";
 }
 

@@ -22,14 +22,15 @@ void Fill(RiffHeader& header, int channels, int rate, int bits) {
 TEST(PropertiesTest, CollectsTheMixAndTheLoadedChannelsOnly) {
   test::FakeUi ui;
   CVelmoraDoc doc(ui);
-  ASSERT_TRUE(doc.slots[1].data.Allocate(8));
-  Fill(doc.slots[1].header, 2, 44100, 16);
-  doc.slots[1].frames = 441000;
-  doc.slots[1].path = "/home/user/録音/a very long folder name/take.wav";
-  ASSERT_TRUE(doc.slots[3].data.Allocate(8));
-  Fill(doc.slots[3].header, 1, 22050, 8);
-  doc.slots[3].frames = 12345;
-  doc.slots[2].path = "/left/behind.wav";  // a path without data shows nothing
+  ASSERT_TRUE(test::DocumentAccess::slot(doc, 1).data.Allocate(8));
+  Fill(test::DocumentAccess::slot(doc, 1).header, 2, 44100, 16);
+  test::DocumentAccess::slot(doc, 1).frames = 441000;
+  test::DocumentAccess::slot(doc, 1).path = "/home/user/録音/a very long folder name/take.wav";
+  ASSERT_TRUE(test::DocumentAccess::slot(doc, 3).data.Allocate(8));
+  Fill(test::DocumentAccess::slot(doc, 3).header, 1, 22050, 8);
+  test::DocumentAccess::slot(doc, 3).frames = 12345;
+  test::DocumentAccess::slot(doc, 2).path =
+      "/left/behind.wav";  // a path without data shows nothing
 
   PropertyEntries entries = CollectProperties(doc);
   EXPECT_EQ(entries[0].sampleRate, 0) << "no mix yet";
@@ -40,7 +41,7 @@ TEST(PropertiesTest, CollectsTheMixAndTheLoadedChannelsOnly) {
   EXPECT_EQ(stereo.channelCount, 2);
   EXPECT_EQ(stereo.totalBytes, 441000 * 4);
   EXPECT_EQ(stereo.playTimeMs, 10000);
-  EXPECT_EQ(stereo.fileName, doc.slots[1].path);
+  EXPECT_EQ(stereo.fileName, doc.slot(1).path);
   EXPECT_EQ(entries[3].fileName, "");
   EXPECT_EQ(entries[3].totalBytes, 0);
   EXPECT_EQ(entries[4].totalBytes, 12345) << "8-bit mono: one byte a frame";

@@ -36,7 +36,7 @@ struct Snapshot {
 
 Snapshot Take(const CVelmoraDoc& doc) {
   Snapshot s;
-  for (const ChannelSlot& slot : doc.slots) {
+  for (const ChannelSlot& slot : doc.slots()) {
     s.samples.emplace_back(slot.data.data(), slot.data.data() + slot.data.size());
     s.settings.push_back(
         {slot.level, slot.balance, slot.offset, slot.selected ? 1 : 0, slot.autoLevel});
@@ -147,7 +147,7 @@ TEST(DocumentChangeTest, ReleasingTheLastChannelTakesTheMixAndItsFormatWith) {
   EXPECT_EQ(doc.startMark(), 0u);
   EXPECT_TRUE(doc.mixStale() || !doc.HasAnyChannel());
   doc.Apply(std::move(undo));
-  EXPECT_TRUE(doc.slots[0].HasData());
+  EXPECT_TRUE(doc.slot(0).HasData());
   EXPECT_EQ(doc.MixRate(), 44100u);
   EXPECT_TRUE(doc.mixStale());
 }

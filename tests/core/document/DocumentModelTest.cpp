@@ -75,7 +75,7 @@ TEST(DocumentModel, NewDocumentClearsEverything) {
   CVelmoraDoc doc(ui);
   test::PutSilence(doc, 0, {44100, 2, 16}, 4);
   doc.SetLevel(0, 30);
-  doc.slots[0].path = "/tmp/x.wav";
+  test::DocumentAccess::slot(doc, 0).path = "/tmp/x.wav";
   test::PutMix(doc, 4);
   doc.SetStartMark(3);
   doc.SetEndMark(3);
@@ -89,7 +89,7 @@ TEST(DocumentModel, NewDocumentClearsEverything) {
   doc.SetPathName("/tmp/x.wav");
 
   ASSERT_TRUE(doc.OnNewDocument());
-  for (const ChannelSlot& slot : doc.slots) {
+  for (const ChannelSlot& slot : doc.slots()) {
     EXPECT_FALSE(slot.HasData());
     EXPECT_EQ(slot.frames, 0u);
     EXPECT_EQ(slot.autoLevel, 0);
@@ -135,7 +135,7 @@ TEST(DocumentModel, SaveModifiedAsksAboutUnsavedChannelsFirst) {
     CVelmoraDoc doc(ui);
     doc.SetTitle("無題");
     test::PutSilence(doc, 0, {44100, 2, 16}, 4);
-    doc.slots[0].path = "/tmp/loaded.wav";
+    test::DocumentAccess::slot(doc, 0).path = "/tmp/loaded.wav";
     test::PutSilence(doc, 2, {44100, 2, 16}, 4);  // recorded: no path
     doc.SetModifiedFlag(c.modified);
     ui.answers.assign(c.answers.begin(), c.answers.end());

@@ -53,7 +53,7 @@ TEST(ConvertToMono, WeighsTheSidesByBalanceAndRewritesTheHeader) {
       bytes.assign(c.stereo.begin(), c.stereo.end());
     }
     f.Load(0, Spec(2, 22050, c.bits), bytes);
-    ChannelSlot& slot = f.doc.slots[0];
+    ChannelSlot& slot = test::DocumentAccess::slot(f.doc, 0);
     slot.balance = c.balance;
     const std::string path = slot.path;
 
@@ -98,7 +98,7 @@ TEST(ConvertToMono, RefusedConversionLeavesTheChannelAsItWas) {
     DocWithFiles f;
     const std::vector<uint8_t> bytes = test::StereoRamp16(400);
     f.Load(0, Spec(2, 44100, 16), bytes);
-    if (c.unsaved) f.doc.slots[0].path.clear();
+    if (c.unsaved) test::DocumentAccess::slot(f.doc, 0).path.clear();
     f.ui.answers.push_back(c.answer);
 
     ByteBuffer::SetFailAboveForTesting(c.failAbove);
@@ -106,9 +106,9 @@ TEST(ConvertToMono, RefusedConversionLeavesTheChannelAsItWas) {
     ByteBuffer::SetFailAboveForTesting(0);
 
     EXPECT_EQ(f.ui.Texts(), c.texts);
-    EXPECT_EQ(f.doc.slots[0].header.channels, c.converted ? 1 : 2);
+    EXPECT_EQ(f.doc.slot(0).header.channels, c.converted ? 1 : 2);
     if (!c.converted) {
-      EXPECT_EQ(SlotBytes(f.doc.slots[0]), bytes);
+      EXPECT_EQ(SlotBytes(f.doc.slot(0)), bytes);
     }
     EXPECT_EQ(f.ui.waitDepth, 0);
   }
@@ -122,7 +122,7 @@ struct TrimSetup {
     f.Load(0, Spec(1, rate, 16), data);
     if (mixRate != 0) f.Load(1, Spec(1, mixRate, 16), Constant16(mixFrames, 5));
   }
-  ChannelSlot& slot() { return f.doc.slots[0]; }
+  ChannelSlot& slot() { return test::DocumentAccess::slot(f.doc, 0); }
   int16_t Sample(std::size_t i) { return test::SampleAt(SlotBytes(slot()), i); }
 };
 
@@ -190,9 +190,9 @@ TEST(TrimToMarks, MarksOfAStaleMixCountInTheRateItWasMixedAt) {
 
   f.doc.TrimToMarks(0);
 
-  EXPECT_EQ(f.doc.slots[0].frames, 22050u);
-  EXPECT_EQ(f.doc.slots[0].offset, 1000);
-  EXPECT_EQ(test::SampleAt(SlotBytes(f.doc.slots[0]), 1000), 22050 + 1000)
+  EXPECT_EQ(f.doc.slot(0).frames, 22050u);
+  EXPECT_EQ(f.doc.slot(0).offset, 1000);
+  EXPECT_EQ(test::SampleAt(SlotBytes(f.doc.slot(0)), 1000), 22050 + 1000)
       << "kept from the channel's frame 22050 on";
 }
 
@@ -216,7 +216,7 @@ TEST(TrimToMarks, EightBitStereoFadesAroundTheMiddle) {
 
   f.doc.TrimToMarks(0);
 
-  const ChannelSlot& slot = f.doc.slots[0];
+  const ChannelSlot& slot = f.doc.slot(0);
   ASSERT_EQ(slot.frames, 1000u);
   EXPECT_EQ(slot.data.data()[0], 128);
   EXPECT_EQ(slot.data.data()[1], 128);
@@ -281,7 +281,7 @@ TEST(ReleaseChannel, LastChannelTakesTheMixAndTheMarksWithIt) {
   f.doc.SetFadeIn(1, {FadeCurve::Convex, 500});
 
   f.doc.ReleaseChannel(1);  // one of two: the mix stays until it is rebuilt
-  EXPECT_FALSE(f.doc.slots[1].HasData());
+  EXPECT_FALSE(f.doc.slot(1).HasData());
   EXPECT_TRUE(f.doc.HasMix());
   EXPECT_TRUE(f.doc.IsModified());
   EXPECT_EQ(f.doc.startMark(), 10u);
@@ -297,7 +297,7 @@ TEST(ReleaseChannel, LastChannelTakesTheMixAndTheMarksWithIt) {
   EXPECT_EQ(f.doc.outHeader().riff.riffSize, 0u);
   EXPECT_FALSE(f.doc.IsModified());
   EXPECT_EQ(f.doc.fadeIn()[1].time, 500);  // fades belong to the document
-  for (const ChannelSlot& slot : f.doc.slots) {
+  for (const ChannelSlot& slot : f.doc.slots()) {
     EXPECT_FALSE(slot.inUse);
     EXPECT_EQ(slot.level, 100);
     EXPECT_EQ(slot.balance, 10);
@@ -332,7 +332,7 @@ TEST(ReleaseChannel, UnsavedChannelIsReleasedOnlyOnceSavedOrGivenUp) {
 
     EXPECT_EQ(f.ui.Texts().at(0), "チャンネル3のデータは保存されていません。\n保存しますか？");
     EXPECT_EQ(f.ui.messages.at(0).buttons, MessageButtons::YesNoCancel);
-    EXPECT_EQ(f.doc.slots[2].HasData(), !c.released);
+    EXPECT_EQ(f.doc.slot(2).HasData(), !c.released);
     EXPECT_EQ(std::filesystem::exists(path), c.fileWritten);
   }
 }
@@ -355,11 +355,11 @@ TEST(EditWorker, EditsWaitForTheWorkerBeforeReplacingABuffer) {
         break;
       case Edit::Trim:
         f.doc.TrimToMarks(0);
-        EXPECT_EQ(f.doc.slots[0].frames, 400000u - 44100u);
+        EXPECT_EQ(f.doc.slot(0).frames, 400000u - 44100u);
         break;
       case Edit::Release:
         f.doc.ReleaseChannel(0);
-        EXPECT_FALSE(f.doc.slots[0].HasData());
+        EXPECT_FALSE(f.doc.slot(0).HasData());
         break;
     }
     EXPECT_FALSE(f.doc.workerBusy());

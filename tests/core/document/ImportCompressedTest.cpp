@@ -15,6 +15,7 @@
 
 #include "document/VelmoraDoc.h"
 #include "seams/AudioDecoder.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
 #include "support/SameChannel.h"
 #include "support/WavFixture.h"
@@ -139,8 +140,8 @@ TEST(ImportCompressed, ImportedPcmEqualsAWavLoadOfTheSameSamples) {
 
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.waitDepth, 0);
-    test::ExpectSameChannel(imported.slots[0], loaded.slots[0]);
-    EXPECT_EQ(imported.slots[0].path, "/music/Take.WMA");
+    test::ExpectSameChannel(imported.slot(0), loaded.slot(0));
+    EXPECT_EQ(imported.slot(0).path, "/music/Take.WMA");
     EXPECT_EQ(imported.MixRate(), loaded.MixRate());
     EXPECT_EQ(imported.MixBits(), loaded.MixBits());
     EXPECT_EQ(decoder.opened, std::vector<std::string>{"/music/Take.WMA"});
@@ -261,7 +262,7 @@ TEST(ImportCompressed, EveryRefusalShowsItsStepsMessagesInOrder) {
     FakeDecoder decoder;
     decoder.file = c.file;
     doc.SetAudioDecoder(c.withDecoder ? &decoder : nullptr);
-    ChannelSlot& loaded = doc.slots[0];
+    ChannelSlot& loaded = test::DocumentAccess::slot(doc, 0);
     ASSERT_TRUE(loaded.data.Allocate(400));
     std::memset(loaded.data.data(), 0, 400);
     FillCanonical(loaded.header, loaded.dataChunk, 2, 48000, 16, 100);
@@ -275,12 +276,12 @@ TEST(ImportCompressed, EveryRefusalShowsItsStepsMessagesInOrder) {
     EXPECT_EQ(ui.Texts(), c.messages);
     EXPECT_EQ(ui.reasons, c.reasons);
     for (const test::ShownMessage& shown : ui.messages) EXPECT_EQ(shown.icon, MessageIcon::Stop);
-    const ChannelSlot& slot = doc.slots[1];
+    const ChannelSlot& slot = doc.slot(1);
     EXPECT_FALSE(slot.HasData());
     EXPECT_EQ(slot.frames, 0u);
     EXPECT_EQ(slot.inUse, 0);
     EXPECT_TRUE(slot.path.empty());
-    EXPECT_EQ(doc.slots[0].frames, 100u);
+    EXPECT_EQ(doc.slot(0).frames, 100u);
     EXPECT_EQ(ui.waitDepth, 0);
     EXPECT_EQ(decoder.streamsAlive, 0);
     EXPECT_EQ(decoder.opened.size(), c.decoderAsked ? 1u : 0u);

@@ -74,8 +74,9 @@ const Path kPaths[] = {
        ByteBuffer take;
        ASSERT_TRUE(take.Allocate(bytes.size()));
        std::copy(bytes.begin(), bytes.end(), take.data());
-       f.doc.slots[0].HoldRecording(std::move(take), kQuietFrames, 1, kRate, c.bits);
-       f.doc.UpdateOutputFormat();
+       ChannelSlot slot;
+       slot.HoldRecording(std::move(take), kQuietFrames, 1, kRate, c.bits);
+       f.doc.Apply(ChannelContentChange{0, std::move(slot), ChannelEvent::Recorded});
      }},
     {"mono",
      // A full-scale right side that the balance leaves out of the mono channel.
@@ -89,7 +90,7 @@ const Path kPaths[] = {
          stereo.insert(stereo.end(), right.begin() + at, right.begin() + at + width);
        }
        f.Load(0, Spec(2, kRate, c.bits), stereo);
-       ASSERT_EQ(f.doc.slots[0].autoLevel, 100);
+       ASSERT_EQ(f.doc.slot(0).autoLevel, 100);
        f.doc.SetBalance(0, 0);
        ASSERT_TRUE(f.doc.ConvertToMono(0));
        f.doc.SetBalance(0, kBalanceCentre);
@@ -101,10 +102,10 @@ const Path kPaths[] = {
        const std::vector<uint8_t> quiet = QuietSamples(c.bits, c.peak);
        bytes.insert(bytes.end(), quiet.begin(), quiet.end());
        f.Load(0, Spec(1, kRate, c.bits), bytes);
-       ASSERT_EQ(f.doc.slots[0].autoLevel, 100);
+       ASSERT_EQ(f.doc.slot(0).autoLevel, 100);
        f.doc.SetStartMark(kLoudFrames);
        f.doc.TrimToMarks(0);
-       ASSERT_EQ(f.doc.slots[0].frames, kQuietFrames);
+       ASSERT_EQ(f.doc.slot(0).frames, kQuietFrames);
      }},
 };
 
@@ -114,7 +115,7 @@ TEST(QuietChannel, AnySignalPlaysAtUnityWhereItLoadsAndOnlySilenceIsLeftOut) {
       SCOPED_TRACE(testing::Message() << path.name << ", " << c.bits << "-bit peak " << c.peak);
       DocWithFiles f;
       path.fill(f, c);
-      const ChannelSlot& slot = f.doc.slots[0];
+      const ChannelSlot& slot = f.doc.slot(0);
       ASSERT_TRUE(slot.HasData());
       EXPECT_EQ(slot.autoLevel, c.autoLevel);
       EXPECT_EQ(slot.level, c.autoLevel);
@@ -128,7 +129,7 @@ TEST(QuietChannel, AnySignalPlaysAtUnityWhereItLoadsAndOnlySilenceIsLeftOut) {
 TEST(QuietChannel, TheSliderMovesAQuietChannelAsAnyOther) {
   DocWithFiles f;
   f.Load(0, Spec(1, kRate, 16), QuietSamples(16, 100));
-  ASSERT_EQ(f.doc.slots[0].autoLevel, 199);
+  ASSERT_EQ(f.doc.slot(0).autoLevel, 199);
   f.doc.SetLevel(0, 198);  // twice the gain
   EXPECT_EQ(MixPeak(f.doc), 200);
   f.doc.SetLevel(0, 200);  // the bottom of the slider is silence

@@ -65,8 +65,8 @@ TEST(SaveChannel, ChannelAloneKeepsItsFormatAndFindsAHome) {
     const test::SavedWav saved = ParseSaved(ReadBytes(path));
     test::ExpectCanonical(saved, c.channels, c.rate, c.bits, frames);
     EXPECT_EQ(saved.samples, data);
-    EXPECT_EQ(f.doc.slots[1].path, path);
-    EXPECT_EQ(f.doc.slots[1].dataChunk.size, saved.data.size);
+    EXPECT_EQ(f.doc.slot(1).path, path);
+    EXPECT_EQ(f.doc.slot(1).dataChunk.size, saved.data.size);
     EXPECT_EQ(f.ui.saveRequests.at(0).title, "チャンネル2 のデータを保存");
     EXPECT_EQ(f.ui.waitDepth, 0);
 
@@ -294,7 +294,7 @@ TEST(SaveModified, UnsavedChannelSavedFromTheClosePromptLetsTheCloseGoOn) {
 
     EXPECT_EQ(f.ui.Texts().at(0), "チャンネル1のデータは保存されていません。\n保存しますか？");
     EXPECT_EQ(std::filesystem::exists(path), c.chooseFile);
-    EXPECT_EQ(f.doc.slots[0].path, c.chooseFile ? path : "");
+    EXPECT_EQ(f.doc.slot(0).path, c.chooseFile ? path : "");
   }
 }
 

@@ -246,7 +246,7 @@ TEST(SaveFailure, FailedChannelSaveKeepsThePreviousFileAndTheChannelUnsaved) {
     EXPECT_EQ(f.ui.messages.at(0).icon, MessageIcon::Stop);
     EXPECT_EQ(f.ui.waitDepth, 0);
     // Still unsaved, so that closing asks about it again.
-    EXPECT_TRUE(f.doc.slots[0].path.empty());
+    EXPECT_TRUE(f.doc.slot(0).path.empty());
     ExpectNothingLost(t);
   }
 }
@@ -307,7 +307,7 @@ TEST(SaveFailure, APipeIsRefusedWithoutWaitingForAReader) {
   EXPECT_FALSE(fifo.ReturnsWithoutWaiting([&] { return f.doc.SaveChannel(0); }));
 
   EXPECT_EQ(f.ui.Texts(), std::vector<std::string>{msg::kSaveFailed});
-  EXPECT_TRUE(f.doc.slots[0].path.empty());
+  EXPECT_TRUE(f.doc.slot(0).path.empty());
   std::error_code why;
   EXPECT_FALSE(fifo.ReturnsWithoutWaiting([&] {
     return WriteWholeFile(fifo.path(), {{kPrevious.data(), kPrevious.size()}}, &why);

@@ -30,7 +30,7 @@ struct DocWithFiles {
   // A channel that exists in no file, as a recording leaves it.
   void LoadUnsaved(int index, const WavSpec& spec, const std::vector<uint8_t>& data) {
     Load(index, spec, data);
-    doc.slots[index].path.clear();
+    test::DocumentAccess::slot(doc, index).path.clear();
   }
 };
 

@@ -297,8 +297,8 @@ TEST_F(LoadTest, RefusedFilesLeaveTheSlotEmptyWithTheirMessage) {
     ui.messages.clear();
     Open(test::WriteWav(dir, c.name, c.spec, Bytes(48)));
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{c.message});
-    EXPECT_FALSE(doc.slots[0].HasData());
-    EXPECT_TRUE(doc.slots[0].path.empty());
+    EXPECT_FALSE(doc.slot(0).HasData());
+    EXPECT_TRUE(doc.slot(0).path.empty());
     EXPECT_EQ(ui.waitDepth, 0);
   }
 }
@@ -317,7 +317,7 @@ TEST_F(LoadTest, NameDecidesTheReaderWhateverItsCase) {
     ui.messages.clear();
     test::WriteBytes(dir.File(c.name), wav);
     Open(dir.File(c.name));
-    EXPECT_EQ(doc.slots[0].HasData(), c.loads);
+    EXPECT_EQ(doc.slot(0).HasData(), c.loads);
     if (!c.loads) {
       EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kWrongType});
     }
@@ -328,7 +328,7 @@ TEST_F(LoadTest, CompressedFileWithoutDecoderIsAReadFailure) {
   test::WriteBytes(dir.File("song.WMA"), Bytes(100, 7));
   Open(dir.File("song.WMA"));
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kReadFailed});
-  EXPECT_FALSE(doc.slots[0].HasData());
+  EXPECT_FALSE(doc.slot(0).HasData());
 }
 
 TEST_F(LoadTest, FramesAndHeaderOfAcceptedLayouts) {
@@ -363,7 +363,7 @@ TEST_F(LoadTest, FramesAndHeaderOfAcceptedLayouts) {
     ui.messages.clear();
     Open(test::WriteWav(dir, c.name, c.spec, Bytes(c.bytes, c.spec.bits == 8 ? 128 : 0)));
     ASSERT_TRUE(ui.messages.empty()) << ui.messages[0].text;
-    const ChannelSlot& slot = doc.slots[0];
+    const ChannelSlot& slot = doc.slot(0);
     ASSERT_TRUE(slot.HasData());
     EXPECT_EQ(slot.frames, c.frames);
     EXPECT_EQ(slot.data.size(), c.bytes);
@@ -380,9 +380,9 @@ TEST_F(LoadTest, FramesAndHeaderOfAcceptedLayouts) {
   test::WriteBytes(dir.File("ext.wav"), ext);
   doc.OnNewDocument();
   Open(dir.File("ext.wav"));
-  ASSERT_TRUE(doc.slots[0].HasData());
-  EXPECT_EQ(doc.slots[0].header.formatTag, kFormatPcm);
-  EXPECT_EQ(doc.slots[0].header.fmtSize, 16);
+  ASSERT_TRUE(doc.slot(0).HasData());
+  EXPECT_EQ(doc.slot(0).header.formatTag, kFormatPcm);
+  EXPECT_EQ(doc.slot(0).header.fmtSize, 16);
   // Any other sub-format is not PCM.
   ext[20 + 24] = 3;
   test::WriteBytes(dir.File("extfloat.wav"), ext);
@@ -408,8 +408,8 @@ TEST_F(LoadTest, BrokenFilesAreReadFailuresAndAllocateOnlyWhatTheFileHolds) {
   test::WriteBytes(dir.File("huge.wav"), test::MakeWav(hugeDeclared, Bytes(400)));
   Open(dir.File("huge.wav"));
   ASSERT_TRUE(ui.messages.empty());
-  EXPECT_EQ(doc.slots[0].frames, 100u);
-  EXPECT_EQ(doc.slots[0].dataChunk.size, 400u);
+  EXPECT_EQ(doc.slot(0).frames, 100u);
+  EXPECT_EQ(doc.slot(0).dataChunk.size, 400u);
 
   struct Case {
     const char* name;
@@ -429,7 +429,7 @@ TEST_F(LoadTest, BrokenFilesAreReadFailuresAndAllocateOnlyWhatTheFileHolds) {
     test::WriteBytes(dir.File(c.name), c.bytes);
     Open(dir.File(c.name));
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kReadFailed});
-    EXPECT_FALSE(doc.slots[0].HasData());
+    EXPECT_FALSE(doc.slot(0).HasData());
   }
   doc.OnNewDocument();
   ui.messages.clear();
@@ -469,7 +469,7 @@ TEST_F(LoadTest, WhatCannotBeOpenedIsRefusedAtOnceAndTheSystemSaysWhy) {
     });
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kReadFailed});
     EXPECT_EQ(ui.reasons, std::vector<std::string>{c.path + ": " + c.reason.message()});
-    EXPECT_FALSE(doc.slots[0].HasData());
+    EXPECT_FALSE(doc.slot(0).HasData());
   }
 }
 
@@ -486,7 +486,7 @@ TEST_F(LoadTest, LargeFilesArriveWholeFromTwoReadWorkers) {
   longer.declaredDataSize = static_cast<int64_t>(data.size()) + 1000;  // cut short on disk
   Open(test::WriteWav(dir, "large.wav", longer, data));
   ASSERT_TRUE(ui.messages.empty());
-  const ChannelSlot& slot = doc.slots[0];
+  const ChannelSlot& slot = doc.slot(0);
   ASSERT_EQ(slot.data.size(), data.size());
   EXPECT_TRUE(std::equal(data.begin(), data.end(), slot.data.data()));
   EXPECT_EQ(slot.frames, data.size() / 4);
@@ -496,7 +496,7 @@ TEST_F(LoadTest, AllocationFailureIsReportedAndTheSlotStaysEmpty) {
   ByteBuffer::SetFailAboveForTesting(100);
   Open(test::WriteWav(dir, "big.wav", WavSpec{}, Bytes(400)));
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kOutOfMemory});
-  EXPECT_FALSE(doc.slots[0].HasData());
+  EXPECT_FALSE(doc.slot(0).HasData());
   EXPECT_EQ(ui.waitDepth, 0);
 }
 
@@ -510,8 +510,8 @@ TEST_F(LoadTest, PathsOfAnyLengthAndCharactersLoad) {
   ASSERT_GT(path.size(), 300u);
   test::WriteBytes(path, test::MakeWav(WavSpec{}, Bytes(400)));
   Open(path);
-  ASSERT_TRUE(doc.slots[0].HasData());
-  EXPECT_EQ(doc.slots[0].path, path);
+  ASSERT_TRUE(doc.slot(0).HasData());
+  EXPECT_EQ(doc.slot(0).path, path);
   EXPECT_EQ(doc.GetPathName(), path);
   EXPECT_EQ(doc.GetTitle(), msg::kUntitled);
 }
@@ -538,7 +538,7 @@ TEST_F(LoadTest, LevelFollowsThePeak) {
     SCOPED_TRACE(c.name);
     doc.OnNewDocument();
     Open(test::WriteWav(dir, c.name, c.spec, c.data));
-    const ChannelSlot& slot = doc.slots[0];
+    const ChannelSlot& slot = doc.slot(0);
     ASSERT_TRUE(slot.HasData());
     EXPECT_EQ(slot.autoLevel, c.level);
     EXPECT_EQ(slot.level, c.level);
@@ -573,12 +573,12 @@ TEST_F(LoadTest, RateRuleAcrossChannels) {
   rate48.rate = 48000;
   Open(test::WriteWav(dir, "b.wav", rate48, Bytes(400)));
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kRateMismatch});
-  EXPECT_FALSE(doc.slots[1].HasData());
-  EXPECT_TRUE(doc.slots[1].path.empty());
+  EXPECT_FALSE(doc.slot(1).HasData());
+  EXPECT_TRUE(doc.slot(1).path.empty());
   WavSpec rate22;
   rate22.rate = 22050;
   Open(test::WriteWav(dir, "c.wav", rate22, Bytes(400)));
-  EXPECT_TRUE(doc.slots[1].HasData());
+  EXPECT_TRUE(doc.slot(1).HasData());
 }
 
 TEST_F(LoadTest, ModifiedFlagTitleAndTheFifthFile) {
@@ -591,7 +591,7 @@ TEST_F(LoadTest, ModifiedFlagTitleAndTheFifthFile) {
   EXPECT_TRUE(doc.IsModified());
   Open(path);
   Open(path);
-  for (const ChannelSlot& slot : doc.slots) EXPECT_TRUE(slot.HasData());
+  for (const ChannelSlot& slot : doc.slots()) EXPECT_TRUE(slot.HasData());
   ASSERT_TRUE(ui.messages.empty());
   Open(path);
   EXPECT_EQ(ui.openRequests.size(), 5u) << "the dialog still shows";
@@ -605,7 +605,7 @@ TEST_F(LoadTest, FailedLoadIntoTheSecondSlotStillMarksModified) {
   ASSERT_FALSE(doc.IsModified());
   Open(dir.File("missing.wav"));
   EXPECT_TRUE(doc.IsModified());
-  EXPECT_TRUE(doc.slots[1].path.empty());
+  EXPECT_TRUE(doc.slot(1).path.empty());
 }
 
 TEST_F(LoadTest, CancelledDialogChangesNothing) {

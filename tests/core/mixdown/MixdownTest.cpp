@@ -241,7 +241,7 @@ TEST_F(MixDriver, BlockPeaksInBothWidths) {
   EXPECT_EQ(doc.blockPeaks().Left(3), 1);
 
   // 8-bit: 128 + deviation, with a full-scale deviation of 128 wrapped to byte 0.
-  doc.slots[0].Clear();
+  test::DocumentAccess::slot(doc, 0).Clear();
   PutChannel(doc, 0, Pcm{22050, 2, 8, {-128, 3, 10, -20, 0, 0, 127, 0}});
   doc.SetPosition(0);
   ASSERT_EQ(doc.BuildMix(2, false), MixBuild::Built);

@@ -137,17 +137,17 @@ TEST_F(PanelTest, LevelAndBalanceSlidersSetTheirFieldWithinLimitsAndMarkTheMixSt
   Load("b.wav");
   for (const StripScroll& c : cases) {
     SCOPED_TRACE(c.name);
-    doc.slots[1].*c.field = c.start;
+    test::DocumentAccess::slot(doc, 1).*c.field = c.start;
     doc.SetMixStale(false);
     doc.SetModifiedFlag(false);
     form.Drag(c.ids[1], c.slider);
 
     panel.OnScroll(c.ids[1], c.code);
 
-    EXPECT_EQ(doc.slots[1].*c.field, c.expected);
+    EXPECT_EQ(doc.slot(1).*c.field, c.expected);
     EXPECT_EQ(doc.mixStale(), c.handled);
     EXPECT_EQ(doc.IsModified(), c.handled);
-    EXPECT_EQ(doc.slots[0].level, doc.slots[0].autoLevel) << "other channels stay";
+    EXPECT_EQ(doc.slot(0).level, doc.slot(0).autoLevel) << "other channels stay";
   }
 }
 
@@ -259,7 +259,7 @@ TEST_F(PanelTest, TypedOffsetIsTakenWhileTypingAndCheckedWhenTheFieldLosesFocus)
 
   form.Type(edit, "1.5");
   panel.OnOffsetTextChanged(edit);
-  EXPECT_EQ(doc.slots[0].offset, 1500);
+  EXPECT_EQ(doc.slot(0).offset, 1500);
   EXPECT_EQ(C(ctl::kOffsetSpin[0]).position, 1500);
   EXPECT_TRUE(doc.mixStale());
   panel.OnOffsetFocusLost(edit);
@@ -267,12 +267,12 @@ TEST_F(PanelTest, TypedOffsetIsTakenWhileTypingAndCheckedWhenTheFieldLosesFocus)
 
   form.Type(edit, "-0.5");
   panel.OnOffsetTextChanged(edit);
-  EXPECT_EQ(doc.slots[0].offset, -500) << "accepted while typing";
+  EXPECT_EQ(doc.slot(0).offset, -500) << "accepted while typing";
   panel.OnOffsetFocusLost(edit);
   ASSERT_EQ(ui.Texts(), std::vector<std::string>{msg::kOffsetRange});
   EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
   EXPECT_EQ(C(edit).focusRequests, 1) << "text selected and focus given back";
-  EXPECT_EQ(doc.slots[0].offset, -500) << "stays until the field is corrected";
+  EXPECT_EQ(doc.slot(0).offset, -500) << "stays until the field is corrected";
 
   for (const char* refused : {"3600.001", "abc", ""}) {
     SCOPED_TRACE(refused);
@@ -287,7 +287,7 @@ TEST_F(PanelTest, TypedOffsetIsTakenWhileTypingAndCheckedWhenTheFieldLosesFocus)
   doc.SetMixStale(false);
   form.Type(edit, "3600");
   panel.OnOffsetFocusLost(edit);
-  EXPECT_EQ(doc.slots[0].offset, 3600000);
+  EXPECT_EQ(doc.slot(0).offset, 3600000);
   EXPECT_EQ(C(ctl::kOffsetSpin[0]).position, 3600000);
   EXPECT_TRUE(doc.mixStale());
   EXPECT_EQ(ui.messages.size(), 4u);
@@ -298,7 +298,7 @@ TEST_F(PanelTest, RefreshWritesNegativeOffsetAndReadsItBack) {
   doc.SetOffset(0, -500);
   panel.Refresh();
   EXPECT_EQ(C(ctl::kOffsetEdit[0]).text, "-0.500");
-  EXPECT_EQ(doc.slots[0].offset, -500);
+  EXPECT_EQ(doc.slot(0).offset, -500);
   EXPECT_EQ(C(ctl::kOffsetSpin[0]).position, 0) << "the spin cannot go below 0";
 }
 
@@ -328,7 +328,7 @@ TEST_F(PanelTest, OffsetSpinIsRefusedBeyondItsLimitsAndRewritesTheField) {
 
     panel.OnOffsetSpinDelta(ctl::kOffsetSpin[0], c.delta);
 
-    EXPECT_EQ(doc.slots[0].offset, c.offset);
+    EXPECT_EQ(doc.slot(0).offset, c.offset);
     EXPECT_EQ(C(ctl::kOffsetSpin[0]).position, c.offset);
     EXPECT_EQ(C(ctl::kOffsetEdit[0]).text, c.text);
     EXPECT_TRUE(doc.mixStale());
@@ -338,7 +338,7 @@ TEST_F(PanelTest, OffsetSpinIsRefusedBeyondItsLimitsAndRewritesTheField) {
   // After the spin's write the next typed text is read again.
   form.Type(ctl::kOffsetEdit[0], "2.000");
   panel.OnOffsetTextChanged(ctl::kOffsetEdit[0]);
-  EXPECT_EQ(doc.slots[0].offset, 2000);
+  EXPECT_EQ(doc.slot(0).offset, 2000);
 }
 
 TEST(SpinHoldTest, StepsGrowFromOneToTenToHundredWhileHeld) {
@@ -363,12 +363,12 @@ TEST_F(PanelTest, HeldSpinNeverPassesTheLimit) {
   const int spin = ctl::kOffsetSpin[0];
   form.SetPosition(spin, 3598000);  // 2320 ms of steps in the first 2 s
   for (int t = 0; t <= 3000; t += 50) panel.OnOffsetSpinArrow(spin, +1, t);
-  EXPECT_EQ(doc.slots[0].offset, 3600000);
+  EXPECT_EQ(doc.slot(0).offset, 3600000);
   EXPECT_EQ(C(spin).position, 3600000);
 
   panel.OnOffsetSpinReleased(spin);
   panel.OnOffsetSpinArrow(spin, -1, 3010);
-  EXPECT_EQ(doc.slots[0].offset, 3599999) << "released: the next press steps by one";
+  EXPECT_EQ(doc.slot(0).offset, 3599999) << "released: the next press steps by one";
 }
 
 // ---- The mix and the commands ----
@@ -410,19 +410,19 @@ TEST_F(PanelTest, SelectionAndMonoPlaybackToggleWithoutMarkingTheDocumentModifie
   doc.SetMixStale(false);
 
   ASSERT_TRUE(panel.OnCommand(cmd::kSelectChannel + 0));
-  EXPECT_FALSE(doc.slots[0].selected);
+  EXPECT_FALSE(doc.slot(0).selected);
   EXPECT_TRUE(doc.mixStale());
   EXPECT_FALSE(doc.IsModified());
 
   ASSERT_TRUE(panel.OnCommand(cmd::kMonoPlayback));
   EXPECT_TRUE(doc.monoPlayback());
   ASSERT_TRUE(panel.OnCommand(cmd::kSelectChannel + 0));
-  EXPECT_TRUE(doc.slots[0].selected);
+  EXPECT_TRUE(doc.slot(0).selected);
   EXPECT_FALSE(doc.IsModified());
 
   test::DocumentAccess::SetWorkerBusy(doc, true);
   panel.OnCommand(cmd::kSelectChannel + 0);
-  EXPECT_TRUE(doc.slots[0].selected) << "disabled while the background mixdown runs";
+  EXPECT_TRUE(doc.slot(0).selected) << "disabled while the background mixdown runs";
   test::DocumentAccess::SetWorkerBusy(doc, false);
 
   EXPECT_FALSE(panel.OnCommand(cmd::kPlay)) << "the transport's";
@@ -521,7 +521,7 @@ TEST_F(PanelTest, ReleaseEmptiesTheStripAndTheLastReleaseClearsTheModifiedFlag) 
 
   ASSERT_TRUE(panel.OnCommand(cmd::kReleaseChannel + 0));
 
-  EXPECT_FALSE(doc.slots[0].HasData());
+  EXPECT_FALSE(doc.slot(0).HasData());
   EXPECT_FALSE(C(ctl::kLevel[0]).enabled);
   EXPECT_FALSE(C(ctl::kChannelCheck[0]).checked);
   EXPECT_FALSE(doc.IsModified());
@@ -551,7 +551,7 @@ TEST_F(PanelTest, MonoConversionRefreshesAndMarksTheMixStale) {
 
   ASSERT_TRUE(panel.OnCommand(cmd::kConvertToMono + 0));
 
-  EXPECT_FALSE(doc.slots[0].IsStereo());
+  EXPECT_FALSE(doc.slot(0).IsStereo());
   EXPECT_TRUE(doc.mixStale());
   EXPECT_TRUE(doc.IsModified());
   EXPECT_TRUE(panel.ContextMenuAt(50, 50).size() == 6u) << "no mono conversion any more";
@@ -607,11 +607,11 @@ TEST_F(PanelTest, FiveDroppedFilesFillTheFourChannelsInOrderThenTheMessage) {
 
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_TRUE(doc.slots[i].HasData());
-    EXPECT_EQ(doc.slots[i].path, paths[i]);
+    EXPECT_TRUE(doc.slot(i).HasData());
+    EXPECT_EQ(doc.slot(i).path, paths[i]);
     EXPECT_TRUE(C(ctl::kChannelCheck[i]).checked);
     EXPECT_TRUE(C(ctl::kLevel[i]).enabled);
-    EXPECT_EQ(C(ctl::kLevel[i]).position, doc.slots[i].level);
+    EXPECT_EQ(C(ctl::kLevel[i]).position, doc.slot(i).level);
   }
   EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kNoEmptySlot});
   EXPECT_EQ(ui.messages[0].icon, MessageIcon::Stop);
@@ -627,8 +627,8 @@ TEST_F(PanelTest, FailedDropLeavesTheSlotForTheNextFile) {
 
   panel.OnFilesDropped({broken, good});
 
-  EXPECT_EQ(doc.slots[0].path, good);
-  EXPECT_FALSE(doc.slots[1].HasData());
+  EXPECT_EQ(doc.slot(0).path, good);
+  EXPECT_FALSE(doc.slot(1).HasData());
   EXPECT_EQ(ui.messages.size(), 1u);
 }
 
@@ -636,7 +636,7 @@ TEST_F(PanelTest, DropIsRefusedWhileTheTransportRuns) {
   Load("a.wav");
   doc.SetTransportState(TransportState::Playing);
   panel.OnFilesDropped({WriteFile("b.wav")});
-  EXPECT_FALSE(doc.slots[1].HasData());
+  EXPECT_FALSE(doc.slot(1).HasData());
   EXPECT_EQ(ui.beeps, 1);
 }
 

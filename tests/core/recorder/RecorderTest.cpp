@@ -76,7 +76,7 @@ class RecorderTest : public ::testing::Test, protected test::StudioRig {
       ASSERT_TRUE(timers.Fire(timer::kRecording));
     }
   }
-  const ChannelSlot& Slot(int i) const { return doc.slots[i]; }
+  const ChannelSlot& Slot(int i) const { return doc.slot(i); }
   std::vector<uint8_t> Take(int i) const {
     return {Slot(i).data.data(), Slot(i).data.data() + Slot(i).data.size()};
   }
@@ -166,7 +166,7 @@ TEST_F(RecorderTest, TakeOffsetIsWhereTheRecordingStartedInTheMix) {
     r.Record();
     Record(2);
     t.Stop();
-    EXPECT_EQ(d.slots[0].offset, c.offset);
+    EXPECT_EQ(d.slot(0).offset, c.offset);
     EXPECT_EQ(d.position(), c.position);
   }
 }

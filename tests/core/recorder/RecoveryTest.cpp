@@ -96,7 +96,7 @@ class RecoveryTest : public ::testing::Test, protected test::StudioRig {
     return files;
   }
   void ClearDocument() {
-    for (ChannelSlot& slot : doc.slots) slot.Clear();
+    for (int i = 0; i < kChannelCount; ++i) test::DocumentAccess::slot(doc, i).Clear();
   }
 
   std::string dir;
@@ -155,12 +155,12 @@ TEST_F(RecoveryTest, LeftTakesAreOfferedAndYesLoadsThemAsUnsavedTakes) {
     ui.answers = {Answer::No};
     takes.OfferLeftTakes();
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kRecoveryOffer});
-    EXPECT_FALSE(doc.slots[1].HasData());
+    EXPECT_FALSE(doc.slot(1).HasData());
     EXPECT_EQ(Files().size(), 1u) << "No deletes nothing";
 
     ui.answers = {Answer::Yes};
     takes.OfferLeftTakes();
-    const ChannelSlot& slot = doc.slots[1];
+    const ChannelSlot& slot = doc.slot(1);
     ASSERT_TRUE(slot.HasData());
     EXPECT_EQ(std::vector<uint8_t>(slot.data.data(), slot.data.data() + slot.data.size()), data);
     EXPECT_TRUE(slot.path.empty());
@@ -198,7 +198,7 @@ TEST_F(RecoveryTest, ATakesFileGoesAsSoonAsTheTakeIsSavedOrReleased) {
   const std::string second = takes.PathOf(1);
   ASSERT_FALSE(first.empty());
   const std::vector<uint8_t> file = ReadAll(first);
-  const ChannelSlot& slot = doc.slots[0];
+  const ChannelSlot& slot = doc.slot(0);
   ASSERT_EQ(file.size(), kWavHeaderBytes + slot.data.size());
   EXPECT_TRUE(std::equal(slot.data.data(), slot.data.data() + slot.data.size(),
                          file.begin() + kWavHeaderBytes));
@@ -227,7 +227,7 @@ TEST_F(RecoveryTest, ATakesFileGoesAsSoonAsTheTakeIsSavedOrReleased) {
 
   ui.answers = {Answer::No};  // release it unsaved
   panel.OnCommand(cmd::kReleaseChannel + 1);
-  EXPECT_FALSE(doc.slots[1].HasData());
+  EXPECT_FALSE(doc.slot(1).HasData());
   EXPECT_FALSE(fs::exists(second));
   EXPECT_TRUE(Files().empty());
   doc.SetListener(nullptr);
@@ -282,7 +282,7 @@ TEST_F(RecoveryTest, TheRecorderKeepsTheTakesPlaceInItsFile) {
   TakePlacement stored;
   ASSERT_TRUE(ReadTakeFileName(fs::path(storedPath).filename(), stored));
   EXPECT_EQ(stored.channel, 1);
-  EXPECT_EQ(stored.offsetMs, doc.slots[1].offset);
+  EXPECT_EQ(stored.offsetMs, doc.slot(1).offset);
   EXPECT_EQ(stored.offsetMs, 960);
 }
 
@@ -338,7 +338,7 @@ TEST_F(RecoveryTest, ATakeGoesBackToItsChannelAtItsOffset) {
     RecoveryTakes takes(doc, ui, panel, dir);
     ui.answers = {Answer::Yes};
     takes.OfferLeftTakes();
-    const ChannelSlot& slot = doc.slots[c.channel];
+    const ChannelSlot& slot = doc.slot(c.channel);
     ASSERT_TRUE(slot.HasData());
     EXPECT_EQ(slot.offset, c.offsetMs);
     const auto cutBytes = static_cast<std::ptrdiff_t>(c.cutFrames) * 2;
@@ -362,8 +362,8 @@ TEST_F(RecoveryTest, ATakeGoesBackToItsChannelAtItsOffset) {
   RecoveryTakes takes(doc, ui, panel, dir);
   ui.answers = {Answer::Yes};
   takes.OfferLeftTakes();
-  EXPECT_EQ(doc.slots[0].frames, 2000u);
-  EXPECT_EQ(doc.slots[1].frames, 1000u);
+  EXPECT_EQ(doc.slot(0).frames, 2000u);
+  EXPECT_EQ(doc.slot(1).frames, 1000u);
 }
 
 TEST(TakeFileNameTest, OnlyNamesThisProgramGivesAreRead) {
@@ -611,8 +611,8 @@ TEST_F(RecoveryTest, AmongThousandsOfFilesARealTakeIsOfferedAndLoaded) {
     ui.answers = {Answer::Yes};
     takes.OfferLeftTakes();
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{msg::kRecoveryOffer});
-    EXPECT_EQ(SlotBytes(doc.slots[0]), DataOf(real));
-    EXPECT_FALSE(doc.slots[1].HasData());
+    EXPECT_EQ(SlotBytes(doc.slot(0)), DataOf(real));
+    EXPECT_FALSE(doc.slot(1).HasData());
   }
   EXPECT_EQ(Files().size(), static_cast<size_t>(kOtherFiles)) << "the empty takes went";
 }
@@ -690,7 +690,7 @@ TEST_F(RecoveryTest, ATakeWhoseFileCouldNotBeWrittenIsKeptAndTheUserTold) {
       transport.Stop();
     }
 
-    const ChannelSlot& slot = doc.slots[channel];
+    const ChannelSlot& slot = doc.slot(channel);
     ASSERT_TRUE(slot.HasData());
     EXPECT_EQ(std::vector<uint8_t>(slot.data.data(), slot.data.data() + slot.data.size()), fed)
         << "the take is whole in its channel";

@@ -69,7 +69,7 @@ class TransportTest : public ::testing::Test, protected test::StudioRig {
     ASSERT_TRUE(Access::blockPeaks(doc).Allocate(frames / kBlock + 1, 2));
     Access::mixBlockFrames(doc) = kBlock;
     doc.SetEndMark(frames - 1);
-    doc.slots[0].inUse = true;
+    Access::slot(doc, 0).inUse = true;
     form.SetPosition(ctl::kPositionSlider, 0);
   }
 
