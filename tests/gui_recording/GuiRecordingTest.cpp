@@ -469,7 +469,7 @@ void GuiRecordingTest::RecordClicksFrom(uint32_t startFrame, const RecordOptions
     test::Send(cmd::kPlay);  // builds the mix, so that the slider reaches the start
     test::Send(cmd::kStop);
     auto* slider =
-        wxDynamicCast(wxWindow::FindWindowById(ctl::kPositionSlider, view_->form()), wxSlider);
+        dynamic_cast<wxSlider*>(wxWindow::FindWindowById(ctl::kPositionSlider, view_->form()));
     ASSERT_NE(slider, nullptr);
     slider->SetValue(static_cast<int>(startFrame));
   }
