@@ -235,12 +235,13 @@ wxStatusBar* CMainFrame::OnCreateStatusBar(int number, long style, wxWindowID id
 bool CMainFrame::CreateBars() {
   SetMenuBar(BuildMenuBar());
   wxToolBar* bar =
-      CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT | wxTB_TOP | wxTB_NODIVIDER, kToolBarId);
+      CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT | wxTB_TOP | wxTB_NODIVIDER, ToWxId(kToolBarId));
   if (bar == nullptr) return false;
   CompactToolButtons(*bar);
   if (!LoadToolBar(*bar)) return false;
 
-  wxStatusBar* status = CreateStatusBar(4, wxSTB_SHOW_TIPS | wxSTB_ELLIPSIZE_END, kStatusBarId);
+  wxStatusBar* status =
+      CreateStatusBar(4, wxSTB_SHOW_TIPS | wxSTB_ELLIPSIZE_END, ToWxId(kStatusBarId));
   if (status == nullptr) return false;
   wxClientDC dc(status);
   dc.SetFont(status->GetFont());
@@ -292,7 +293,7 @@ void CMainFrame::ShowDocumentTitle(const std::string& title) {
 
 void CMainFrame::StopBeforeSuspend() {
   // As a command sent to the window, so it takes the route of every other command.
-  wxCommandEvent stop(wxEVT_MENU, cmd::kStop);
+  wxCommandEvent stop(wxEVT_MENU, ToWxId(cmd::kStop));
   stop.SetEventObject(this);
   ProcessWindowEvent(stop);
 }
@@ -315,7 +316,7 @@ bool CMainFrame::OnCommand(int id) {
 }
 
 void CMainFrame::OnMenuCommand(wxCommandEvent& event) {
-  const int id = event.GetId();
+  const int id = FromWxId(event.GetId());
   CommandRouter& router = TheApp().router();
   const bool ours = !CommandTextOf(id).prompt.empty();
   if (!ours && !router.StateOf(id).enabled) {
@@ -326,7 +327,7 @@ void CMainFrame::OnMenuCommand(wxCommandEvent& event) {
 }
 
 void CMainFrame::OnUpdateCommand(wxUpdateUIEvent& event) {
-  const int id = event.GetId();
+  const int id = FromWxId(event.GetId());
   if (CommandTextOf(id).prompt.empty()) {
     event.Skip();
     return;

@@ -46,7 +46,8 @@ class CMainStatusBar : public wxStatusBar {
 
 class CMainFrame : public wxDocParentFrame, public CommandTarget {
  public:
-  // The window id of the tool bar and of the status bar, as the original framework numbered them.
+  // The window id of the tool bar and of the status bar, as the original framework numbered them
+  // (wx is given them through ToWxId).
   static constexpr int kToolBarId = 0xE800;
   static constexpr int kStatusBarId = 0xE801;
 

@@ -35,7 +35,7 @@ wxMenu* BuildMenu(const std::vector<MenuEntry>& entries) {
         menu->AppendSubMenu(BuildMenu(entry.children), ToolkitLabel(entry.caption));
         break;
       case MenuEntry::Kind::Item:
-        menu->Append(entry.id, ToolkitLabel(entry.caption),
+        menu->Append(ToWxId(entry.id), ToolkitLabel(entry.caption),
                      FromUtf8(CommandTextOf(entry.id).prompt),
                      HasCheckMark(entry.id) ? wxITEM_CHECK : wxITEM_NORMAL);
         break;
@@ -64,7 +64,7 @@ bool LoadToolBar(wxToolBar& bar) {
     const CommandText text = CommandTextOf(id);
     const wxBitmap image = ToolImage(id);
     if (!image.IsOk()) return false;
-    bar.AddTool(id, wxEmptyString, image, wxNullBitmap,
+    bar.AddTool(ToWxId(id), wxEmptyString, image, wxNullBitmap,
                 HasCheckMark(id) ? wxITEM_CHECK : wxITEM_NORMAL, FromUtf8(text.toolTip),
                 FromUtf8(text.prompt));
   }
@@ -75,7 +75,7 @@ wxAcceleratorTable BuildAccelerators() {
   std::vector<wxAcceleratorEntry> entries;
   for (const Accelerator& a : Accelerators()) {
     entries.emplace_back(a.ctrl ? wxACCEL_CTRL : wxACCEL_NORMAL, a.key == ' ' ? WXK_SPACE : a.key,
-                         a.id);
+                         ToWxId(a.id));
   }
   return wxAcceleratorTable(static_cast<int>(entries.size()), entries.data());
 }

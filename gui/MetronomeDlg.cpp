@@ -186,7 +186,7 @@ void CMetronomeDlg::OnCharHook(wxKeyEvent& event) {
   // (which Enter presses, as on any button), close it as they would.
   const int key = event.GetKeyCode();
   const bool enter = key == WXK_RETURN || key == WXK_NUMPAD_ENTER;
-  if (key == WXK_ESCAPE || (enter && wxDynamicCast(FindFocus(), wxButton) == nullptr)) {
+  if (key == WXK_ESCAPE || (enter && dynamic_cast<wxButton*>(FindFocus()) == nullptr)) {
     CloseDialog();
     return;
   }

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "MainFrame.h"
+#include "Menus.h"
 #include "MixStatusDlg.h"
 #include "Utf8Text.h"
 #include "VelmoraApp.h"
@@ -204,48 +205,48 @@ wxWindow* WxForm::Find(int id) const {
 
 void WxForm::SetRange(int id, int min, int max) {
   wxWindow* w = Find(id);
-  if (auto* slider = wxDynamicCast(w, wxSlider)) {
+  if (auto* slider = dynamic_cast<wxSlider*>(w)) {
     slider->SetRange(min, std::max(max, min + 1));
   } else if (auto* updown = dynamic_cast<UpDownControl*>(w)) {
     updown->SetRange(min, max);
-  } else if (auto* spin = wxDynamicCast(w, wxSpinButton)) {
+  } else if (auto* spin = dynamic_cast<wxSpinButton*>(w)) {
     spin->SetRange(min, max);
-  } else if (auto* gauge = wxDynamicCast(w, wxGauge)) {
+  } else if (auto* gauge = dynamic_cast<wxGauge*>(w)) {
     gauge->SetRange(std::max(max - min, 1));
   }
 }
 
 void WxForm::SetPosition(int id, int position) {
   wxWindow* w = Find(id);
-  if (auto* slider = wxDynamicCast(w, wxSlider)) {
+  if (auto* slider = dynamic_cast<wxSlider*>(w)) {
     slider->SetValue(
         NativeSliderValue(*slider, std::clamp(position, slider->GetMin(), slider->GetMax())));
   } else if (auto* updown = dynamic_cast<UpDownControl*>(w)) {
     updown->SetValue(position);
-  } else if (auto* spin = wxDynamicCast(w, wxSpinButton)) {
+  } else if (auto* spin = dynamic_cast<wxSpinButton*>(w)) {
     spin->SetValue(position);
-  } else if (auto* gauge = wxDynamicCast(w, wxGauge)) {
+  } else if (auto* gauge = dynamic_cast<wxGauge*>(w)) {
     gauge->SetValue(std::clamp(position, 0, gauge->GetRange()));
   }
 }
 
 int WxForm::GetPosition(int id) const {
   wxWindow* w = Find(id);
-  if (auto* slider = wxDynamicCast(w, wxSlider))
+  if (auto* slider = dynamic_cast<wxSlider*>(w))
     return NativeSliderValue(*slider, slider->GetValue());
   if (auto* updown = dynamic_cast<UpDownControl*>(w)) return updown->GetValue();
-  if (auto* spin = wxDynamicCast(w, wxSpinButton)) return spin->GetValue();
-  if (auto* gauge = wxDynamicCast(w, wxGauge)) return gauge->GetValue();
+  if (auto* spin = dynamic_cast<wxSpinButton*>(w)) return spin->GetValue();
+  if (auto* gauge = dynamic_cast<wxGauge*>(w)) return gauge->GetValue();
   return 0;
 }
 
 void WxForm::SetTickFrequency(int id, int frequency) {
-  if (auto* slider = wxDynamicCast(Find(id), wxSlider)) slider->SetTickFreq(std::max(frequency, 1));
+  if (auto* slider = dynamic_cast<wxSlider*>(Find(id))) slider->SetTickFreq(std::max(frequency, 1));
 }
 
 void WxForm::SetText(int id, const std::string& text) {
   wxWindow* w = Find(id);
-  if (auto* edit = wxDynamicCast(w, wxTextCtrl)) {
+  if (auto* edit = dynamic_cast<wxTextCtrl*>(w)) {
     edit->ChangeValue(wxString::FromUTF8(text));
   } else if (w != nullptr) {
     w->SetLabel(wxString::FromUTF8(text));
@@ -254,12 +255,12 @@ void WxForm::SetText(int id, const std::string& text) {
 
 std::string WxForm::GetText(int id) const {
   wxWindow* w = Find(id);
-  if (auto* edit = wxDynamicCast(w, wxTextCtrl)) return edit->GetValue().utf8_string();
+  if (auto* edit = dynamic_cast<wxTextCtrl*>(w)) return edit->GetValue().utf8_string();
   return w != nullptr ? w->GetLabel().utf8_string() : std::string();
 }
 
 void WxForm::SelectAllAndFocus(int id) {
-  if (auto* edit = wxDynamicCast(Find(id), wxTextCtrl)) {
+  if (auto* edit = dynamic_cast<wxTextCtrl*>(Find(id))) {
     edit->SetFocus();
     edit->SelectAll();
   }
@@ -270,7 +271,7 @@ void WxForm::Enable(int id, bool enabled) {
 }
 
 void WxForm::SetCheck(int id, bool checked) {
-  if (auto* check = wxDynamicCast(Find(id), wxCheckBox)) check->SetValue(checked);
+  if (auto* check = dynamic_cast<wxCheckBox*>(Find(id))) check->SetValue(checked);
 }
 
 // ---- Layout ----
@@ -530,7 +531,7 @@ void MixerForm::OnRightDown(wxMouseEvent& event) {
     if (entry.command == 0) {
       menu.AppendSeparator();
     } else {
-      menu.Append(entry.command, U(entry.label));
+      menu.Append(ToWxId(entry.command), U(entry.label));
     }
   }
   // Commands from the menu go up to the frame and take the normal route.

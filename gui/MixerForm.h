@@ -62,6 +62,8 @@ class UpDownControl : public wxControl {
 
 // The Form seam over a window's controls, found by id among its descendants. Edits are written
 // without a change notification; the panel runs its own reaction (see MixerPanel).
+// A control's kind is asked with dynamic_cast, which checks before it converts: wxDynamicCast
+// converts first, and a slider pointer to an up-down control is undefined behaviour.
 class WxForm : public Form {
  public:
   explicit WxForm(wxWindow* form) : form_(form) {}

@@ -107,7 +107,7 @@ CPropertyDlg::CPropertyDlg(wxWindow* parent, const PropertyEntries& entries)
 
 wxTextCtrl* CPropertyDlg::Field(int tab, int id) const {
   if (tab < 0 || tab >= static_cast<int>(tabs_->GetPageCount())) return nullptr;
-  return wxDynamicCast(tabs_->GetPage(tab)->FindWindow(id), wxTextCtrl);
+  return dynamic_cast<wxTextCtrl*>(tabs_->GetPage(tab)->FindWindow(id));
 }
 
 void CPropertyDlg::ShowTab(int tab) {

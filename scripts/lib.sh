@@ -30,12 +30,17 @@ velmora_ensure_packages() {
   fi
 }
 
-# velmora_build DIR [cmake args...]: configure (once) and build a tree with Ninja.
-velmora_build() {
+# velmora_configure DIR [cmake args...]: configure a tree for Ninja (once; later runs keep it).
+velmora_configure() {
   local dir=$1
   shift
   cmake -S "$VELMORA_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$(nproc)"
+}
+
+# velmora_build DIR [cmake args...]: configure (once) and build a tree with Ninja.
+velmora_build() {
+  velmora_configure "$@"
+  cmake --build "$1" -j "$(nproc)"
 }
 
 # velmora_start_pulse DIR: starts a private PulseAudio server in DIR with a null sink "test" as

@@ -7,6 +7,7 @@
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 #include <wx/dcscreen.h>
+#include <wx/debug.h>
 #include <wx/filename.h>
 #include <wx/init.h>
 #include <wx/utils.h>
@@ -22,12 +23,22 @@ namespace {
 
 bool wxReady = false;
 
+void FailOnAssertion(const wxString& file, int line, const wxString& function,
+                     const wxString& condition, const wxString& message) {
+  ADD_FAILURE_AT(file.utf8_string().c_str(), line)
+      << "wx assertion " << condition.utf8_string() << " in " << function.utf8_string() << ": "
+      << message.utf8_string();
+}
+
 class WxEnvironment : public ::testing::Environment {
  public:
   WxEnvironment(int& argc, char** argv) : argc_(argc), argv_(argv) {}
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr) return;
     wxApp::SetInstance(new CVelmoraApp);
+    // Where the program keeps the library's assertions (a debug build), one fails the test that
+    // made it rather than waiting on a dialog nobody answers.
+    if (wxTheAssertHandler != nullptr) wxSetAssertHandler(FailOnAssertion);
     wxReady = wxEntryStart(argc_, argv_);
     if (wxReady) wxTheApp->SetExitOnFrameDelete(false);
   }

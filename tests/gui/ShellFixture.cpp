@@ -7,6 +7,7 @@
 
 #include "GuiTestMain.h"
 #include "MainFrame.h"
+#include "Menus.h"
 #include "support/MemoryServices.h"
 #include "support/NoPowerEvents.h"
 
@@ -35,7 +36,7 @@ bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit
 }
 
 void Send(int id) {
-  wxCommandEvent event(wxEVT_MENU, id);
+  wxCommandEvent event(wxEVT_MENU, ToWxId(id));
   event.SetEventObject(TheApp().frame());
   TheApp().frame()->GetEventHandler()->ProcessEvent(event);
 }

@@ -22,7 +22,7 @@ wxString U(const char* utf8);
 // The control `id` under `parent` as a T, or null when there is none or it is not a T.
 template <typename T>
 T* Find(wxWindow& parent, int id) {
-  return wxDynamicCast(parent.FindWindow(id), T);
+  return dynamic_cast<T*>(parent.FindWindow(id));
 }
 
 // Processes what is queued (CallAfter included) a few times.

@@ -31,6 +31,7 @@
 
 #include "GuiTestMain.h"
 #include "MainFrame.h"
+#include "Menus.h"
 #include "MetronomeDlg.h"
 #include "MixerForm.h"
 #include "ShellFixture.h"
@@ -47,6 +48,7 @@
 #include "shell/WxConfigSettingsStore.h"
 #include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
+#include "support/MenuCommands.h"
 #include "support/WavFixture.h"
 
 namespace velmora {
@@ -234,12 +236,34 @@ void ExpectMenuMatches(const wxMenu& menu, const std::vector<MenuEntry>& entries
         ExpectMenuMatches(*item->GetSubMenu(), entry.children);
         break;
       case MenuEntry::Kind::Item:
-        EXPECT_EQ(item->GetId(), entry.id);
+        EXPECT_EQ(FromWxId(item->GetId()), entry.id);
         EXPECT_EQ(item->GetItemLabel(), Wx(MnemonicBeforeKeyText(entry.caption)));
         EXPECT_EQ(item->GetHelp(), Wx(CommandTextOf(entry.id).prompt));
         EXPECT_EQ(item->IsCheckable(), HasCheckMark(entry.id));
         break;
     }
+  }
+}
+
+// wx is handed every command and bar id below its limit, clear of its stock ids, each its own,
+// and gives back the program's id.
+TEST(WxIds, EveryIdOfTheBarsLiesWhereWxTakesItAndComesBack) {
+  std::vector<int> ids = test::MenuCommands();
+  for (int id : ToolBarLayout()) {
+    if (id != kToolSeparator) ids.push_back(id);
+  }
+  for (const Accelerator& a : Accelerators()) ids.push_back(a.id);
+  ids.push_back(CMainFrame::kToolBarId);
+  ids.push_back(CMainFrame::kStatusBarId);
+  std::map<int, int> programIdOf;
+  for (int id : ids) {
+    SCOPED_TRACE(id);
+    const int wxId = ToWxId(id);
+    EXPECT_GT(wxId, 0);
+    EXPECT_LT(wxId, 0x7fff);
+    EXPECT_FALSE(wxId >= wxID_LOWEST && wxId <= wxID_HIGHEST) << wxId;
+    EXPECT_EQ(FromWxId(wxId), id);
+    EXPECT_EQ(programIdOf.emplace(wxId, id).first->second, id) << "two ids share " << wxId;
   }
 }
 
@@ -254,9 +278,10 @@ TEST_F(ShellWindowTest, MenuBarIsMenu128WithEveryCaptionIdAndPrompt) {
     ExpectMenuMatches(*bar->GetMenu(i), menu[i].children);
   }
   // The key text stays beside the caption, its mnemonic moved before the tab.
-  EXPECT_EQ(bar->FindItem(cmd::kOpen)->GetItemLabel(), Wx("開く...(&O)\tCtrl+O"));
-  EXPECT_EQ(bar->FindItem(cmd::kStop)->GetItemLabel(), Wx("停止(&S)\tSpace"));
-  EXPECT_EQ(bar->FindItem(cmd::kAbout)->GetItemLabel(), Wx("Velmoraのバージョン情報 (&A)..."));
+  EXPECT_EQ(bar->FindItem(ToWxId(cmd::kOpen))->GetItemLabel(), Wx("開く...(&O)\tCtrl+O"));
+  EXPECT_EQ(bar->FindItem(ToWxId(cmd::kStop))->GetItemLabel(), Wx("停止(&S)\tSpace"));
+  EXPECT_EQ(bar->FindItem(ToWxId(cmd::kAbout))->GetItemLabel(),
+            Wx("Velmoraのバージョン情報 (&A)..."));
 }
 
 TEST_F(ShellWindowTest, ToolBarHasTheButtonsInOrderWithTheirTips) {
@@ -264,7 +289,7 @@ TEST_F(ShellWindowTest, ToolBarHasTheButtonsInOrderWithTheirTips) {
   wxToolBar* bar = frame->GetToolBar();
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar, frame->styleBar());
-  EXPECT_EQ(bar->GetId(), CMainFrame::kToolBarId);
+  EXPECT_EQ(FromWxId(bar->GetId()), CMainFrame::kToolBarId);
   const std::vector<int>& layout = ToolBarLayout();
   ASSERT_EQ(bar->GetToolsCount(), layout.size());
   for (size_t i = 0; i < layout.size(); ++i) {
@@ -273,7 +298,7 @@ TEST_F(ShellWindowTest, ToolBarHasTheButtonsInOrderWithTheirTips) {
       EXPECT_TRUE(tool->IsSeparator()) << i;
       continue;
     }
-    EXPECT_EQ(tool->GetId(), layout[i]) << i;
+    EXPECT_EQ(FromWxId(tool->GetId()), layout[i]) << i;
     EXPECT_EQ(tool->GetShortHelp(), Wx(CommandTextOf(layout[i]).toolTip));
     EXPECT_EQ(tool->GetNormalBitmap().GetSize(), wxSize(16, 15)) << layout[i];
     EXPECT_EQ(tool->CanBeToggled(), HasCheckMark(layout[i]));
@@ -292,7 +317,7 @@ TEST_F(ShellWindowTest, FrameCaptionStyleStatusBarAndFormSize) {
 
   wxStatusBar* status = frame->GetStatusBar();
   ASSERT_NE(status, nullptr);
-  EXPECT_EQ(status->GetId(), CMainFrame::kStatusBarId);
+  EXPECT_EQ(FromWxId(status->GetId()), CMainFrame::kStatusBarId);
   EXPECT_EQ(status->GetFieldsCount(), 4);
   EXPECT_EQ(status->GetStatusText(0), Wx("レディ"));
 
@@ -314,16 +339,16 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   // No channel: Play, Properties and mono playback are off; Record, Stop and Pause are on.
   for (int id : {cmd::kPlay, cmd::kProperties, cmd::kMonoPlayback, cmd::kSelectChannel, cmd::kSave,
                  cmd::kGoToStart, cmd::kCorrections}) {
-    EXPECT_FALSE(menu->IsEnabled(id)) << id;
+    EXPECT_FALSE(menu->IsEnabled(ToWxId(id))) << id;
   }
   for (int id : {cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew, cmd::kOpen, cmd::kMetronome,
                  cmd::kExit, cmd::kHelpFinder, cmd::kAbout, cmd::kAudioDevices}) {
-    EXPECT_TRUE(menu->IsEnabled(id)) << id;
+    EXPECT_TRUE(menu->IsEnabled(ToWxId(id))) << id;
   }
-  EXPECT_TRUE(menu->IsChecked(cmd::kStop));
-  EXPECT_TRUE(tools->GetToolState(cmd::kStop));
-  EXPECT_FALSE(tools->GetToolEnabled(cmd::kPlay));
-  EXPECT_FALSE(tools->GetToolEnabled(cmd::kSelectChannel));
+  EXPECT_TRUE(menu->IsChecked(ToWxId(cmd::kStop)));
+  EXPECT_TRUE(tools->GetToolState(ToWxId(cmd::kStop)));
+  EXPECT_FALSE(tools->GetToolEnabled(ToWxId(cmd::kPlay)));
+  EXPECT_FALSE(tools->GetToolEnabled(ToWxId(cmd::kSelectChannel)));
 
   // Open through the menu command: the document loads the chosen file into channel 1.
   fakeUi->openChoices = {Wav("take.wav")};
@@ -331,23 +356,23 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   ASSERT_TRUE(Doc().slot(0).HasData());
   UpdateUi();
   for (int id : {cmd::kPlay, cmd::kProperties, cmd::kMonoPlayback, cmd::kSelectChannel}) {
-    EXPECT_TRUE(menu->IsEnabled(id)) << id;
+    EXPECT_TRUE(menu->IsEnabled(ToWxId(id))) << id;
   }
-  EXPECT_TRUE(menu->IsChecked(cmd::kSelectChannel));
-  EXPECT_FALSE(menu->IsEnabled(cmd::kSelectChannel + 1));
-  EXPECT_TRUE(tools->GetToolEnabled(cmd::kPlay));
-  EXPECT_TRUE(tools->GetToolState(cmd::kSelectChannel));
-  EXPECT_FALSE(menu->IsEnabled(cmd::kSave)) << "no mix yet";
+  EXPECT_TRUE(menu->IsChecked(ToWxId(cmd::kSelectChannel)));
+  EXPECT_FALSE(menu->IsEnabled(ToWxId(cmd::kSelectChannel + 1)));
+  EXPECT_TRUE(tools->GetToolEnabled(ToWxId(cmd::kPlay)));
+  EXPECT_TRUE(tools->GetToolState(ToWxId(cmd::kSelectChannel)));
+  EXPECT_FALSE(menu->IsEnabled(ToWxId(cmd::kSave))) << "no mix yet";
 
   Doc().SetMonoPlayback(true);
   Doc().SetTransportState(TransportState::TuningTone);
   UpdateUi();
   for (int id :
        {cmd::kPlay, cmd::kRecord, cmd::kStop, cmd::kPause, cmd::kNew, cmd::kAudioDevices}) {
-    EXPECT_FALSE(menu->IsEnabled(id)) << id;
+    EXPECT_FALSE(menu->IsEnabled(ToWxId(id))) << id;
   }
-  EXPECT_TRUE(menu->IsChecked(cmd::kStop)) << "kept while the tuning tone sounds";
-  EXPECT_TRUE(menu->IsChecked(cmd::kMonoPlayback));
+  EXPECT_TRUE(menu->IsChecked(ToWxId(cmd::kStop))) << "kept while the tuning tone sounds";
+  EXPECT_TRUE(menu->IsChecked(ToWxId(cmd::kMonoPlayback)));
   Doc().SetTransportState(TransportState::Stopped);
 }
 
@@ -359,14 +384,14 @@ TEST_F(ShellWindowTest, AcceleratorsAndKeysReachTheRouteOnceAndNeverWhenDisabled
     wxKeyEvent key(wxEVT_KEY_DOWN);
     key.m_keyCode = a.key == ' ' ? WXK_SPACE : a.key;
     key.m_controlDown = a.ctrl;
-    EXPECT_EQ(table->GetCommand(key), a.id) << static_cast<char>(a.key);
+    EXPECT_EQ(FromWxId(table->GetCommand(key)), a.id) << static_cast<char>(a.key);
   }
 
   // Real key presses: each reaches the frame once as its command (the menu's own key and the
   // accelerator table must not both fire), and a disabled command does nothing.
   std::vector<int> commands;
   frame->Bind(wxEVT_MENU, [&](wxCommandEvent& e) {
-    commands.push_back(e.GetId());
+    commands.push_back(FromWxId(e.GetId()));
     e.Skip();
   });
   frame->Raise();
@@ -728,7 +753,7 @@ TEST_F(ShellWindowTest, SuspendSendsStopAndHoldsTheSuspendUntilDone) {
   ASSERT_TRUE(suspendHandler);
   std::vector<int> commands;
   frame->Bind(wxEVT_MENU, [&](wxCommandEvent& e) {
-    commands.push_back(e.GetId());
+    commands.push_back(FromWxId(e.GetId()));
     e.Skip();
   });
   auto released = std::make_shared<bool>(false);

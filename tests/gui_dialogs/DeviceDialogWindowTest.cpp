@@ -122,7 +122,7 @@ TEST_F(DeviceDialogWindowTest, TheDialogOffersTheDevicesFoundAtStartUp) {
   audio_->outputs.push_back({"USB Headset: Audio (hw:2,0)", 0x0800});
   WithModalDialog([&] { Send(cmd::kAudioDevices); },
                   [&](wxDialog& dialog) {
-                    auto* devices = wxDynamicCast(&dialog, CDeviceListDlg);
+                    auto* devices = dynamic_cast<CDeviceListDlg*>(&dialog);
                     ASSERT_NE(devices, nullptr);
                     EXPECT_EQ(devices->playbackCombo()->GetCount(), 3u);
                     EXPECT_EQ(devices->recordCombo()->GetCount(), 3u);
@@ -135,7 +135,7 @@ TEST_F(DeviceDialogWindowTest, TheListShowsTheFormatsOfTheComboTouchedLast) {
   view().inputDevice = kDefaultDevice;
   WithModalDialog([&] { Send(cmd::kAudioDevices); },
                   [&](wxDialog& dialog) {
-                    auto* devices = wxDynamicCast(&dialog, CDeviceListDlg);
+                    auto* devices = dynamic_cast<CDeviceListDlg*>(&dialog);
                     ASSERT_NE(devices, nullptr);
                     EXPECT_EQ(dialog.GetTitle(), U("デバイス選択"));
                     wxComboBox* playback = devices->playbackCombo();
@@ -194,7 +194,7 @@ TEST_F(DeviceDialogWindowTest, OkTakesTheDevicesWarnsOfTheFormatAndPlaysOnTheCho
   view().recordChannels = 2;  // 0x800, which the USB microphone does not take
   WithModalDialog([&] { Send(cmd::kAudioDevices); },
                   [&](wxDialog& dialog) {
-                    auto* devices = wxDynamicCast(&dialog, CDeviceListDlg);
+                    auto* devices = dynamic_cast<CDeviceListDlg*>(&dialog);
                     ASSERT_NE(devices, nullptr);
                     Choose(*devices->playbackCombo(), 2);
                     Choose(*devices->recordCombo(), 2);

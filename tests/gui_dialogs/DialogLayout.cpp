@@ -22,9 +22,9 @@ namespace velmora::test {
 namespace {
 
 bool NeedsItsBestSize(const wxWindow& control) {
-  return wxDynamicCast(&control, wxStaticText) != nullptr ||
-         wxDynamicCast(&control, wxButton) != nullptr ||
-         wxDynamicCast(&control, wxRadioButton) != nullptr;
+  return dynamic_cast<const wxStaticText*>(&control) != nullptr ||
+         dynamic_cast<const wxButton*>(&control) != nullptr ||
+         dynamic_cast<const wxRadioButton*>(&control) != nullptr;
 }
 
 std::string Describe(const wxWindow& control) {
@@ -36,7 +36,7 @@ std::string Describe(const wxWindow& control) {
 
 void ExpectNothingOverlapsOrIsClipped(wxWindow& window) {
   const wxRect bounds(wxPoint(0, 0), window.GetClientSize());
-  auto* book = wxDynamicCast(&window, wxBookCtrlBase);
+  auto* book = dynamic_cast<wxBookCtrlBase*>(&window);
   std::vector<wxWindow*> controls;
   for (wxWindow* child : window.GetChildren()) {
     if (child->IsTopLevel() || !child->IsShown()) continue;
@@ -52,13 +52,13 @@ void ExpectNothingOverlapsOrIsClipped(wxWindow& window) {
       EXPECT_GE(child->GetSize().x, child->GetBestSize().x) << "not clipped";
       EXPECT_GE(child->GetSize().y, child->GetBestSize().y) << "not clipped";
     }
-    if (auto* edit = wxDynamicCast(child, wxTextCtrl)) {
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(child)) {
       EXPECT_GE(edit->GetSize().y, edit->GetCharHeight() + 4) << "not clipped";
     }
     controls.push_back(child);
     // A static box holds its own controls; a book its pages.
-    if (wxDynamicCast(child, wxStaticBox) != nullptr ||
-        wxDynamicCast(child, wxBookCtrlBase) != nullptr) {
+    if (dynamic_cast<wxStaticBox*>(child) != nullptr ||
+        dynamic_cast<wxBookCtrlBase*>(child) != nullptr) {
       ExpectNothingOverlapsOrIsClipped(*child);
     }
   }

@@ -146,7 +146,7 @@ TEST_F(DialogWindowTest, PropertiesShowEachTabAndCloseWithEscape) {
     WithModalDialog(
         [&] { Send(cmd::kProperties); },
         [&](wxDialog& dialog) {
-          auto* properties = wxDynamicCast(&dialog, CPropertyDlg);
+          auto* properties = dynamic_cast<CPropertyDlg*>(&dialog);
           ASSERT_NE(properties, nullptr);
           EXPECT_EQ(dialog.GetTitle(), U("プロパティ"));
           wxNotebook* tabs = properties->tabs();
@@ -202,15 +202,15 @@ TEST_F(DialogWindowTest, PropertiesShowEachTabAndCloseWithEscape) {
 TEST_F(DialogWindowTest, AboutBoxFromItsCommand) {
   WithModalDialog([&] { Send(cmd::kAbout); },
                   [&](wxDialog& dialog) {
-                    ASSERT_NE(wxDynamicCast(&dialog, CAppAbout2), nullptr);
+                    ASSERT_NE(dynamic_cast<CAppAbout2*>(&dialog), nullptr);
                     EXPECT_EQ(dialog.GetTitle(), U("バージョン情報 Velmora"));
                     std::vector<wxString> texts;
                     bool icon = false;
                     for (wxWindow* child : dialog.GetChildren()) {
-                      if (auto* text = wxDynamicCast(child, wxStaticText)) {
+                      if (auto* text = dynamic_cast<wxStaticText*>(child)) {
                         texts.push_back(text->GetLabelText());
                       }
-                      if (auto* bitmap = wxDynamicCast(child, wxStaticBitmap)) {
+                      if (auto* bitmap = dynamic_cast<wxStaticBitmap*>(child)) {
                         icon = bitmap->GetBitmap().IsOk() && bitmap->GetSize().x >= 32;
                       }
                     }

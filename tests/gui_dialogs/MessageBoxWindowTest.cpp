@@ -114,12 +114,12 @@ TEST_F(MessageBoxWindowTest, IconsButtonsAndAnswers) {
             std::vector<wxWindow*> all{child};
             for (wxWindow* grand : child->GetChildren()) all.push_back(grand);
             for (wxWindow* w : all) {
-              if (auto* button = wxDynamicCast(w, wxButton)) {
+              if (auto* button = dynamic_cast<wxButton*>(w)) {
                 labels.push_back(button->GetLabel());
                 if (button->GetId() == c.press) press = button;
               }
-              if (auto* bitmap = wxDynamicCast(w, wxStaticBitmap)) icon = bitmap;
-              if (auto* label = wxDynamicCast(w, wxStaticText)) {
+              if (auto* bitmap = dynamic_cast<wxStaticBitmap*>(w)) icon = bitmap;
+              if (auto* label = dynamic_cast<wxStaticText*>(w)) {
                 textShown = textShown || label->GetLabel().Contains(U("保存されていません"));
               }
             }
@@ -171,7 +171,7 @@ TEST_F(MessageBoxWindowTest, FileChoosersCarryTheirTitles) {
     test::WithModalDialog(
         [&] { chosen = c.save ? ui_.ChooseSaveFile(request) : ui_.ChooseOpenFile(request); },
         [&](wxDialog& dialog) {
-          auto* chooser = wxDynamicCast(&dialog, wxFileDialog);
+          auto* chooser = dynamic_cast<wxFileDialog*>(&dialog);
           ASSERT_NE(chooser, nullptr);
           EXPECT_EQ(chooser->GetMessage(), U(c.shown)) << "the chooser's title";
           dialog.EndModal(wxID_CANCEL);

@@ -153,7 +153,7 @@ class MetronomeTimingTest : public ::testing::Test {
 TEST_F(MetronomeTimingTest, ClicksKeepTimeInTheSinkWhileTheWindowIsBusy) {
   const int seconds = SecondsPerTempo();
   test::MenuCommand(cmd::kMetronome);
-  auto* volume = wxDynamicCast(Control(metctl::kVolume), wxSlider);
+  auto* volume = dynamic_cast<wxSlider*>(Control(metctl::kVolume));
   volume->SetValue(0);
   wxCommandEvent moved(wxEVT_SLIDER, metctl::kVolume);
   moved.SetEventObject(volume);
@@ -161,7 +161,7 @@ TEST_F(MetronomeTimingTest, ClicksKeepTimeInTheSinkWhileTheWindowIsBusy) {
 
   for (const int tempo : {97, 120, 140, 300}) {
     SCOPED_TRACE(tempo);
-    wxDynamicCast(Control(metctl::kTempoEdit), wxTextCtrl)->SetValue(std::to_string(tempo));
+    dynamic_cast<wxTextCtrl*>(Control(metctl::kTempoEdit))->SetValue(std::to_string(tempo));
     test::Pump();
     ASSERT_EQ(dialog_->metronome().tempo, tempo);
 

@@ -26,7 +26,7 @@ namespace {
 using namespace std::chrono_literals;
 
 std::string Text(wxWindow* w) {
-  if (auto* edit = wxDynamicCast(w, wxTextCtrl)) return edit->GetValue().utf8_string();
+  if (auto* edit = dynamic_cast<wxTextCtrl*>(w)) return edit->GetValue().utf8_string();
   return w->GetLabel().utf8_string();
 }
 
@@ -80,7 +80,7 @@ TEST_F(MetronomeWindowTest, ShowsAtTheTopRightAndCountsTheBeatsInItsDisplay) {
   EXPECT_EQ(Text(Control(metctl::kStartStop)), "開始");
   EXPECT_EQ(Text(Control(metctl::kTempoEdit)), "120");
   EXPECT_EQ(Text(Control(metctl::kBeatsEdit)), "4");
-  EXPECT_EQ(wxDynamicCast(Control(metctl::kVolume), wxSlider)->GetValue(), 20);
+  EXPECT_EQ(dynamic_cast<wxSlider*>(Control(metctl::kVolume))->GetValue(), 20);
 
   // The default volume is silent: the display and the beat count still run.
   test::ClickButton(Control(metctl::kStartStop));
@@ -155,9 +155,9 @@ TEST_F(MetronomeWindowTest, EscapeAndEnterCloseItAndStopIt) {
 
 TEST_F(MetronomeWindowTest, TypingSaysNothingLeavingTheFieldChecksIt) {
   test::MenuCommand(cmd::kMetronome);
-  auto* tempo = wxDynamicCast(Control(metctl::kTempoEdit), wxTextCtrl);
-  auto* beats = wxDynamicCast(Control(metctl::kBeatsEdit), wxTextCtrl);
-  auto* arrows = wxDynamicCast(Control(metctl::kTempoSpin), UpDownControl);
+  auto* tempo = dynamic_cast<wxTextCtrl*>(Control(metctl::kTempoEdit));
+  auto* beats = dynamic_cast<wxTextCtrl*>(Control(metctl::kBeatsEdit));
+  auto* arrows = dynamic_cast<UpDownControl*>(Control(metctl::kTempoSpin));
   ASSERT_NE(arrows, nullptr);
   // Clearing the field to type a new tempo, digit by digit: the up-down follows each number.
   tempo->SetValue("");
@@ -195,7 +195,7 @@ TEST_F(MetronomeWindowTest, TypingSaysNothingLeavingTheFieldChecksIt) {
 
 TEST_F(MetronomeWindowTest, TheArrowsStopAtTheEnds) {
   test::MenuCommand(cmd::kMetronome);
-  auto* tempo = wxDynamicCast(Control(metctl::kTempoEdit), wxTextCtrl);
+  auto* tempo = dynamic_cast<wxTextCtrl*>(Control(metctl::kTempoEdit));
   tempo->SetValue("300");
   Leave(tempo);
   EXPECT_EQ(Text(tempo), "300");
@@ -205,7 +205,7 @@ TEST_F(MetronomeWindowTest, TheArrowsStopAtTheEnds) {
   EXPECT_EQ(Text(tempo), "297");
 
   // The chime box follows the program's own state.
-  auto* chime = wxDynamicCast(Control(metctl::kChime), wxCheckBox);
+  auto* chime = dynamic_cast<wxCheckBox*>(Control(metctl::kChime));
   chime->SetValue(true);
   wxCommandEvent click(wxEVT_CHECKBOX, metctl::kChime);
   click.SetEventObject(chime);

@@ -27,6 +27,7 @@
 
 #include "GuiTestMain.h"
 #include "MainFrame.h"
+#include "Menus.h"
 #include "MixStatusDlg.h"
 #include "MixerForm.h"
 #include "ShellFixture.h"
@@ -56,7 +57,7 @@ std::vector<uint8_t> Square(uint32_t frames) {
 
 template <typename T>
 T* Control(int id) {
-  return wxDynamicCast(wxWindow::FindWindowById(id, TheApp().view()->form()), T);
+  return dynamic_cast<T*>(wxWindow::FindWindowById(id, TheApp().view()->form()));
 }
 
 // Moves a slider to the panel's position `value` (the form maps it to the toolkit's own value).
@@ -258,7 +259,7 @@ TEST_F(PanelWindowTest, TheChannelMenuOpensFromAnyControlOfItsStrip) {
   std::vector<std::vector<int>> menus;
   mixer_->showMenu = [&](wxMenu& menu, const wxPoint&) {
     std::vector<int> ids;
-    for (const wxMenuItem* item : menu.GetMenuItems()) ids.push_back(item->GetId());
+    for (const wxMenuItem* item : menu.GetMenuItems()) ids.push_back(FromWxId(item->GetId()));
     menus.push_back(ids);
     return true;
   };
@@ -297,14 +298,14 @@ TEST_F(PanelWindowTest, EveryControlFitsTheFormWithoutOverlapping) {
     if (child->IsTopLevel()) continue;
     SCOPED_TRACE(child->GetId());
     EXPECT_TRUE(bounds.Contains(child->GetRect())) << "inside the form";
-    if (wxDynamicCast(child, wxStaticBox) != nullptr) continue;
-    if (auto* edit = wxDynamicCast(child, wxTextCtrl)) {
+    if (dynamic_cast<wxStaticBox*>(child) != nullptr) continue;
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(child)) {
       // Room for the widest offset or time with the entry's frame.
       const wxSize text = edit->GetTextExtent("3600.000");
       EXPECT_GE(edit->GetSize().x, text.x + 8) << "not clipped";
       EXPECT_GE(edit->GetSize().y, edit->GetCharHeight() + 4) << "not clipped";
     }
-    if (wxDynamicCast(child, wxButton) != nullptr) {
+    if (dynamic_cast<wxButton*>(child) != nullptr) {
       EXPECT_GE(child->GetSize().y, child->GetBestSize().y) << "not clipped";
       EXPECT_GE(child->GetSize().x, child->GetBestSize().x) << "not clipped";
     }

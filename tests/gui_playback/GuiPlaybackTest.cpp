@@ -61,7 +61,7 @@ class ScriptedPowerEvents : public PowerEvents {
 
 template <typename T>
 T* Control(int id) {
-  return wxDynamicCast(wxWindow::FindWindowById(id, TheApp().view()->form()), T);
+  return dynamic_cast<T*>(wxWindow::FindWindowById(id, TheApp().view()->form()));
 }
 
 void Click(int id) {

@@ -15,7 +15,6 @@
 #include <wx/wx.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -38,6 +37,7 @@
 #include "recorder/Recorder.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
+#include "support/CaseName.h"
 #include "support/FakeUi.h"
 #include "support/WavFixture.h"
 
@@ -219,6 +219,9 @@ struct Stall {
   bool wholeProgram;  // the process stopped (SIGSTOP), not only its window
   bool loses;         // longer than the sound server keeps a stream nobody reads
 };
+void PrintTo(const Stall& stall, std::ostream* os) {
+  *os << stall.name;
+}
 
 class GuiRecordingStallTest : public GuiRecordingTest,
                               public ::testing::WithParamInterface<Stall> {};
@@ -335,9 +338,7 @@ TEST_P(GuiRecordingStallTest, TheTakeStaysWholeAndInTime) {
 INSTANTIATE_TEST_SUITE_P(Stalls, GuiRecordingStallTest,
                          ::testing::Values(Stall{"window_7_5s", 7.5, false, false},
                                            Stall{"program_stopped_30s", 30, true, true}),
-                         [](const ::testing::TestParamInfo<Stall>& info) {
-                           return std::string(info.param.name);
-                         });
+                         test::CaseName());
 
 // The sink's monitor as parec records it with a 5 ms latency, read on a thread of its own: what
 // it got and when, the reference against which a take's frames are timed.
@@ -469,7 +470,7 @@ void GuiRecordingTest::RecordClicksFrom(uint32_t startFrame, const RecordOptions
     test::Send(cmd::kPlay);  // builds the mix, so that the slider reaches the start
     test::Send(cmd::kStop);
     auto* slider =
-        wxDynamicCast(wxWindow::FindWindowById(ctl::kPositionSlider, view_->form()), wxSlider);
+        dynamic_cast<wxSlider*>(wxWindow::FindWindowById(ctl::kPositionSlider, view_->form()));
     ASSERT_NE(slider, nullptr);
     slider->SetValue(static_cast<int>(startFrame));
   }
@@ -548,6 +549,9 @@ struct StartMode {
   uint32_t startFrame;
   RecordOptions options;
 };
+void PrintTo(const StartMode& mode, std::ostream* os) {
+  *os << mode.name;
+}
 
 class GuiRecordingNoiseTest : public GuiRecordingTest,
                               public ::testing::WithParamInterface<StartMode> {};
@@ -572,13 +576,7 @@ RecordOptions Options(int32_t selfTimerSeconds, bool beeps, int32_t autoStartLev
 INSTANTIATE_TEST_SUITE_P(Positions, GuiRecordingStartTest,
                          ::testing::Values(StartMode{"from the start", 0, Options(0, false, 0)},
                                            StartMode{"one second in", kRate, Options(0, false, 0)}),
-                         [](const ::testing::TestParamInfo<StartMode>& info) {
-                           std::string name = info.param.name;
-                           for (char& c : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
-                         });
+                         test::CaseName());
 
 // However the recording starts, noise recorded along its own playback through the server's
 // monitor lies, at the take's offset, on the very frames of the mix that it holds.
@@ -621,7 +619,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StartMode{"self_timer", 0, Options(1, false, 0)},
                       StartMode{"self_timer_with_beeps", 0, Options(2, true, 0)},
                       StartMode{"on_the_input_level", 0, Options(0, false, 10)}),
-    [](const ::testing::TestParamInfo<StartMode>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 }  // namespace
 }  // namespace velmora

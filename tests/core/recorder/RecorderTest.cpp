@@ -12,6 +12,7 @@
 #include "io/Format.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
+#include "support/CaseName.h"
 #include "support/DocumentFixture.h"
 #include "support/StudioRig.h"
 #include "view/DeviceMessages.h"
@@ -211,9 +212,13 @@ TEST_F(RecorderTest, SimultaneousPlaybackStartsWithTheInputAndEndsWithStop) {
 }
 
 struct CountdownCase {
+  const char* name;
   int seconds;
   std::vector<int> beepsAt;  // seconds left when a beep starts
 };
+void PrintTo(const CountdownCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class RecorderCountdownTest : public RecorderTest,
                               public ::testing::WithParamInterface<CountdownCase> {};
@@ -266,7 +271,9 @@ TEST_P(RecorderCountdownTest, BeepsInTheLastThreeSecondsThenRecords) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SelfTimer, RecorderCountdownTest,
-                         ::testing::Values(CountdownCase{2, {2, 1}}, CountdownCase{5, {3, 2, 1}}));
+                         ::testing::Values(CountdownCase{"TwoSeconds", 2, {2, 1}},
+                                           CountdownCase{"FiveSeconds", 5, {3, 2, 1}}),
+                         test::CaseName());
 
 TEST_F(RecorderTest, CountdownWithBeepsArmsThePlaybackAfterTheLastBeep) {
   LoadAndMix(50000);
@@ -311,6 +318,9 @@ struct AutoStartCase {
   int quiet;  // largest magnitude of the discarded blocks
   int loud;   // the one sample that starts the take
 };
+void PrintTo(const AutoStartCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class RecorderAutoStartTest : public RecorderTest,
                               public ::testing::WithParamInterface<AutoStartCase> {};
@@ -358,9 +368,7 @@ TEST_P(RecorderAutoStartTest, StartsWithTheFirstBlockAtTheLevel) {
 INSTANTIATE_TEST_SUITE_P(TenPercent, RecorderAutoStartTest,
                          ::testing::Values(AutoStartCase{"Stereo16", 16, 2, 3275, 3276},
                                            AutoStartCase{"Mono8", 8, 1, 11, 12}),
-                         [](const ::testing::TestParamInfo<AutoStartCase>& info) {
-                           return info.param.name;
-                         });
+                         test::CaseName());
 
 TEST_F(RecorderTest, PauseBeforeRecordWaitsForPause) {
   transport.TogglePause();

@@ -16,6 +16,7 @@
 #include "panel/CorrectionList.h"
 #include "seams/CommandIds.h"
 #include "seams/ControlIds.h"
+#include "support/CaseName.h"
 #include "support/DocumentFixture.h"
 #include "support/FakeForm.h"
 #include "support/FakeTimers.h"
@@ -116,6 +117,9 @@ struct RangeCase {
   uint32_t playedFrames;
   uint32_t blocks;  // blocks of the playback
 };
+void PrintTo(const RangeCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class TransportRangeTest : public TransportTest, public ::testing::WithParamInterface<RangeCase> {};
 
@@ -162,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{"EndMarkAfterThePosition", 10 * kBlock, 100, 300, 0, 100, 201, 4},
                       RangeCase{"EndMarkBeforeThePosition", 10 * kBlock, 100, 50, 20, 100, 540, 9},
                       RangeCase{"EndMarkAtThePosition", 10 * kBlock, 100, 100, 0, 100, 540, 9}),
-    [](const ::testing::TestParamInfo<RangeCase>& info) { return std::string(info.param.name); });
+    test::CaseName());
 
 TEST_F(TransportTest, LastBlockBackLeavesTheSoundSystemATickToPlayItOut) {
   MakeMix(3 * kBlock);
