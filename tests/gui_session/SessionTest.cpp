@@ -62,8 +62,8 @@ TEST(Session, OpensPlaysRecordsRunsTheMetronomeAndQuits) {
                      test::WriteWav(dir, "b.wav", test::WavSpec{}, test::StereoNoise(22050, 11))};
   test::Send(cmd::kOpen);
   test::Send(cmd::kOpen);
-  ASSERT_TRUE(doc.slots[0].HasData());
-  ASSERT_TRUE(doc.slots[1].HasData());
+  ASSERT_TRUE(doc.slot(0).HasData());
+  ASSERT_TRUE(doc.slot(1).HasData());
 
   test::Send(cmd::kPlay);  // makes the mix, then plays it to its end
   ASSERT_EQ(doc.transportState(), TransportState::Playing) << ::testing::PrintToString(ui->Texts());
@@ -76,7 +76,7 @@ TEST(Session, OpensPlaysRecordsRunsTheMetronomeAndQuits) {
   ASSERT_TRUE(RunUntil([&] { return recorder.recordedFrames() >= 44100; }, 20s));
   test::Send(cmd::kStop);
   ASSERT_EQ(doc.transportState(), TransportState::Stopped);
-  EXPECT_TRUE(doc.slots[2].HasData()) << "the take is in the first free channel";
+  EXPECT_TRUE(doc.slot(2).HasData()) << "the take is in the first free channel";
 
   test::Send(cmd::kMetronome);
   CMetronomeDlg* metronome = view->metronome();
