@@ -12,6 +12,7 @@
 
 #include "UiFont.h"
 #include "Utf8Text.h"
+#include "app/Studio.h"
 #include "seams/CommandIds.h"
 
 namespace velmora {
@@ -74,21 +75,20 @@ void BeatDisplayWindow::OnPaint(wxPaintEvent&) {
 
 // ---- CMetronomeDlg ----
 
-CMetronomeDlg::CMetronomeDlg(wxWindow* owner, AudioBackend& audio, Ui& ui)
+CMetronomeDlg::CMetronomeDlg(wxWindow* owner)
     : wxDialog(owner, wxID_ANY, U("メトロノーム"), wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX, "dialog176"),
       form_(this),
-      timers_([this](int id) { metronome_->OnTimer(id); }) {
+      timers_([this](int id) {
+        if (metronome_ != nullptr) metronome_->OnTimer(id);
+      }) {
   SetFont(UiFont(kDialogFontPoints));
   BuildControls();
   beatDisplay_ = new BeatDisplayWindow(this);
-  metronome_ = std::make_unique<Metronome>(ui, form_, timers_, *beatDisplay_, audio);
-
   // The display starts as template 161 makes it, at the work area's top-left corner.
   const wxRect work = wxGetClientDisplayRect();
-  const int height = ConvertDialogToPixels(wxSize(kDisplayWidthDu, kDisplayHeightDu)).y;
-  beatDisplay_->SetSize(work.x, work.y, height, height);
-  metronome_->OnInitDialog(height, work.height);
+  const int side = DisplayBase();
+  beatDisplay_->SetSize(work.x, work.y, side, side);
   BindEvents();
   PlaceAtTopRight();
 }
@@ -97,8 +97,21 @@ CMetronomeDlg::~CMetronomeDlg() {
   Shutdown();
 }
 
+int CMetronomeDlg::DisplayBase() const {
+  return ConvertDialogToPixels(wxSize(kDisplayWidthDu, kDisplayHeightDu)).y;
+}
+
+MetronomeSeams CMetronomeDlg::seams() {
+  return MetronomeSeams{form_, timers_, *beatDisplay_, DisplayBase(),
+                        wxGetClientDisplayRect().height};
+}
+
+void CMetronomeDlg::Attach(Metronome* metronome) {
+  metronome_ = metronome;
+}
+
 void CMetronomeDlg::Shutdown() {
-  if (metronome_) metronome_->OnDestroy();
+  metronome_ = nullptr;
   if (beatDisplay_ != nullptr) {
     beatDisplay_->Destroy();
     beatDisplay_ = nullptr;
@@ -153,30 +166,41 @@ void CMetronomeDlg::BuildControls() {
   SetSizerAndFit(top);
 }
 
+void CMetronomeDlg::Call(void (Metronome::*handler)()) {
+  if (metronome_ != nullptr) (metronome_->*handler)();
+}
+
 void CMetronomeDlg::BindEvents() {
-  Metronome& m = *metronome_;
+  // Each control calls the metronome it has then; before Attach and after Shutdown, none.
+  const auto bind = [this](int id, const wxEventTypeTag<wxCommandEvent>& type,
+                           void (Metronome::*handler)()) {
+    FindWindow(id)->Bind(type, [this, handler](wxCommandEvent&) { Call(handler); });
+  };
   const auto bindArrows = [this](int id, void (Metronome::*arrow)(int)) {
     wxWindow* spin = FindWindow(id);
-    spin->Bind(wxEVT_SPIN_UP, [this, arrow](wxSpinEvent&) { (metronome_.get()->*arrow)(+1); });
-    spin->Bind(wxEVT_SPIN_DOWN, [this, arrow](wxSpinEvent&) { (metronome_.get()->*arrow)(-1); });
+    for (const int step : {+1, -1}) {
+      spin->Bind(step > 0 ? wxEVT_SPIN_UP : wxEVT_SPIN_DOWN, [this, arrow, step](wxSpinEvent&) {
+        if (metronome_ != nullptr) (metronome_->*arrow)(step);
+      });
+    }
   };
   bindArrows(metctl::kTempoSpin, &Metronome::OnTempoArrow);
   bindArrows(metctl::kBeatsSpin, &Metronome::OnBeatsArrow);
   bindArrows(metctl::kDisplaySize, &Metronome::OnDisplaySizeArrow);
-  FindWindow(metctl::kTempoEdit)->Bind(wxEVT_TEXT, [&m](wxCommandEvent&) { m.OnTempoEdited(); });
-  FindWindow(metctl::kBeatsEdit)->Bind(wxEVT_TEXT, [&m](wxCommandEvent&) { m.OnBeatsEdited(); });
+  bind(metctl::kTempoEdit, wxEVT_TEXT, &Metronome::OnTempoEdited);
+  bind(metctl::kBeatsEdit, wxEVT_TEXT, &Metronome::OnBeatsEdited);
   // Checked once the focus has moved: a message box must not open inside the focus change.
   const auto bindLeave = [this](int id, void (Metronome::*left)()) {
     FindWindow(id)->Bind(wxEVT_KILL_FOCUS, [this, left](wxFocusEvent& event) {
       event.Skip();
-      CallAfter([this, left] { (metronome_.get()->*left)(); });
+      CallAfter([this, left] { Call(left); });
     });
   };
   bindLeave(metctl::kTempoEdit, &Metronome::OnTempoLeft);
   bindLeave(metctl::kBeatsEdit, &Metronome::OnBeatsLeft);
-  FindWindow(metctl::kChime)->Bind(wxEVT_CHECKBOX, [&m](wxCommandEvent&) { m.OnChimeClicked(); });
-  FindWindow(metctl::kVolume)->Bind(wxEVT_SLIDER, [&m](wxCommandEvent&) { m.OnVolumeMoved(); });
-  FindWindow(metctl::kStartStop)->Bind(wxEVT_BUTTON, [&m](wxCommandEvent&) { m.OnStartStop(); });
+  bind(metctl::kChime, wxEVT_CHECKBOX, &Metronome::OnChimeClicked);
+  bind(metctl::kVolume, wxEVT_SLIDER, &Metronome::OnVolumeMoved);
+  bind(metctl::kStartStop, wxEVT_BUTTON, &Metronome::OnStartStop);
   Bind(wxEVT_CHAR_HOOK, &CMetronomeDlg::OnCharHook, this);
   Bind(wxEVT_CLOSE_WINDOW, &CMetronomeDlg::OnCloseWindow, this);
 }
@@ -213,7 +237,7 @@ bool CMetronomeDlg::OnCommand(int id) {
 }
 
 void CMetronomeDlg::CloseDialog() {
-  metronome_->OnClose();
+  Call(&Metronome::OnClose);
   wxDialog::Show(false);
 }
 

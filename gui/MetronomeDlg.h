@@ -1,15 +1,14 @@
 #pragma once
 // CMetronomeDlg: the modeless metronome "メトロノーム" (template 176) and its beat display window
-// (template 161, borderless, at the top left of the work area). Thin: every control hands its
-// event to core's Metronome, which drives the controls through a Form, the display through
-// BeatDisplay and its own timer 7. Closing (the close box, Escape or Enter) only hides the
-// dialog, keeping its settings. User-interface thread only.
+// (template 161, borderless, at the top left of the work area). Thin: the studio makes core's
+// Metronome on the dialog's seams (its Form, its own timers, the beat display); every control
+// hands its event to it. Closing (the close box, Escape or Enter) only hides the dialog, keeping
+// its settings. User-interface thread only.
 
 #include <wx/dialog.h>
 #include <wx/frame.h>
 #include <wx/weakref.h>
 
-#include <memory>
 #include <string>
 
 #include "MixerForm.h"
@@ -20,8 +19,7 @@
 
 namespace velmora {
 
-class AudioBackend;
-class Ui;
+struct MetronomeSeams;
 
 // The beat display: a borderless square that shows the beat's number on its colour.
 class BeatDisplayWindow : public wxFrame, public BeatDisplay {
@@ -44,27 +42,31 @@ class BeatDisplayWindow : public wxFrame, public BeatDisplay {
 
 class CMetronomeDlg : public wxDialog, public CommandTarget {
  public:
-  // Created once by the view, hidden, at the top right of the work area. `owner` is the main
-  // frame; `audio` and `ui` must outlive the dialog.
-  CMetronomeDlg(wxWindow* owner, AudioBackend& audio, Ui& ui);
+  // Created once by the view, hidden, at the top right of the work area; `owner` is the main
+  // frame. Its controls answer once Attach has given it the metronome.
+  explicit CMetronomeDlg(wxWindow* owner);
   ~CMetronomeDlg() override;
+
+  // What the metronome is made on; the dialog keeps them while it lives.
+  MetronomeSeams seams();
+  // The metronome made on seams(), which must outlive the dialog or be detached with nullptr.
+  void Attach(Metronome* metronome);
 
   // Command 32818 shows the dialog (always enabled).
   bool OnCommand(int id) override;
   bool HandlesCommand(int id) const override;
 
-  // The output device for the next start: kDefaultDevice (-1) or 0..3 (the device selection
-  // tells the dialog's Metronome itself).
-  void SetOutputDevice(int device) { metronome_->SetOutputDevice(device); }
-  // The view is going: the clicks stop and the display goes, before the window is destroyed.
+  // The view is going: the display goes before the window is destroyed.
   void Shutdown();
 
   Metronome& metronome() { return *metronome_; }
   BeatDisplayWindow* beatDisplay() const { return beatDisplay_; }
 
  private:
+  int DisplayBase() const;
   void BuildControls();
   void BindEvents();
+  void Call(void (Metronome::*handler)());
   void PlaceAtTopRight();
   void OnCharHook(wxKeyEvent& event);
   void OnCloseWindow(wxCloseEvent& event);
@@ -74,7 +76,7 @@ class CMetronomeDlg : public wxDialog, public CommandTarget {
   WxTimers timers_;
   BeatDisplayWindow* beatDisplay_ = nullptr;
   bool shownOnce_ = false;
-  std::unique_ptr<Metronome> metronome_;
+  Metronome* metronome_ = nullptr;
 };
 
 }  // namespace velmora

@@ -69,10 +69,11 @@ CVelmoraView::~CVelmoraView() {
   if (surveyThread_.joinable()) surveyThread_.join();
   for (CommandTarget* target : commandTargets_) TheApp().router().Remove(target);
   if (studio_) WriteViewSettings(TheApp().settings(), TheApp().ui(), studio_->settings());
-  if (metronomeWindow_ && studio_) studio_->RemoveOutputDeviceOwner(&metronome_->metronome());
-  // The studio closes what runs (a playback, a tone, a recording) while its windows are there.
-  studio_.reset();
+  // The windows let go of the parts that go with the studio; the studio then closes what runs
+  // (a playback, a tone, a recording, the clicks) while its windows are still there.
   if (mixer_) mixer_->Attach(nullptr, nullptr);
+  if (metronomeWindow_) metronome_->Attach(nullptr);
+  studio_.reset();
   if (metronomeWindow_) {
     metronome_->Shutdown();
     metronome_->Destroy();
@@ -104,12 +105,13 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   mixer_ = std::make_unique<MixerForm>(*this);
   recording_ = std::make_unique<ViewRecording>(*this);
   dialogWindows_ = std::make_unique<WxDialogWindows>();
-  metronome_ = new CMetronomeDlg(frame, TheApp().audio(), ui());
+  metronome_ = new CMetronomeDlg(frame);
   metronomeWindow_ = metronome_;
+  const MetronomeSeams metronomeSeams = metronome_->seams();
   studio_ = std::make_unique<Studio>(
       StudioSeams{this->doc(), ui(), mixer_->form(), timers_, TheApp().audio(), &masterVolume(),
                   recording_->countdownWindow(), *dialogWindows_, *dialogWindows_,
-                  recording_->setupWindow(), RecoveryDirectory(),
+                  recording_->setupWindow(), RecoveryDirectory(), &metronomeSeams,
                   [](const std::string& text) {
                     if (CMainFrame* main = TheApp().frame()) {
                       main->SetStatusText(wxString::FromUTF8(text), 0);
@@ -123,9 +125,8 @@ bool CVelmoraView::OnCreate(wxDocument* doc, long flags) {
   for (TimerTarget* target : studio_->timerTargets()) AddTimerTarget(target);
   for (ViewUpdateTarget* target : studio_->updateTargets()) AddUpdateTarget(target);
   AddUpdateTarget(recording_.get());
-  metronome_->SetOutputDevice(studio_->settings().outputDevice);
+  metronome_->Attach(studio_->metronome());
   AddCommandTarget(metronome_);
-  studio_->AddOutputDeviceOwner(&metronome_->metronome());
   return true;
 }
 

@@ -45,9 +45,19 @@ Studio::Studio(const StudioSeams& seams, const ViewSettings& settings)
   commandTargets_ = {&panel_, &transport_, &dialogCommands_, &devices_, &recorder_, &recordSetup_};
   timerTargets_ = {&transport_, &tone_, &recorder_};
   updateTargets_ = {&panel_, &recovery_};
+  if (seams.metronome != nullptr) MakeMetronome(*seams.metronome);
+}
+
+void Studio::MakeMetronome(const MetronomeSeams& seams) {
+  metronome_ =
+      std::make_unique<Metronome>(context_.ui, seams.form, seams.timers, seams.display, audio_);
+  metronome_->OnInitDialog(seams.displayBase, seams.workAreaHeight);
+  metronome_->SetOutputDevice(settings_.outputDevice);
+  AddOutputDeviceOwner(metronome_.get());
 }
 
 Studio::~Studio() {
+  if (metronome_) metronome_->OnDestroy();
   recorder_.OnDestroy();
   transport_.OnDestroy();
   tone_.OnDestroy();

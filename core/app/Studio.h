@@ -1,8 +1,9 @@
 #pragma once
 // The program's view put together in core: the play and record devices, the mixer panel with its
 // correction list, the transport and the tuning tone, the recorder with its settings command and
-// the recovery files of its takes, and the dialogs' commands; built from the seams the window
-// layer (or a test) hands over, wired to one another, and closed down in the right order.
+// the recovery files of its takes, the metronome, and the dialogs' commands; built from the seams
+// the window layer (or a test) hands over, wired to one another, and closed down in the right
+// order.
 //
 // The window layer creates the windows, hands their seams over, registers the parts' commands,
 // timers and update targets with its router and timers, and maps the controls' events to the
@@ -16,6 +17,7 @@
 #include "audio/WaveDevice.h"
 #include "dialogs/DeviceList.h"
 #include "dialogs/DialogCommands.h"
+#include "metronome/Metronome.h"
 #include "panel/CorrectionList.h"
 #include "panel/MixerPanel.h"
 #include "panel/StartupDevices.h"
@@ -31,11 +33,22 @@
 
 namespace velmora {
 
+class BeatDisplay;
 class CVelmoraDoc;
 class Form;
 class MasterVolume;
 class Timers;
 class Ui;
+
+// The metronome's window: its own controls, timers and beat display, and the sizes the display
+// starts from.
+struct MetronomeSeams {
+  Form& form;
+  Timers& timers;
+  BeatDisplay& display;
+  int displayBase;     // the display's side at size 15, in pixels
+  int workAreaHeight;  // the screen's work area, which the largest display must fit
+};
 
 // The outside world of the view's parts. All must outlive the studio.
 struct StudioSeams {
@@ -49,7 +62,8 @@ struct StudioSeams {
   DialogWindows& dialogs;
   DeviceListWindow& deviceList;
   RecordSetupWindow& recordSetup;
-  std::string recoveryDirectory;  // empty: takes get no recovery files
+  std::string recoveryDirectory;    // empty: takes get no recovery files
+  const MetronomeSeams* metronome;  // null: no metronome
   // The status bar's first field; unset shows nothing.
   std::function<void(const std::string&)> showStatus;
 };
@@ -58,7 +72,8 @@ class Studio {
  public:
   // The view's fields start as `settings` (as read from the settings store).
   Studio(const StudioSeams& seams, const ViewSettings& settings);
-  // A running playback, tone or recording is closed first (a recording stores nothing).
+  // A running playback, tone, recording or metronome is closed first (a recording stores
+  // nothing), while the windows are still there.
   ~Studio();
   Studio(const Studio&) = delete;
   Studio& operator=(const Studio&) = delete;
@@ -90,8 +105,12 @@ class Studio {
   RecoveryTakes& recovery() { return recovery_; }
   ViewDialogCommands& dialogCommands() { return dialogCommands_; }
   DeviceCommand& devices() { return devices_; }
+  // Null when the seams had no metronome window.
+  Metronome* metronome() { return metronome_.get(); }
 
  private:
+  void MakeMetronome(const MetronomeSeams& seams);
+
   AudioBackend& audio_;
   std::function<void(const std::string&)> showStatus_;
   ViewSettings settings_;
@@ -107,6 +126,7 @@ class Studio {
   RecoveryTakes recovery_;
   ViewDialogCommands dialogCommands_;
   DeviceCommand devices_;
+  std::unique_ptr<Metronome> metronome_;
   std::vector<OutputDeviceOwner*> outputOwners_;
   bool surveyAdopted_ = false;
 

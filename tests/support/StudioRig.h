@@ -57,6 +57,7 @@ struct StudioRig {
                             dialogs,
                             dialogs,
                             std::string(),
+                            nullptr,
                             {}},
                 ViewSettings{}};
 

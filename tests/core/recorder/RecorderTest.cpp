@@ -156,6 +156,7 @@ TEST_F(RecorderTest, TakeOffsetIsWhereTheRecordingStartedInTheMix) {
                               dialogs,
                               dialogs,
                               std::string(),
+                              nullptr,
                               {}},
                   view};
     Transport& t = studio.transport();
