@@ -100,8 +100,6 @@ bool CVelmoraApp::StartShell(ShellServices services, const std::vector<std::stri
   if (docManager_->CreateNewDocument() == nullptr) return false;
 
   CVelmoraWxDoc* doc = document();
-  newCommand_ = std::make_unique<NewDocumentCommand>(doc->core());
-  router_.Add(RouteLevel::Application, newCommand_.get());
   about_ = std::make_unique<AboutBoxService>(ui());
   router_.Add(RouteLevel::Application, &about_->command());
 
@@ -127,8 +125,6 @@ void CVelmoraApp::WatchPowerEvents() {
 
 void CVelmoraApp::FinishShell() {
   services_.powerEvents.reset();
-  if (newCommand_) router_.Remove(newCommand_.get());
-  newCommand_.reset();
   if (about_) router_.Remove(&about_->command());
   about_.reset();
   if (docManager_) {

@@ -75,7 +75,6 @@ class CVelmoraApp : public wxApp {
   ShellServices services_;
   CommandRouter router_;
   std::unique_ptr<wxDocManager> docManager_;
-  std::unique_ptr<NewDocumentCommand> newCommand_;
   std::unique_ptr<AboutBoxService> about_;
   CMainFrame* frame_ = nullptr;
   std::vector<std::string> startupFiles_;

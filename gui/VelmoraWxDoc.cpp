@@ -9,40 +9,39 @@
 namespace velmora {
 
 CVelmoraWxDoc::CVelmoraWxDoc()
-    : decoder_(std::make_unique<FfmpegAudioDecoder>()),
-      core_(std::make_unique<CVelmoraDoc>(TheApp().ui())),
-      commands_(std::make_unique<DocumentCommands>(*core_)) {
-  core_->SetListener(this);
-  core_->SetAudioDecoder(decoder_.get());
-  TheApp().router().SetDocument(core_.get());
-  TheApp().router().Add(RouteLevel::Document, commands_.get());
+    : decoder_(std::make_unique<FfmpegAudioDecoder>()), parts_(TheApp().ui(), decoder_.get()) {
+  core().SetListener(this);
+  TheApp().router().SetDocument(&core());
+  TheApp().router().Add(RouteLevel::Document, &parts_.documentCommands());
+  TheApp().router().Add(RouteLevel::Application, &parts_.newCommand());
 }
 
 CVelmoraWxDoc::~CVelmoraWxDoc() {
-  TheApp().router().Remove(commands_.get());
+  TheApp().router().Remove(&parts_.newCommand());
+  TheApp().router().Remove(&parts_.documentCommands());
   TheApp().router().SetDocument(nullptr);
-  core_->SetListener(nullptr);
+  core().SetListener(nullptr);
 }
 
 bool CVelmoraWxDoc::OnNewDocument() {
   SetDocumentSaved(false);
-  return core_->OnNewDocument();
+  return core().OnNewDocument();
 }
 
 bool CVelmoraWxDoc::OnSaveModified() {
-  return closeConfirmed_ || core_->SaveModified();
+  return closeConfirmed_ || core().SaveModified();
 }
 
 bool CVelmoraWxDoc::IsModified() const {
-  return core_->IsModified();
+  return core().IsModified();
 }
 
 void CVelmoraWxDoc::Modify(bool modified) {
-  core_->SetModifiedFlag(modified);
+  core().SetModifiedFlag(modified);
 }
 
 bool CVelmoraWxDoc::ConfirmClose() {
-  closeConfirmed_ = core_->SaveModified();
+  closeConfirmed_ = core().SaveModified();
   return closeConfirmed_;
 }
 

@@ -1,14 +1,13 @@
 #pragma once
 // The wx document around core's CVelmoraDoc: the framework's document manager holds this one;
-// the title, the modified flag and the save questions are core's. It answers the document's
-// commands on the route (Open, the saves, trimming) through DocumentCommands.
+// the title, the modified flag and the save questions are core's. It puts the document's commands
+// (Open, the saves, trimming; New) on the route while it lives.
 
 #include <wx/docview.h>
 
 #include <memory>
 
-#include "app/ShellCommands.h"
-#include "document/VelmoraDoc.h"
+#include "app/DocumentParts.h"
 #include "seams/AudioDecoder.h"
 
 namespace velmora {
@@ -18,7 +17,8 @@ class CVelmoraWxDoc : public wxDocument, public DocumentListener {
   CVelmoraWxDoc();
   ~CVelmoraWxDoc() override;
 
-  CVelmoraDoc& core() { return *core_; }
+  CVelmoraDoc& core() { return parts_.doc(); }
+  const CVelmoraDoc& core() const { return parts_.doc(); }
 
   bool OnNewDocument() override;
   // Core's save questions; asked once per close (see ConfirmClose).
@@ -37,8 +37,7 @@ class CVelmoraWxDoc : public wxDocument, public DocumentListener {
  private:
   // Declared first so that it outlives the document that uses it.
   std::unique_ptr<AudioDecoder> decoder_;
-  std::unique_ptr<CVelmoraDoc> core_;
-  std::unique_ptr<DocumentCommands> commands_;
+  DocumentParts parts_;
   bool closeConfirmed_ = false;
 };
 

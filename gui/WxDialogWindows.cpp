@@ -49,8 +49,7 @@ void WxWebBrowser::OpenPage(const std::string& url) {
 AboutBoxService::AboutBoxService(Ui& ui)
     : mail_(std::make_unique<XdgMailClient>(
           [](const std::function<void()>& task) { wxTheApp->CallAfter(task); })),
-      about_(ui, browser_, *mail_),
-      command_(about_, windows_) {}
+      parts_(ui, browser_, *mail_, windows_) {}
 
 AboutBoxService::~AboutBoxService() = default;
 

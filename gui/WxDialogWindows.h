@@ -41,14 +41,13 @@ class AboutBoxService {
   AboutBoxService(const AboutBoxService&) = delete;
   AboutBoxService& operator=(const AboutBoxService&) = delete;
 
-  CommandTarget& command() { return command_; }
+  CommandTarget& command() { return parts_.command(); }
 
  private:
   WxWebBrowser browser_;
   std::unique_ptr<MailClient> mail_;
-  AboutBox about_;
   WxDialogWindows windows_;
-  AboutCommand command_;
+  AboutParts parts_;
 };
 
 }  // namespace velmora

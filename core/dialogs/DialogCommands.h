@@ -3,12 +3,12 @@
 // (the view's), and the about box (the application's). The windows themselves are behind
 // DialogWindows, which the window layer implements and the tests script.
 
+#include "dialogs/AboutBox.h"
 #include "dialogs/Properties.h"
 #include "seams/CommandTarget.h"
 
 namespace velmora {
 
-class AboutBox;
 class CVelmoraDoc;
 class FadeSetup;
 class MixerPanel;
@@ -53,6 +53,22 @@ class AboutCommand : public CommandTarget {
  private:
   AboutBox& about_;
   DialogWindows& windows_;
+};
+
+// The about box put together with its command, from the seams the window layer hands over.
+class AboutParts {
+ public:
+  // All must outlive the parts.
+  AboutParts(Ui& ui, WebBrowser& browser, MailClient& mail, DialogWindows& windows)
+      : about_(ui, browser, mail), command_(about_, windows) {}
+  AboutParts(const AboutParts&) = delete;
+  AboutParts& operator=(const AboutParts&) = delete;
+
+  CommandTarget& command() { return command_; }
+
+ private:
+  AboutBox about_;
+  AboutCommand command_;
 };
 
 // The fade a command edits: direction and target (0..3 channel, 4 whole mix); false for any
