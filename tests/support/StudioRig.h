@@ -37,6 +37,15 @@ class CancelledDialogs : public DialogWindows, public DeviceListWindow, public R
   bool Run(CRecordSetupDlg&) override { return false; }
 };
 
+// The studio's seams on these fakes, with no master volume, no recovery files, no metronome and
+// no status bar.
+inline StudioSeams SeamsOnFakes(CVelmoraDoc& doc, FakeUi& ui, FakeForm& form, FakeTimers& timers,
+                                AudioBackend& backend, FakeCountdown& countdown,
+                                CancelledDialogs& dialogs) {
+  return StudioSeams{doc,     ui,      form,    timers,        backend, nullptr, countdown,
+                     dialogs, dialogs, dialogs, std::string(), nullptr, {}};
+}
+
 // Members are built in this order and refer to the ones above them; the rig is not copyable.
 struct StudioRig {
   FakeUi ui;
@@ -46,20 +55,7 @@ struct StudioRig {
   VirtualAudioBackend backend;
   FakeCountdown countdown;
   CancelledDialogs dialogs;
-  Studio studio{StudioSeams{doc,
-                            ui,
-                            form,
-                            timers,
-                            backend,
-                            nullptr,
-                            countdown,
-                            dialogs,
-                            dialogs,
-                            dialogs,
-                            std::string(),
-                            nullptr,
-                            {}},
-                ViewSettings{}};
+  Studio studio{SeamsOnFakes(doc, ui, form, timers, backend, countdown, dialogs), ViewSettings{}};
 
   // The parts, by the names the tests use.
   ViewSettings& view = studio.settings();

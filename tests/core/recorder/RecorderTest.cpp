@@ -145,20 +145,7 @@ TEST_F(RecorderTest, TakeOffsetIsWhereTheRecordingStartedInTheMix) {
                         Case{"truncated", true, 100, 2}}) {
     SCOPED_TRACE(c.name);
     CVelmoraDoc d{ui};
-    Studio studio{StudioSeams{d,
-                              ui,
-                              form,
-                              timers,
-                              backend,
-                              nullptr,
-                              countdown,
-                              dialogs,
-                              dialogs,
-                              dialogs,
-                              std::string(),
-                              nullptr,
-                              {}},
-                  view};
+    Studio studio{test::SeamsOnFakes(d, ui, form, timers, backend, countdown, dialogs), view};
     Transport& t = studio.transport();
     Recorder& r = studio.recorder();
     r.options.simultaneousPlayback = false;
