@@ -26,6 +26,7 @@
 #include "dialogs/DeviceList.h"
 #include "metronome/ClickSound.h"
 #include "seams/CommandTarget.h"
+#include "seams/TimerIds.h"
 
 namespace velmora {
 
@@ -49,7 +50,6 @@ constexpr int kDisplaySizeLabel = 1057;
 }  // namespace metctl
 
 namespace timer {
-constexpr int kMetronome = 7;
 // How often the beat display looks at the stream's clock while the clicks sound.
 constexpr int kMetronomeFollowMs = 10;
 }  // namespace timer

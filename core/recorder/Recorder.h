@@ -19,6 +19,7 @@
 
 #include "io/ByteBuffer.h"
 #include "seams/CommandTarget.h"
+#include "seams/TimerIds.h"
 #include "view/ViewContext.h"
 
 namespace velmora {
@@ -62,8 +63,6 @@ inline constexpr const char* kRecoveryFailedStatus = "  予備ファイル書き
 }  // namespace msg
 
 namespace timer {
-constexpr int kRecording = 2;
-constexpr int kCountdown = 3;
 constexpr int kFirstRecordingTickMs = 150;
 constexpr int kCountdownMs = 1000;
 }  // namespace timer

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "seams/CommandTarget.h"
+#include "seams/TimerIds.h"
 #include "view/ViewContext.h"
 
 namespace velmora {
@@ -35,8 +36,6 @@ inline constexpr const char* kMakingMixCaption = "再生音作成中";
 }  // namespace msg
 
 namespace timer {
-constexpr int kPlayback = 1;  // refill, end of data, meters, position
-constexpr int kMixWatch = 5;  // watches a background mix build
 constexpr int kTransportIntervalMs = 100;
 }  // namespace timer
 

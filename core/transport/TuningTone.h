@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "seams/CommandTarget.h"
+#include "seams/TimerIds.h"
 #include "view/ViewContext.h"
 
 namespace velmora {
@@ -28,8 +29,8 @@ struct DeviceResult;
 struct ViewSettings;
 
 namespace timer {
-// The tone's refill (1000 ms) and, while a countdown runs, the recorder's beep check (200 ms).
-constexpr int kToneAndBeep = 4;
+// kToneAndBeep's intervals: the tone's refill, and while a countdown runs the recorder's beep
+// check.
 constexpr int kToneRefillMs = 1000;
 constexpr int kBeepCheckMs = 200;
 }  // namespace timer
