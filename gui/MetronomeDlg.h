@@ -2,8 +2,8 @@
 // CMetronomeDlg: the modeless metronome "メトロノーム" (template 176) and its beat display window
 // (template 161, borderless, at the top left of the work area). Thin: every control hands its
 // event to core's Metronome, which drives the controls through a Form, the display through
-// BeatDisplay and its own timer 7. Closing (the close box, Escape or Enter) only hides the
-// dialog, keeping its settings. User-interface thread only.
+// BeatDisplay and its own timer::kMetronome. Closing (the close box, Escape or Enter) only hides
+// the dialog, keeping its settings. User-interface thread only.
 
 #include <wx/dialog.h>
 #include <wx/frame.h>
@@ -49,7 +49,7 @@ class CMetronomeDlg : public wxDialog, public CommandTarget {
   CMetronomeDlg(wxWindow* owner, AudioBackend& audio, Ui& ui);
   ~CMetronomeDlg() override;
 
-  // Command 32818 shows the dialog (always enabled).
+  // cmd::kMetronome shows the dialog (always enabled).
   bool OnCommand(int id) override;
   bool HandlesCommand(int id) const override;
 

@@ -31,7 +31,7 @@ class WxWebBrowser : public WebBrowser {
   void OpenPage(const std::string& url) override;
 };
 
-// Everything behind command 57664, owned by the application for as long as its shell runs.
+// Everything behind cmd::kAbout, owned by the application for as long as its shell runs.
 // Outcomes of a support mail still being composed when it goes are dropped.
 class AboutBoxService {
  public:

@@ -26,11 +26,11 @@ inline constexpr const char* kIntegerRange = "%d から %d までの整数を入
 // The texts of the dialog for one direction and target.
 struct FadeSetupTexts {
   std::string title;      // "フェードイン設定 - チャンネル1"
-  std::string timeLabel;  // 1036
-  std::string group;      // 1037
-  std::string convex;     // 1030
-  std::string concave;    // 1031
-  std::string linear;     // 1029
+  std::string timeLabel;  // fadectl::kTimeLabel
+  std::string group;      // fadectl::kCurveGroup
+  std::string convex;     // fadectl::kConvex
+  std::string concave;    // fadectl::kConcave
+  std::string linear;     // fadectl::kLinear
 };
 
 class FadeSetup {
@@ -42,7 +42,7 @@ class FadeSetup {
   int32_t target = 0;  // 0..3 = channel 1..4, 4 = whole mix
 
   FadeSetupTexts Texts() const;
-  // The radio of `curve` (1030, 1031 or 1029), or 0 when it names no curve.
+  // The radio of `curve` (fadectl::kConvex, kConcave or kLinear), or 0 when it names no curve.
   int CheckedRadio() const;
   // What the time edit shows.
   std::string TimeText() const;

@@ -1,7 +1,7 @@
 #pragma once
 // The recording settings: the dialog's logic (template 159, "録音設定") and the command that runs
-// it (32796), with its checks of the rate family against the loaded channels and of the format
-// against what the input devices take. The window shows the values and hands the user's
+// it (cmd::kRecordSetup), with its checks of the rate family against the loaded channels and of the
+// format against what the input devices take. The window shows the values and hands the user's
 // actions back; every rule is here.
 
 #include <array>
@@ -85,7 +85,7 @@ class RecordSetupWindow {
   virtual bool Run(CRecordSetupDlg& dialog) = 0;
 };
 
-// Command 32796.
+// cmd::kRecordSetup.
 class RecordSetupCommand : public CommandTarget {
  public:
   // All must outlive the command.

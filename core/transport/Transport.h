@@ -50,7 +50,7 @@ class Transport : public CommandTarget, public TimerTarget {
   // marks). False for any other id.
   bool OnCommand(int id) override;
   bool HandlesCommand(int id) const override;
-  // Timers 1 and 5; other ids are not the transport's.
+  // timer::kPlayback and kMixWatch; other ids are not the transport's.
   void OnTimer(int id) override;
   // The view's window is going: close a running playback.
   void OnDestroy();
