@@ -10,6 +10,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "DialogFields.h"
 #include "UiFont.h"
 #include "Utf8Text.h"
 #include "seams/CommandIds.h"
@@ -163,17 +164,10 @@ void CMetronomeDlg::BindEvents() {
   bindArrows(metctl::kTempoSpin, &Metronome::OnTempoArrow);
   bindArrows(metctl::kBeatsSpin, &Metronome::OnBeatsArrow);
   bindArrows(metctl::kDisplaySize, &Metronome::OnDisplaySizeArrow);
-  FindWindow(metctl::kTempoEdit)->Bind(wxEVT_TEXT, [&m](wxCommandEvent&) { m.OnTempoEdited(); });
-  FindWindow(metctl::kBeatsEdit)->Bind(wxEVT_TEXT, [&m](wxCommandEvent&) { m.OnBeatsEdited(); });
-  // Checked once the focus has moved: a message box must not open inside the focus change.
-  const auto bindLeave = [this](int id, void (Metronome::*left)()) {
-    FindWindow(id)->Bind(wxEVT_KILL_FOCUS, [this, left](wxFocusEvent& event) {
-      event.Skip();
-      CallAfter([this, left] { (metronome_.get()->*left)(); });
-    });
-  };
-  bindLeave(metctl::kTempoEdit, &Metronome::OnTempoLeft);
-  bindLeave(metctl::kBeatsEdit, &Metronome::OnBeatsLeft);
+  ReadFieldAsTyped(
+      *FindWindow(metctl::kTempoEdit), [&m] { m.OnTempoEdited(); }, [&m] { m.OnTempoLeft(); });
+  ReadFieldAsTyped(
+      *FindWindow(metctl::kBeatsEdit), [&m] { m.OnBeatsEdited(); }, [&m] { m.OnBeatsLeft(); });
   FindWindow(metctl::kChime)->Bind(wxEVT_CHECKBOX, [&m](wxCommandEvent&) { m.OnChimeClicked(); });
   FindWindow(metctl::kVolume)->Bind(wxEVT_SLIDER, [&m](wxCommandEvent&) { m.OnVolumeMoved(); });
   FindWindow(metctl::kStartStop)->Bind(wxEVT_BUTTON, [&m](wxCommandEvent&) { m.OnStartStop(); });

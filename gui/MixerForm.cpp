@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "DialogFields.h"
 #include "MainFrame.h"
 #include "Menus.h"
 #include "MixStatusDlg.h"
@@ -255,15 +256,12 @@ void WxForm::SetText(int id, const std::string& text) {
 
 std::string WxForm::GetText(int id) const {
   wxWindow* w = Find(id);
-  if (auto* edit = dynamic_cast<wxTextCtrl*>(w)) return edit->GetValue().utf8_string();
+  if (auto* edit = dynamic_cast<wxTextCtrl*>(w)) return FieldText(*edit);
   return w != nullptr ? w->GetLabel().utf8_string() : std::string();
 }
 
 void WxForm::SelectAllAndFocus(int id) {
-  if (auto* edit = dynamic_cast<wxTextCtrl*>(Find(id))) {
-    edit->SetFocus();
-    edit->SelectAll();
-  }
+  if (auto* edit = dynamic_cast<wxTextCtrl*>(Find(id))) FocusField(*edit);
 }
 
 void WxForm::Enable(int id, bool enabled) {
@@ -481,14 +479,10 @@ void MixerForm::BindEvents() {
 
   for (int i = 0; i < 4; ++i) {
     const int editId = ctl::kOffsetEdit[i];
-    wxWindow* edit = wxWindow::FindWindowById(editId, window_);
-    edit->Bind(wxEVT_TEXT,
-               [this, editId](wxCommandEvent&) { panel_->OnOffsetTextChanged(editId); });
-    // Checked once the focus has settled: a message box must not open inside the focus change.
-    edit->Bind(wxEVT_KILL_FOCUS, [this, editId](wxFocusEvent& event) {
-      event.Skip();
-      window_->CallAfter([this, editId] { panel_->OnOffsetFocusLost(editId); });
-    });
+    ReadFieldAsTyped(
+        *wxWindow::FindWindowById(editId, window_),
+        [this, editId] { panel_->OnOffsetTextChanged(editId); },
+        [this, editId] { panel_->OnOffsetFocusLost(editId); });
 
     const int spinId = ctl::kOffsetSpin[i];
     wxWindow* spin = wxWindow::FindWindowById(spinId, window_);

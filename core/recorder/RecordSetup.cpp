@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "audio/FormatMask.h"
-#include "dialogs/FadeSetup.h"
+#include "dialogs/DialogFields.h"
 #include "document/VelmoraDoc.h"
 #include "recorder/Recorder.h"
 #include "seams/CommandIds.h"

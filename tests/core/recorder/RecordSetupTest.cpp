@@ -5,7 +5,7 @@
 #include <deque>
 #include <functional>
 
-#include "dialogs/FadeSetup.h"
+#include "dialogs/DialogFields.h"
 #include "document/VelmoraDoc.h"
 #include "recorder/RecordSetup.h"
 #include "recorder/Recorder.h"
