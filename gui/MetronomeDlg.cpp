@@ -12,6 +12,7 @@
 
 #include "DialogFields.h"
 #include "UiFont.h"
+#include "UpDownControl.h"
 #include "Utf8Text.h"
 #include "seams/CommandIds.h"
 

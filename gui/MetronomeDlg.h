@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "MixerForm.h"
+#include "WxForm.h"
 #include "WxTimers.h"
 #include "metronome/Metronome.h"
 #include "seams/BeatDisplay.h"

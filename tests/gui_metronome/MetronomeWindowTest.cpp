@@ -15,6 +15,7 @@
 #include "GuiTestMain.h"
 #include "MetronomeDlg.h"
 #include "MetronomeWindows.h"
+#include "UpDownControl.h"
 #include "audio/VirtualAudioBackend.h"
 #include "document/VelmoraDoc.h"
 #include "seams/CommandIds.h"
