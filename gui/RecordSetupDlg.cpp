@@ -28,7 +28,7 @@ constexpr int kFontPoints = 9;
 
 }  // namespace
 
-WxRecordSetupDlg::WxRecordSetupDlg(wxWindow* parent, CRecordSetupDlg& values, Ui& ui)
+CRecordSetupDlg::CRecordSetupDlg(wxWindow* parent, RecordSetup& values, Ui& ui)
     : wxDialog(parent, wxID_ANY, U("録音設定"), wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX, "dialog159"),
       values_(values),
@@ -118,25 +118,25 @@ WxRecordSetupDlg::WxRecordSetupDlg(wxWindow* parent, CRecordSetupDlg& values, Ui
   level_->Bind(wxEVT_SCROLL_CHANGED, [this](wxScrollEvent& e) {
     values_.OnAutoLevelScroll(ScrollCode::EndScroll, e.GetPosition());
   });
-  Bind(wxEVT_BUTTON, &WxRecordSetupDlg::OnOk, this, wxID_OK);
+  Bind(wxEVT_BUTTON, &CRecordSetupDlg::OnOk, this, wxID_OK);
 }
 
-void WxRecordSetupDlg::ShowSeconds() {
+void CRecordSetupDlg::ShowSeconds() {
   seconds_->ChangeValue(std::to_string(values_.seconds));  // sends no text event
   spin_->SetValue(std::clamp(values_.seconds, 0, kMaxSelfTimerSeconds));
 }
 
-void WxRecordSetupDlg::OnSpin(wxSpinEvent& event, int direction) {
+void CRecordSetupDlg::OnSpin(wxSpinEvent& event, int direction) {
   if (!values_.OnSpinDelta(direction)) event.Veto();
   ShowSeconds();
 }
 
-void WxRecordSetupDlg::OnSecondsChanged() {
+void CRecordSetupDlg::OnSecondsChanged() {
   values_.OnSecondsText(FieldText(*seconds_));
   spin_->SetValue(std::clamp(values_.seconds, 0, kMaxSelfTimerSeconds));
 }
 
-void WxRecordSetupDlg::OnOk(wxCommandEvent&) {
+void CRecordSetupDlg::OnOk(wxCommandEvent&) {
   if (!FieldAccepted(ui_, values_.Accept(FieldText(*seconds_)), *seconds_)) return;
   values_.rateIndex = rate_->GetSelection();
   values_.bitsChoice = bits8_->GetValue() ? 1 : 0;
@@ -148,8 +148,8 @@ void WxRecordSetupDlg::OnOk(wxCommandEvent&) {
   EndModal(wxID_OK);
 }
 
-bool WxRecordSetupWindow::Run(CRecordSetupDlg& dialog) {
-  WxRecordSetupDlg window(TheApp().frame(), dialog, TheApp().ui());
+bool WxRecordSetupWindow::Run(RecordSetup& dialog) {
+  CRecordSetupDlg window(TheApp().frame(), dialog, TheApp().ui());
   return window.ShowModal() == wxID_OK;
 }
 

@@ -22,7 +22,7 @@ class WxDialogWindows : public DialogWindows, public DeviceListWindow {
   bool RunFadeSetup(FadeSetup& setup) override;
   void RunProperties(const PropertyEntries& entries) override;
   void RunAbout(AboutBox& about) override;
-  bool RunDeviceList(DeviceListDialog& dialog) override;
+  bool RunDeviceList(DeviceList& dialog) override;
 };
 
 // The user's default browser; a page that does not open is not reported.

@@ -80,7 +80,7 @@ DeviceLists DeviceListsOf(const DeviceSurvey& survey);
 
 // CDeviceListDlg's fields and reactions. The view copies in the selections and the devices; the
 // window fills its combos and list from here and reports its events.
-class DeviceListDialog {
+class DeviceList {
  public:
   int32_t playbackSelection = kDefaultDevice;  // -1 = "自動選択", else the device number
   int32_t recordSelection = kDefaultDevice;
@@ -112,7 +112,7 @@ class DeviceListDialog {
 class DeviceListWindow {
  public:
   virtual ~DeviceListWindow() = default;
-  virtual bool RunDeviceList(DeviceListDialog& dialog) = 0;
+  virtual bool RunDeviceList(DeviceList& dialog) = 0;
 };
 
 // An owner of a wave device of its own (the metronome's), told the chosen output device after
@@ -144,7 +144,7 @@ class DeviceCommand : public CommandTarget {
   bool HandlesCommand(int id) const override;
 
  private:
-  void Accept(const DeviceListDialog& dialog, const DeviceLists& devices);
+  void Accept(const DeviceList& dialog, const DeviceLists& devices);
 
   CVelmoraDoc& doc_;
   ViewSettings& view_;

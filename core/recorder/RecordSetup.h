@@ -53,7 +53,7 @@ int RecordRateIndex(uint32_t rate);
 constexpr int32_t kMaxSelfTimerSeconds = 3600;
 constexpr int32_t kMaxAutoStartLevel = 50;
 
-class CRecordSetupDlg {
+class RecordSetup {
  public:
   // The dialog's values: filled before it runs, read after OK.
   int rateIndex = 3;       // into kRecordRates
@@ -82,7 +82,7 @@ class CRecordSetupDlg {
 class RecordSetupWindow {
  public:
   virtual ~RecordSetupWindow() = default;
-  virtual bool Run(CRecordSetupDlg& dialog) = 0;
+  virtual bool Run(RecordSetup& dialog) = 0;
 };
 
 // cmd::kRecordSetup.

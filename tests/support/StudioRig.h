@@ -33,8 +33,8 @@ class CancelledDialogs : public DialogWindows, public DeviceListWindow, public R
   bool RunFadeSetup(FadeSetup&) override { return false; }
   void RunProperties(const PropertyEntries&) override {}
   void RunAbout(AboutBox&) override {}
-  bool RunDeviceList(DeviceListDialog&) override { return false; }
-  bool Run(CRecordSetupDlg&) override { return false; }
+  bool RunDeviceList(DeviceList&) override { return false; }
+  bool Run(RecordSetup&) override { return false; }
 };
 
 // Members are built in this order and refer to the ones above them; the rig is not copyable.
