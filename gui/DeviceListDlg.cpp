@@ -22,7 +22,7 @@ constexpr int kHeaderPadding = 24;  // pixels beside a column title, for the the
 
 }  // namespace
 
-CDeviceListDlg::CDeviceListDlg(wxWindow* parent, DeviceListDialog& dialog)
+CDeviceListDlg::CDeviceListDlg(wxWindow* parent, DeviceList& dialog)
     : wxDialog(parent, wxID_ANY, U("デバイス選択"), wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX, "dialog173"),
       dialog_(dialog) {

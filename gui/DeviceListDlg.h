@@ -1,6 +1,6 @@
 #pragma once
 // CDeviceListDlg: the modal device selection (template 173, "デバイス選択"). Shows what core's
-// DeviceListDialog gives: the playback and recording combos, and the formats of the device whose
+// DeviceList gives: the playback and recording combos, and the formats of the device whose
 // combo was touched last; its selections are read back after OK.
 
 #include <wx/dialog.h>
@@ -17,7 +17,7 @@ namespace velmora {
 class CDeviceListDlg : public wxDialog {
  public:
   // `dialog` must outlive the window; it holds the selections as the user makes them.
-  CDeviceListDlg(wxWindow* parent, DeviceListDialog& dialog);
+  CDeviceListDlg(wxWindow* parent, DeviceList& dialog);
 
   wxComboBox* playbackCombo() const { return playback_; }
   wxComboBox* recordCombo() const { return record_; }
@@ -27,7 +27,7 @@ class CDeviceListDlg : public wxDialog {
   wxComboBox* AddCombo(int id, DeviceRole role);
   void ShowRows(const std::vector<FormatRow>& rows);
 
-  DeviceListDialog& dialog_;
+  DeviceList& dialog_;
   wxComboBox* playback_ = nullptr;
   wxComboBox* record_ = nullptr;
   wxListCtrl* formats_ = nullptr;

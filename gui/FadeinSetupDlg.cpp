@@ -6,6 +6,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "DialogFields.h"
 #include "OkCancelLayout.h"
 #include "UiFont.h"
 #include "Utf8Text.h"
@@ -32,9 +33,7 @@ CFadeinSetupDlg::CFadeinSetupDlg(wxWindow* parent, FadeSetup& setup, Ui& ui)
   auto* timeRow = new wxBoxSizer(wxHORIZONTAL);
   timeRow->Add(new wxStaticText(this, fadectl::kTimeLabel, U(texts.timeLabel)),
                wxSizerFlags().CentreVertical().Border(wxRIGHT, gap));
-  time_ = new wxTextCtrl(this, fadectl::kTime, U(setup.TimeText()), wxDefaultPosition,
-                         wxDefaultSize, wxTE_RIGHT);
-  time_->SetInitialSize(time_->GetSizeFromTextSize(time_->GetTextExtent("0000000").x));
+  time_ = NewNumberField(this, fadectl::kTime, "0000000", setup.TimeText());
   timeRow->Add(time_, wxSizerFlags().CentreVertical());
   timeRow->Add(new wxStaticText(this, wxID_ANY, U("ﾐﾘ秒")),
                wxSizerFlags().CentreVertical().Border(wxLEFT, gap / 2));
@@ -58,8 +57,7 @@ CFadeinSetupDlg::CFadeinSetupDlg(wxWindow* parent, FadeSetup& setup, Ui& ui)
   CentreOnParent();
 
   Bind(wxEVT_BUTTON, &CFadeinSetupDlg::OnOk, this, wxID_OK);
-  time_->SetFocus();
-  time_->SelectAll();
+  FocusField(*time_);
 }
 
 int CFadeinSetupDlg::CheckedRadio() const {
@@ -69,17 +67,10 @@ int CFadeinSetupDlg::CheckedRadio() const {
   return 0;
 }
 
-// The framework's validation message, then the focus back in the edit with its text selected.
 void CFadeinSetupDlg::OnOk(wxCommandEvent&) {
-  const std::optional<std::string> refused =
-      setup_.Accept(CheckedRadio(), time_->GetValue().utf8_string());
-  if (refused) {
-    ui_.ShowMessage(*refused, MessageIcon::Exclamation, MessageButtons::Ok);
-    time_->SetFocus();
-    time_->SelectAll();
-    return;
+  if (FieldAccepted(ui_, setup_.Accept(CheckedRadio(), FieldText(*time_)), *time_)) {
+    EndModal(wxID_OK);
   }
-  EndModal(wxID_OK);
 }
 
 }  // namespace velmora

@@ -62,7 +62,7 @@ class CMainFrame : public wxDocParentFrame, public CommandTarget {
   void FitToForm(const wxSize& formSize);
   // "title - Velmora".
   void ShowDocumentTitle(const std::string& title);
-  // The system is about to suspend: command 32779 (stop) as if sent to the window.
+  // The system is about to suspend: cmd::kStop as if sent to the window.
   void StopBeforeSuspend();
 
   bool OnCommand(int id) override;

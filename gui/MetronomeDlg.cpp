@@ -10,7 +10,9 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "DialogFields.h"
 #include "UiFont.h"
+#include "UpDownControl.h"
 #include "Utf8Text.h"
 #include "app/Studio.h"
 #include "seams/CommandIds.h"
@@ -187,17 +189,12 @@ void CMetronomeDlg::BindEvents() {
   bindArrows(metctl::kTempoSpin, &Metronome::OnTempoArrow);
   bindArrows(metctl::kBeatsSpin, &Metronome::OnBeatsArrow);
   bindArrows(metctl::kDisplaySize, &Metronome::OnDisplaySizeArrow);
-  bind(metctl::kTempoEdit, wxEVT_TEXT, &Metronome::OnTempoEdited);
-  bind(metctl::kBeatsEdit, wxEVT_TEXT, &Metronome::OnBeatsEdited);
-  // Checked once the focus has moved: a message box must not open inside the focus change.
-  const auto bindLeave = [this](int id, void (Metronome::*left)()) {
-    FindWindow(id)->Bind(wxEVT_KILL_FOCUS, [this, left](wxFocusEvent& event) {
-      event.Skip();
-      CallAfter([this, left] { Call(left); });
-    });
-  };
-  bindLeave(metctl::kTempoEdit, &Metronome::OnTempoLeft);
-  bindLeave(metctl::kBeatsEdit, &Metronome::OnBeatsLeft);
+  ReadFieldAsTyped(
+      *FindWindow(metctl::kTempoEdit), [this] { Call(&Metronome::OnTempoEdited); },
+      [this] { Call(&Metronome::OnTempoLeft); });
+  ReadFieldAsTyped(
+      *FindWindow(metctl::kBeatsEdit), [this] { Call(&Metronome::OnBeatsEdited); },
+      [this] { Call(&Metronome::OnBeatsLeft); });
   bind(metctl::kChime, wxEVT_CHECKBOX, &Metronome::OnChimeClicked);
   bind(metctl::kVolume, wxEVT_SLIDER, &Metronome::OnVolumeMoved);
   bind(metctl::kStartStop, wxEVT_BUTTON, &Metronome::OnStartStop);

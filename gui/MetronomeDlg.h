@@ -1,9 +1,9 @@
 #pragma once
 // CMetronomeDlg: the modeless metronome "メトロノーム" (template 176) and its beat display window
 // (template 161, borderless, at the top left of the work area). Thin: the studio makes core's
-// Metronome on the dialog's seams (its Form, its own timers, the beat display); every control
-// hands its event to it. Closing (the close box, Escape or Enter) only hides the dialog, keeping
-// its settings. User-interface thread only.
+// Metronome on the dialog's seams (its Form, its own timers for timer::kMetronome, the beat
+// display); every control hands its event to it. Closing (the close box, Escape or Enter) only
+// hides the dialog, keeping its settings. User-interface thread only.
 
 #include <wx/dialog.h>
 #include <wx/frame.h>
@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "MixerForm.h"
+#include "WxForm.h"
 #include "WxTimers.h"
 #include "metronome/Metronome.h"
 #include "seams/BeatDisplay.h"
@@ -52,7 +52,7 @@ class CMetronomeDlg : public wxDialog, public CommandTarget {
   // The metronome made on seams(), which must outlive the dialog or be detached with nullptr.
   void Attach(Metronome* metronome);
 
-  // Command 32818 shows the dialog (always enabled).
+  // cmd::kMetronome shows the dialog (always enabled).
   bool OnCommand(int id) override;
   bool HandlesCommand(int id) const override;
 

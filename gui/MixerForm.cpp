@@ -2,12 +2,9 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
-#include <wx/dcclient.h>
 #include <wx/dnd.h>
 #include <wx/gauge.h>
 #include <wx/menu.h>
-#include <wx/renderer.h>
-#include <wx/settings.h>
 #include <wx/slider.h>
 #include <wx/spinbutt.h>
 #include <wx/statbox.h>
@@ -20,9 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "DialogFields.h"
 #include "MainFrame.h"
 #include "Menus.h"
 #include "MixStatusDlg.h"
+#include "UpDownControl.h"
 #include "Utf8Text.h"
 #include "VelmoraApp.h"
 #include "VelmoraView.h"
@@ -34,13 +33,9 @@
 
 namespace velmora {
 
-wxDEFINE_EVENT(EVT_UPDOWN_RELEASED, wxSpinEvent);
-
 namespace {
 
 constexpr int kStripStepDu = 67;  // channel strips repeat every 67 units to the right
-constexpr int kRepeatDelayMs = 400;
-constexpr int kRepeatIntervalMs = 50;
 
 int64_t SteadyMs() {
   using namespace std::chrono;
@@ -65,10 +60,6 @@ ScrollCode ToScrollCode(wxEventType type) {
 // so the thumb stands where the template puts it on every toolkit.)
 constexpr long kFillFromBottom = wxSL_INVERSE;
 
-int NativeSliderValue(const wxSlider& slider, int value) {
-  return slider.HasFlag(wxSL_INVERSE) ? slider.GetMin() + slider.GetMax() - value : value;
-}
-
 const wxEventTypeTag<wxScrollEvent> kScrollEvents[] = {
     wxEVT_SCROLL_LINEUP,   wxEVT_SCROLL_LINEDOWN,   wxEVT_SCROLL_PAGEUP,
     wxEVT_SCROLL_PAGEDOWN, wxEVT_SCROLL_THUMBTRACK, wxEVT_SCROLL_THUMBRELEASE,
@@ -91,188 +82,6 @@ class FormDropTarget : public wxFileDropTarget {
 };
 
 }  // namespace
-
-// ---- UpDownControl ----
-
-UpDownControl::UpDownControl(wxWindow* parent, wxWindowID id, const wxPoint& pos,
-                             const wxSize& size)
-    : wxControl(parent, id, pos, size, wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE), repeat_(this) {
-  SetBackgroundStyle(wxBG_STYLE_PAINT);
-  Bind(wxEVT_PAINT, &UpDownControl::OnPaint, this);
-  Bind(wxEVT_LEFT_DOWN, &UpDownControl::OnLeftDown, this);
-  Bind(wxEVT_LEFT_DCLICK, &UpDownControl::OnLeftDown, this);
-  Bind(wxEVT_LEFT_UP, &UpDownControl::OnLeftUp, this);
-  Bind(wxEVT_MOUSE_CAPTURE_LOST, &UpDownControl::OnCaptureLost, this);
-  Bind(wxEVT_TIMER, &UpDownControl::OnRepeat, this);
-}
-
-UpDownControl::~UpDownControl() {
-  repeat_.Stop();
-  if (HasCapture()) ReleaseMouse();
-}
-
-void UpDownControl::SetRange(int min, int max) {
-  min_ = min;
-  max_ = std::max(min, max);
-  value_ = std::clamp(value_, min_, max_);
-}
-
-void UpDownControl::SetValue(int value) {
-  value_ = std::clamp(value, min_, max_);
-}
-
-wxSize UpDownControl::DoGetBestSize() const {
-  return FromDIP(wxSize(16, 24));
-}
-
-void UpDownControl::OnPaint(wxPaintEvent&) {
-  wxPaintDC dc(this);
-  const wxSize size = GetClientSize();
-  dc.SetBackground(wxBrush(GetParent()->GetBackgroundColour()));
-  dc.Clear();
-  const int half = size.y / 2;
-  const wxRect halves[2] = {wxRect(0, 0, size.x, half), wxRect(0, half, size.x, size.y - half)};
-  const wxColour arrow =
-      wxSystemSettings::GetColour(IsEnabled() ? wxSYS_COLOUR_BTNTEXT : wxSYS_COLOUR_GRAYTEXT);
-  for (int i = 0; i < 2; ++i) {
-    const int direction = i == 0 ? +1 : -1;
-    int flags = IsEnabled() ? 0 : static_cast<int>(wxCONTROL_DISABLED);
-    if (pressed_ == direction) flags |= wxCONTROL_PRESSED;
-    wxRendererNative::Get().DrawPushButton(this, dc, halves[i], flags);
-    // A small triangle pointing up or down in the middle of the half.
-    const wxRect& r = halves[i];
-    const int w = std::max(3, std::min(r.width - 6, r.height - 4) | 1);
-    const int h = (w + 1) / 2;
-    const int cx = r.x + r.width / 2;
-    const int top = r.y + (r.height - h) / 2;
-    const int base = direction > 0 ? top + h : top;
-    const int tip = direction > 0 ? top : top + h;
-    const wxPoint points[3] = {wxPoint(cx - w / 2, base), wxPoint(cx + w / 2, base),
-                               wxPoint(cx, tip)};
-    dc.SetPen(wxPen(arrow));
-    dc.SetBrush(wxBrush(arrow));
-    dc.DrawPolygon(3, points);
-  }
-}
-
-void UpDownControl::OnLeftDown(wxMouseEvent& event) {
-  if (!IsEnabled()) return;
-  pressed_ = event.GetY() < GetClientSize().y / 2 ? +1 : -1;
-  if (!HasCapture()) CaptureMouse();
-  Refresh();
-  SendArrow();
-  repeat_.StartOnce(kRepeatDelayMs);
-}
-
-void UpDownControl::OnLeftUp(wxMouseEvent&) {
-  EndPress();
-}
-
-void UpDownControl::OnCaptureLost(wxMouseCaptureLostEvent&) {
-  EndPress();
-}
-
-void UpDownControl::OnRepeat(wxTimerEvent&) {
-  if (pressed_ == 0) return;
-  SendArrow();
-  repeat_.Start(kRepeatIntervalMs);
-}
-
-void UpDownControl::SendArrow() {
-  wxSpinEvent event(pressed_ > 0 ? wxEVT_SPIN_UP : wxEVT_SPIN_DOWN, GetId());
-  event.SetEventObject(this);
-  event.SetPosition(value_);
-  ProcessWindowEvent(event);
-}
-
-void UpDownControl::EndPress() {
-  repeat_.Stop();
-  if (HasCapture()) ReleaseMouse();
-  if (pressed_ == 0) return;
-  pressed_ = 0;
-  Refresh();
-  wxSpinEvent event(EVT_UPDOWN_RELEASED, GetId());
-  event.SetEventObject(this);
-  event.SetPosition(value_);
-  ProcessWindowEvent(event);
-}
-
-// ---- WxForm ----
-
-wxWindow* WxForm::Find(int id) const {
-  return wxWindow::FindWindowById(id, form_);
-}
-
-void WxForm::SetRange(int id, int min, int max) {
-  wxWindow* w = Find(id);
-  if (auto* slider = dynamic_cast<wxSlider*>(w)) {
-    slider->SetRange(min, std::max(max, min + 1));
-  } else if (auto* updown = dynamic_cast<UpDownControl*>(w)) {
-    updown->SetRange(min, max);
-  } else if (auto* spin = dynamic_cast<wxSpinButton*>(w)) {
-    spin->SetRange(min, max);
-  } else if (auto* gauge = dynamic_cast<wxGauge*>(w)) {
-    gauge->SetRange(std::max(max - min, 1));
-  }
-}
-
-void WxForm::SetPosition(int id, int position) {
-  wxWindow* w = Find(id);
-  if (auto* slider = dynamic_cast<wxSlider*>(w)) {
-    slider->SetValue(
-        NativeSliderValue(*slider, std::clamp(position, slider->GetMin(), slider->GetMax())));
-  } else if (auto* updown = dynamic_cast<UpDownControl*>(w)) {
-    updown->SetValue(position);
-  } else if (auto* spin = dynamic_cast<wxSpinButton*>(w)) {
-    spin->SetValue(position);
-  } else if (auto* gauge = dynamic_cast<wxGauge*>(w)) {
-    gauge->SetValue(std::clamp(position, 0, gauge->GetRange()));
-  }
-}
-
-int WxForm::GetPosition(int id) const {
-  wxWindow* w = Find(id);
-  if (auto* slider = dynamic_cast<wxSlider*>(w))
-    return NativeSliderValue(*slider, slider->GetValue());
-  if (auto* updown = dynamic_cast<UpDownControl*>(w)) return updown->GetValue();
-  if (auto* spin = dynamic_cast<wxSpinButton*>(w)) return spin->GetValue();
-  if (auto* gauge = dynamic_cast<wxGauge*>(w)) return gauge->GetValue();
-  return 0;
-}
-
-void WxForm::SetTickFrequency(int id, int frequency) {
-  if (auto* slider = dynamic_cast<wxSlider*>(Find(id))) slider->SetTickFreq(std::max(frequency, 1));
-}
-
-void WxForm::SetText(int id, const std::string& text) {
-  wxWindow* w = Find(id);
-  if (auto* edit = dynamic_cast<wxTextCtrl*>(w)) {
-    edit->ChangeValue(wxString::FromUTF8(text));
-  } else if (w != nullptr) {
-    w->SetLabel(wxString::FromUTF8(text));
-  }
-}
-
-std::string WxForm::GetText(int id) const {
-  wxWindow* w = Find(id);
-  if (auto* edit = dynamic_cast<wxTextCtrl*>(w)) return edit->GetValue().utf8_string();
-  return w != nullptr ? w->GetLabel().utf8_string() : std::string();
-}
-
-void WxForm::SelectAllAndFocus(int id) {
-  if (auto* edit = dynamic_cast<wxTextCtrl*>(Find(id))) {
-    edit->SetFocus();
-    edit->SelectAll();
-  }
-}
-
-void WxForm::Enable(int id, bool enabled) {
-  if (wxWindow* w = Find(id)) w->Enable(enabled);
-}
-
-void WxForm::SetCheck(int id, bool checked) {
-  if (auto* check = dynamic_cast<wxCheckBox*>(Find(id))) check->SetValue(checked);
-}
 
 // ---- Layout ----
 
@@ -481,14 +290,10 @@ void MixerForm::BindEvents() {
 
   for (int i = 0; i < 4; ++i) {
     const int editId = ctl::kOffsetEdit[i];
-    wxWindow* edit = wxWindow::FindWindowById(editId, window_);
-    edit->Bind(wxEVT_TEXT,
-               [this, editId](wxCommandEvent&) { panel_->OnOffsetTextChanged(editId); });
-    // Checked once the focus has settled: a message box must not open inside the focus change.
-    edit->Bind(wxEVT_KILL_FOCUS, [this, editId](wxFocusEvent& event) {
-      event.Skip();
-      window_->CallAfter([this, editId] { panel_->OnOffsetFocusLost(editId); });
-    });
+    ReadFieldAsTyped(
+        *wxWindow::FindWindowById(editId, window_),
+        [this, editId] { panel_->OnOffsetTextChanged(editId); },
+        [this, editId] { panel_->OnOffsetFocusLost(editId); });
 
     const int spinId = ctl::kOffsetSpin[i];
     wxWindow* spin = wxWindow::FindWindowById(spinId, window_);

@@ -19,7 +19,7 @@ class CPropertyDlg : public wxDialog {
   CPropertyDlg(wxWindow* parent, const PropertyEntries& entries);
 
   wxNotebook* tabs() const { return tabs_; }
-  // The read-only field of control `id` (1032, 1026, 1027, 1028, 1029, 1030) on tab `tab`.
+  // The read-only field of control `id` (one of propctl's but kTabs) on tab `tab`.
   wxTextCtrl* Field(int tab, int id) const;
 
  private:

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "DialogFields.h"
 #include "MainFrame.h"
 #include "OkCancelLayout.h"
 #include "UiFont.h"
@@ -27,7 +28,7 @@ constexpr int kFontPoints = 9;
 
 }  // namespace
 
-WxRecordSetupDlg::WxRecordSetupDlg(wxWindow* parent, CRecordSetupDlg& values, Ui& ui)
+CRecordSetupDlg::CRecordSetupDlg(wxWindow* parent, RecordSetup& values, Ui& ui)
     : wxDialog(parent, wxID_ANY, U("録音設定"), wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX, "dialog159"),
       values_(values),
@@ -71,9 +72,7 @@ WxRecordSetupDlg::WxRecordSetupDlg(wxWindow* parent, CRecordSetupDlg& values, Ui
   auto* timerBox = group("セルフタイマー");
   wxWindow* timerParent = timerBox->GetStaticBox();
   auto* secondsRow = new wxBoxSizer(wxHORIZONTAL);
-  seconds_ = new wxTextCtrl(timerParent, recctl::kSeconds, wxEmptyString, wxDefaultPosition,
-                            wxDefaultSize, wxTE_RIGHT);
-  seconds_->SetInitialSize(seconds_->GetSizeFromTextSize(seconds_->GetTextExtent("00000").x));
+  seconds_ = NewNumberField(timerParent, recctl::kSeconds, "00000");
   spin_ = new wxSpinButton(timerParent, recctl::kSecondsSpin, wxDefaultPosition, wxDefaultSize,
                            wxSP_VERTICAL | wxSP_ARROW_KEYS);
   spin_->SetRange(0, kMaxSelfTimerSeconds);
@@ -108,11 +107,8 @@ WxRecordSetupDlg::WxRecordSetupDlg(wxWindow* parent, CRecordSetupDlg& values, Ui
   ShowSeconds();
   spin_->Bind(wxEVT_SPIN_UP, [this](wxSpinEvent& e) { OnSpin(e, +1); });
   spin_->Bind(wxEVT_SPIN_DOWN, [this](wxSpinEvent& e) { OnSpin(e, -1); });
-  seconds_->Bind(wxEVT_TEXT, [this](wxCommandEvent&) { OnSecondsChanged(); });
-  seconds_->Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& e) {
-    OnSecondsChanged();
-    e.Skip();
-  });
+  ReadFieldAsTyped(
+      *seconds_, [this] { OnSecondsChanged(); }, [this] { OnSecondsChanged(); });
   level_->Bind(wxEVT_SCROLL_LINEUP, [this](wxScrollEvent& e) {
     values_.OnAutoLevelScroll(ScrollCode::LineUp, e.GetPosition());
   });
@@ -122,32 +118,26 @@ WxRecordSetupDlg::WxRecordSetupDlg(wxWindow* parent, CRecordSetupDlg& values, Ui
   level_->Bind(wxEVT_SCROLL_CHANGED, [this](wxScrollEvent& e) {
     values_.OnAutoLevelScroll(ScrollCode::EndScroll, e.GetPosition());
   });
-  Bind(wxEVT_BUTTON, &WxRecordSetupDlg::OnOk, this, wxID_OK);
+  Bind(wxEVT_BUTTON, &CRecordSetupDlg::OnOk, this, wxID_OK);
 }
 
-void WxRecordSetupDlg::ShowSeconds() {
+void CRecordSetupDlg::ShowSeconds() {
   seconds_->ChangeValue(std::to_string(values_.seconds));  // sends no text event
   spin_->SetValue(std::clamp(values_.seconds, 0, kMaxSelfTimerSeconds));
 }
 
-void WxRecordSetupDlg::OnSpin(wxSpinEvent& event, int direction) {
+void CRecordSetupDlg::OnSpin(wxSpinEvent& event, int direction) {
   if (!values_.OnSpinDelta(direction)) event.Veto();
   ShowSeconds();
 }
 
-void WxRecordSetupDlg::OnSecondsChanged() {
-  values_.OnSecondsText(seconds_->GetValue().utf8_string());
+void CRecordSetupDlg::OnSecondsChanged() {
+  values_.OnSecondsText(FieldText(*seconds_));
   spin_->SetValue(std::clamp(values_.seconds, 0, kMaxSelfTimerSeconds));
 }
 
-void WxRecordSetupDlg::OnOk(wxCommandEvent&) {
-  const std::optional<std::string> refused = values_.Accept(seconds_->GetValue().utf8_string());
-  if (refused) {
-    ui_.ShowMessage(*refused, MessageIcon::Exclamation, MessageButtons::Ok);
-    seconds_->SetFocus();
-    seconds_->SelectAll();
-    return;
-  }
+void CRecordSetupDlg::OnOk(wxCommandEvent&) {
+  if (!FieldAccepted(ui_, values_.Accept(FieldText(*seconds_)), *seconds_)) return;
   values_.rateIndex = rate_->GetSelection();
   values_.bitsChoice = bits8_->GetValue() ? 1 : 0;
   values_.channelsChoice = mono_->GetValue() ? 1 : 0;
@@ -158,8 +148,8 @@ void WxRecordSetupDlg::OnOk(wxCommandEvent&) {
   EndModal(wxID_OK);
 }
 
-bool WxRecordSetupWindow::Run(CRecordSetupDlg& dialog) {
-  WxRecordSetupDlg window(TheApp().frame(), dialog, TheApp().ui());
+bool WxRecordSetupWindow::Run(RecordSetup& dialog) {
+  CRecordSetupDlg window(TheApp().frame(), dialog, TheApp().ui());
   return window.ShowModal() == wxID_OK;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The recording settings dialog window (template 159, "録音設定"): shows the values of core's
-// CRecordSetupDlg, hands every spin step, edit change and track bar move to it, and on OK its
+// CRecordSetupDlg: the modal recording settings (template 159, "録音設定"). Shows the values of
+// core's RecordSetup, hands every spin step, edit change and track bar move to it, and on OK its
 // check of the seconds; a refused value is reported and the dialog stays open.
 
 #include <wx/dialog.h>
@@ -19,10 +19,10 @@ namespace velmora {
 
 class Ui;
 
-class WxRecordSetupDlg : public wxDialog {
+class CRecordSetupDlg : public wxDialog {
  public:
   // `values` and `ui` must outlive the dialog; `values` takes the choices on OK.
-  WxRecordSetupDlg(wxWindow* parent, CRecordSetupDlg& values, Ui& ui);
+  CRecordSetupDlg(wxWindow* parent, RecordSetup& values, Ui& ui);
 
  private:
   void OnSpin(wxSpinEvent& event, int direction);
@@ -30,7 +30,7 @@ class WxRecordSetupDlg : public wxDialog {
   void OnOk(wxCommandEvent& event);
   void ShowSeconds();
 
-  CRecordSetupDlg& values_;
+  RecordSetup& values_;
   Ui& ui_;
   wxChoice* rate_ = nullptr;
   wxRadioButton* bits16_ = nullptr;
@@ -47,7 +47,7 @@ class WxRecordSetupDlg : public wxDialog {
 // Runs the dialog modally over the main window.
 class WxRecordSetupWindow : public RecordSetupWindow {
  public:
-  bool Run(CRecordSetupDlg& dialog) override;
+  bool Run(RecordSetup& dialog) override;
 };
 
 }  // namespace velmora

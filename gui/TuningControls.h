@@ -1,5 +1,5 @@
 #pragma once
-// Button 1042 and up-down 1054 of the form, wired to the tuning tone.
+// Button ctl::kTuningButton and up-down ctl::kTuningSpin of the form, wired to the tuning tone.
 
 class wxWindow;
 

@@ -80,7 +80,8 @@ class CVelmoraView : public wxView {
   WaveDevice* playDevice() const;
   // Recording's windows, and through them the recorder and its device.
   ViewRecording* recording() const { return recording_.get(); }
-  // Button 1042's tone; also plays the recorder's countdown beep (PlayCountdownBeep).
+  // The tone of button ctl::kTuningButton; also plays the recorder's countdown beep
+  // (PlayCountdownBeep).
   TuningTone* tuningTone() const;
   // The metronome's dialog (created hidden with the view), or null once its window is gone.
   CMetronomeDlg* metronome() const { return metronomeWindow_ ? metronome_ : nullptr; }

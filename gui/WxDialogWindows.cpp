@@ -36,7 +36,7 @@ void WxDialogWindows::RunAbout(AboutBox& about) {
   dialog.ShowModal();
 }
 
-bool WxDialogWindows::RunDeviceList(DeviceListDialog& dialog) {
+bool WxDialogWindows::RunDeviceList(DeviceList& dialog) {
   CDeviceListDlg window(Owner(), dialog);
   return window.ShowModal() == wxID_OK;
 }

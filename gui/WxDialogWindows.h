@@ -22,7 +22,7 @@ class WxDialogWindows : public DialogWindows, public DeviceListWindow {
   bool RunFadeSetup(FadeSetup& setup) override;
   void RunProperties(const PropertyEntries& entries) override;
   void RunAbout(AboutBox& about) override;
-  bool RunDeviceList(DeviceListDialog& dialog) override;
+  bool RunDeviceList(DeviceList& dialog) override;
 };
 
 // The user's default browser; a page that does not open is not reported.
@@ -31,7 +31,7 @@ class WxWebBrowser : public WebBrowser {
   void OpenPage(const std::string& url) override;
 };
 
-// Everything behind command 57664, owned by the application for as long as its shell runs.
+// Everything behind cmd::kAbout, owned by the application for as long as its shell runs.
 // Outcomes of a support mail still being composed when it goes are dropped.
 class AboutBoxService {
  public:

@@ -42,7 +42,7 @@ class AboutBox {
   // All must outlive the box; the Ui also every mail still being composed.
   AboutBox(Ui& ui, WebBrowser& browser, MailClient& mail);
 
-  // The text of link control 1000 or 1001; empty for any other id.
+  // The text of link control aboutctl::kWebPage or kSupportMail; empty for any other id.
   static std::string LinkText(int controlId);
   // Whether the control is a link: the link cursor shows over it, the arrow elsewhere.
   static bool IsLink(int controlId) {

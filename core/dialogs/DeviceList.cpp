@@ -47,31 +47,31 @@ DeviceLists DeviceListsOf(const DeviceSurvey& survey) {
 
 // ---- The dialog ----
 
-int32_t& DeviceListDialog::SelectionOf(DeviceRole role) {
+int32_t& DeviceList::SelectionOf(DeviceRole role) {
   return role == DeviceRole::Playback ? playbackSelection : recordSelection;
 }
 
-int32_t DeviceListDialog::SelectionOf(DeviceRole role) const {
+int32_t DeviceList::SelectionOf(DeviceRole role) const {
   return role == DeviceRole::Playback ? playbackSelection : recordSelection;
 }
 
-const std::vector<WaveDeviceCaps>& DeviceListDialog::DevicesOf(DeviceRole role) const {
+const std::vector<WaveDeviceCaps>& DeviceList::DevicesOf(DeviceRole role) const {
   return role == DeviceRole::Playback ? playbackDevices : recordDevices;
 }
 
-std::vector<std::string> DeviceListDialog::ComboItems(DeviceRole role) const {
+std::vector<std::string> DeviceList::ComboItems(DeviceRole role) const {
   std::vector<std::string> items{msg::kAutoSelect};
   for (const WaveDeviceCaps& device : DevicesOf(role)) items.push_back(device.name);
   return items;
 }
 
-int DeviceListDialog::ComboItem(DeviceRole role) const {
+int DeviceList::ComboItem(DeviceRole role) const {
   const int32_t selection = SelectionOf(role);
   const auto listed = static_cast<int32_t>(DevicesOf(role).size());
   return selection >= kDefaultDevice && selection < listed ? selection + 1 : -1;
 }
 
-std::vector<FormatRow> DeviceListDialog::OnComboChanged(DeviceRole role, int item) {
+std::vector<FormatRow> DeviceList::OnComboChanged(DeviceRole role, int item) {
   // An item the combo does not have (nothing chosen) leaves the selection as it was.
   if (item >= 0 && item <= static_cast<int>(DevicesOf(role).size())) {
     SelectionOf(role) = item - 1;
@@ -79,7 +79,7 @@ std::vector<FormatRow> DeviceListDialog::OnComboChanged(DeviceRole role, int ite
   return RowsOf(role);
 }
 
-std::vector<FormatRow> DeviceListDialog::RowsOf(DeviceRole role) const {
+std::vector<FormatRow> DeviceList::RowsOf(DeviceRole role) const {
   const int32_t selection = SelectionOf(role);
   const std::vector<WaveDeviceCaps>& devices = DevicesOf(role);
   if (selection < 0 || selection >= static_cast<int32_t>(devices.size())) return {};
@@ -112,7 +112,7 @@ bool DeviceCommand::OnCommand(int id) {
   if (id != cmd::kAudioDevices) return false;
   if (!QueryCommandState(doc_, id).enabled) return true;
   const DeviceLists devices = devices_ ? devices_() : DeviceLists{};
-  DeviceListDialog dialog;
+  DeviceList dialog;
   dialog.playbackSelection = view_.outputDevice;
   dialog.recordSelection = view_.inputDevice;
   dialog.playbackDevices = devices.outputs;
@@ -121,7 +121,7 @@ bool DeviceCommand::OnCommand(int id) {
   return true;
 }
 
-void DeviceCommand::Accept(const DeviceListDialog& dialog, const DeviceLists& devices) {
+void DeviceCommand::Accept(const DeviceList& dialog, const DeviceLists& devices) {
   view_.outputDevice = dialog.playbackSelection;
   view_.inputDevice = dialog.recordSelection;
   for (OutputDeviceOwner* owner : owners_) owner->SetOutputDevice(view_.outputDevice);

@@ -1,8 +1,8 @@
 #pragma once
 // The device selection dialog's logic (template 173, "デバイス選択") and the view's command that
-// opens it (32798): the two combos ("自動選択" first), the formats of the device whose combo was
-// touched last, and what OK gives the view: the chosen devices, maxInputFormats, and the message
-// when the chosen input does not take the current recording format.
+// opens it (cmd::kAudioDevices): the two combos ("自動選択" first), the formats of the device whose
+// combo was touched last, and what OK gives the view: the chosen devices, maxInputFormats, and the
+// message when the chosen input does not take the current recording format.
 //
 // User-interface thread only.
 
@@ -80,7 +80,7 @@ DeviceLists DeviceListsOf(const DeviceSurvey& survey);
 
 // CDeviceListDlg's fields and reactions. The view copies in the selections and the devices; the
 // window fills its combos and list from here and reports its events.
-class DeviceListDialog {
+class DeviceList {
  public:
   int32_t playbackSelection = kDefaultDevice;  // -1 = "自動選択", else the device number
   int32_t recordSelection = kDefaultDevice;
@@ -112,7 +112,7 @@ class DeviceListDialog {
 class DeviceListWindow {
  public:
   virtual ~DeviceListWindow() = default;
-  virtual bool RunDeviceList(DeviceListDialog& dialog) = 0;
+  virtual bool RunDeviceList(DeviceList& dialog) = 0;
 };
 
 // An owner of a wave device of its own (the metronome's), told the chosen output device after
@@ -126,10 +126,10 @@ class OutputDeviceOwner {
 // The bit of the recording format in a capability mask (see FormatBit): the one OK checks.
 uint32_t RecordFormatBit(const ViewSettings& view);
 
-// Command 32798 "オーディオデバイス(&D)...", routed through the view. Enabled while the transport
-// is stopped. OK sets the view's outputDevice and inputDevice (playback and recording open on
-// them from then on), the owners' output devices and maxInputFormats, and warns when the chosen
-// input does not take the recording format (the choice stands all the same).
+// cmd::kAudioDevices "オーディオデバイス(&D)...", routed through the view. Enabled while the
+// transport is stopped. OK sets the view's outputDevice and inputDevice (playback and recording
+// open on them from then on), the owners' output devices and maxInputFormats, and warns when the
+// chosen input does not take the recording format (the choice stands all the same).
 class DeviceCommand : public CommandTarget {
  public:
   // All must outlive the command. `devices` gives the enumeration's results when the dialog
@@ -144,7 +144,7 @@ class DeviceCommand : public CommandTarget {
   bool HandlesCommand(int id) const override;
 
  private:
-  void Accept(const DeviceListDialog& dialog, const DeviceLists& devices);
+  void Accept(const DeviceList& dialog, const DeviceLists& devices);
 
   CVelmoraDoc& doc_;
   ViewSettings& view_;

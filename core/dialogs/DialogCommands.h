@@ -23,7 +23,8 @@ class DialogWindows {
   virtual void RunAbout(AboutBox& about) = 0;
 };
 
-// Fade setup (32822, 32824.., 32831, 32830..) and properties (160), routed through the view.
+// Fade setup (cmd::kFadeInWhole, kFadeIn, kFadeOutWhole, kFadeOut) and properties
+// (cmd::kProperties), routed through the view.
 // OK in a fade setup stores the setting and marks the mix stale as a change of the document.
 class ViewDialogCommands : public CommandTarget {
  public:
@@ -41,7 +42,7 @@ class ViewDialogCommands : public CommandTarget {
   DialogWindows& windows_;
 };
 
-// The about box (57664), routed to the application.
+// The about box (cmd::kAbout), routed to the application.
 class AboutCommand : public CommandTarget {
  public:
   // Both must outlive the target.

@@ -1,8 +1,6 @@
 #include "dialogs/FadeSetup.h"
 
-#include <cctype>
-#include <climits>
-
+#include "dialogs/DialogFields.h"
 #include "io/Format.h"
 #include "mixdown/FadeCurve.h"
 
@@ -12,10 +10,6 @@ namespace {
 
 constexpr const char* kTargetNames[] = {"チャンネル1", "チャンネル2", "チャンネル3", "チャンネル4",
                                         "全体"};
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
 
 }  // namespace
 
@@ -64,35 +58,6 @@ std::optional<std::string> FadeSetup::Accept(int checkedRadio, const std::string
     curve = static_cast<int32_t>(FadeCurve::Linear);
   }
   return AcceptIntegerField(timeText, 0, kMaxFadeMs, time);
-}
-
-std::optional<std::string> AcceptIntegerField(const std::string& text, int32_t min, int32_t max,
-                                              int32_t& value) {
-  const std::optional<int64_t> parsed = ParseIntegerField(text);
-  if (!parsed) return std::string(msg::kNotAnInteger);
-  if (*parsed < min || *parsed > max) return Format(msg::kIntegerRange, min, max);
-  value = static_cast<int32_t>(*parsed);
-  return std::nullopt;
-}
-
-std::optional<int64_t> ParseIntegerField(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  const std::size_t digitsStart = i;
-  int64_t magnitude = 0;
-  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) != 0; ++i) {
-    // Saturate well beyond the int range; the caller's range check refuses such a number.
-    if (magnitude <= int64_t{INT_MAX} + 1) magnitude = magnitude * 10 + (text[i] - '0');
-  }
-  if (i == digitsStart) return std::nullopt;
-  while (i < text.size() && IsBlank(text[i])) ++i;
-  if (i != text.size()) return std::nullopt;
-  const int64_t value = negative ? -magnitude : magnitude;
-  if (value > INT_MAX) return int64_t{INT_MAX};
-  if (value < INT_MIN) return int64_t{INT_MIN};
-  return value;
 }
 
 }  // namespace velmora

@@ -18,19 +18,14 @@ constexpr int kTimeLabel = 1036;
 constexpr int kCurveGroup = 1037;
 }  // namespace fadectl
 
-namespace msg {
-inline constexpr const char* kNotAnInteger = "整数を入力してください。";
-inline constexpr const char* kIntegerRange = "%d から %d までの整数を入力してください。";
-}  // namespace msg
-
 // The texts of the dialog for one direction and target.
 struct FadeSetupTexts {
   std::string title;      // "フェードイン設定 - チャンネル1"
-  std::string timeLabel;  // 1036
-  std::string group;      // 1037
-  std::string convex;     // 1030
-  std::string concave;    // 1031
-  std::string linear;     // 1029
+  std::string timeLabel;  // fadectl::kTimeLabel
+  std::string group;      // fadectl::kCurveGroup
+  std::string convex;     // fadectl::kConvex
+  std::string concave;    // fadectl::kConcave
+  std::string linear;     // fadectl::kLinear
 };
 
 class FadeSetup {
@@ -42,7 +37,7 @@ class FadeSetup {
   int32_t target = 0;  // 0..3 = channel 1..4, 4 = whole mix
 
   FadeSetupTexts Texts() const;
-  // The radio of `curve` (1030, 1031 or 1029), or 0 when it names no curve.
+  // The radio of `curve` (fadectl::kConvex, kConcave or kLinear), or 0 when it names no curve.
   int CheckedRadio() const;
   // What the time edit shows.
   std::string TimeText() const;
@@ -52,14 +47,5 @@ class FadeSetup {
   // refused (the dialog then stays open with the focus on the edit); time keeps its value then.
   std::optional<std::string> Accept(int checkedRadio, const std::string& timeText);
 };
-
-// The framework's reading of an integer field: blanks around an optionally signed decimal
-// number. Nothing when the text is not such a number; a number beyond the int range is clamped
-// to it (and so fails any range check).
-std::optional<int64_t> ParseIntegerField(const std::string& text);
-// An integer field read for OK: its value from `min` to `max` goes into `value`; otherwise the
-// message that keeps the dialog open is returned and `value` stays as it was.
-std::optional<std::string> AcceptIntegerField(const std::string& text, int32_t min, int32_t max,
-                                              int32_t& value);
 
 }  // namespace velmora

@@ -171,8 +171,8 @@ class CVelmoraDoc {
   void SetAudioDecoder(AudioDecoder* decoder) { audioDecoder_ = decoder; }
 
   // ---- Saving ----
-  void OnFileSave();  // Save (57603)
-  void SaveMixAs();   // Save As (57604)
+  void OnFileSave();  // Save (cmd::kSave)
+  void SaveMixAs();   // Save As (cmd::kSaveAs)
   bool SaveMix();
   void SaveBetweenMarks();
   bool SaveChannel(int index);

@@ -7,8 +7,7 @@
 #include <optional>
 #include <utility>
 
-#include "dialogs/FadeSetup.h"
-#include "io/Format.h"
+#include "dialogs/DialogFields.h"
 #include "seams/BeatDisplay.h"
 #include "seams/Form.h"
 #include "seams/Timers.h"
@@ -26,13 +25,6 @@ constexpr int kSettingControls[] = {metctl::kVolume,    metctl::kTempoSpin, metc
 // The window's text only changes when it differs, so a caret in the edit stays where it is.
 void SetTextIfChanged(Form& form, int id, const std::string& text) {
   if (form.GetText(id) != text) form.SetText(id, text);
-}
-
-// A field's text as a value within min..max, or nothing.
-std::optional<int32_t> ValueInRange(const std::string& text, int32_t min, int32_t max) {
-  const std::optional<int64_t> parsed = ParseIntegerField(text);
-  if (!parsed || *parsed < min || *parsed > max) return std::nullopt;
-  return static_cast<int32_t>(*parsed);
 }
 
 constexpr int64_t kMicrosPerSecond = 1000000;
@@ -108,20 +100,14 @@ void Metronome::WriteMembers() {
 }
 
 bool Metronome::CheckField(int editId, int spinId, int32_t min, int32_t max, int32_t& value) {
-  const std::optional<int64_t> parsed = ParseIntegerField(form_.GetText(editId));
-  if (parsed) value = static_cast<int32_t>(std::clamp<int64_t>(*parsed, min, max));
+  const std::optional<std::string> refusal =
+      LimitIntegerField(form_.GetText(editId), min, max, value);
   // The field is right before the message shows: the focus leaving for the message box checks
   // it again and finds nothing to say.
   form_.SetPosition(spinId, value);
   SetTextIfChanged(form_, editId, std::to_string(value));
-  std::string refusal;
-  if (!parsed) {
-    refusal = msg::kNotAnInteger;
-  } else if (*parsed < min || *parsed > max) {
-    refusal = Format(msg::kIntegerRange, min, max);
-  }
-  if (refusal.empty()) return true;
-  ui_.ShowMessage(refusal, MessageIcon::Exclamation, MessageButtons::Ok);
+  if (!refusal) return true;
+  ui_.ShowMessage(*refusal, MessageIcon::Exclamation, MessageButtons::Ok);
   return false;
 }
 
@@ -148,14 +134,14 @@ void Metronome::OnDisplaySizeArrow(int direction) {
 }
 
 void Metronome::OnTempoEdited() {
-  if (const auto typed = ValueInRange(form_.GetText(metctl::kTempoEdit), kTempoMin, kTempoMax)) {
+  if (const auto typed = IntegerFieldValue(form_.GetText(metctl::kTempoEdit), kTempoMin, kTempoMax)) {
     tempo = *typed;
     form_.SetPosition(metctl::kTempoSpin, tempo);
   }
 }
 
 void Metronome::OnBeatsEdited() {
-  if (const auto typed = ValueInRange(form_.GetText(metctl::kBeatsEdit), kBeatsMin, kBeatsMax)) {
+  if (const auto typed = IntegerFieldValue(form_.GetText(metctl::kBeatsEdit), kBeatsMin, kBeatsMax)) {
     beatsPerBar = *typed;
     form_.SetPosition(metctl::kBeatsSpin, beatsPerBar);
   }

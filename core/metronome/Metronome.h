@@ -2,7 +2,8 @@
 // The metronome dialog's logic (template 176): tempo 1..300 and beats 1..12 with their edits and
 // up-downs, the chime check box, the volume slider (20 = silent), the display-size up-down, and
 // start / stop. The window layer maps the dialog's controls through a Form and draws the beat
-// display through BeatDisplay; the dialog's window timer 7 ticks back into OnTimer.
+// display through BeatDisplay; the dialog's window timer (timer::kMetronome) ticks back into
+// OnTimer.
 //
 // Steady time: while the metronome runs with sound, one output stream stays open and every click
 // is written into it at its exact sample position (k x 60 / tempo s from the first click, to the
@@ -26,6 +27,7 @@
 #include "dialogs/DeviceList.h"
 #include "metronome/ClickSound.h"
 #include "seams/CommandTarget.h"
+#include "seams/TimerIds.h"
 
 namespace velmora {
 
@@ -49,7 +51,6 @@ constexpr int kDisplaySizeLabel = 1057;
 }  // namespace metctl
 
 namespace timer {
-constexpr int kMetronome = 7;
 // How often the beat display looks at the stream's clock while the clicks sound.
 constexpr int kMetronomeFollowMs = 10;
 }  // namespace timer
@@ -106,12 +107,12 @@ class Metronome : public TimerTarget, public OutputDeviceOwner {
   void OnBeatsLeft();
   void OnChimeClicked();
   void OnVolumeMoved();
-  // Button 1001: starts when its caption is "開始", else stops.
+  // Button metctl::kStartStop: starts when its caption is "開始", else stops.
   void OnStartStop();
   // Enter, Escape or the close box: the fields are checked as when they are left, and a running
   // metronome stops (the window then hides itself, keeping every setting).
   void OnClose();
-  // Timer 7; other ids are not the metronome's.
+  // timer::kMetronome; other ids are not the metronome's.
   void OnTimer(int id) override;
   // The dialog window is going: the clicks stop and their buffers go.
   void OnDestroy();

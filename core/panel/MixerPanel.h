@@ -2,7 +2,7 @@
 // The mixer panel of the main form: the four channel strips, the position slider and time, the
 // make-mix button and the master volume slider, mapped to the document through the Form seam.
 // Every change that affects the mix ends in MarkMixStale. The transport drives the same form
-// (play position, meters, timers 1 and 5) on its own.
+// (play position, meters, timer::kPlayback and kMixWatch) on its own.
 //
 // User-interface thread only. The window layer passes control ids and scroll codes as the
 // native controls report them and shows what the panel returns (the channel context menu).
@@ -105,7 +105,7 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   MixerPanel(const MixerPanel&) = delete;
   MixerPanel& operator=(const MixerPanel&) = delete;
 
-  // The four channel frames (1038..1041) in form coordinates, for the context menu.
+  // The four channel frames (ctl::kChannelFrame) in form coordinates, for the context menu.
   void SetChannelFrames(const std::array<PanelRect, 4>& frames) { frames_ = frames; }
 
   // Once, when the view is first shown: ranges, ticks, the empty position display, the master
@@ -132,8 +132,9 @@ class MixerPanel : public CommandTarget, public ViewUpdateTarget {
   // the stale mix follow whether any channel is loaded; the correction list is hidden in any case.
   void MarkMixStale(bool markModified);
 
-  // Make-mix (button 1001), the correction list (32797), mono playback (164), channel selection
-  // (166..169), release (155..158) and mono conversion (145..148). False for any other id.
+  // Make-mix (button ctl::kMakeMix), the correction list (cmd::kCorrections), mono playback
+  // (kMonoPlayback), channel selection (kSelectChannel), release (kReleaseChannel) and mono
+  // conversion (kConvertToMono), each per-channel one for all four. False for any other id.
   bool OnCommand(int id) override;
   bool HandlesCommand(int id) const override;
   void MakeMix();

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "audio/FormatMask.h"
-#include "dialogs/FadeSetup.h"
+#include "dialogs/DialogFields.h"
 #include "document/VelmoraDoc.h"
 #include "recorder/Recorder.h"
 #include "seams/CommandIds.h"
@@ -19,7 +19,7 @@ int RecordRateIndex(uint32_t rate) {
   return -1;
 }
 
-bool CRecordSetupDlg::OnSpinDelta(int delta) {
+bool RecordSetup::OnSpinDelta(int delta) {
   const int64_t next = int64_t{seconds} + delta;
   if (next < 0 || next > kMaxSelfTimerSeconds) {
     seconds = next < 0 ? 0 : kMaxSelfTimerSeconds;
@@ -29,14 +29,14 @@ bool CRecordSetupDlg::OnSpinDelta(int delta) {
   return true;
 }
 
-void CRecordSetupDlg::OnSecondsText(const std::string& text) {
+void RecordSetup::OnSecondsText(const std::string& text) {
   // Already within the int range: a larger number is clamped to it.
   if (const std::optional<int64_t> value = ParseIntegerField(text)) {
     seconds = static_cast<int32_t>(*value);
   }
 }
 
-void CRecordSetupDlg::OnAutoLevelScroll(ScrollCode code, int trackBarPosition) {
+void RecordSetup::OnAutoLevelScroll(ScrollCode code, int trackBarPosition) {
   switch (code) {
     case ScrollCode::LineUp:
       autoLevel = std::max(autoLevel - 1, 0);
@@ -52,7 +52,7 @@ void CRecordSetupDlg::OnAutoLevelScroll(ScrollCode code, int trackBarPosition) {
   }
 }
 
-std::optional<std::string> CRecordSetupDlg::Accept(const std::string& secondsText) {
+std::optional<std::string> RecordSetup::Accept(const std::string& secondsText) {
   return AcceptIntegerField(secondsText, 0, kMaxSelfTimerSeconds, seconds);
 }
 
@@ -81,7 +81,7 @@ void RecordSetupCommand::Run() {
       ui_.ShowError(msg::kCannotChangeSettings);
       return;
     }
-    CRecordSetupDlg dialog;
+    RecordSetup dialog;
     dialog.rateIndex = index;
     dialog.autoLevel = options_.autoStartLevel;
     dialog.bitsChoice = view_.recordBits == 8 ? 1 : 0;

@@ -1,7 +1,7 @@
 #pragma once
 // The recording settings: the dialog's logic (template 159, "録音設定") and the command that runs
-// it (32796), with its checks of the rate family against the loaded channels and of the format
-// against what the input devices take. The window shows the values and hands the user's
+// it (cmd::kRecordSetup), with its checks of the rate family against the loaded channels and of the
+// format against what the input devices take. The window shows the values and hands the user's
 // actions back; every rule is here.
 
 #include <array>
@@ -53,7 +53,7 @@ int RecordRateIndex(uint32_t rate);
 constexpr int32_t kMaxSelfTimerSeconds = 3600;
 constexpr int32_t kMaxAutoStartLevel = 50;
 
-class CRecordSetupDlg {
+class RecordSetup {
  public:
   // The dialog's values: filled before it runs, read after OK.
   int rateIndex = 3;       // into kRecordRates
@@ -82,10 +82,10 @@ class CRecordSetupDlg {
 class RecordSetupWindow {
  public:
   virtual ~RecordSetupWindow() = default;
-  virtual bool Run(CRecordSetupDlg& dialog) = 0;
+  virtual bool Run(RecordSetup& dialog) = 0;
 };
 
-// Command 32796.
+// cmd::kRecordSetup.
 class RecordSetupCommand : public CommandTarget {
  public:
   // All must outlive the command.

@@ -1,8 +1,8 @@
 #pragma once
 // Recording into the first empty channel: Record, the self-timer countdown with its beeps, the
-// recording tick (timer 2) that copies the input ring's filled blocks into chunks, and Stop,
-// which joins the chunks into the slot. The input device fills a ring of 128 blocks; a block is
-// handed back only once the tick has copied it, so a tick late by less than the ring loses
+// recording tick (timer::kRecording) that copies the input ring's filled blocks into chunks, and
+// Stop, which joins the chunks into the slot. The input device fills a ring of 128 blocks; a block
+// is handed back only once the tick has copied it, so a tick late by less than the ring loses
 // nothing. Frames the input lost (a stall longer than the ring, or the sound system's overflow)
 // are counted and stored as silence of the same length, so the take stays in time.
 //
@@ -19,6 +19,7 @@
 
 #include "io/ByteBuffer.h"
 #include "seams/CommandTarget.h"
+#include "seams/TimerIds.h"
 #include "view/ViewContext.h"
 
 namespace velmora {
@@ -62,8 +63,6 @@ inline constexpr const char* kRecoveryFailedStatus = "  予備ファイル書き
 }  // namespace msg
 
 namespace timer {
-constexpr int kRecording = 2;
-constexpr int kCountdown = 3;
 constexpr int kFirstRecordingTickMs = 150;
 constexpr int kCountdownMs = 1000;
 }  // namespace timer
@@ -110,10 +109,11 @@ class Recorder : public CommandTarget, public TimerTarget {
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
 
-  // Record (32781). The settings command is RecordSetupCommand's.
+  // Record (cmd::kRecord). The settings command is RecordSetupCommand's.
   bool OnCommand(int id) override;
   bool HandlesCommand(int id) const override;
-  // Timers 2 and 3, and timer 4 (the beep's check) while a countdown runs.
+  // timer::kRecording and kCountdown, and kToneAndBeep (the beep's check) while a countdown
+  // runs.
   void OnTimer(int id) override;
   // The view's window is going: a running recording is closed (nothing is stored).
   void OnDestroy();

@@ -1,6 +1,6 @@
 #pragma once
-// The view's window timers, by id. Ticks come back into core on the user-interface thread
-// (the owner's OnTimer(id)); tests tick by hand, so no test sleeps.
+// A window's timers, by id (the ids are in TimerIds.h). Ticks come back into core on the
+// user-interface thread (the owner's OnTimer(id)); tests tick by hand, so no test sleeps.
 
 namespace velmora {
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "seams/CommandTarget.h"
+#include "seams/TimerIds.h"
 #include "view/ViewContext.h"
 
 namespace velmora {
@@ -35,8 +36,6 @@ inline constexpr const char* kMakingMixCaption = "再生音作成中";
 }  // namespace msg
 
 namespace timer {
-constexpr int kPlayback = 1;  // refill, end of data, meters, position
-constexpr int kMixWatch = 5;  // watches a background mix build
 constexpr int kTransportIntervalMs = 100;
 }  // namespace timer
 
@@ -51,7 +50,7 @@ class Transport : public CommandTarget, public TimerTarget {
   // marks). False for any other id.
   bool OnCommand(int id) override;
   bool HandlesCommand(int id) const override;
-  // Timers 1 and 5; other ids are not the transport's.
+  // timer::kPlayback and kMixWatch; other ids are not the transport's.
   void OnTimer(int id) override;
   // The view's window is going: close a running playback.
   void OnDestroy();

@@ -1,10 +1,10 @@
 #pragma once
-// The tuning tone of button 1042 and up-down 1054, and the recorder's countdown beep, which
-// shares the button's start path and the view's output device.
+// The tuning tone of button ctl::kTuningButton and up-down ctl::kTuningSpin, and the recorder's
+// countdown beep, which shares the button's start path and the view's output device.
 //
-// The tone is one buffer of 128 transport blocks, made at each start and looped by timer 4: every
-// tick writes the blocks the device has finished again, so the buffer sounds end to end for as
-// long as the tone runs (its 10 ms fades give one 20 ms dip per loop).
+// The tone is one buffer of 128 transport blocks, made at each start and looped by
+// timer::kToneAndBeep: every tick writes the blocks the device has finished again, so the buffer
+// sounds end to end for as long as the tone runs (its 10 ms fades give one 20 ms dip per loop).
 //
 // Everything here runs on the user-interface thread (button, arrows, timer ticks).
 
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "seams/CommandTarget.h"
+#include "seams/TimerIds.h"
 #include "view/ViewContext.h"
 
 namespace velmora {
@@ -28,8 +29,8 @@ struct DeviceResult;
 struct ViewSettings;
 
 namespace timer {
-// The tone's refill (1000 ms) and, while a countdown runs, the recorder's beep check (200 ms).
-constexpr int kToneAndBeep = 4;
+// kToneAndBeep's intervals: the tone's refill, and while a countdown runs the recorder's beep
+// check.
 constexpr int kToneRefillMs = 1000;
 constexpr int kBeepCheckMs = 200;
 }  // namespace timer
@@ -57,21 +58,21 @@ class TuningTone : public TimerTarget {
   TuningTone(const TuningTone&) = delete;
   TuningTone& operator=(const TuningTone&) = delete;
 
-  // Button 1042: starts the tone when the caption offers to play ("Hz再生"), else stops it.
-  // While a countdown runs (countdownActive), the start plays the countdown beep instead.
+  // Button ctl::kTuningButton: starts the tone when the caption offers to play ("Hz再生"), else
+  // stops it. While a countdown runs (countdownActive), the start plays the countdown beep instead.
   void OnButton();
-  // One click of up-down 1054: +1 (upper arrow) or -1 Hz, held at 1 and 22050 Hz; the caption
-  // shows the new frequency.
+  // One click of up-down ctl::kTuningSpin: +1 (upper arrow) or -1 Hz, held at 1 and 22050 Hz; the
+  // caption shows the new frequency.
   void OnArrow(int direction);
 
   // The recorder's countdown beep: the button's start path, then the beep as the device's only
-  // block, not paused; on success timer 4 runs at 200 ms (its ticks during a countdown are the
-  // recorder's). Nothing when a paused playback holds the device;
+  // block, not paused; on success timer::kToneAndBeep runs at 200 ms (its ticks during a countdown
+  // are the recorder's). Nothing when a paused playback holds the device;
   // "再生処理の初期化に失敗しました！" when the device layer did not initialise. A refused open is
   // silent. True when it sounds.
   bool PlayCountdownBeep();
 
-  // Timer 4 while no countdown runs: loops the tone. Other ids are not the tone's.
+  // timer::kToneAndBeep while no countdown runs: loops the tone. Other ids are not the tone's.
   void OnTimer(int id) override;
   // The view's window is going: a sounding tone stops and its buffer goes.
   void OnDestroy();

@@ -216,7 +216,7 @@ TEST_F(MetronomeTimingTest, TwoLoopsOfTheTuningToneReachTheSinkByteForByte) {
       << ::testing::PrintToString(ui_->Texts());
   const std::vector<uint8_t> tone = view_->tuningTone()->toneBuffer();
   ASSERT_EQ(tone.size(), loop);
-  // Two loops and a half, refilled by timer 4, with the sink's start-up on top.
+  // Two loops and a half, refilled by timer::kToneAndBeep, with the sink's start-up on top.
   test::RunUntil([] { return false; }, 5s);
   test::ClickButton(button);
   EXPECT_EQ(view_->doc().transportState(), TransportState::Stopped);

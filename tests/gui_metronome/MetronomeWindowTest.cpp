@@ -15,6 +15,7 @@
 #include "GuiTestMain.h"
 #include "MetronomeDlg.h"
 #include "MetronomeWindows.h"
+#include "UpDownControl.h"
 #include "audio/VirtualAudioBackend.h"
 #include "document/VelmoraDoc.h"
 #include "seams/CommandIds.h"
@@ -99,7 +100,7 @@ TEST_F(MetronomeWindowTest, ShowsAtTheTopRightAndCountsTheBeatsInItsDisplay) {
   test::SaveScreenshot(*dialog_, "metronome-dialog-running");
   test::SaveScreenshot(*display, "beat-display");
 
-  // Timer 7 gives the next beat half a second later.
+  // The tick of timer::kMetronome gives the next beat half a second later.
   ASSERT_TRUE(test::RunUntil([&] { return display->text() == "2"; }, 3000ms));
   EXPECT_EQ(display->background(), wxColour(255, 255, 127));
   test::SaveScreenshot(*display, "beat-display-later");

@@ -33,8 +33,8 @@ class CancelledDialogs : public DialogWindows, public DeviceListWindow, public R
   bool RunFadeSetup(FadeSetup&) override { return false; }
   void RunProperties(const PropertyEntries&) override {}
   void RunAbout(AboutBox&) override {}
-  bool RunDeviceList(DeviceListDialog&) override { return false; }
-  bool Run(CRecordSetupDlg&) override { return false; }
+  bool RunDeviceList(DeviceList&) override { return false; }
+  bool Run(RecordSetup&) override { return false; }
 };
 
 // The studio's seams on these fakes, with no master volume, no recovery files, no metronome and

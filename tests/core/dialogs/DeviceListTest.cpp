@@ -73,8 +73,8 @@ TEST(DeviceListTest, AnEnumerationListsAtMostFourAndWhatItFilledBeforeAFailure) 
   EXPECT_EQ(lists.largestInputFormats, 0xFFFFu);
 }
 
-DeviceListDialog TwoByTwo() {
-  DeviceListDialog dialog;
+DeviceList TwoByTwo() {
+  DeviceList dialog;
   dialog.playbackDevices = {{"PulseAudio", 0xFFFFF},
                             {"HDA Intel PCH: ALC892 Analog (hw:0,0)", 0xC000}};
   dialog.recordDevices = {{"PulseAudio", 0xFFF}, {"USB Mic: Audio (hw:1,0)", 0x4}};
@@ -84,7 +84,7 @@ DeviceListDialog TwoByTwo() {
 }
 
 TEST(DeviceListTest, CombosStartWithAutoSelectAndShowTheSelections) {
-  const DeviceListDialog dialog = TwoByTwo();
+  const DeviceList dialog = TwoByTwo();
   EXPECT_EQ(dialog.ComboItems(DeviceRole::Playback),
             (std::vector<std::string>{"自動選択", "PulseAudio",
                                       "HDA Intel PCH: ALC892 Analog (hw:0,0)"}));
@@ -96,14 +96,14 @@ TEST(DeviceListTest, CombosStartWithAutoSelectAndShowTheSelections) {
   EXPECT_EQ(dialog.InitialRows(), FormatRowsOf(0xC000));
 
   // A stored device that is no longer listed shows no item.
-  DeviceListDialog gone = TwoByTwo();
+  DeviceList gone = TwoByTwo();
   gone.recordSelection = 3;
   EXPECT_EQ(gone.ComboItem(DeviceRole::Record), -1);
   EXPECT_TRUE(gone.RowsOf(DeviceRole::Record).empty());
 }
 
 TEST(DeviceListTest, TheListFollowsTheComboTouchedLast) {
-  DeviceListDialog dialog = TwoByTwo();
+  DeviceList dialog = TwoByTwo();
   EXPECT_EQ(dialog.OnComboChanged(DeviceRole::Record, 2), FormatRowsOf(0x4));
   EXPECT_EQ(dialog.recordSelection, 1);
   EXPECT_EQ(dialog.OnComboFocus(DeviceRole::Playback), FormatRowsOf(0xC000));
@@ -117,12 +117,12 @@ TEST(DeviceListTest, TheListFollowsTheComboTouchedLast) {
 
 class ScriptedDeviceWindow : public DeviceListWindow {
  public:
-  bool RunDeviceList(DeviceListDialog& dialog) override {
+  bool RunDeviceList(DeviceList& dialog) override {
     shown.push_back(dialog);
     return script ? script(dialog) : false;
   }
-  std::function<bool(DeviceListDialog&)> script;
-  std::vector<DeviceListDialog> shown;
+  std::function<bool(DeviceList&)> script;
+  std::vector<DeviceList> shown;
 };
 
 class RecordingOwner : public OutputDeviceOwner {
@@ -148,7 +148,7 @@ class DeviceCommandTest : public ::testing::Test {
 
   // Runs the command with the user choosing these items (item 0 = "自動選択") and OK.
   void ChooseAndOk(int playbackItem, int recordItem) {
-    window.script = [=](DeviceListDialog& dialog) {
+    window.script = [=](DeviceList& dialog) {
       dialog.OnComboChanged(DeviceRole::Playback, playbackItem);
       dialog.OnComboChanged(DeviceRole::Record, recordItem);
       return true;
@@ -170,14 +170,14 @@ class DeviceCommandTest : public ::testing::Test {
 TEST_F(DeviceCommandTest, TheDialogOpensWithTheViewsDevicesAndCancelKeepsThem) {
   EXPECT_TRUE(command.HandlesCommand(cmd::kAudioDevices));
   EXPECT_FALSE(command.HandlesCommand(cmd::kRecordSetup));
-  window.script = [](DeviceListDialog& dialog) {
+  window.script = [](DeviceList& dialog) {
     dialog.OnComboChanged(DeviceRole::Playback, 2);
     dialog.OnComboChanged(DeviceRole::Record, 2);
     return false;
   };
   command.OnCommand(cmd::kAudioDevices);
   ASSERT_EQ(window.shown.size(), 1u);
-  const DeviceListDialog& opened = window.shown[0];
+  const DeviceList& opened = window.shown[0];
   EXPECT_EQ(opened.playbackSelection, 0);
   EXPECT_EQ(opened.recordSelection, kDefaultDevice);
   EXPECT_EQ(opened.playbackDevices.size(), 2u);

@@ -1,7 +1,7 @@
 // The metronome driven by hand: the test sets the dialog's controls in a fake form, presses the
-// button, advances the virtual device (or a fake clock, without sound) and fires timer 7, and
-// compares the stream with clicks placed on the tempo's true grid, and the beat display with the
-// beats.
+// button, advances the virtual device (or a fake clock, without sound) and fires timer::kMetronome,
+// and compares the stream with clicks placed on the tempo's true grid, and the beat display with
+// the beats.
 
 #include <gtest/gtest.h>
 
@@ -114,7 +114,7 @@ class MetronomeTest : public ::testing::Test {
 
   void Press() { metronome.OnStartStop(); }
 
-  // Pulls `samples` out of the stream in uneven steps, with a tick of timer 7 after each.
+  // Pulls `samples` out of the stream in uneven steps, with a tick of timer::kMetronome after each.
   std::vector<uint8_t> Run(size_t samples) {
     std::vector<uint8_t> out;
     const uint32_t steps[] = {441, 1000, 97, 2300};
@@ -127,9 +127,9 @@ class MetronomeTest : public ::testing::Test {
     return out;
   }
 
-  // Ticks timer 7 for `seconds` as a window timer would: each tick when its interval has passed,
-  // every fifth one `lateMs` later still (a busy window). Returns the clock's times of the late
-  // ticks.
+  // Ticks timer::kMetronome for `seconds` as a window timer would: each tick when its interval has
+  // passed, every fifth one `lateMs` later still (a busy window). Returns the clock's times of the
+  // late ticks.
   std::set<int64_t> TickFor(int seconds, int lateMs) {
     std::set<int64_t> late;
     const int64_t end = now + int64_t{seconds} * 1000000;

@@ -5,7 +5,7 @@
 #include <deque>
 #include <functional>
 
-#include "dialogs/FadeSetup.h"
+#include "dialogs/DialogFields.h"
 #include "document/VelmoraDoc.h"
 #include "recorder/RecordSetup.h"
 #include "recorder/Recorder.h"
@@ -29,7 +29,7 @@ TEST(RecordSetupDialog, SpinStepsStayWithinZeroTo3600) {
   };
   for (const Case& c : {Case{10, 5, true, 15}, Case{0, -1, false, 0}, Case{3600, 1, false, 3600},
                         Case{3, -10, false, 0}, Case{3599, 1, true, 3600}}) {
-    CRecordSetupDlg dialog;
+    RecordSetup dialog;
     dialog.seconds = c.seconds;
     EXPECT_EQ(dialog.OnSpinDelta(c.delta), c.taken) << c.seconds << " " << c.delta;
     EXPECT_EQ(dialog.seconds, c.after);
@@ -47,7 +47,7 @@ TEST(RecordSetupDialog, OkReadsTheSecondsAsAnIntegerFrom0To3600) {
                         Case{"abc", std::string(msg::kNotAnInteger), 7},
                         Case{"1.5", std::string(msg::kNotAnInteger), 7}, Case{"3601", range, 7},
                         Case{"-1", range, 7}}) {
-    CRecordSetupDlg dialog;
+    RecordSetup dialog;
     dialog.seconds = 7;
     EXPECT_EQ(dialog.Accept(c.text), c.message) << c.text;
     EXPECT_EQ(dialog.seconds, c.seconds) << c.text;
@@ -55,7 +55,7 @@ TEST(RecordSetupDialog, OkReadsTheSecondsAsAnIntegerFrom0To3600) {
 }
 
 TEST(RecordSetupDialog, TrackBarMovesByLinesAndTakesTheEndOfTracking) {
-  CRecordSetupDlg dialog;
+  RecordSetup dialog;
   dialog.OnAutoLevelScroll(ScrollCode::LineUp, 0);
   EXPECT_EQ(dialog.autoLevel, 0);
   dialog.OnAutoLevelScroll(ScrollCode::LineDown, 0);
@@ -73,15 +73,15 @@ TEST(RecordSetupDialog, TrackBarMovesByLinesAndTakesTheEndOfTracking) {
 // Cancel when none is left.
 class ScriptedWindow : public RecordSetupWindow {
  public:
-  bool Run(CRecordSetupDlg& dialog) override {
+  bool Run(RecordSetup& dialog) override {
     shown.push_back(dialog);
     if (edits.empty()) return false;
     edits.front()(dialog);
     edits.pop_front();
     return true;
   }
-  std::deque<std::function<void(CRecordSetupDlg&)>> edits;
-  std::vector<CRecordSetupDlg> shown;
+  std::deque<std::function<void(RecordSetup&)>> edits;
+  std::vector<RecordSetup> shown;
 };
 
 class RecordSetupCommandTest : public ::testing::Test {
@@ -98,7 +98,7 @@ class RecordSetupCommandTest : public ::testing::Test {
 
 TEST_F(RecordSetupCommandTest, OkAppliesEveryChoice) {
   view.maxInputFormats = 0xFFFFF;
-  window.edits.push_back([](CRecordSetupDlg& d) {
+  window.edits.push_back([](RecordSetup& d) {
     d.rateIndex = 4;
     d.bitsChoice = 1;
     d.channelsChoice = 1;
@@ -132,7 +132,7 @@ TEST_F(RecordSetupCommandTest, ARateOutsideTheTableCannotBeChanged) {
 TEST_F(RecordSetupCommandTest, AnotherRateFamilyThanTheLoadedChannelsReopensTheDialog) {
   view.maxInputFormats = 0xFFFFF;
   test::PutSilence(doc, 0, {44100, 2, 16}, 100);
-  window.edits.push_back([](CRecordSetupDlg& d) {
+  window.edits.push_back([](RecordSetup& d) {
     d.rateIndex = 2;  // 48000
     d.seconds = 99;
   });
@@ -164,7 +164,7 @@ TEST_F(RecordSetupCommandTest, AFormatTheDevicesDoNotListAsksFirst) {
     view = ViewSettings{};
     view.maxInputFormats = c.mask;
     window.shown.clear();
-    window.edits = {[&](CRecordSetupDlg& d) { d.rateIndex = c.rateIndex; }};
+    window.edits = {[&](RecordSetup& d) { d.rateIndex = c.rateIndex; }};
     command.Run();
     EXPECT_EQ(view.recordRate, c.rate);
     EXPECT_EQ(window.shown.size(), c.runs);

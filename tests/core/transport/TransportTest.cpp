@@ -79,7 +79,7 @@ class TransportTest : public ::testing::Test, protected test::StudioRig {
     transport.OnCommand(cmd::kPlay);
   }
 
-  // Pulls `frames` frames out of the device, then one tick of timer 1 (if it runs).
+  // Pulls `frames` frames out of the device, then one tick of timer::kPlayback (if it runs).
   void Advance(uint32_t frames) {
     if (frames != 0) {
       const std::vector<uint8_t> bytes = backend.AdvanceOutput(frames);
@@ -88,7 +88,7 @@ class TransportTest : public ::testing::Test, protected test::StudioRig {
     timers.Fire(timer::kPlayback);
   }
 
-  // Advances in steps smaller than a block until timer 1 stops; false if it never does.
+  // Advances in steps smaller than a block until timer::kPlayback stops; false if it never does.
   bool PlayToEnd(uint32_t step = 50) {
     for (int i = 0; i < 100000 && timers.Running(timer::kPlayback); ++i) Advance(step);
     return !timers.Running(timer::kPlayback);

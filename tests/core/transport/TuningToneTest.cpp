@@ -1,5 +1,6 @@
 // The tuning tone and the countdown beep through the virtual device: the tests click the button,
-// advance the device and fire timer 4 by hand, and compare what came out with the buffers.
+// advance the device and fire timer::kToneAndBeep by hand, and compare what came out with the
+// buffers.
 
 #include <gtest/gtest.h>
 
@@ -37,7 +38,7 @@ class TuningToneTest : public ::testing::Test, protected test::StudioRig {
 
   void Click() { tone.OnButton(); }
 
-  // Pulls `frames` out of the device in steps, with a tick of timer 4 after each step.
+  // Pulls `frames` out of the device in steps, with a tick of timer::kToneAndBeep after each step.
   std::vector<uint8_t> Play(uint32_t frames, uint32_t step = 1000) {
     std::vector<uint8_t> out;
     while (out.size() < frames) {
@@ -199,7 +200,8 @@ TEST_F(TuningToneTest, TheCountdownBeepIsOneBlockOnTheToneFormat) {
     std::vector<uint8_t> expected = MakeCountdownBeep();
     expected.resize(kCountdownBeepSamples + 100, 128);
     EXPECT_TRUE(played == expected);
-    // Timer 4's ticks during a countdown are the recorder's: the tone leaves the device alone.
+    // The ticks of timer::kToneAndBeep during a countdown are the recorder's: the tone leaves the
+    // device alone.
     timers.Fire(timer::kToneAndBeep);
     EXPECT_EQ(device.lastIndex, 0u);
     device.ClosePlayback();
