@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "io/Failure.h"
 #include "seams/Ui.h"
 
 namespace velmora::cli {
@@ -27,6 +28,9 @@ class ConsoleUi : public Ui {
   void SetContext(const std::string& context) { context_ = context; }
   // Prints one line of the program's own, with the context prefix.
   void Print(const std::string& text);
+  // The one way velmora-mix tells a failure: each of the document's messages for it (a file other
+  // than a WAV file: "cannot write") as "velmora-mix: WHERE: TEXT", then the system's reason.
+  void ShowFailure(const Failure& failure);
 
  private:
   std::FILE* out_;

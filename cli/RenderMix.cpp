@@ -12,14 +12,14 @@ namespace velmora::cli {
 
 namespace {
 
-// Every input goes into its channel before any output is touched; the reader prints its own
-// messages, prefixed with the input's name.
+// Every input goes into its channel before any output is touched.
 bool LoadInputs(StreamingMix& mix, ConsoleUi& ui, const std::vector<std::string>& inputs) {
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    ui.SetContext(inputs[i]);
-    if (!mix.LoadChannel(static_cast<int>(i), inputs[i])) return false;
+    if (const Result loaded = mix.LoadChannel(static_cast<int>(i), inputs[i]); !loaded) {
+      ui.ShowFailure(loaded.failure());
+      return false;
+    }
   }
-  ui.SetContext("");
   return true;
 }
 

@@ -33,17 +33,17 @@ std::error_code LastSystemError() {
 }
 
 // The largest sample among `bytes` bytes from `offset`, read a piece at a time into `buffer`.
-WavError PeakOfBytes(ByteSource& source, uint64_t offset, uint64_t bytes, int bits,
-                     ByteBuffer& buffer, int32_t& peak) {
+FailureKind PeakOfBytes(ByteSource& source, uint64_t offset, uint64_t bytes, int bits,
+                        ByteBuffer& buffer, int32_t& peak) {
   const uint64_t sampleBytes = bits == 16 ? 2 : 1;
   peak = 0;
   for (uint64_t done = 0; done < bytes;) {
     const auto n = static_cast<std::size_t>(std::min<uint64_t>(buffer.size(), bytes - done));
-    if (source.ReadAt(buffer.data(), n, offset + done) != n) return WavError::ReadFailed;
+    if (source.ReadAt(buffer.data(), n, offset + done) != n) return FailureKind::ReadFailed;
     peak = std::max(peak, PeakOfSamples(buffer.data(), n / sampleBytes, bits));
     done += n;
   }
-  return WavError::None;
+  return FailureKind::None;
 }
 
 }  // namespace
@@ -158,7 +158,7 @@ StreamingMix::StreamingMix(Ui& ui, AudioDecoder* decoder)
 
 StreamingMix::~StreamingMix() = default;
 
-bool StreamingMix::LoadChannel(int index, const std::string& path) {
+Result StreamingMix::LoadChannel(int index, const std::string& path) {
   Channel& channel = channels_[index];
   ChannelSlot& slot = channel.slot;
   slot.Clear();
@@ -166,27 +166,25 @@ bool StreamingMix::LoadChannel(int index, const std::string& path) {
   const LoadedRates loaded = RatesLoaded();
   // A WAV channel's samples stay in its file: only its layout is read, and its level scanned.
   const WavChannelReader readLayout = [this, &channel](const RateRule& rateAccepted,
-                                                       ChannelSlot& into) {
-    WavResult result{WavError::CannotOpen, 0, {}};
+                                                       ChannelSlot& into) -> Result {
+    std::error_code why;
+    if (!channel.file.Open(into.path, &why)) {
+      return FileFailure(FailureKind::CannotOpen, into.path, why);
+    }
     WavLayout layout;
-    if (!channel.file.Open(into.path, &result.why)) return result;
-    result = ParseWavLayout(channel.file, rateAccepted, layout);
-    if (!result.ok()) return result;
+    if (Result parsed = ParseWavLayout(channel.file, rateAccepted, layout); !parsed) return parsed;
     into.header = layout.header;
     into.dataChunk = layout.dataChunk;
     into.dataChunk.size = layout.dataBytes;
     into.frames = layout.dataBytes / static_cast<uint32_t>(FrameBytes(layout.header));
     channel.dataOffset = layout.dataOffset;
-    result.error = ScanPeak(channel);
-    return result;
+    return ScanPeak(channel);
   };
-  if (!LoadChannelFile(
-          ui_, decoder_, [&loaded](int32_t rate) { return IsRateCompatibleWith(rate, loaded); },
-          readLayout, slot)) {
-    slot.Clear();
-    return false;
-  }
-  return true;
+  Result result = LoadChannelFile(
+      decoder_, [&loaded](int32_t rate) { return IsRateCompatibleWith(rate, loaded); }, readLayout,
+      slot);
+  if (!result) slot.Clear();
+  return result;
 }
 
 LoadedRates StreamingMix::RatesLoaded() const {
@@ -199,7 +197,7 @@ LoadedRates StreamingMix::RatesLoaded() const {
 
 // The automatic level from the samples on disk, read once from end to end: the second half of
 // the file on the second thread.
-WavError StreamingMix::ScanPeak(Channel& channel) {
+Result StreamingMix::ScanPeak(Channel& channel) {
   ChannelSlot& slot = channel.slot;
   const int bits = slot.header.bitsPerSample;
   const auto frameBytes = static_cast<uint64_t>(slot.FrameBytes());
@@ -209,23 +207,23 @@ WavError StreamingMix::ScanPeak(Channel& channel) {
   ByteBuffer firstBuffer;
   ByteBuffer secondBuffer;
   if (!firstBuffer.Allocate(bufferBytes) || !secondBuffer.Allocate(bufferBytes)) {
-    return WavError::OutOfMemory;
+    return Failure{FailureKind::OutOfMemory, {}, 0, {}, 0};
   }
   int32_t secondPeak = 0;
-  WavError second = WavError::None;
+  FailureKind second = FailureKind::None;
   auto scanSecondHalf = [&] {
     second = PeakOfBytes(channel.file, channel.dataOffset + half, total - half, bits, secondBuffer,
                          secondPeak);
   };
   if (!helper_->Start(scanSecondHalf)) scanSecondHalf();
   int32_t firstPeak = 0;
-  const WavError first =
+  const FailureKind first =
       PeakOfBytes(channel.file, channel.dataOffset, half, bits, firstBuffer, firstPeak);
   helper_->Wait();
-  if (first != WavError::None) return first;
-  if (second != WavError::None) return second;
+  if (first != FailureKind::None) return Failure{first, {}, 0, {}, 0};
+  if (second != FailureKind::None) return Failure{second, {}, 0, {}, 0};
   slot.autoLevel = AutoLevelFromPeak(std::max(firstPeak, secondPeak), bits);
-  return WavError::None;
+  return {};
 }
 
 MixBuild StreamingMix::Prepare(std::optional<uint32_t> blockFrames, bool withPeaks) {

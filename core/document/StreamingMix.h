@@ -25,6 +25,7 @@
 #include "document/WavReader.h"
 #include "io/ByteBuffer.h"
 #include "io/ByteSource.h"
+#include "io/Failure.h"
 #include "mixdown/BlockPeakTable.h"
 #include "mixdown/FadeCurve.h"
 #include "mixdown/MixCorrection.h"
@@ -51,9 +52,9 @@ class StreamingMix {
   StreamingMix(const StreamingMix&) = delete;
   StreamingMix& operator=(const StreamingMix&) = delete;
 
-  // Loads `path` into channel `index` (0..3) as the document's Open loads a file into a slot;
-  // false after the document's message. Channels are loaded in order.
-  bool LoadChannel(int index, const std::string& path);
+  // Loads `path` into channel `index` (0..3) as the document's Open loads a file into a slot, and
+  // fails as it does (the caller shows the failure). Channels are loaded in order.
+  Result LoadChannel(int index, const std::string& path);
 
   // Mixer parameters of a loaded channel and of the mix, as the document's setters take them.
   void SetLevel(int index, int32_t level) { channels_[index].slot.level = level; }
@@ -127,7 +128,7 @@ class StreamingMix {
   struct ReadAhead;
   class SecondThread;
 
-  WavError ScanPeak(Channel& channel);
+  Result ScanPeak(Channel& channel);
   LoadedRates RatesLoaded() const;
   bool ReadsFromFile(const Channel& channel) const {
     return channel.slot.inUse && !channel.slot.HasData();
