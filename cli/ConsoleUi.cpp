@@ -22,8 +22,7 @@ void ConsoleUi::ShowSystemReason(const std::string& path, const std::string& rea
 }
 
 void ConsoleUi::Print(const std::string& text) {
-  std::fprintf(out_, "velmora-mix: %s%s%s\n", context_.c_str(), context_.empty() ? "" : ": ",
-               text.c_str());
+  std::fprintf(out_, "velmora-mix: %s\n", text.c_str());
   std::fflush(out_);
 }
 

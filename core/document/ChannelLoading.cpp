@@ -23,7 +23,7 @@ Result LoadChannelFile(AudioDecoder* decoder, const RateRule& rateAccepted,
       loaded = DecodeIntoSlot(decoder, rateAccepted, slot);
       break;
     case ChannelFileKind::Other:
-      loaded = Failure{FailureKind::WrongType, {}, 0, {}, 0};
+      loaded = FailureOf(FailureKind::WrongType);
       break;
   }
   if (!loaded) {

@@ -22,17 +22,16 @@ bool IsSupportedFormat(const PcmFormat& format) {
 }  // namespace
 
 Result DecodeIntoSlot(AudioDecoder* decoder, const RateRule& rateAccepted, ChannelSlot& slot) {
-  if (decoder == nullptr) return Failure{FailureKind::NoDecoder, slot.path, 0, {}, 0};
+  if (decoder == nullptr) return FailureOf(FailureKind::NoDecoder, slot.path);
   CReader reader(*decoder);
   if (Result opened = reader.Open(slot.path); !opened) return opened;
   if (Result read = reader.ReadSamples(); !read) return read;
   reader.reader.reset();
 
   const PcmFormat& format = reader.outputFormat;
-  if (!IsSupportedFormat(format))
-    return Failure{FailureKind::UnsupportedFormat, slot.path, 0, {}, 0};
+  if (!IsSupportedFormat(format)) return FailureOf(FailureKind::UnsupportedFormat, slot.path);
   if (!rateAccepted(format.samplesPerSec)) {
-    return Failure{FailureKind::RateMismatch, slot.path, 0, {}, 0};
+    return FailureOf(FailureKind::RateMismatch, slot.path);
   }
   FillCanonical(slot.header, slot.dataChunk, format.channels, format.samplesPerSec,
                 format.bitsPerSample, reader.samplesFrames);

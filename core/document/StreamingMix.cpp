@@ -115,6 +115,7 @@ class StreamingMix::SecondThread {
 // Where mixed pieces go in the file: frames [first, end) of the mix follow the header, each piece
 // at its place, and a piece outside them is dropped.
 struct StreamingMix::Output {
+  const std::string& path;
   File& file;
   uint32_t first = 0;
   uint32_t end = 0;
@@ -123,22 +124,20 @@ struct StreamingMix::Output {
   uint64_t written = 0;
   uint64_t handedOver = 0;  // bytes already on their way to the disk
 
-  bool Put(uint32_t from, uint32_t count, const uint8_t* bytes, std::error_code& why) {
+  Result Put(uint32_t from, uint32_t count, const uint8_t* bytes) {
     const uint32_t a = std::max(from, first);
     const uint32_t b = std::min(from + count, end);
-    if (a >= b) return true;
+    if (a >= b) return {};
     if (a != at) {
       errno = 0;
       if (!file.Seek(static_cast<int64_t>(kHeaderBytes + uint64_t{a - first} * frameBytes),
                      SEEK_SET)) {
-        why = LastSystemError();
-        return false;
+        return FileFailure(FailureKind::SaveFailed, path, LastSystemError());
       }
     }
     errno = 0;
     if (!file.Write(bytes + uint64_t{a - from} * frameBytes, uint64_t{b - a} * frameBytes)) {
-      why = LastSystemError();
-      return false;
+      return FileFailure(FailureKind::SaveFailed, path, LastSystemError());
     }
     at = b;
     written += uint64_t{b - a} * frameBytes;
@@ -146,7 +145,7 @@ struct StreamingMix::Output {
       file.StartWriteBack();
       handedOver = written;
     }
-    return true;
+    return {};
   }
 };
 
@@ -207,7 +206,7 @@ Result StreamingMix::ScanPeak(Channel& channel) {
   ByteBuffer firstBuffer;
   ByteBuffer secondBuffer;
   if (!firstBuffer.Allocate(bufferBytes) || !secondBuffer.Allocate(bufferBytes)) {
-    return Failure{FailureKind::OutOfMemory, {}, 0, {}, 0};
+    return FailureOf(FailureKind::OutOfMemory);
   }
   int32_t secondPeak = 0;
   FailureKind second = FailureKind::None;
@@ -220,8 +219,8 @@ Result StreamingMix::ScanPeak(Channel& channel) {
   const FailureKind first =
       PeakOfBytes(channel.file, channel.dataOffset, half, bits, firstBuffer, firstPeak);
   helper_->Wait();
-  if (first != FailureKind::None) return Failure{first, {}, 0, {}, 0};
-  if (second != FailureKind::None) return Failure{second, {}, 0, {}, 0};
+  if (first != FailureKind::None) return FailureOf(first);
+  if (second != FailureKind::None) return FailureOf(second);
   slot.autoLevel = AutoLevelFromPeak(std::max(firstPeak, secondPeak), bits);
   return {};
 }
@@ -266,27 +265,29 @@ MixBuild StreamingMix::Prepare(std::optional<uint32_t> blockFrames, bool withPea
   return MixBuild::Built;
 }
 
-MixFileResult StreamingMix::WriteMixFile(const std::string& path, uint32_t first, uint32_t count,
-                                         bool wholeMix) {
-  MixFileResult result;
+Result StreamingMix::WriteMixFile(const std::string& path, uint32_t first, uint32_t count,
+                                  bool wholeMix) {
   const auto blockAlign = static_cast<int>(plan_.format.FrameBytes());
   if (!FitsInWav(count, blockAlign)) {
-    result.why = std::make_error_code(std::errc::file_too_large);
-    return result;
+    return FileFailure(FailureKind::SaveFailed, path,
+                       std::make_error_code(std::errc::file_too_large));
   }
   if (count > 0 && uint64_t{first} + count > mixFrames()) {
-    result.why = std::make_error_code(std::errc::invalid_argument);
-    return result;
+    return FileFailure(FailureKind::SaveFailed, path,
+                       std::make_error_code(std::errc::invalid_argument));
   }
   ReplacingFile output(path);
-  result.written = output.Open(result.why) &&
-                   WriteContent(output.file(), first, count, wholeMix, result, result.why) &&
-                   output.Commit(result.why);
-  return result;
+  std::error_code why;
+  if (!output.Open(why)) return FileFailure(FailureKind::SaveFailed, path, why);
+  if (Result written = WriteContent(path, output.file(), first, count, wholeMix); !written) {
+    return written;
+  }
+  if (!output.Commit(why)) return FileFailure(FailureKind::SaveFailed, path, why);
+  return {};
 }
 
-bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool wholeMix,
-                                MixFileResult& result, std::error_code& why) {
+Result StreamingMix::WriteContent(const std::string& path, File& file, uint32_t first,
+                                  uint32_t count, bool wholeMix) {
   RiffHeader riff;
   ChunkHeader data;
   FillCanonical(riff, data, 2, static_cast<int>(plan_.format.rate), plan_.format.bits, count);
@@ -295,15 +296,14 @@ bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool
   data.Encode(head + RiffHeader::kBytes);
   errno = 0;
   if (!file.Write(head, sizeof head)) {
-    why = LastSystemError();
-    return false;
+    return FileFailure(FailureKind::SaveFailed, path, LastSystemError());
   }
   std::vector<MixCorrection>().swap(corrections_);
   if (peaks_.has()) peaks_.FillSilence();
   const uint32_t total = mixFrames();
-  if (total == 0) return true;
+  if (total == 0) return {};
 
-  Output out{file, first, first + count, plan_.format.FrameBytes(), first};
+  Output out{path, file, first, first + count, plan_.format.FrameBytes(), first};
   MixTarget target;
   target.pcm = piece_.data();
   target.peaks = peaks_.has() ? &peaks_ : nullptr;
@@ -312,8 +312,8 @@ bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool
   const uint32_t from = wholeMix ? 0 : first;
   const uint32_t to = wholeMix ? total : first + count;
   const uint32_t position = std::clamp(plan_.job.position, from, to);
-  return MixRange(position, to - position, target, out, result, why) &&
-         MixRange(from, position - from, target, out, result, why);
+  if (Result mixed = MixRange(position, to - position, target, out); !mixed) return mixed;
+  return MixRange(from, position - from, target, out);
 }
 
 // The frames that one piece reads from each channel that reads its file, and whether reading them
@@ -383,14 +383,14 @@ bool StreamingMix::ReadPiece(const PieceRange& range, uint64_t j, ReadAhead& ahe
   return windows.unreadable < 0;
 }
 
-bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& target, Output& out,
-                            MixFileResult& result, std::error_code& why) {
+Result StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& target,
+                              Output& out) {
   const PieceRange range{first, count, pieceFrames_};
   ReadAhead ahead;
   // Without a second thread, each piece is read here just before it is mixed.
   const bool readingAhead = helper_->Start([this, &range, &ahead] { ReadPieces(range, ahead); });
   MixTarget piece = target;
-  bool mixed = true;
+  Result mixed;
   for (uint64_t j = 0; j < range.pieces && mixed; ++j) {
     if (!readingAhead) {
       ReadPiece(range, j, ahead);
@@ -401,9 +401,8 @@ bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& tar
     const int set = static_cast<int>(j % kWindowSets);
     const PieceWindows& windows = ahead.sets[set];
     if (windows.unreadable >= 0) {
-      result.unreadableChannel = windows.unreadable;
-      why = std::make_error_code(std::errc::io_error);
-      mixed = false;
+      // The input was cut short or went away since it was loaded: the system says nothing.
+      mixed = FailureOf(FailureKind::ReadFailed, channels_[windows.unreadable].slot.path);
       break;
     }
     for (int i = 0; i < kChannelCount; ++i) {
@@ -416,11 +415,11 @@ bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& tar
     const uint32_t n = range.Length(j);
     piece.pcmFirstFrame = at;
     MixPiece(piece, at, n);
-    mixed = out.Put(at, n, piece_.data(), why);
+    mixed = out.Put(at, n, piece_.data());
     {
       std::lock_guard<std::mutex> lock(ahead.mutex);
       ahead.mixed = j + 1;
-      ahead.stop = !mixed;
+      ahead.stop = !mixed.ok();
     }
     ahead.changed.notify_all();
   }

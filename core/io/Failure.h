@@ -58,6 +58,11 @@ struct Failure {
   uint64_t offset = 0;  // where in the file a reader's check looked
 };
 
+// A failure the system gave no code or words for.
+inline Failure FailureOf(FailureKind what, std::string where = {}) {
+  return Failure{what, std::move(where), 0, {}, 0};
+}
+
 // A failure of the file `path` for the system's reason `why` (no reason when `why` is clear).
 // A reason of the program's own (a pipe refused as "not a regular file") carries no code.
 inline Failure FileFailure(FailureKind what, std::string path, const std::error_code& why) {
