@@ -307,6 +307,7 @@ TEST(SaveFailure, APipeIsRefusedWithoutWaitingForAReader) {
   EXPECT_FALSE(fifo.ReturnsWithoutWaiting([&] { return f.doc.SaveChannel(0); }));
 
   EXPECT_EQ(f.ui.Texts(), std::vector<std::string>{msg::kSaveFailed});
+  EXPECT_EQ(f.ui.reasons, std::vector<std::string>{fifo.path() + ": not a regular file"});
   EXPECT_TRUE(f.doc.slot(0).path.empty());
   Result written;
   EXPECT_FALSE(fifo.ReturnsWithoutWaiting([&] {
