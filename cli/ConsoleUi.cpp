@@ -1,5 +1,9 @@
 #include "ConsoleUi.h"
 
+#include <vector>
+
+#include "document/FailureMessages.h"
+
 namespace velmora::cli {
 
 Answer ConsoleUi::ShowMessage(const std::string& text, MessageIcon /*icon*/,
@@ -18,9 +22,16 @@ void ConsoleUi::ShowSystemReason(const std::string& path, const std::string& rea
 }
 
 void ConsoleUi::Print(const std::string& text) {
-  std::fprintf(out_, "velmora-mix: %s%s%s\n", context_.c_str(), context_.empty() ? "" : ": ",
-               text.c_str());
+  std::fprintf(out_, "velmora-mix: %s\n", text.c_str());
   std::fflush(out_);
+}
+
+void ConsoleUi::ShowFailure(const Failure& failure) {
+  const std::vector<std::string> texts = failure.what == FailureKind::WriteFailed
+                                             ? std::vector<std::string>{"cannot write"}
+                                             : FailureMessages(failure);
+  for (const std::string& text : texts) Print(failure.where + ": " + text);
+  if (!failure.reason.empty()) ShowSystemReason(failure.where, failure.reason);
 }
 
 }  // namespace velmora::cli

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "io/Failure.h"
 #include "seams/Ui.h"
 
 namespace velmora::cli {
@@ -23,14 +24,14 @@ class ConsoleUi : public Ui {
   // "velmora-mix: PATH: REASON" on the line after the program's message.
   void ShowSystemReason(const std::string& path, const std::string& reason) override;
 
-  // Messages are prefixed with this (an input's name while it loads); empty = none.
-  void SetContext(const std::string& context) { context_ = context; }
-  // Prints one line of the program's own, with the context prefix.
+  // Prints one line of the program's own.
   void Print(const std::string& text);
+  // The one way velmora-mix tells a failure: each of the document's messages for it (a file other
+  // than a WAV file: "cannot write") as "velmora-mix: WHERE: TEXT", then the system's reason.
+  void ShowFailure(const Failure& failure);
 
  private:
   std::FILE* out_;
-  std::string context_;
 };
 
 }  // namespace velmora::cli

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "document/StreamingMix.h"
@@ -12,14 +11,14 @@ namespace velmora::cli {
 
 namespace {
 
-// Every input goes into its channel before any output is touched; the reader prints its own
-// messages, prefixed with the input's name.
+// Every input goes into its channel before any output is touched.
 bool LoadInputs(StreamingMix& mix, ConsoleUi& ui, const std::vector<std::string>& inputs) {
   for (std::size_t i = 0; i < inputs.size(); ++i) {
-    ui.SetContext(inputs[i]);
-    if (!mix.LoadChannel(static_cast<int>(i), inputs[i])) return false;
+    if (const Result loaded = mix.LoadChannel(static_cast<int>(i), inputs[i]); !loaded) {
+      ui.ShowFailure(loaded.failure());
+      return false;
+    }
   }
-  ui.SetContext("");
   return true;
 }
 
@@ -53,13 +52,6 @@ FrameRange FramesToWrite(const StreamingMix& mix, const MixOptions& o, uint32_t&
   return range;
 }
 
-// The program's own message about `path`, then the system's reason on the next line.
-void ReportWriteFailure(ConsoleUi& ui, const std::string& path, const std::string& text,
-                        const std::error_code& why) {
-  ui.Print(path + ": " + text);
-  if (why) ui.ShowSystemReason(path, why.message());
-}
-
 // "-" is standard output; anything else is written whole, as the mix is.
 bool WriteOutputFile(ConsoleUi& ui, const std::string& path, const std::vector<uint8_t>& bytes) {
   if (path == "-") {
@@ -68,10 +60,9 @@ bool WriteOutputFile(ConsoleUi& ui, const std::string& path, const std::vector<u
     if (!written) ui.Print("cannot write to standard output");
     return written;
   }
-  std::error_code why;
-  if (WriteWholeFile(path, {{bytes.data(), bytes.size()}}, &why)) return true;
-  ReportWriteFailure(ui, path, "cannot write", why);
-  return false;
+  const Result written = WriteWholeFile(path, {{bytes.data(), bytes.size()}});
+  if (!written) ui.ShowFailure(written.failure());
+  return written.ok();
 }
 
 std::vector<uint8_t> CorrectionLines(const StreamingMix& mix) {
@@ -113,14 +104,10 @@ int RenderMix(const MixOptions& options, ConsoleUi& ui, AudioDecoder* decoder) {
   const FrameRange range = FramesToWrite(mix, options, count);
   // The correction runs and the peak table cover the whole mix, not only the frames written.
   const bool wholeMix = options.correctionsPath.has_value() || options.peaksPath.has_value();
-  const MixFileResult written = mix.WriteMixFile(options.output, range.first, count, wholeMix);
-  if (written.unreadableChannel >= 0) {
-    ui.SetContext(options.inputs[static_cast<std::size_t>(written.unreadableChannel)]);
-    ui.Print(msg::kReadFailed);
-    return kExitFailed;
-  }
-  if (!written.written) {
-    ReportWriteFailure(ui, options.output, msg::kSaveFailed, written.why);
+  // An input that can no longer be read is named as its load would name it.
+  if (const Result written = mix.WriteMixFile(options.output, range.first, count, wholeMix);
+      !written) {
+    ui.ShowFailure(written.failure());
     return kExitFailed;
   }
   if (options.correctionsPath &&

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "audio/FormatMask.h"
+#include "io/Format.h"
 #include "io/LittleEndian.h"
 
 namespace velmora {
@@ -36,6 +39,13 @@ void ApplyVolume(uint8_t* data, uint32_t frames, const WaveFormat& format, uint3
       data[i] = static_cast<uint8_t>(Scale(data[i] - 128, gain) + 128);
     }
   }
+}
+
+Failure DeviceFailure(FailureKind what, StreamDirection direction, int device, int code) {
+  const char* side = direction == StreamDirection::Output ? "output" : "input";
+  std::string where = device == kDefaultDevice ? Format("default %s device", side)
+                                               : Format("%s device %d", side, device);
+  return Failure{what, std::move(where), code, {}, 0};
 }
 
 }  // namespace
@@ -85,10 +95,10 @@ OpenStreamResult WaveDevice::OpenOutputWithRetry(int device, OutputStreamCallbac
 
 // ---- Output ----
 
-DeviceResult WaveDevice::OpenPlayback(int device, bool startPaused) {
+Result WaveDevice::OpenPlayback(int device, bool startPaused) {
   if (lastIndex >= kBlockSlots) {
     // More blocks than slots would overwrite the first ones.
-    return {DeviceFailure::TooManyBlocks, 0};
+    return DeviceFailure(FailureKind::TooManyBlocks, StreamDirection::Output, device, 0);
   }
   // A second open would leave the first stream playing with nobody to close it.
   if (outputOpen) {
@@ -96,9 +106,10 @@ DeviceResult WaveDevice::OpenPlayback(int device, bool startPaused) {
   }
   FillFormat();
   outFormat_ = format;
+  outDevice_ = device;
   OpenStreamResult opened = OpenOutputWithRetry(device, *this);
   if (!opened.stream) {
-    return {DeviceFailure::Open, opened.error};
+    return DeviceFailure(FailureKind::DeviceOpen, StreamDirection::Output, device, opened.error);
   }
   for (uint32_t i = 0; i <= lastIndex; ++i) {
     outBlocks_[i] = Block{blockData[i], OutputBlockBytes(i)};
@@ -112,7 +123,7 @@ DeviceResult WaveDevice::OpenPlayback(int device, bool startPaused) {
   written_.store(lastIndex + 1, std::memory_order_release);
   cursor = lastIndex;
   if (const int error = opened.stream->Start(); error != 0) {
-    return {DeviceFailure::Start, error};
+    return DeviceFailure(FailureKind::DeviceStart, StreamDirection::Output, device, error);
   }
   outStream_ = std::move(opened.stream);
   if (startPaused) {
@@ -133,19 +144,20 @@ void WaveDevice::PublishOutputThrough(uint32_t blockNumber) {
   written_.store(blockNumber + 1, std::memory_order_release);
 }
 
-DeviceResult WaveDevice::QueuePending() {
+Result WaveDevice::QueuePending() {
   if (!outputOpen) {
-    return {DeviceFailure::NotOpen, 0};
+    return DeviceFailure(FailureKind::DeviceNotOpen, StreamDirection::Output, outDevice_, 0);
   }
   while (cursor < lastIndex) {
     ++cursor;
     if (cursor >= doneCount.load(std::memory_order_acquire) + kBlockSlots) {
-      return {DeviceFailure::Prepare, kBlockStillQueued};
+      return DeviceFailure(FailureKind::BlockStillQueued, StreamDirection::Output, outDevice_,
+                           kBlockStillQueued);
     }
     outBlocks_[cursor % kBlockSlots] =
         Block{blockData[cursor % kBlockSlots], OutputBlockBytes(cursor)};
     if (const int error = outStream_->Error(); error != 0) {
-      return {DeviceFailure::Write, error};
+      return DeviceFailure(FailureKind::OutputWrite, StreamDirection::Output, outDevice_, error);
     }
     PublishOutputThrough(cursor);
   }
@@ -194,10 +206,10 @@ void WaveDevice::ClosePlayback() {
   }
 }
 
-DeviceResult WaveDevice::CheckOutput() const {
+Result WaveDevice::CheckOutput() const {
   if (!outputOpen || !outStream_) return {};
   if (const int error = outStream_->Error(); error != 0) {
-    return {DeviceFailure::OutputFailed, error};
+    return DeviceFailure(FailureKind::OutputFailed, StreamDirection::Output, outDevice_, error);
   }
   return {};
 }
@@ -236,15 +248,16 @@ void WaveDevice::Render(uint8_t* out, uint32_t frames) {
 
 // ---- Input ----
 
-DeviceResult WaveDevice::OpenRecord(int device, bool startPaused) {
+Result WaveDevice::OpenRecord(int device, bool startPaused) {
   if (inputOpen) {
     CloseInputStream();
   }
   FillFormat();
   inFormat_ = format;
+  inDevice_ = device;
   OpenStreamResult opened = backend_.OpenInput(device, format, *this);
   if (!opened.stream) {
-    return {DeviceFailure::Open, opened.error};
+    return DeviceFailure(FailureKind::DeviceOpen, StreamDirection::Input, device, opened.error);
   }
   const uint32_t bytes = InputBlockBytes();
   for (uint32_t slot = 0; slot < kBlockSlots; ++slot) {
@@ -263,7 +276,7 @@ DeviceResult WaveDevice::OpenRecord(int device, bool startPaused) {
   inputStarted_.store(!startPaused, std::memory_order_release);
   if (const int error = opened.stream->Start(); error != 0) {
     inputStarted_.store(false, std::memory_order_relaxed);
-    return {DeviceFailure::Start, error};
+    return DeviceFailure(FailureKind::DeviceStart, StreamDirection::Input, device, error);
   }
   inStream_ = std::move(opened.stream);
   if (startPaused) {
@@ -273,9 +286,9 @@ DeviceResult WaveDevice::OpenRecord(int device, bool startPaused) {
   return {};
 }
 
-DeviceResult WaveDevice::RequeueInput() {
+Result WaveDevice::RequeueInput() {
   if (!inputOpen) {
-    return {DeviceFailure::NotOpen, 0};
+    return DeviceFailure(FailureKind::DeviceNotOpen, StreamDirection::Input, inDevice_, 0);
   }
   while (lastIndex < cursor + (kBlockSlots - 1)) {
     const uint32_t next = lastIndex + 1;
@@ -286,7 +299,7 @@ DeviceResult WaveDevice::RequeueInput() {
       error = inStream_->Error();
     }
     if (error != 0) {
-      return {DeviceFailure::Requeue, error};
+      return DeviceFailure(FailureKind::Requeue, StreamDirection::Input, inDevice_, error);
     }
     handed_.store(next + 1, std::memory_order_release);
     lastIndex = next;
@@ -320,10 +333,10 @@ void WaveDevice::CloseRecord() {
   }
 }
 
-DeviceResult WaveDevice::CheckInput() const {
+Result WaveDevice::CheckInput() const {
   if (!inputOpen || !inStream_) return {};
   if (const int error = inStream_->Error(); error != 0) {
-    return {DeviceFailure::InputFailed, error};
+    return DeviceFailure(FailureKind::InputFailed, StreamDirection::Input, inDevice_, error);
   }
   return {};
 }

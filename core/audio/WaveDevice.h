@@ -17,36 +17,18 @@
 #include <memory>
 #include <string>
 
+#include "io/Failure.h"
 #include "seams/AudioBackend.h"
 
 namespace velmora {
 
-// Error code of a refill or requeue whose ring slot still holds a block the device has not
-// returned (the owner went more than 128 blocks ahead of doneCount).
+// Code of a refill or requeue whose ring slot still holds a block the device has not returned
+// (the owner went more than 128 blocks ahead of doneCount).
 constexpr int kBlockStillQueued = 33;
 
-// Which step of a device operation failed. The device shows nothing itself: its owner chooses
-// what to tell the user, and when.
-enum class DeviceFailure {
-  None,
-  NotOpen,        // the stream was not open; nothing was done
-  TooManyBlocks,  // lastIndex beyond the ring at an open
-  Open,           // the backend refused the stream
-  Start,          // the stream opened but would not start
-  Prepare,        // a refill found its ring slot still holding an unreturned block
-  Write,          // the output stream has failed, so a refill could not hand it a block
-  Requeue,        // an input block could not be handed back to the device
-  OutputFailed,   // the output stream stopped by itself (device gone, sound server died)
-  InputFailed,    // the input stream stopped by itself
-};
-
-struct DeviceResult {
-  DeviceFailure failure = DeviceFailure::None;
-  int code = 0;  // the backend's error code (kBlockStillQueued for a busy slot); 0 on success
-
-  bool ok() const { return failure == DeviceFailure::None; }
-  explicit operator bool() const { return ok(); }
-};
+// A failed operation reports which step failed (the device kinds of FailureKind), the device
+// ("output device 2", "default input device") and the backend's code as the system's code. The
+// device shows nothing itself: its owner chooses what to tell the user, and when.
 
 constexpr uint32_t kBlockSlots = 128;
 // SetVolume's word for both sides at full gain.
@@ -81,13 +63,14 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // The owner has set the format fields, blockLength, lastBlockLength, lastIndex (at most 127)
   // and blockData[0..lastIndex]. Opens the output stream on `device` (kDefaultDevice or 0..3)
   // and queues blocks 0..lastIndex; cursor = lastIndex. A refused open is tried once more
-  // without the hold. After an Open or Start failure the output is closed; TooManyBlocks
-  // changes nothing.
-  DeviceResult OpenPlayback(int device, bool startPaused);
+  // without the hold. After a DeviceOpen or DeviceStart failure the output is closed;
+  // TooManyBlocks changes nothing.
+  Result OpenPlayback(int device, bool startPaused);
   // Queues the blocks after cursor up to lastIndex (the owner keeps lastIndex < doneCount + 128).
-  // On a Prepare or Write failure cursor has moved past the failed block, which counts as
-  // returned without sounding; the stream stays open. NotOpen when there is no output.
-  DeviceResult QueuePending();
+  // On a BlockStillQueued or OutputWrite failure cursor has moved past the failed block, which
+  // counts as returned without sounding; the stream stays open. DeviceNotOpen when there is no
+  // output.
+  Result QueuePending();
   // Output open: silences the output keeping its position, sets streamPaused; true.
   bool Pause();
   // streamPaused: clears it, lets the output sound again and starts the input; true.
@@ -98,7 +81,7 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // For the owner's timer: OutputFailed with the backend's code once the open output stream has
   // stopped by itself, after which it returns no more blocks; success while it runs and while no
   // output is open. The stream stays open until the owner closes it.
-  DeviceResult CheckOutput() const;
+  Result CheckOutput() const;
   // The output's clock: bytes of written blocks the callback has handed to the sound system since
   // the open (silence the device gives while it has no block is not counted). Any thread.
   uint64_t OutputBytesPlayed() const { return outPlayed_.load(std::memory_order_acquire); }
@@ -110,20 +93,20 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
   // The owner has set the format fields, blockLength (frames) and all 128 blockData entries and
   // sets cursor to 0. Opens the input on `device` and hands it all 128 blocks; lastIndex = 127.
   // With startPaused the input does not start before Resume. A failure leaves the input closed.
-  DeviceResult OpenRecord(int device, bool startPaused);
+  Result OpenRecord(int device, bool startPaused);
   // Fills the blocks with every frame captured before the first call that is still on the way
   // (the stream's Drain, a fraction of a second at most); Stop's first step, so that the take
   // keeps what was played up to the press. False when the handed blocks could not take them all:
   // take the filled ones out, hand them back and call again. The input stays open.
   bool DrainRecord();
   // Hands blocks back while lastIndex < cursor + 127. On a Requeue failure lastIndex stays, so
-  // the next call retries the same block. NotOpen when there is no input.
-  DeviceResult RequeueInput();
+  // the next call retries the same block. DeviceNotOpen when there is no input.
+  Result RequeueInput();
   // Stops and closes the input. Every handed block counts as returned afterwards
   // (doneCount = lastIndex + 1); the one being filled keeps its partial byte count.
   void CloseRecord();
   // As CheckOutput, for the input stream: InputFailed once it has stopped by itself.
-  DeviceResult CheckInput() const;
+  Result CheckInput() const;
   // Reported latency of the open stream in seconds (0 when closed or not reported).
   double OutputLatency() const;
   double InputLatency() const;
@@ -216,7 +199,8 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
 
   // Output side. written_ = blocks published to the callback (cursor + 1 after a write).
   std::unique_ptr<AudioStream> outStream_;
-  WaveFormat outFormat_{};  // of the open output, read by the callback
+  int outDevice_ = kDefaultDevice;  // of the last open
+  WaveFormat outFormat_{};          // of the open output, read by the callback
   std::array<Block, kBlockSlots> outBlocks_{};
   std::atomic<uint32_t> written_{0};
   std::atomic<bool> outputSilenced_{false};
@@ -225,7 +209,8 @@ class WaveDevice : private OutputStreamCallback, private InputStreamCallback {
 
   // Input side. handed_ = blocks handed to the callback (lastIndex + 1).
   std::unique_ptr<AudioStream> inStream_;
-  WaveFormat inFormat_{};  // of the open input, read by the callback
+  int inDevice_ = kDefaultDevice;  // of the last open
+  WaveFormat inFormat_{};          // of the open input, read by the callback
   std::array<Block, kBlockSlots> inBlocks_{};
   std::atomic<uint32_t> handed_{0};
   std::atomic<bool> inputStarted_{false};

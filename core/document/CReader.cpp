@@ -4,6 +4,9 @@
 #include <cctype>
 #include <cstring>
 #include <limits>
+#include <system_error>
+
+#include "io/File.h"
 
 namespace velmora {
 
@@ -19,8 +22,15 @@ uint32_t BlockAlignOf(const PcmFormat& format) {
   return static_cast<uint32_t>(format.bitsPerSample) * static_cast<uint32_t>(format.channels) / 8;
 }
 
-ImportResult Stop(ImportStep step, DecoderCode code) {
-  return ImportResult{step, code};
+Failure Stop(FailureKind step, DecoderCode code) {
+  return Failure{step, {}, code, {}, 0};
+}
+
+// The system's own words for a code that carries its error number, as decoders pass them on.
+std::string SystemReasonOf(DecoderCode code) {
+  if (code == kCodeNotADiskFile) return NotARegularFileError().message();
+  if (code < 0 && code > -kLargestSystemError) return std::generic_category().message(-code);
+  return {};
 }
 
 }  // namespace
@@ -34,8 +44,10 @@ bool IsNetworkStreamPath(const std::string& path) {
   return true;
 }
 
-ImportResult CReader::Open(const std::string& path) {
-  if (IsNetworkStreamPath(path)) return Stop(ImportStep::NetworkStream, kCodeInvalidArgument);
+Result CReader::Open(const std::string& path) {
+  if (IsNetworkStreamPath(path)) {
+    return Failure{FailureKind::NetworkStream, path, kCodeInvalidArgument, {}, 0};
+  }
   samples.Reset();
   samplesBytes_ = 0;
   samplesFrames = 0;
@@ -44,31 +56,32 @@ ImportResult CReader::Open(const std::string& path) {
   std::unique_ptr<DecodedStream> opened;
   const DecoderCode code = decoder_.Open(path, opened);
   if (DecoderFailed(code) || !opened) {
-    return Stop(ImportStep::OpenFile, DecoderFailed(code) ? code : kCodeUnexpected);
+    const DecoderCode failed = DecoderFailed(code) ? code : kCodeUnexpected;
+    return Failure{FailureKind::DecoderOpen, path, failed, SystemReasonOf(failed), 0};
   }
   const std::optional<PcmFormat> format = opened->format();
-  if (!format) return Stop(ImportStep::NoAudioStream, kCodeUnexpected);
+  if (!format) return Failure{FailureKind::NoAudioStream, path, kCodeUnexpected, {}, 0};
   outputFormat = *format;
   reader = std::move(opened);
   return {};
 }
 
-ImportResult CReader::ReadSamples() {
+Result CReader::ReadSamples() {
   const uint32_t blockAlign = BlockAlignOf(outputFormat);
-  if (!reader || blockAlign == 0) return Stop(ImportStep::CollectSamples, kCodeUnexpected);
+  if (!reader || blockAlign == 0) return Stop(FailureKind::CollectSamples, kCodeUnexpected);
   samples.Reset();
   samplesBytes_ = 0;
   samplesFrames = 0;
   for (;;) {
     PcmBlock block;
     const DecoderCode code = reader->Next(block);
-    if (DecoderFailed(code)) return Stop(ImportStep::DecodeBlock, code);
+    if (DecoderFailed(code)) return Stop(FailureKind::DecodeBlock, code);
     if (block.length == 0) break;
     if (!AppendFrames(block, blockAlign)) {
-      return Stop(ImportStep::CollectSamples, kCodeOutOfMemory);
+      return Stop(FailureKind::CollectSamples, kCodeOutOfMemory);
     }
   }
-  if (!ShrinkToFrames(blockAlign)) return Stop(ImportStep::CollectSamples, kCodeOutOfMemory);
+  if (!ShrinkToFrames(blockAlign)) return Stop(FailureKind::CollectSamples, kCodeOutOfMemory);
   return {};
 }
 

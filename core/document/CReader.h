@@ -1,37 +1,19 @@
 #pragma once
 // Drives an AudioDecoder through one compressed-audio import: opens the file, checks that it has
 // audio, and collects every decoded block in memory as whole frames. Shows nothing: a failure is
-// the step where the import stopped, with its code, and CompressedImport.cpp turns that into the
-// program's messages. One instance per import, used on the user-interface thread.
+// the step where the import stopped (FailureKind from NetworkStream to CollectSamples), with the
+// decoder's code, and the document turns that into the program's messages. One instance per
+// import, used on the user-interface thread.
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "io/ByteBuffer.h"
+#include "io/Failure.h"
 #include "seams/AudioDecoder.h"
 
 namespace velmora {
-
-// Where an import stopped; every step has its own chain of messages.
-enum class ImportStep {
-  Done,
-  NoDecoder,          // the program has no decoder for compressed files
-  NetworkStream,      // the path names a network stream; the decoder is not asked
-  OpenFile,           // the decoder could not open the file
-  NoAudioStream,      // the file holds no audio stream
-  DecodeBlock,        // the decoder failed on a block
-  CollectSamples,     // no memory for the samples, or a format without whole frames
-  UnsupportedFormat,  // decoded to something other than 8- or 16-bit mono or stereo
-  RateMismatch,       // the rate clashes with the loaded channels
-};
-
-struct ImportResult {
-  ImportStep step = ImportStep::Done;
-  DecoderCode code = kDecoderOk;  // shown in the step's messages
-
-  bool ok() const { return step == ImportStep::Done; }
-};
 
 class CReader {
  public:
@@ -39,10 +21,11 @@ class CReader {
   CReader(const CReader&) = delete;
   CReader& operator=(const CReader&) = delete;
 
-  // Opens `path` and takes the format of its audio into outputFormat.
-  ImportResult Open(const std::string& path);
+  // Opens `path` and takes the format of its audio into outputFormat. A failure names the file,
+  // and the system's reason where the decoder's code carries one.
+  Result Open(const std::string& path);
   // Decodes the whole stream into `samples`, dropping a trailing partial frame of any block.
-  ImportResult ReadSamples();
+  Result ReadSamples();
 
   std::unique_ptr<DecodedStream> reader;  // set by a successful Open
   PcmFormat outputFormat;

@@ -1,7 +1,6 @@
 #include "document/ChannelLoading.h"
 
 #include "document/VelmoraDoc.h"
-#include "seams/Ui.h"
 
 namespace velmora {
 
@@ -12,41 +11,25 @@ ChannelFileKind KindOfChannelFile(const std::string& path) {
   return ChannelFileKind::Other;
 }
 
-namespace {
-
-bool ReadWavChannel(Ui& ui, const RateRule& rateAccepted, const WavChannelReader& readWav,
-                    ChannelSlot& slot) {
-  const WavResult result = readWav(rateAccepted, slot);
-  if (result.ok()) return true;
-  ui.ShowError(WavErrorMessage(result.error));
-  if (result.why) ui.ShowSystemReason(slot.path, result.why.message());
-  return false;
-}
-
-bool ImportChannel(Ui& ui, AudioDecoder* decoder, const RateRule& rateAccepted, ChannelSlot& slot) {
-  const ImportResult result = DecodeIntoSlot(decoder, rateAccepted, slot);
-  ShowImportMessages(ui, result, slot.path);
-  return result.ok();
-}
-
-}  // namespace
-
-bool LoadChannelFile(Ui& ui, AudioDecoder* decoder, const RateRule& rateAccepted,
-                     const WavChannelReader& readWav, ChannelSlot& slot) {
+Result LoadChannelFile(AudioDecoder* decoder, const RateRule& rateAccepted,
+                       const WavChannelReader& readWav, ChannelSlot& slot) {
   slot.autoLevel = 0;
-  bool loaded = false;
+  Result loaded;
   switch (KindOfChannelFile(slot.path)) {
     case ChannelFileKind::Wav:
-      loaded = ReadWavChannel(ui, rateAccepted, readWav, slot);
+      loaded = readWav(rateAccepted, slot);
       break;
     case ChannelFileKind::Compressed:
-      loaded = ImportChannel(ui, decoder, rateAccepted, slot);
+      loaded = DecodeIntoSlot(decoder, rateAccepted, slot);
       break;
     case ChannelFileKind::Other:
-      ui.ShowError(msg::kWrongType);
+      loaded = FailureOf(FailureKind::WrongType);
       break;
   }
-  if (!loaded) return false;
+  if (!loaded) {
+    if (loaded.failure().where.empty()) loaded.failure().where = slot.path;
+    return loaded;
+  }
   if (slot.HasData()) {
     slot.autoLevel = AutoLevelFromSamples(slot.data.data(), slot.frames, slot.header.channels,
                                           slot.header.bitsPerSample);
@@ -56,7 +39,7 @@ bool LoadChannelFile(Ui& ui, AudioDecoder* decoder, const RateRule& rateAccepted
   slot.offset = 0;
   slot.inUse = true;
   slot.selected = true;
-  return true;
+  return {};
 }
 
 }  // namespace velmora

@@ -3,34 +3,13 @@
 #include <utility>
 
 #include "document/ChannelLoading.h"
+#include "document/FailureMessages.h"
 #include "document/VelmoraDoc.h"
 #include "document/WavReader.h"
 #include "io/ByteBuffer.h"
 #include "seams/Ui.h"
 
 namespace velmora {
-
-const char* WavErrorMessage(WavError error) {
-  switch (error) {
-    case WavError::NotPcm:
-      return msg::kNotPcm;
-    case WavError::ShortHeader:
-      return msg::kShortHeader;
-    case WavError::UnsupportedFormat:
-      return msg::kUnsupportedFormat;
-    case WavError::RateMismatch:
-      return msg::kRateMismatch;
-    case WavError::OutOfMemory:
-      return msg::kOutOfMemory;
-    case WavError::CannotOpen:
-    case WavError::TruncatedHeader:
-    case WavError::NoDataChunk:
-    case WavError::ReadFailed:
-    case WavError::None:
-      break;
-  }
-  return msg::kReadFailed;
-}
 
 void CVelmoraDoc::OpenFileCommand() {
   FileDialogRequest request;
@@ -73,8 +52,8 @@ bool CVelmoraDoc::ReadChannel(ChannelSlot& content) {
   // The document holds a WAV channel's samples whole.
   const WavChannelReader readWhole = [](const RateRule& rateAccepted, ChannelSlot& into) {
     WavFile file;
-    const WavResult result = ReadWavFile(into.path, rateAccepted, file);
-    if (result.ok()) {
+    Result result = ReadWavFile(into.path, rateAccepted, file);
+    if (result) {
       into.header = file.header;
       into.dataChunk = file.dataChunk;
       into.data = std::move(file.samples);
@@ -82,9 +61,10 @@ bool CVelmoraDoc::ReadChannel(ChannelSlot& content) {
     }
     return result;
   };
-  return LoadChannelFile(
-      ui_, audioDecoder_, [this](int32_t rate) { return IsRateCompatible(rate); }, readWhole,
-      content);
+  const Result loaded = LoadChannelFile(
+      audioDecoder_, [this](int32_t rate) { return IsRateCompatible(rate); }, readWhole, content);
+  if (!loaded) ShowFailure(ui_, loaded.failure());
+  return loaded.ok();
 }
 
 void CVelmoraDoc::CompleteLoad() {

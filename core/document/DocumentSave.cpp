@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <optional>
+#include <system_error>
 
+#include "document/FailureMessages.h"
 #include "document/VelmoraDoc.h"
 #include "document/WavWriter.h"
 #include "io/Format.h"
@@ -74,11 +76,11 @@ bool CVelmoraDoc::SaveMix() {
   const std::string extension = UpperExtension3(outputPath_);
   WaitCursor wait(ui_);
   if (extension != "WAV") return true;
-  if (!PrepareMixForSaving() || !WriteMixFile(outputPath_, 0, mixFrames_)) {
-    ui_.ShowError(msg::kSaveFailed);
-    return false;
-  }
-  return true;
+  // A mix that cannot be made has said why; the file is then not saved either.
+  const Result saved = PrepareMixForSaving() ? WriteMixFile(outputPath_, 0, mixFrames_)
+                                             : FailureOf(FailureKind::SaveFailed, outputPath_);
+  if (!saved) ShowFailure(ui_, saved.failure());
+  return saved.ok();
 }
 
 void CVelmoraDoc::SaveBetweenMarks() {
@@ -97,7 +99,9 @@ void CVelmoraDoc::SaveBetweenMarks() {
     first = std::min(start, end);
     count = std::max(start, end) - first + 1;
   }
-  if (!WriteMixFile(*chosen, first, count)) ui_.ShowError(msg::kSaveFailed);
+  if (const Result saved = WriteMixFile(*chosen, first, count); !saved) {
+    ShowFailure(ui_, saved.failure());
+  }
 }
 
 bool CVelmoraDoc::SaveChannel(int index) {
@@ -110,13 +114,15 @@ bool CVelmoraDoc::SaveChannel(int index) {
   // The header image is refreshed in place, and a background mixdown reads its format fields.
   WaitForWorker(false);
   if (!FitsInWav(slot.frames, slot.FrameBytes())) {
-    ui_.ShowError(msg::kSaveFailed);
+    ShowFailure(ui_, FileFailure(FailureKind::SaveFailed, *chosen,
+                                 std::make_error_code(std::errc::file_too_large)));
     return false;
   }
   FillCanonical(slot.header, slot.dataChunk, slot.header.channels, slot.header.samplesPerSec,
                 slot.header.bitsPerSample, slot.frames);
-  if (!WriteWavFile(*chosen, slot.header, slot.dataChunk, slot.data.data())) {
-    ui_.ShowError(msg::kSaveFailed);
+  if (const Result saved = WriteWavFile(*chosen, slot.header, slot.dataChunk, slot.data.data());
+      !saved) {
+    ShowFailure(ui_, saved.failure());
     return false;
   }
   // Only a written file gives the channel a home; after a failure it still counts as unsaved.

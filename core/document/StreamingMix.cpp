@@ -33,17 +33,17 @@ std::error_code LastSystemError() {
 }
 
 // The largest sample among `bytes` bytes from `offset`, read a piece at a time into `buffer`.
-WavError PeakOfBytes(ByteSource& source, uint64_t offset, uint64_t bytes, int bits,
-                     ByteBuffer& buffer, int32_t& peak) {
+FailureKind PeakOfBytes(ByteSource& source, uint64_t offset, uint64_t bytes, int bits,
+                        ByteBuffer& buffer, int32_t& peak) {
   const uint64_t sampleBytes = bits == 16 ? 2 : 1;
   peak = 0;
   for (uint64_t done = 0; done < bytes;) {
     const auto n = static_cast<std::size_t>(std::min<uint64_t>(buffer.size(), bytes - done));
-    if (source.ReadAt(buffer.data(), n, offset + done) != n) return WavError::ReadFailed;
+    if (source.ReadAt(buffer.data(), n, offset + done) != n) return FailureKind::ReadFailed;
     peak = std::max(peak, PeakOfSamples(buffer.data(), n / sampleBytes, bits));
     done += n;
   }
-  return WavError::None;
+  return FailureKind::None;
 }
 
 }  // namespace
@@ -115,6 +115,7 @@ class StreamingMix::SecondThread {
 // Where mixed pieces go in the file: frames [first, end) of the mix follow the header, each piece
 // at its place, and a piece outside them is dropped.
 struct StreamingMix::Output {
+  const std::string& path;
   File& file;
   uint32_t first = 0;
   uint32_t end = 0;
@@ -123,22 +124,20 @@ struct StreamingMix::Output {
   uint64_t written = 0;
   uint64_t handedOver = 0;  // bytes already on their way to the disk
 
-  bool Put(uint32_t from, uint32_t count, const uint8_t* bytes, std::error_code& why) {
+  Result Put(uint32_t from, uint32_t count, const uint8_t* bytes) {
     const uint32_t a = std::max(from, first);
     const uint32_t b = std::min(from + count, end);
-    if (a >= b) return true;
+    if (a >= b) return {};
     if (a != at) {
       errno = 0;
       if (!file.Seek(static_cast<int64_t>(kHeaderBytes + uint64_t{a - first} * frameBytes),
                      SEEK_SET)) {
-        why = LastSystemError();
-        return false;
+        return FileFailure(FailureKind::SaveFailed, path, LastSystemError());
       }
     }
     errno = 0;
     if (!file.Write(bytes + uint64_t{a - from} * frameBytes, uint64_t{b - a} * frameBytes)) {
-      why = LastSystemError();
-      return false;
+      return FileFailure(FailureKind::SaveFailed, path, LastSystemError());
     }
     at = b;
     written += uint64_t{b - a} * frameBytes;
@@ -146,7 +145,7 @@ struct StreamingMix::Output {
       file.StartWriteBack();
       handedOver = written;
     }
-    return true;
+    return {};
   }
 };
 
@@ -158,7 +157,7 @@ StreamingMix::StreamingMix(Ui& ui, AudioDecoder* decoder)
 
 StreamingMix::~StreamingMix() = default;
 
-bool StreamingMix::LoadChannel(int index, const std::string& path) {
+Result StreamingMix::LoadChannel(int index, const std::string& path) {
   Channel& channel = channels_[index];
   ChannelSlot& slot = channel.slot;
   slot.Clear();
@@ -166,27 +165,25 @@ bool StreamingMix::LoadChannel(int index, const std::string& path) {
   const LoadedRates loaded = RatesLoaded();
   // A WAV channel's samples stay in its file: only its layout is read, and its level scanned.
   const WavChannelReader readLayout = [this, &channel](const RateRule& rateAccepted,
-                                                       ChannelSlot& into) {
-    WavResult result{WavError::CannotOpen, 0, {}};
+                                                       ChannelSlot& into) -> Result {
+    std::error_code why;
+    if (!channel.file.Open(into.path, &why)) {
+      return FileFailure(FailureKind::CannotOpen, into.path, why);
+    }
     WavLayout layout;
-    if (!channel.file.Open(into.path, &result.why)) return result;
-    result = ParseWavLayout(channel.file, rateAccepted, layout);
-    if (!result.ok()) return result;
+    if (Result parsed = ParseWavLayout(channel.file, rateAccepted, layout); !parsed) return parsed;
     into.header = layout.header;
     into.dataChunk = layout.dataChunk;
     into.dataChunk.size = layout.dataBytes;
     into.frames = layout.dataBytes / static_cast<uint32_t>(FrameBytes(layout.header));
     channel.dataOffset = layout.dataOffset;
-    result.error = ScanPeak(channel);
-    return result;
+    return ScanPeak(channel);
   };
-  if (!LoadChannelFile(
-          ui_, decoder_, [&loaded](int32_t rate) { return IsRateCompatibleWith(rate, loaded); },
-          readLayout, slot)) {
-    slot.Clear();
-    return false;
-  }
-  return true;
+  Result result = LoadChannelFile(
+      decoder_, [&loaded](int32_t rate) { return IsRateCompatibleWith(rate, loaded); }, readLayout,
+      slot);
+  if (!result) slot.Clear();
+  return result;
 }
 
 LoadedRates StreamingMix::RatesLoaded() const {
@@ -199,7 +196,7 @@ LoadedRates StreamingMix::RatesLoaded() const {
 
 // The automatic level from the samples on disk, read once from end to end: the second half of
 // the file on the second thread.
-WavError StreamingMix::ScanPeak(Channel& channel) {
+Result StreamingMix::ScanPeak(Channel& channel) {
   ChannelSlot& slot = channel.slot;
   const int bits = slot.header.bitsPerSample;
   const auto frameBytes = static_cast<uint64_t>(slot.FrameBytes());
@@ -209,23 +206,23 @@ WavError StreamingMix::ScanPeak(Channel& channel) {
   ByteBuffer firstBuffer;
   ByteBuffer secondBuffer;
   if (!firstBuffer.Allocate(bufferBytes) || !secondBuffer.Allocate(bufferBytes)) {
-    return WavError::OutOfMemory;
+    return FailureOf(FailureKind::OutOfMemory);
   }
   int32_t secondPeak = 0;
-  WavError second = WavError::None;
+  FailureKind second = FailureKind::None;
   auto scanSecondHalf = [&] {
     second = PeakOfBytes(channel.file, channel.dataOffset + half, total - half, bits, secondBuffer,
                          secondPeak);
   };
   if (!helper_->Start(scanSecondHalf)) scanSecondHalf();
   int32_t firstPeak = 0;
-  const WavError first =
+  const FailureKind first =
       PeakOfBytes(channel.file, channel.dataOffset, half, bits, firstBuffer, firstPeak);
   helper_->Wait();
-  if (first != WavError::None) return first;
-  if (second != WavError::None) return second;
+  if (first != FailureKind::None) return FailureOf(first);
+  if (second != FailureKind::None) return FailureOf(second);
   slot.autoLevel = AutoLevelFromPeak(std::max(firstPeak, secondPeak), bits);
-  return WavError::None;
+  return {};
 }
 
 MixBuild StreamingMix::Prepare(std::optional<uint32_t> blockFrames, bool withPeaks) {
@@ -268,27 +265,29 @@ MixBuild StreamingMix::Prepare(std::optional<uint32_t> blockFrames, bool withPea
   return MixBuild::Built;
 }
 
-MixFileResult StreamingMix::WriteMixFile(const std::string& path, uint32_t first, uint32_t count,
-                                         bool wholeMix) {
-  MixFileResult result;
+Result StreamingMix::WriteMixFile(const std::string& path, uint32_t first, uint32_t count,
+                                  bool wholeMix) {
   const auto blockAlign = static_cast<int>(plan_.format.FrameBytes());
   if (!FitsInWav(count, blockAlign)) {
-    result.why = std::make_error_code(std::errc::file_too_large);
-    return result;
+    return FileFailure(FailureKind::SaveFailed, path,
+                       std::make_error_code(std::errc::file_too_large));
   }
   if (count > 0 && uint64_t{first} + count > mixFrames()) {
-    result.why = std::make_error_code(std::errc::invalid_argument);
-    return result;
+    return FileFailure(FailureKind::SaveFailed, path,
+                       std::make_error_code(std::errc::invalid_argument));
   }
   ReplacingFile output(path);
-  result.written = output.Open(result.why) &&
-                   WriteContent(output.file(), first, count, wholeMix, result, result.why) &&
-                   output.Commit(result.why);
-  return result;
+  std::error_code why;
+  if (!output.Open(why)) return FileFailure(FailureKind::SaveFailed, path, why);
+  if (Result written = WriteContent(path, output.file(), first, count, wholeMix); !written) {
+    return written;
+  }
+  if (!output.Commit(why)) return FileFailure(FailureKind::SaveFailed, path, why);
+  return {};
 }
 
-bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool wholeMix,
-                                MixFileResult& result, std::error_code& why) {
+Result StreamingMix::WriteContent(const std::string& path, File& file, uint32_t first,
+                                  uint32_t count, bool wholeMix) {
   RiffHeader riff;
   ChunkHeader data;
   FillCanonical(riff, data, 2, static_cast<int>(plan_.format.rate), plan_.format.bits, count);
@@ -297,15 +296,14 @@ bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool
   data.Encode(head + RiffHeader::kBytes);
   errno = 0;
   if (!file.Write(head, sizeof head)) {
-    why = LastSystemError();
-    return false;
+    return FileFailure(FailureKind::SaveFailed, path, LastSystemError());
   }
   std::vector<MixCorrection>().swap(corrections_);
   if (peaks_.has()) peaks_.FillSilence();
   const uint32_t total = mixFrames();
-  if (total == 0) return true;
+  if (total == 0) return {};
 
-  Output out{file, first, first + count, plan_.format.FrameBytes(), first};
+  Output out{path, file, first, first + count, plan_.format.FrameBytes(), first};
   MixTarget target;
   target.pcm = piece_.data();
   target.peaks = peaks_.has() ? &peaks_ : nullptr;
@@ -314,8 +312,8 @@ bool StreamingMix::WriteContent(File& file, uint32_t first, uint32_t count, bool
   const uint32_t from = wholeMix ? 0 : first;
   const uint32_t to = wholeMix ? total : first + count;
   const uint32_t position = std::clamp(plan_.job.position, from, to);
-  return MixRange(position, to - position, target, out, result, why) &&
-         MixRange(from, position - from, target, out, result, why);
+  if (Result mixed = MixRange(position, to - position, target, out); !mixed) return mixed;
+  return MixRange(from, position - from, target, out);
 }
 
 // The frames that one piece reads from each channel that reads its file, and whether reading them
@@ -385,14 +383,14 @@ bool StreamingMix::ReadPiece(const PieceRange& range, uint64_t j, ReadAhead& ahe
   return windows.unreadable < 0;
 }
 
-bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& target, Output& out,
-                            MixFileResult& result, std::error_code& why) {
+Result StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& target,
+                              Output& out) {
   const PieceRange range{first, count, pieceFrames_};
   ReadAhead ahead;
   // Without a second thread, each piece is read here just before it is mixed.
   const bool readingAhead = helper_->Start([this, &range, &ahead] { ReadPieces(range, ahead); });
   MixTarget piece = target;
-  bool mixed = true;
+  Result mixed;
   for (uint64_t j = 0; j < range.pieces && mixed; ++j) {
     if (!readingAhead) {
       ReadPiece(range, j, ahead);
@@ -403,9 +401,8 @@ bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& tar
     const int set = static_cast<int>(j % kWindowSets);
     const PieceWindows& windows = ahead.sets[set];
     if (windows.unreadable >= 0) {
-      result.unreadableChannel = windows.unreadable;
-      why = std::make_error_code(std::errc::io_error);
-      mixed = false;
+      // The input was cut short or went away since it was loaded: the system says nothing.
+      mixed = FailureOf(FailureKind::ReadFailed, channels_[windows.unreadable].slot.path);
       break;
     }
     for (int i = 0; i < kChannelCount; ++i) {
@@ -418,11 +415,11 @@ bool StreamingMix::MixRange(uint32_t first, uint32_t count, const MixTarget& tar
     const uint32_t n = range.Length(j);
     piece.pcmFirstFrame = at;
     MixPiece(piece, at, n);
-    mixed = out.Put(at, n, piece_.data(), why);
+    mixed = out.Put(at, n, piece_.data());
     {
       std::lock_guard<std::mutex> lock(ahead.mutex);
       ahead.mixed = j + 1;
-      ahead.stop = !mixed;
+      ahead.stop = !mixed.ok();
     }
     ahead.changed.notify_all();
   }

@@ -16,7 +16,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "document/ChannelSlot.h"
@@ -25,6 +24,7 @@
 #include "document/WavReader.h"
 #include "io/ByteBuffer.h"
 #include "io/ByteSource.h"
+#include "io/Failure.h"
 #include "mixdown/BlockPeakTable.h"
 #include "mixdown/FadeCurve.h"
 #include "mixdown/MixCorrection.h"
@@ -36,13 +36,6 @@ class AudioDecoder;
 class File;
 class Ui;
 
-// How writing the mix ended.
-struct MixFileResult {
-  bool written = false;
-  int unreadableChannel = -1;  // index of an input that could not be read again, or -1
-  std::error_code why;         // the system's reason a write failed
-};
-
 class StreamingMix {
  public:
   // `decoder` may be null: compressed files are then refused with the document's message.
@@ -51,9 +44,9 @@ class StreamingMix {
   StreamingMix(const StreamingMix&) = delete;
   StreamingMix& operator=(const StreamingMix&) = delete;
 
-  // Loads `path` into channel `index` (0..3) as the document's Open loads a file into a slot;
-  // false after the document's message. Channels are loaded in order.
-  bool LoadChannel(int index, const std::string& path);
+  // Loads `path` into channel `index` (0..3) as the document's Open loads a file into a slot, and
+  // fails as it does (the caller shows the failure). Channels are loaded in order.
+  Result LoadChannel(int index, const std::string& path);
 
   // Mixer parameters of a loaded channel and of the mix, as the document's setters take them.
   void SetLevel(int index, int32_t level) { channels_[index].slot.level = level; }
@@ -80,9 +73,9 @@ class StreamingMix {
   // Mixes frames [first, first + count) of the prepared mix (inside it) and writes them as a WAV
   // file by the Save's rule: a file is replaced only once the new one is complete. With
   // `wholeMix` every frame is mixed, so that the correction runs and the peak table cover the
-  // whole mix; otherwise only the frames written are.
-  MixFileResult WriteMixFile(const std::string& path, uint32_t first, uint32_t count,
-                             bool wholeMix);
+  // whole mix; otherwise only the frames written are. A failure is SaveFailed with the system's
+  // reason, or ReadFailed naming an input that could no longer be read.
+  Result WriteMixFile(const std::string& path, uint32_t first, uint32_t count, bool wholeMix);
 
   // What the mixing logged, in mixing order; final once WriteMixFile has returned.
   const std::vector<MixCorrection>& corrections() const { return corrections_; }
@@ -127,17 +120,17 @@ class StreamingMix {
   struct ReadAhead;
   class SecondThread;
 
-  WavError ScanPeak(Channel& channel);
+  Result ScanPeak(Channel& channel);
   LoadedRates RatesLoaded() const;
   bool ReadsFromFile(const Channel& channel) const {
     return channel.slot.inUse && !channel.slot.HasData();
   }
 
-  bool WriteContent(File& file, uint32_t first, uint32_t count, bool wholeMix,
-                    MixFileResult& result, std::error_code& why);
+  // The header and the mix into `file`, the new content of `path`.
+  Result WriteContent(const std::string& path, File& file, uint32_t first, uint32_t count,
+                      bool wholeMix);
   // Mixes [first, first + count) in pieces, in that order, into `target` and `out`.
-  bool MixRange(uint32_t first, uint32_t count, const MixTarget& target, Output& out,
-                MixFileResult& result, std::error_code& why);
+  Result MixRange(uint32_t first, uint32_t count, const MixTarget& target, Output& out);
   void PlanWindows(uint32_t first, uint32_t count, PieceWindows& windows) const;
   // Reads the planned frames into window set `set` (on the second thread, where there is one).
   void ReadWindows(int set, PieceWindows& windows);

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "document/ChannelSlot.h"
@@ -17,6 +16,7 @@
 #include "document/MixWorker.h"
 #include "document/WavHeader.h"
 #include "io/ByteBuffer.h"
+#include "io/Failure.h"
 #include "mixdown/BlockPeakTable.h"
 #include "mixdown/FadeCurve.h"
 #include "mixdown/MixCorrection.h"
@@ -178,9 +178,8 @@ class CVelmoraDoc {
   bool SaveChannel(int index);
   // Fills outHeader for `frames` stereo frames at the mix format and writes them, from mix frame
   // `first`, straight from the mix buffer. The caller keeps the range inside the mix; no worker
-  // may be building it. `why` receives the system's reason for a failure.
-  bool WriteMixFile(const std::string& path, uint32_t first, uint32_t frames,
-                    std::error_code* why = nullptr);
+  // may be building it. A failure is SaveFailed, with the system's reason.
+  Result WriteMixFile(const std::string& path, uint32_t first, uint32_t frames);
 
   // ---- Channel edits ----
   bool ConvertToMono(int index);

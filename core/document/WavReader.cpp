@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include "io/LittleEndian.h"
@@ -31,8 +32,8 @@ bool IsPcmSubFormat(const std::vector<uint8_t>& extension) {
   return le::U16(guid) == kFormatPcm && std::memcmp(guid + 2, kPcmGuidTail, 14) == 0;
 }
 
-WavResult Fail(WavError error, uint64_t offset) {
-  return WavResult{error, offset, {}};
+Failure Fail(FailureKind what, uint64_t offset) {
+  return Failure{what, {}, 0, {}, offset};
 }
 
 bool ReadExactAt(ByteSource& source, void* dest, std::size_t size, uint64_t offset) {
@@ -40,34 +41,34 @@ bool ReadExactAt(ByteSource& source, void* dest, std::size_t size, uint64_t offs
 }
 
 // The fmt chunk's body after its 16 PCM bytes: an extensible format must name PCM there.
-WavResult CheckFmtExtension(ByteSource& source, RiffHeader& header) {
+Result CheckFmtExtension(ByteSource& source, RiffHeader& header) {
   const uint64_t extra = static_cast<uint64_t>(header.fmtSize) - 16;
   if (header.formatTag == kFormatExtensible) {
     std::vector<uint8_t> extension(std::min<uint64_t>(extra, 64));
     if (!ReadExactAt(source, extension.data(), extension.size(), kFmtExtensionAt)) {
-      return Fail(WavError::TruncatedHeader, kFmtExtensionAt);
+      return Fail(FailureKind::TruncatedHeader, kFmtExtensionAt);
     }
     if (!IsPcmSubFormat(extension)) {
-      return Fail(WavError::NotPcm, kFmtExtensionAt + kSubFormatAt);
+      return Fail(FailureKind::NotPcm, kFmtExtensionAt + kSubFormatAt);
     }
     header.formatTag = kFormatPcm;
   }
   if (kFmtExtensionAt + extra > source.Size()) {
-    return Fail(WavError::TruncatedHeader, kFmtExtensionAt);
+    return Fail(FailureKind::TruncatedHeader, kFmtExtensionAt);
   }
   header.fmtSize = 16;
   return {};
 }
 
-WavResult CheckFormat(const RiffHeader& header, const RateRule& rateAccepted) {
+Result CheckFormat(const RiffHeader& header, const RateRule& rateAccepted) {
   if (header.channels != 1 && header.channels != 2) {
-    return Fail(WavError::UnsupportedFormat, kChannelsAt);
+    return Fail(FailureKind::UnsupportedFormat, kChannelsAt);
   }
   if (header.bitsPerSample != 8 && header.bitsPerSample != 16) {
-    return Fail(WavError::UnsupportedFormat, kBitsAt);
+    return Fail(FailureKind::UnsupportedFormat, kBitsAt);
   }
-  if (!IsPlayableRate(header.samplesPerSec)) return Fail(WavError::UnsupportedFormat, kRateAt);
-  if (!rateAccepted(header.samplesPerSec)) return Fail(WavError::RateMismatch, kRateAt);
+  if (!IsPlayableRate(header.samplesPerSec)) return Fail(FailureKind::UnsupportedFormat, kRateAt);
+  if (!rateAccepted(header.samplesPerSec)) return Fail(FailureKind::RateMismatch, kRateAt);
   return {};
 }
 
@@ -112,12 +113,12 @@ uint64_t AfterOddChunk(WindowedReader& reader, uint64_t end) {
 
 // Walks the chunks from `offset` to the data chunk. Other chunks ("fact", "LIST", ...) are
 // skipped by their stated size and pad.
-WavResult FindDataChunk(ByteSource& source, uint64_t offset, WavLayout& out) {
+Result FindDataChunk(ByteSource& source, uint64_t offset, WavLayout& out) {
   const uint64_t end = source.Size();
   WindowedReader reader(source);
   for (;;) {
     uint8_t bytes[ChunkHeader::kBytes];
-    if (!reader.Read(offset, bytes, sizeof bytes)) return Fail(WavError::NoDataChunk, offset);
+    if (!reader.Read(offset, bytes, sizeof bytes)) return Fail(FailureKind::NoDataChunk, offset);
     const ChunkHeader chunk = ChunkHeader::Decode(bytes);
     const uint64_t body = offset + ChunkHeader::kBytes;
     if (chunk.Is("data")) {
@@ -128,7 +129,7 @@ WavResult FindDataChunk(ByteSource& source, uint64_t offset, WavLayout& out) {
       out.dataBytes = static_cast<uint32_t>(std::min<uint64_t>(chunk.size, end - body));
       return {};
     }
-    if (chunk.size > end - body) return Fail(WavError::NoDataChunk, offset);
+    if (chunk.size > end - body) return Fail(FailureKind::NoDataChunk, offset);
     offset = body + chunk.size;
     if (chunk.size % 2 != 0) offset = AfterOddChunk(reader, offset);
   }
@@ -136,34 +137,34 @@ WavResult FindDataChunk(ByteSource& source, uint64_t offset, WavLayout& out) {
 
 }  // namespace
 
-WavResult ParseWavLayout(ByteSource& source, const RateRule& rateAccepted, WavLayout& out) {
+Result ParseWavLayout(ByteSource& source, const RateRule& rateAccepted, WavLayout& out) {
   out = WavLayout{};
   uint8_t head[RiffHeader::kBytes];
-  if (!ReadExactAt(source, head, sizeof head, 0)) return Fail(WavError::TruncatedHeader, 0);
+  if (!ReadExactAt(source, head, sizeof head, 0)) return Fail(FailureKind::TruncatedHeader, 0);
   RiffHeader header = RiffHeader::Decode(head);
 
   if (header.formatTag != kFormatPcm && header.formatTag != kFormatExtensible) {
-    return Fail(WavError::NotPcm, kFormatTagAt);
+    return Fail(FailureKind::NotPcm, kFormatTagAt);
   }
-  if (header.fmtSize < 16) return Fail(WavError::ShortHeader, kFmtSizeAt);
+  if (header.fmtSize < 16) return Fail(FailureKind::ShortHeader, kFmtSizeAt);
   const uint64_t firstChunk = kFmtExtensionAt + static_cast<uint64_t>(header.fmtSize) - 16;
-  if (WavResult r = CheckFmtExtension(source, header); !r.ok()) return r;
-  if (WavResult r = CheckFormat(header, rateAccepted); !r.ok()) return r;
-  if (WavResult r = FindDataChunk(source, firstChunk, out); !r.ok()) return r;
+  if (Result r = CheckFmtExtension(source, header); !r.ok()) return r;
+  if (Result r = CheckFormat(header, rateAccepted); !r.ok()) return r;
+  if (Result r = FindDataChunk(source, firstChunk, out); !r.ok()) return r;
   out.header = header;
   return {};
 }
 
-WavResult ReadWav(ByteSource& source, const RateRule& rateAccepted, WavFile& out) {
+Result ReadWav(ByteSource& source, const RateRule& rateAccepted, WavFile& out) {
   out = WavFile{};
   WavLayout layout;
-  if (WavResult r = ParseWavLayout(source, rateAccepted, layout); !r.ok()) return r;
+  if (Result r = ParseWavLayout(source, rateAccepted, layout); !r.ok()) return r;
   if (!out.samples.Allocate(layout.dataBytes)) {
-    return Fail(WavError::OutOfMemory, layout.dataOffset);
+    return Fail(FailureKind::OutOfMemory, layout.dataOffset);
   }
   if (!ReadExactAt(source, out.samples.data(), layout.dataBytes, layout.dataOffset)) {
     out.samples.Reset();
-    return Fail(WavError::ReadFailed, layout.dataOffset);
+    return Fail(FailureKind::ReadFailed, layout.dataOffset);
   }
   out.header = layout.header;
   out.dataChunk = layout.dataChunk;
@@ -172,21 +173,20 @@ WavResult ReadWav(ByteSource& source, const RateRule& rateAccepted, WavFile& out
   return {};
 }
 
-WavResult ReadWavBytes(const uint8_t* bytes, std::size_t size, const RateRule& rateAccepted,
-                       WavFile& out) {
+Result ReadWavBytes(const uint8_t* bytes, std::size_t size, const RateRule& rateAccepted,
+                    WavFile& out) {
   MemorySource source(bytes, size);
   return ReadWav(source, rateAccepted, out);
 }
 
-WavResult ReadWavFile(const std::string& path, const RateRule& rateAccepted, WavFile& out) {
+Result ReadWavFile(const std::string& path, const RateRule& rateAccepted, WavFile& out) {
   out = WavFile{};
   FileSource file;
-  WavResult opened;
-  if (!file.Open(path, &opened.why)) {
-    opened.error = WavError::CannotOpen;
-    return opened;
-  }
-  return ReadWav(file, rateAccepted, out);
+  std::error_code why;
+  if (!file.Open(path, &why)) return FileFailure(FailureKind::CannotOpen, path, why);
+  Result read = ReadWav(file, rateAccepted, out);
+  if (!read) read.failure().where = path;
+  return read;
 }
 
 }  // namespace velmora

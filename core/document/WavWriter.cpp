@@ -1,20 +1,23 @@
 #include "document/WavWriter.h"
 
 #include <limits>
+#include <system_error>
 
 #include "document/VelmoraDoc.h"
 #include "io/ReplacingFile.h"
 
 namespace velmora {
 
-bool WriteWavFile(const std::string& path, const RiffHeader& riff, const ChunkHeader& data,
-                  const uint8_t* samples, std::error_code* why) {
+Result WriteWavFile(const std::string& path, const RiffHeader& riff, const ChunkHeader& data,
+                    const uint8_t* samples) {
   uint8_t head[RiffHeader::kBytes];
   uint8_t chunk[ChunkHeader::kBytes];
   riff.Encode(head);
   data.Encode(chunk);
-  return WriteWholeFile(path, {{head, sizeof head}, {chunk, sizeof chunk}, {samples, data.size}},
-                        why);
+  Result written =
+      WriteWholeFile(path, {{head, sizeof head}, {chunk, sizeof chunk}, {samples, data.size}});
+  if (!written) written.failure().what = FailureKind::SaveFailed;
+  return written;
 }
 
 bool FitsInWav(uint32_t frames, int blockAlign) {
@@ -22,8 +25,7 @@ bool FitsInWav(uint32_t frames, int blockAlign) {
   return bytes + RiffHeader::kBytes <= std::numeric_limits<uint32_t>::max();
 }
 
-bool CVelmoraDoc::WriteMixFile(const std::string& path, uint32_t first, uint32_t frames,
-                               std::error_code* why) {
+Result CVelmoraDoc::WriteMixFile(const std::string& path, uint32_t first, uint32_t frames) {
   // The samples are written in the format they were mixed in; an empty mix has no buffer and
   // takes the output format.
   const MixFormat format = HasMix() ? mixFormat_ : MixFormat{MixRate(), MixBits()};
@@ -32,12 +34,12 @@ bool CVelmoraDoc::WriteMixFile(const std::string& path, uint32_t first, uint32_t
   const uint64_t begin = static_cast<uint64_t>(first) * static_cast<uint64_t>(blockAlign);
   const uint64_t length = static_cast<uint64_t>(frames) * static_cast<uint64_t>(blockAlign);
   if (!FitsInWav(frames, blockAlign)) {
-    if (why != nullptr) *why = std::make_error_code(std::errc::file_too_large);
-    return false;
+    return FileFailure(FailureKind::SaveFailed, path,
+                       std::make_error_code(std::errc::file_too_large));
   }
   if (length > 0 && begin + length > mixBuffer_.size()) {
-    if (why != nullptr) *why = std::make_error_code(std::errc::invalid_argument);
-    return false;
+    return FileFailure(FailureKind::SaveFailed, path,
+                       std::make_error_code(std::errc::invalid_argument));
   }
   OutHeader header = outHeader_;
   FillCanonical(header.riff, header.data, 2, static_cast<int>(format.rate), bits, frames);
@@ -48,7 +50,7 @@ bool CVelmoraDoc::WriteMixFile(const std::string& path, uint32_t first, uint32_t
     outHeader_ = header;
   }
   const uint8_t* samples = length > 0 ? mixBuffer_.data() + begin : nullptr;
-  return WriteWavFile(path, header.riff, header.data, samples, why);
+  return WriteWavFile(path, header.riff, header.data, samples);
 }
 
 }  // namespace velmora

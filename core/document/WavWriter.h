@@ -5,15 +5,16 @@
 
 #include <cstdint>
 #include <string>
-#include <system_error>
 
 #include "document/WavHeader.h"
+#include "io/Failure.h"
 
 namespace velmora {
 
 // The 36-byte RIFF/fmt part, the 8-byte data chunk header, then data.size bytes of `samples`.
-bool WriteWavFile(const std::string& path, const RiffHeader& riff, const ChunkHeader& data,
-                  const uint8_t* samples, std::error_code* why = nullptr);
+// A failure is SaveFailed, with the system's reason.
+Result WriteWavFile(const std::string& path, const RiffHeader& riff, const ChunkHeader& data,
+                    const uint8_t* samples);
 
 // False when `frames` frames of `blockAlign` bytes do not fit the 32-bit sizes of a WAV header.
 bool FitsInWav(uint32_t frames, int blockAlign);

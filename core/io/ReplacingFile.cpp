@@ -169,14 +169,13 @@ bool ReplacingFile::Commit(std::error_code& why) {
   return committed_;
 }
 
-bool WriteWholeFile(const std::string& utf8Path, std::initializer_list<ByteSpan> pieces,
-                    std::error_code* why) {
+Result WriteWholeFile(const std::string& utf8Path, std::initializer_list<ByteSpan> pieces) {
   ReplacingFile replacing(utf8Path);
-  std::error_code error;
-  const bool written = replacing.Open(error) && WritePieces(replacing.file(), pieces, error) &&
-                       replacing.Commit(error);
-  if (why != nullptr) *why = error;
-  return written;
+  std::error_code why;
+  if (replacing.Open(why) && WritePieces(replacing.file(), pieces, why) && replacing.Commit(why)) {
+    return {};
+  }
+  return FileFailure(FailureKind::WriteFailed, utf8Path, why);
 }
 
 }  // namespace velmora

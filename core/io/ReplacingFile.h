@@ -18,6 +18,7 @@
 #include <string>
 #include <system_error>
 
+#include "io/Failure.h"
 #include "io/File.h"
 
 namespace velmora {
@@ -52,8 +53,7 @@ struct ByteSpan {
 };
 
 // Writes `pieces` one after another as the whole content of `utf8Path`, replacing it as above.
-// `why` receives the system's reason for a failure.
-bool WriteWholeFile(const std::string& utf8Path, std::initializer_list<ByteSpan> pieces,
-                    std::error_code* why = nullptr);
+// A failure is WriteFailed, with the system's reason.
+Result WriteWholeFile(const std::string& utf8Path, std::initializer_list<ByteSpan> pieces);
 
 }  // namespace velmora

@@ -291,20 +291,19 @@ uint32_t Recorder::FirstLoudBlock(uint32_t taken, uint32_t filled) const {
 
 void Recorder::RecordingTick() {
   if (doc_.transportState() != TransportState::Recording) return;
-  if (const DeviceResult health = recordDevice_.CheckInput(); !health) {
+  if (const Result health = recordDevice_.CheckInput(); !health) {
     EndOnInputFailure(health);
     return;
   }
   UpdateLatency();
   if (TakeFilledBlocks() && !stopping_ && collecting_) {
-    const DeviceResult requeue = recordDevice_.RequeueInput();
+    const Result requeue = recordDevice_.RequeueInput();
     // An input that died meanwhile ends the recording with its one message.
-    if (const DeviceResult health = recordDevice_.CheckInput(); !requeue && !health) {
+    if (const Result health = recordDevice_.CheckInput(); !requeue && !health) {
       EndOnInputFailure(health);
       return;
     }
-    const std::string text = DeviceErrorMessage(requeue);
-    if (!text.empty()) ui_.ShowError(text);
+    ShowDeviceError(ui_, requeue);
   }
   if (!collecting_) {
     // Collection has stopped for want of memory; Stop stores what was collected.
@@ -433,11 +432,10 @@ void Recorder::ShowCountdownTime() {
                 Format("-%02d:%02d.000", countdownRemaining_ / 60, countdownRemaining_ % 60));
 }
 
-void Recorder::EndOnInputFailure(const DeviceResult& failure) {
+void Recorder::EndOnInputFailure(const Result& failure) {
   timers_.Kill(timer::kRecording);
   transport_.Stop();
-  const std::string text = DeviceErrorMessage(failure);
-  if (!text.empty()) ui_.ShowError(text);
+  ShowDeviceError(ui_, failure);
 }
 
 bool Recorder::StopRecording() {

@@ -33,7 +33,7 @@ class TuningTone;
 class Ui;
 class WaveDevice;
 class RecoveryWriter;
-struct DeviceResult;
+class Result;
 struct TakePlacement;
 struct ViewSettings;
 
@@ -171,7 +171,7 @@ class Recorder : public CommandTarget, public TimerTarget {
   void ShowTakePosition();
   void ShowCountdownTime();
   // A dead input ends the recording as Stop would, keeping what was collected.
-  void EndOnInputFailure(const DeviceResult& failure);
+  void EndOnInputFailure(const Result& failure);
   bool StoreTake();
   // Where the take goes in the mix (its channel, offset and the lead-in cut), less
   // `latencyFrames` of delay.

@@ -4,7 +4,8 @@
 // PortAudio implements it in platform/audio; tests use VirtualAudioBackend, advanced by hand.
 //
 // Error codes are the backend's own numbers (PortAudio's PaError on the real one); 0 = success.
-// The program shows them in its device error messages.
+// The wave device reports them as the system's code of its Failure, and the program shows them in
+// its device error messages.
 
 #include <cstdint>
 #include <memory>

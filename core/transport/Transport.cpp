@@ -259,7 +259,7 @@ void Transport::PlaybackTick() {
   if (state != TransportState::Playing && state != TransportState::Recording) return;
   // A stream that died (device gone, sound server down) returns no more blocks: the end of the
   // playback would never come.
-  if (const DeviceResult health = playDevice_.CheckOutput(); !health) {
+  if (const Result health = playDevice_.CheckOutput(); !health) {
     EndOnDeviceFailure(health);
     return;
   }
@@ -268,13 +268,13 @@ void Transport::PlaybackTick() {
   if (playDevice_.lastBlockLength == 0) {
     if (!playDevice_.outputOpen) return;
     SetBlocks(playDevice_.lastIndex + 1, done + kRingBlocks);
-    const DeviceResult refill = playDevice_.QueuePending();
-    if (refill.failure == DeviceFailure::Write) {
+    const Result refill = playDevice_.QueuePending();
+    if (refill.what() == FailureKind::OutputWrite) {
       EndOnDeviceFailure(refill);  // the stream failed since the check above
       return;
     }
     // A block refused for a busy slot is skipped by the device; the playback goes on.
-    ShowDeviceError(refill);
+    ShowDeviceError(ui_, refill);
   }
   if (playDevice_.lastBlockLength != 0 && done > playDevice_.lastIndex) {
     // Every block has come back. A block comes back once the sound system has taken it, which
@@ -307,13 +307,13 @@ void Transport::PlaybackTick() {
   timers_.Start(timer::kPlayback, timer::kTransportIntervalMs);
 }
 
-void Transport::EndOnDeviceFailure(const DeviceResult& failure) {
+void Transport::EndOnDeviceFailure(const Result& failure) {
   if (doc_.transportState() == TransportState::Playing) {
     Stop();
   } else {
     playDevice_.ClosePlayback();  // the playback along a recording; the recording goes on
   }
-  ShowDeviceError(failure);
+  ShowDeviceError(ui_, failure);
 }
 
 void Transport::MixWatchTick() {
@@ -470,11 +470,6 @@ void Transport::ShowPosition(uint32_t frame) {
 void Transport::MoveTo(uint32_t frame) {
   doc_.SetPosition(frame);
   ShowPosition(frame);
-}
-
-void Transport::ShowDeviceError(const DeviceResult& result) {
-  const std::string text = DeviceErrorMessage(result);
-  if (!text.empty()) ui_.ShowError(text);
 }
 
 void Transport::SetMeters(int left, int right) {

@@ -24,7 +24,7 @@ class Form;
 class Timers;
 class Ui;
 class WaveDevice;
-struct DeviceResult;
+class Result;
 struct ViewSettings;
 
 namespace msg {
@@ -110,7 +110,7 @@ class Transport : public CommandTarget, public TimerTarget {
   uint32_t SoundingFrame() const;
   void PlaybackTick();
   // A stream that failed ends the playback, with the device's message shown once.
-  void EndOnDeviceFailure(const DeviceResult& failure);
+  void EndOnDeviceFailure(const Result& failure);
   void MixWatchTick();
 
   // Frames to play from `from`: through the end mark when it lies after `from`, else to the end
@@ -131,8 +131,6 @@ class Transport : public CommandTarget, public TimerTarget {
   void SetSliderRange();
   void ShowPosition(uint32_t frame);  // slider and time display
   void MoveTo(uint32_t frame);        // position, slider and time display
-  // The device message for a failed refill; nothing for success.
-  void ShowDeviceError(const DeviceResult& result);
   void SetMeters(int left, int right);
   void EnableChannelControls(int channel, bool enabled);
 

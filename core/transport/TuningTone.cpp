@@ -170,23 +170,23 @@ void TuningTone::OnTimer(int id) {
 }
 
 void TuningTone::RefillTick() {
-  if (const DeviceResult health = playDevice_.CheckOutput(); !health) {
+  if (const Result health = playDevice_.CheckOutput(); !health) {
     EndOnDeviceFailure(health);
     return;
   }
   // Every finished block is written again with the same data: the buffer loops.
   playDevice_.lastIndex = playDevice_.doneCount.load(std::memory_order_acquire) + kBlockSlots - 1;
-  const DeviceResult refill = playDevice_.QueuePending();
-  if (refill.failure == DeviceFailure::Write) {
+  const Result refill = playDevice_.QueuePending();
+  if (refill.what() == FailureKind::OutputWrite) {
     EndOnDeviceFailure(refill);
-  } else if (const std::string text = DeviceErrorMessage(refill); !text.empty()) {
-    ui_.ShowError(text);
+  } else {
+    ShowDeviceError(ui_, refill);
   }
 }
 
-void TuningTone::EndOnDeviceFailure(const DeviceResult& failure) {
+void TuningTone::EndOnDeviceFailure(const Result& failure) {
   Stop();
-  if (const std::string text = DeviceErrorMessage(failure); !text.empty()) ui_.ShowError(text);
+  ShowDeviceError(ui_, failure);
 }
 
 void TuningTone::OnDestroy() {

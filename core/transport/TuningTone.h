@@ -25,7 +25,7 @@ class Timers;
 class Transport;
 class Ui;
 class WaveDevice;
-struct DeviceResult;
+class Result;
 struct ViewSettings;
 
 namespace timer {
@@ -90,7 +90,7 @@ class TuningTone : public TimerTarget {
   void Start();
   void Stop();
   void RefillTick();
-  void EndOnDeviceFailure(const DeviceResult& failure);
+  void EndOnDeviceFailure(const Result& failure);
   bool CountdownRunning() const { return countdownActive && countdownActive(); }
 
   CVelmoraDoc& doc_;

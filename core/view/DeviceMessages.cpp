@@ -1,27 +1,30 @@
 #include "view/DeviceMessages.h"
 
 #include "io/Format.h"
+#include "seams/Ui.h"
 
 namespace velmora {
 
-std::string DeviceErrorMessage(const DeviceResult& result) {
-  switch (result.failure) {
-    case DeviceFailure::Prepare:
-      return Format(msg::kWaveOutPrepareError, result.code);
-    case DeviceFailure::Write:
-    case DeviceFailure::OutputFailed:
-      return Format(msg::kWaveOutWriteError, result.code);
-    case DeviceFailure::Requeue:
-    case DeviceFailure::InputFailed:
-      return Format(msg::kWaveInError, result.code);
-    case DeviceFailure::None:
-    case DeviceFailure::NotOpen:
-    case DeviceFailure::TooManyBlocks:
-    case DeviceFailure::Open:
-    case DeviceFailure::Start:
+std::string DeviceErrorMessage(const Result& result) {
+  if (result.ok()) return {};
+  const int code = result.failure().systemCode;
+  switch (result.what()) {
+    case FailureKind::BlockStillQueued:
+      return Format(msg::kWaveOutPrepareError, code);
+    case FailureKind::OutputWrite:
+    case FailureKind::OutputFailed:
+      return Format(msg::kWaveOutWriteError, code);
+    case FailureKind::Requeue:
+    case FailureKind::InputFailed:
+      return Format(msg::kWaveInError, code);
+    default:
       break;
   }
   return {};
+}
+
+void ShowDeviceError(Ui& ui, const Result& result) {
+  if (const std::string text = DeviceErrorMessage(result); !text.empty()) ui.ShowError(text);
 }
 
 }  // namespace velmora

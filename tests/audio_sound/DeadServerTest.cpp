@@ -176,8 +176,8 @@ TEST(SoundTest, ServerKilledMidPlayEndsPlaybackWithTheDeviceMessageOnce) {
   EXPECT_FALSE(timers.Running(timer::kPlayback));
   EXPECT_EQ(doc.position(), 4410u) << "as after Stop: at the start mark";
 
-  const DeviceResult input = recordDevice.CheckInput();
-  EXPECT_EQ(input.failure, DeviceFailure::InputFailed);
+  const Result input = recordDevice.CheckInput();
+  EXPECT_EQ(input.what(), FailureKind::InputFailed);
   EXPECT_EQ(DeviceErrorMessage(input).rfind("waveIn Error - ", 0), 0u);
   recordDevice.CloseRecord();  // returns although the stream is dead
   EXPECT_FALSE(recordDevice.inputOpen);

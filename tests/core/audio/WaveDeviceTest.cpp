@@ -177,7 +177,7 @@ TEST_F(WaveDeviceTest, RefillAcrossTheRingPlaysEveryBlockOnceToTheShortEnd) {
 TEST_F(WaveDeviceTest, QueuePendingWithNothingNewWritesNothing) {
   std::vector<Bytes> blocks = MakeBlocks(2, 4);
   SetUpPlayback(blocks, 8, 1, 4, 1);
-  EXPECT_EQ(device.QueuePending().failure, DeviceFailure::NotOpen);
+  EXPECT_EQ(device.QueuePending().what(), FailureKind::DeviceNotOpen);
   EXPECT_EQ(DeviceErrorMessage(device.QueuePending()), "") << "nothing to tell the user";
   ASSERT_TRUE(device.OpenPlayback(kDefaultDevice, false));
   EXPECT_TRUE(device.QueuePending());
@@ -190,7 +190,7 @@ TEST_F(WaveDeviceTest, QueuePendingWithNothingNewWritesNothing) {
 struct RefillFailure {
   const char* name;
   bool streamDies;
-  DeviceFailure failure;
+  FailureKind what;
   int code;
   const char* message;
 };
@@ -198,10 +198,11 @@ struct RefillFailure {
 // A failed block is skipped: cursor is past it, and it counts as returned without sounding, so
 // the owner still sees the end of the sound. The result says what failed, with the code.
 TEST_F(WaveDeviceTest, RefillFailureReportsTheCodeAndSkipsTheBlock) {
-  for (const RefillFailure& c : {RefillFailure{"slot still queued", false, DeviceFailure::Prepare,
-                                               kBlockStillQueued, "waveOutP Error - 33"},
-                                 RefillFailure{"stream died", true, DeviceFailure::Write, -9999,
-                                               "waveOutW Error - -9999"}}) {
+  for (const RefillFailure& c :
+       {RefillFailure{"slot still queued", false, FailureKind::BlockStillQueued, kBlockStillQueued,
+                      "waveOutP Error - 33"},
+        RefillFailure{"stream died", true, FailureKind::OutputWrite, -9999,
+                      "waveOutW Error - -9999"}}) {
     SCOPED_TRACE(c.name);
     std::vector<Bytes> blocks = MakeBlocks(kBlockSlots + 2, 4);
     SetUpPlayback(blocks, 8, 1, 4, kBlockSlots - 1);
@@ -212,10 +213,11 @@ TEST_F(WaveDeviceTest, RefillFailureReportsTheCodeAndSkipsTheBlock) {
     }
     device.lastIndex = kBlockSlots;  // block 128 reuses slot 0
     device.blockData[0] = blocks[kBlockSlots].data();
-    const DeviceResult result = device.QueuePending();
-    EXPECT_FALSE(result);
-    EXPECT_EQ(result.failure, c.failure);
-    EXPECT_EQ(result.code, c.code);
+    const Result result = device.QueuePending();
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.what(), c.what);
+    EXPECT_EQ(result.failure().systemCode, c.code);
+    EXPECT_EQ(result.failure().where, "default output device");
     EXPECT_EQ(DeviceErrorMessage(result), c.message);
     EXPECT_EQ(device.cursor, kBlockSlots);
     EXPECT_TRUE(device.outputOpen);
@@ -250,12 +252,12 @@ TEST_F(WaveDeviceTest, HealthCheckReportsAStreamThatDiedOnItsOwnSide) {
   EXPECT_TRUE(device.CheckInput());
 
   backend.FailStreams(-9981);
-  const DeviceResult output = device.CheckOutput();
-  const DeviceResult input = device.CheckInput();
-  EXPECT_EQ(output.failure, DeviceFailure::OutputFailed);
-  EXPECT_EQ(output.code, -9981);
+  const Result output = device.CheckOutput();
+  const Result input = device.CheckInput();
+  ASSERT_EQ(output.what(), FailureKind::OutputFailed);
+  EXPECT_EQ(output.failure().systemCode, -9981);
   EXPECT_EQ(DeviceErrorMessage(output), "waveOutW Error - -9981");
-  EXPECT_EQ(input.failure, DeviceFailure::InputFailed);
+  EXPECT_EQ(input.what(), FailureKind::InputFailed);
   EXPECT_EQ(DeviceErrorMessage(input), "waveIn Error - -9981");
   EXPECT_TRUE(device.outputOpen) << "the owner closes it";
 
@@ -317,20 +319,22 @@ TEST_F(WaveDeviceTest, OpenIsRetriedOnceThenFailsCleanly) {
 
   backend.failOpens = 2;
   backend.openError = -9985;
-  const DeviceResult refused = device.OpenPlayback(kDefaultDevice, false);
-  EXPECT_EQ(refused.failure, DeviceFailure::Open);
-  EXPECT_EQ(refused.code, -9985);
+  const Result refused = device.OpenPlayback(kDefaultDevice, false);
+  ASSERT_EQ(refused.what(), FailureKind::DeviceOpen);
+  EXPECT_EQ(refused.failure().systemCode, -9985);
   EXPECT_EQ(backend.openCalls, 4);
   EXPECT_FALSE(device.outputOpen);
-  EXPECT_FALSE(device.OpenPlayback(3, false));  // no such device
+  const Result noSuchDevice = device.OpenPlayback(3, false);
+  ASSERT_EQ(noSuchDevice.what(), FailureKind::DeviceOpen);
+  EXPECT_EQ(noSuchDevice.failure().where, "output device 3");
   EXPECT_EQ(backend.OpenStreamCount(), 0);
   // The owner reports open failures in its own words.
   EXPECT_EQ(DeviceErrorMessage(refused), "");
 
   backend.failStarts = 1;
-  const DeviceResult notStarted = device.OpenPlayback(kDefaultDevice, false);
-  EXPECT_EQ(notStarted.failure, DeviceFailure::Start);
-  EXPECT_EQ(notStarted.code, -9985);
+  const Result notStarted = device.OpenPlayback(kDefaultDevice, false);
+  ASSERT_EQ(notStarted.what(), FailureKind::DeviceStart);
+  EXPECT_EQ(notStarted.failure().systemCode, -9985);
   EXPECT_FALSE(device.outputOpen);
   EXPECT_EQ(backend.OpenStreamCount(), 0);
 }
@@ -441,8 +445,9 @@ TEST_F(WaveDeviceTest, RequeueFailureShowsTheCodeAndRetriesTheSameBlock) {
   backend.AdvanceInput(Bytes(4, 0x55));
   device.cursor = 2;
   backend.FailStreams(-9981);
-  const DeviceResult result = device.RequeueInput();
-  EXPECT_EQ(result.failure, DeviceFailure::Requeue);
+  const Result result = device.RequeueInput();
+  ASSERT_EQ(result.what(), FailureKind::Requeue);
+  EXPECT_EQ(result.failure().where, "default input device");
   EXPECT_EQ(DeviceErrorMessage(result), "waveIn Error - -9981");
   EXPECT_EQ(device.lastIndex, kBlockSlots - 1);
   device.CloseRecord();  // returns at once although the stream died
@@ -456,7 +461,7 @@ TEST_F(WaveDeviceTest, OpenRecordFailureLeavesTheInputClosed) {
   EXPECT_FALSE(device.OpenRecord(kDefaultDevice, false));  // no retry for input
   EXPECT_EQ(backend.openCalls, 1);
   EXPECT_FALSE(device.inputOpen);
-  EXPECT_EQ(device.RequeueInput().failure, DeviceFailure::NotOpen);
+  EXPECT_EQ(device.RequeueInput().what(), FailureKind::DeviceNotOpen);
 }
 
 // ---- Devices ----

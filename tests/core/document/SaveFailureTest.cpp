@@ -307,12 +307,17 @@ TEST(SaveFailure, APipeIsRefusedWithoutWaitingForAReader) {
   EXPECT_FALSE(fifo.ReturnsWithoutWaiting([&] { return f.doc.SaveChannel(0); }));
 
   EXPECT_EQ(f.ui.Texts(), std::vector<std::string>{msg::kSaveFailed});
+  EXPECT_EQ(f.ui.reasons, std::vector<std::string>{fifo.path() + ": not a regular file"});
   EXPECT_TRUE(f.doc.slot(0).path.empty());
-  std::error_code why;
+  Result written;
   EXPECT_FALSE(fifo.ReturnsWithoutWaiting([&] {
-    return WriteWholeFile(fifo.path(), {{kPrevious.data(), kPrevious.size()}}, &why);
+    written = WriteWholeFile(fifo.path(), {{kPrevious.data(), kPrevious.size()}});
+    return written.ok();
   }));
-  EXPECT_EQ(why, NotARegularFileError());
+  ASSERT_EQ(written.what(), FailureKind::WriteFailed);
+  EXPECT_EQ(written.failure().where, fifo.path());
+  EXPECT_EQ(written.failure().systemCode, 0) << "the program's own reason, no system's code";
+  EXPECT_EQ(written.failure().reason, NotARegularFileError().message());
   EXPECT_TRUE(fs::is_fifo(fifo.path()));
 }
 

@@ -98,7 +98,7 @@ TEST_F(StreamedMix, PiecesOfAnySizeGiveTheDocumentsMix) {
     mix.SetPosition(c.start);
     ASSERT_EQ(mix.Prepare(500, true), MixBuild::Built);
     const std::string output = dir_.File("streamed.wav");
-    ASSERT_TRUE(mix.WriteMixFile(output, c.first, c.count, true).written);
+    ASSERT_TRUE(mix.WriteMixFile(output, c.first, c.count, true).ok());
 
     CVelmoraDoc doc(ui_);
     for (int i = 0; i < 2; ++i) ASSERT_TRUE(doc.LoadIntoSlot(i, inputs_[c.eightBit][i]));
@@ -110,7 +110,7 @@ TEST_F(StreamedMix, PiecesOfAnySizeGiveTheDocumentsMix) {
     ASSERT_EQ(mix.mixFrames(), doc.mixFrames());
     ASSERT_EQ(mix.MixBits(), c.eightBit ? 8 : 16);
     const std::string expected = dir_.File("document.wav");
-    ASSERT_TRUE(doc.WriteMixFile(expected, c.first, c.count));
+    ASSERT_TRUE(doc.WriteMixFile(expected, c.first, c.count).ok());
 
     EXPECT_TRUE(ReadBytes(output) == ReadBytes(expected));
     ASSERT_FALSE(doc.corrections().empty()) << "the inputs are meant to clip";
@@ -162,7 +162,7 @@ TEST_F(StreamedMix, ACompressedInputIsDecodedWholeAndMixedAsTheDocumentMixesIt) 
   mix.SetPosition(3000);
   ASSERT_EQ(mix.Prepare(700, true), MixBuild::Built);
   const std::string output = dir_.File("streamed.wav");
-  ASSERT_TRUE(mix.WriteMixFile(output, 0, mix.mixFrames(), true).written);
+  ASSERT_TRUE(mix.WriteMixFile(output, 0, mix.mixFrames(), true).ok());
 
   CVelmoraDoc doc(ui_);
   doc.SetAudioDecoder(&decoder);
@@ -172,7 +172,7 @@ TEST_F(StreamedMix, ACompressedInputIsDecodedWholeAndMixedAsTheDocumentMixesIt) 
   doc.SetPosition(3000);
   ASSERT_EQ(doc.BuildMix(700, false), MixBuild::Built);
   const std::string expected = dir_.File("document.wav");
-  ASSERT_TRUE(doc.WriteMixFile(expected, 0, doc.mixFrames()));
+  ASSERT_TRUE(doc.WriteMixFile(expected, 0, doc.mixFrames()).ok());
 
   EXPECT_TRUE(ReadBytes(output) == ReadBytes(expected));
   ASSERT_FALSE(doc.corrections().empty()) << "the inputs are meant to clip";
@@ -190,10 +190,10 @@ TEST_F(StreamedMix, AnInputCutShortWhileMixingNamesItAndKeepsTheOldOutput) {
   const std::string output = dir_.File("out.wav");
   test::WriteBytes(output, {1, 2, 3});
 
-  const MixFileResult result = mix.WriteMixFile(output, 0, mix.mixFrames(), false);
+  const Result result = mix.WriteMixFile(output, 0, mix.mixFrames(), false);
 
-  EXPECT_FALSE(result.written);
-  EXPECT_EQ(result.unreadableChannel, 1);
+  ASSERT_EQ(result.what(), FailureKind::ReadFailed);
+  EXPECT_EQ(result.failure().where, inputs_[0][1]);
   EXPECT_EQ(ReadBytes(output), (std::vector<uint8_t>{1, 2, 3}));
   int files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_.path())) ++files;
@@ -207,11 +207,11 @@ TEST_F(StreamedMix, AnOutputThatCannotBeWrittenEndsTheMixAndItsReading) {
   Load(mix);
   ASSERT_EQ(mix.Prepare(4096, false), MixBuild::Built);
 
-  const MixFileResult result = mix.WriteMixFile("/dev/full", 0, mix.mixFrames(), false);
+  const Result result = mix.WriteMixFile("/dev/full", 0, mix.mixFrames(), false);
 
-  EXPECT_FALSE(result.written);
-  EXPECT_EQ(result.unreadableChannel, -1);
-  EXPECT_TRUE(result.why) << "the system's reason";
+  ASSERT_EQ(result.what(), FailureKind::SaveFailed);
+  EXPECT_EQ(result.failure().where, "/dev/full");
+  EXPECT_FALSE(result.failure().reason.empty()) << "the system's reason";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -32,7 +33,8 @@ bool Only44100(int32_t rate) {
 struct ParseCase {
   const char* name;
   std::vector<uint8_t> bytes;
-  WavResult expected;
+  FailureKind what;
+  uint64_t offset;
 };
 
 std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, std::size_t size) {
@@ -56,17 +58,14 @@ TEST(WavReader, EveryRefusalNamesItsCheckAndWhereItLooked) {
   std::vector<uint8_t> listPastEnd = WavOf([](WavSpec& s) { s.chunksBeforeData = {"LIST"}; });
   listPastEnd[40] = 0xFF;  // the LIST chunk claims more bytes than follow
   listPastEnd[41] = 0xFF;
-  const auto result = [](WavError error, uint64_t offset) { return WavResult{error, offset, {}}; };
-
   const std::vector<ParseCase> cases = {
-      {"empty", {}, result(WavError::TruncatedHeader, 0)},
-      {"cut in the header", Cut(good, 30), result(WavError::TruncatedHeader, 0)},
-      {"float", WavOf([](WavSpec& s) { s.formatTag = 3; }), result(WavError::NotPcm, 20)},
-      {"fmt of 14 bytes", WavOf([](WavSpec& s) { s.fmtSize = 14; }),
-       result(WavError::ShortHeader, 16)},
-      {"extensible float", extensibleFloat, result(WavError::NotPcm, 44)},
-      {"extensible cut in its extension", Cut(extensibleFloat, 50),
-       result(WavError::TruncatedHeader, 36)},
+      {"empty", {}, FailureKind::TruncatedHeader, 0},
+      {"cut in the header", Cut(good, 30), FailureKind::TruncatedHeader, 0},
+      {"float", WavOf([](WavSpec& s) { s.formatTag = 3; }), FailureKind::NotPcm, 20},
+      {"fmt of 14 bytes", WavOf([](WavSpec& s) { s.fmtSize = 14; }), FailureKind::ShortHeader, 16},
+      {"extensible float", extensibleFloat, FailureKind::NotPcm, 44},
+      {"extensible cut in its extension", Cut(extensibleFloat, 50), FailureKind::TruncatedHeader,
+       36},
       // The fmt chunk is checked whole before its channel count is believed.
       {"fmt past the end",
        Cut(WavOf([](WavSpec& s) {
@@ -74,24 +73,24 @@ TEST(WavReader, EveryRefusalNamesItsCheckAndWhereItLooked) {
              s.channels = 6;
            }),
            80),
-       result(WavError::TruncatedHeader, 36)},
-      {"six channels", WavOf([](WavSpec& s) { s.channels = 6; }),
-       result(WavError::UnsupportedFormat, 22)},
-      {"24 bits", WavOf([](WavSpec& s) { s.bits = 24; }), result(WavError::UnsupportedFormat, 34)},
-      {"rate refused", WavOf([](WavSpec& s) { s.rate = 48000; }),
-       result(WavError::RateMismatch, 24)},
-      {"no chunk after fmt", Cut(good, 36), result(WavError::NoDataChunk, 36)},
-      {"cut chunk header", Cut(good, 40), result(WavError::NoDataChunk, 36)},
-      {"chunk past the end", listPastEnd, result(WavError::NoDataChunk, 36)},
+       FailureKind::TruncatedHeader, 36},
+      {"six channels", WavOf([](WavSpec& s) { s.channels = 6; }), FailureKind::UnsupportedFormat,
+       22},
+      {"24 bits", WavOf([](WavSpec& s) { s.bits = 24; }), FailureKind::UnsupportedFormat, 34},
+      {"rate refused", WavOf([](WavSpec& s) { s.rate = 48000; }), FailureKind::RateMismatch, 24},
+      {"no chunk after fmt", Cut(good, 36), FailureKind::NoDataChunk, 36},
+      {"cut chunk header", Cut(good, 40), FailureKind::NoDataChunk, 36},
+      {"chunk past the end", listPastEnd, FailureKind::NoDataChunk, 36},
       {"ends after a LIST chunk", Cut(WavOf([](WavSpec& s) { s.chunksBeforeData = {"LIST"}; }), 54),
-       result(WavError::NoDataChunk, 54)},
+       FailureKind::NoDataChunk, 54},
   };
   for (const ParseCase& c : cases) {
     SCOPED_TRACE(c.name);
     WavFile file;
-    const WavResult got = ReadWavBytes(c.bytes.data(), c.bytes.size(), Only44100, file);
-    EXPECT_EQ(got.error, c.expected.error);
-    EXPECT_EQ(got.offset, c.expected.offset);
+    const Result got = ReadWavBytes(c.bytes.data(), c.bytes.size(), Only44100, file);
+    ASSERT_FALSE(got.ok());
+    EXPECT_EQ(got.what(), c.what);
+    EXPECT_EQ(got.failure().offset, c.offset);
     EXPECT_FALSE(file.samples.has());
   }
 }
@@ -131,12 +130,12 @@ TEST(WavReader, OnlyRatesTheProgramCanPlayAreTaken) {
     spec.rate = c.rate;
     const std::vector<uint8_t> bytes = test::MakeWav(spec, std::vector<uint8_t>(400, 128));
     WavFile file;
-    const WavResult got = ReadWavBytes(bytes.data(), bytes.size(), anyRate, file);
+    const Result got = ReadWavBytes(bytes.data(), bytes.size(), anyRate, file);
     if (c.taken) {
       EXPECT_TRUE(got.ok());
     } else {
-      EXPECT_EQ(got.error, WavError::UnsupportedFormat);
-      EXPECT_EQ(got.offset, 24u);
+      ASSERT_EQ(got.what(), FailureKind::UnsupportedFormat);
+      EXPECT_EQ(got.failure().offset, 24u);
     }
   }
 }
@@ -232,16 +231,20 @@ TEST(WavReader, SamplesThatCannotBeReadOrHeldAreRefused) {
   WavFile file;
   const std::vector<uint8_t> cut = Cut(bytes, 300);
   ShrinkingSource shrinking(cut);
-  EXPECT_EQ(ReadWav(shrinking, Only44100, file).error, WavError::ReadFailed);
+  EXPECT_EQ(ReadWav(shrinking, Only44100, file).what(), FailureKind::ReadFailed);
   EXPECT_FALSE(file.samples.has());
 
   ByteBuffer::SetFailAboveForTesting(100);
-  const WavResult noMemory = ReadWavBytes(bytes.data(), bytes.size(), Only44100, file);
+  const Result noMemory = ReadWavBytes(bytes.data(), bytes.size(), Only44100, file);
   ByteBuffer::SetFailAboveForTesting(0);
-  EXPECT_EQ(noMemory.error, WavError::OutOfMemory);
-  EXPECT_EQ(noMemory.offset, 44u);
+  ASSERT_EQ(noMemory.what(), FailureKind::OutOfMemory);
+  EXPECT_EQ(noMemory.failure().offset, 44u);
 
-  EXPECT_EQ(ReadWavFile("/nonexistent/take.wav", Only44100, file).error, WavError::CannotOpen);
+  const Result missing = ReadWavFile("/nonexistent/take.wav", Only44100, file);
+  ASSERT_EQ(missing.what(), FailureKind::CannotOpen);
+  EXPECT_EQ(missing.failure().where, "/nonexistent/take.wav");
+  EXPECT_EQ(missing.failure().systemCode, ENOENT);
+  EXPECT_EQ(missing.failure().reason, std::generic_category().message(ENOENT));
 }
 
 class LoadTest : public ::testing::Test {

@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "audio/WaveDevice.h"
 #include "view/DeviceMessages.h"
 #include "view/ViewSettings.h"
 
@@ -34,26 +35,27 @@ TEST(PositionSliderMax, LeavesOneBlockToPlayAndNeverLessThanOne) {
 
 TEST(DeviceErrorMessage, OnlyFailuresWhileAStreamRunsHaveTheDeviceTexts) {
   struct Case {
-    DeviceFailure failure;
+    FailureKind what;
     int code;
     std::string text;
   };
   const Case cases[] = {
-      {DeviceFailure::Prepare, kBlockStillQueued, "waveOutP Error - 33"},
-      {DeviceFailure::Write, -9999, "waveOutW Error - -9999"},
-      {DeviceFailure::Requeue, 5, "waveIn Error - 5"},
-      {DeviceFailure::OutputFailed, -9999, "waveOutW Error - -9999"},
-      {DeviceFailure::InputFailed, -9981, "waveIn Error - -9981"},
-      {DeviceFailure::None, 0, ""},
-      {DeviceFailure::NotOpen, 0, ""},
-      {DeviceFailure::TooManyBlocks, 0, ""},
-      {DeviceFailure::Open, -9996, ""},
-      {DeviceFailure::Start, -9996, ""},
+      {FailureKind::BlockStillQueued, kBlockStillQueued, "waveOutP Error - 33"},
+      {FailureKind::OutputWrite, -9999, "waveOutW Error - -9999"},
+      {FailureKind::Requeue, 5, "waveIn Error - 5"},
+      {FailureKind::OutputFailed, -9999, "waveOutW Error - -9999"},
+      {FailureKind::InputFailed, -9981, "waveIn Error - -9981"},
+      {FailureKind::DeviceNotOpen, 0, ""},
+      {FailureKind::TooManyBlocks, 0, ""},
+      {FailureKind::DeviceOpen, -9996, ""},
+      {FailureKind::DeviceStart, -9996, ""},
+      {FailureKind::ReadFailed, 0, ""},  // not the device's
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(DeviceErrorMessage(DeviceResult{c.failure, c.code}), c.text)
-        << static_cast<int>(c.failure);
+    EXPECT_EQ(DeviceErrorMessage(Failure{c.what, "output device 1", c.code, {}, 0}), c.text)
+        << static_cast<int>(c.what);
   }
+  EXPECT_EQ(DeviceErrorMessage(Result{}), "");
 }
 
 }  // namespace
