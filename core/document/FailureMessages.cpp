@@ -81,6 +81,10 @@ std::vector<std::string> FailureMessages(const Failure& failure) {
       return DecoderMessages(failure.what, failure.systemCode);
     case FailureKind::SaveFailed:
       return {msg::kSaveFailed};
+    case FailureKind::ProjectUnreadable:
+      return {msg::kProjectUnreadable};
+    case FailureKind::ProjectVersion:
+      return {msg::kProjectVersion};
     case FailureKind::None:
     case FailureKind::WriteFailed:
     case FailureKind::DeviceNotOpen:

@@ -53,6 +53,8 @@ inline constexpr const char* kRateMismatch = "サンプリング周波数が一�
 inline constexpr const char* kUnsupportedFormat =
     "このファイルの形式には対応していません!\n(8ビットまたは16ビットのモノラル/ステレオのみ)";
 inline constexpr const char* kSaveFailed = "Wavファイルの保存に失敗しました。";
+inline constexpr const char* kProjectUnreadable = "プロジェクトファイルの内容が正しくありません。";
+inline constexpr const char* kProjectVersion = "このバージョンでは読めないプロジェクトファイルです。";
 inline constexpr const char* kUnsavedChannel =
     "チャンネル%dのデータは保存されていません。\n保存しますか？";
 inline constexpr const char* kSaveChanges = "%s への変更を保存しますか？";

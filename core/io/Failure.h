@@ -34,6 +34,9 @@ enum class FailureKind {
   DecodeBlock,     // the decoder failed on a block
   CollectSamples,  // no memory for the samples, or a format without whole frames
 
+  // Reading a project.
+  ProjectUnreadable,  // not a project of this program, or a line it cannot take (offset = line)
+  ProjectVersion,     // a project of another version (systemCode = that version)
   // Writing a file.
   SaveFailed,   // a WAV file (the mix, the marked stretch, a channel) was not written
   WriteFailed,  // another file was not written

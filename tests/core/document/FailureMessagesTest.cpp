@@ -41,6 +41,8 @@ TEST(FailureMessages, EachKindGivesTheDocumentsOwnTexts) {
        {"Could not open file (hr=0xfffffffe).\n", "Cannot open reader: hr = 0xfffffffe\n",
         "WMSyncReader failed (hr=0xfffffffe).\n"}},
       {FailureKind::SaveFailed, ENOSPC, {msg::kSaveFailed}},
+      {FailureKind::ProjectUnreadable, 0, {msg::kProjectUnreadable}},
+      {FailureKind::ProjectVersion, 2, {msg::kProjectVersion}},
       // Not the document's to tell.
       {FailureKind::WriteFailed, ENOSPC, {}},
       {FailureKind::OutputFailed, -9999, {}},
