@@ -36,10 +36,43 @@ void CVelmoraDoc::ApplyStep(std::vector<DocumentChange> changes, std::string nam
                             std::optional<int> mergeKey) {
   if (changes.empty()) return;
   if (name.empty()) name = StepNameOf(changes.front());
+  // A setting written back as it stands (a field refreshed from the document) is no step.
+  const bool changesSomething =
+      std::any_of(changes.begin(), changes.end(),
+                  [this](const DocumentChange& change) { return WouldChange(change); });
   applyFailed_ = false;
   UndoStep back = ApplyAll(std::move(changes), std::move(name));
   // A change that failed changed nothing (applyFailed_ stays set for the caller).
-  if (!applyFailed_) history_.Record(std::move(back), mergeKey);
+  if (!applyFailed_ && changesSomething) history_.Record(std::move(back), mergeKey);
+}
+
+bool CVelmoraDoc::WouldChange(const DocumentChange& change) const {
+  struct Visitor {
+    const CVelmoraDoc& doc;
+    bool operator()(const LevelChange& c) const { return doc.slot(c.channel).level != c.level; }
+    bool operator()(const BalanceChange& c) const {
+      return doc.slot(c.channel).balance != c.balance;
+    }
+    bool operator()(const OffsetChange& c) const {
+      return doc.slot(c.channel).offset != c.milliseconds;
+    }
+    bool operator()(const SelectionChange& c) const {
+      return doc.slot(c.channel).selected != c.selected;
+    }
+    bool operator()(const FadeChange& c) const {
+      const FadeSetting& now =
+          (c.direction == FadeChange::Direction::In ? doc.fadeIn() : doc.fadeOut())[c.index];
+      return now.curve != c.fade.curve || now.time != c.fade.time;
+    }
+    bool operator()(const MonoPlaybackChange& c) const { return doc.monoPlayback() != c.on; }
+    bool operator()(const MarksChange& c) const {
+      return doc.startMark() != c.start || doc.endMark() != c.end;
+    }
+    bool operator()(const OutputPathChange& c) const { return doc.outputPath() != c.path; }
+    bool operator()(const ChannelContentChange&) const { return true; }
+    bool operator()(const TrimChange&) const { return true; }
+  };
+  return std::visit(Visitor{*this}, change);
 }
 
 bool CVelmoraDoc::Undo() {

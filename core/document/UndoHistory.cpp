@@ -1,5 +1,6 @@
 #include "document/UndoHistory.h"
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -86,6 +87,26 @@ const std::string& UndoHistory::UndoName() const {
 
 const std::string& UndoHistory::RedoName() const {
   return redo_.empty() ? kNoName : redo_.back().name;
+}
+
+namespace {
+
+bool ReplacesAChannel(const std::deque<UndoStep>& steps) {
+  if (steps.empty()) return false;
+  const std::vector<DocumentChange>& changes = steps.back().changes;
+  return std::any_of(changes.begin(), changes.end(), [](const DocumentChange& change) {
+    return std::holds_alternative<ChannelContentChange>(change);
+  });
+}
+
+}  // namespace
+
+bool UndoHistory::UndoReplacesAChannel() const {
+  return ReplacesAChannel(undo_);
+}
+
+bool UndoHistory::RedoReplacesAChannel() const {
+  return ReplacesAChannel(redo_);
 }
 
 uint64_t UndoHistory::ByteLimit() const {

@@ -39,6 +39,10 @@ class UndoHistory {
   bool CanRedo() const { return !redo_.empty(); }
   const std::string& UndoName() const;
   const std::string& RedoName() const;
+  // Whether the next undo / redo puts a channel's whole content back or takes it away, which
+  // may empty the document and its mix.
+  bool UndoReplacesAChannel() const;
+  bool RedoReplacesAChannel() const;
   std::size_t UndoCount() const { return undo_.size(); }
   std::size_t RedoCount() const { return redo_.size(); }
   // Sample bytes the steps hold.

@@ -251,6 +251,8 @@ class CVelmoraDoc {
   // moved with a channel's content.
   UndoStep ApplyAll(std::vector<DocumentChange> changes, std::string name);
   bool TakeBack(bool undo);
+  // False for a setting that already has the value the change gives it.
+  bool WouldChange(const DocumentChange& change) const;
 
   // ---- Fields ----
   // User-interface thread only, read and written. A worker build works from a copy of the
