@@ -45,19 +45,19 @@ void UndoHistory::Record(UndoStep step, std::optional<int> mergeKey) {
 }
 
 std::optional<UndoStep> UndoHistory::TakeUndo() {
-  openMergeKey_.reset();
-  if (undo_.empty()) return std::nullopt;
-  UndoStep step = std::move(undo_.back());
-  undo_.pop_back();
-  heldBytes_ -= HeldBytesOf(step);
-  return step;
+  return TakeNewest(undo_);
 }
 
 std::optional<UndoStep> UndoHistory::TakeRedo() {
+  return TakeNewest(redo_);
+}
+
+std::optional<UndoStep> UndoHistory::TakeNewest(std::deque<UndoStep>& steps) {
+  // Whatever comes next starts a step of its own.
   openMergeKey_.reset();
-  if (redo_.empty()) return std::nullopt;
-  UndoStep step = std::move(redo_.back());
-  redo_.pop_back();
+  if (steps.empty()) return std::nullopt;
+  UndoStep step = std::move(steps.back());
+  steps.pop_back();
   heldBytes_ -= HeldBytesOf(step);
   return step;
 }

@@ -52,6 +52,7 @@ class UndoHistory {
   uint64_t ByteLimit() const;
 
  private:
+  std::optional<UndoStep> TakeNewest(std::deque<UndoStep>& steps);
   void DropOldestOverLimits();
 
   std::deque<UndoStep> undo_;
