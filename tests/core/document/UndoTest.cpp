@@ -161,6 +161,36 @@ TEST(Undo, TrimStepHoldsOnlyTheCutFramesAndTheFadedEdges) {
   EXPECT_EQ(f.doc.history().HeldBytes() - marksBytes, edges * 4);
 }
 
+TEST(Undo, TrimOrItsUndoWithoutMemoryChangesNothingAndKeepsTheStep) {
+  DocWithFiles f;
+  constexpr uint32_t kFrames = 20000;
+  f.Load(0, Spec(2, 44100, 16), test::StereoRamp16(kFrames));
+  f.doc.SetStartMark(5000);
+  const std::vector<uint8_t> whole = test::BytesOf(f.doc.slot(0).data.data(), kFrames * 4);
+  const std::size_t steps = f.doc.history().UndoCount();
+
+  // Room for the edges but not for the trimmed channel.
+  ByteBuffer::SetFailAboveForTesting(kFrames * 2);
+  f.doc.TrimToMarks(0);
+  EXPECT_EQ(f.ui.Texts(), std::vector<std::string>{msg::kOutOfMemory});
+  EXPECT_EQ(f.doc.slot(0).frames, kFrames);
+  EXPECT_EQ(f.doc.history().UndoCount(), steps) << "a trim that did not happen is no step";
+  ByteBuffer::SetFailAboveForTesting(0);
+
+  f.doc.TrimToMarks(0);
+  const uint32_t trimmed = f.doc.slot(0).frames;
+  ASSERT_LT(trimmed, kFrames);
+  ByteBuffer::SetFailAboveForTesting(kFrames * 2);
+  EXPECT_FALSE(f.doc.Undo());
+  EXPECT_EQ(f.ui.Texts().size(), 2u);
+  EXPECT_EQ(f.doc.slot(0).frames, trimmed);
+  EXPECT_EQ(f.doc.history().UndoName(), "切り詰め (Ch1)") << "the step stays to be tried again";
+  ByteBuffer::SetFailAboveForTesting(0);
+
+  ASSERT_TRUE(f.doc.Undo());
+  EXPECT_EQ(test::BytesOf(f.doc.slot(0).data.data(), f.doc.slot(0).data.size()), whole);
+}
+
 TEST(Undo, MovesOfOneSliderAreOneStepUntilAnotherChangeOrAnUndo) {
   DocWithFiles f;
   f.Load(0, Spec(2, 44100, 16), test::StereoRamp16(1000));
