@@ -161,6 +161,45 @@ TEST(Undo, TrimStepHoldsOnlyTheCutFramesAndTheFadedEdges) {
   EXPECT_EQ(f.doc.history().HeldBytes() - marksBytes, edges * 4);
 }
 
+TEST(Undo, TrimUndoneGivesBackEveryByteOfTheChannelAndItsSettings) {
+  struct Case {
+    const char* name;
+    test::WavSpec spec;
+    std::size_t bytes;  // an odd count leaves a byte past the last whole frame
+    uint32_t start, end;
+  };
+  const Case cases[] = {
+      {"16-bit mono, a stray byte, both ends", Spec(1, 44100, 16), 20001, 1000, 8000},
+      {"8-bit stereo, head only", Spec(2, 22050, 8), 8000, 3000, 0},
+      {"16-bit stereo, tail only", Spec(2, 44100, 16), 16000, 0, 2000},
+      {"kept part shorter than its fades", Spec(1, 44100, 16), 4000, 1000, 1100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DocWithFiles f;
+    std::vector<uint8_t> data(c.bytes);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 31 + i / 7);
+    f.Load(0, c.spec, data);
+    f.doc.SetOffset(0, 10);
+    f.doc.SetLevel(0, 77);
+    f.doc.SetStartMark(c.start);
+    f.doc.SetEndMark(c.end);
+    const ChannelSlot& slot = f.doc.slot(0);
+    ASSERT_EQ(slot.data.size(), c.bytes);
+    const std::vector<uint8_t> before = test::BytesOf(slot.data.data(), slot.data.size());
+    const std::vector<int32_t> settings{slot.level, slot.autoLevel, slot.offset,
+                                        static_cast<int32_t>(slot.frames)};
+
+    f.doc.TrimToMarks(0);
+    ASSERT_LT(slot.frames, static_cast<uint32_t>(settings[3]));
+    ASSERT_TRUE(f.doc.Undo());
+    EXPECT_EQ(test::BytesOf(slot.data.data(), slot.data.size()), before);
+    EXPECT_EQ((std::vector<int32_t>{slot.level, slot.autoLevel, slot.offset,
+                                    static_cast<int32_t>(slot.frames)}),
+              settings);
+  }
+}
+
 TEST(Undo, TrimOrItsUndoWithoutMemoryChangesNothingAndKeepsTheStep) {
   DocWithFiles f;
   constexpr uint32_t kFrames = 20000;
