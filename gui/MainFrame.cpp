@@ -334,6 +334,7 @@ void CMainFrame::OnUpdateCommand(wxUpdateUIEvent& event) {
   }
   const CommandState state = TheApp().router().StateOf(id);
   event.Enable(state.enabled);
+  if (!state.caption.empty()) event.SetText(MenuLabel(state.caption));
   if (state.check != CheckMark::Unchanged) event.Check(state.check == CheckMark::On);
 }
 

@@ -16,14 +16,6 @@ wxString FromUtf8(const std::string& text) {
   return wxString::FromUTF8(text.c_str());
 }
 
-wxString ToolkitLabel(const std::string& caption) {
-#ifdef __WXMSW__
-  return FromUtf8(caption);  // Windows draws the text after the tab as it stands
-#else
-  return FromUtf8(MnemonicBeforeKeyText(caption));
-#endif
-}
-
 wxMenu* BuildMenu(const std::vector<MenuEntry>& entries) {
   auto* menu = new wxMenu;
   for (const MenuEntry& entry : entries) {
@@ -32,10 +24,10 @@ wxMenu* BuildMenu(const std::vector<MenuEntry>& entries) {
         menu->AppendSeparator();
         break;
       case MenuEntry::Kind::Submenu:
-        menu->AppendSubMenu(BuildMenu(entry.children), ToolkitLabel(entry.caption));
+        menu->AppendSubMenu(BuildMenu(entry.children), MenuLabel(entry.caption));
         break;
       case MenuEntry::Kind::Item:
-        menu->Append(ToWxId(entry.id), ToolkitLabel(entry.caption),
+        menu->Append(ToWxId(entry.id), MenuLabel(entry.caption),
                      FromUtf8(CommandTextOf(entry.id).prompt),
                      HasCheckMark(entry.id) ? wxITEM_CHECK : wxITEM_NORMAL);
         break;
@@ -46,10 +38,18 @@ wxMenu* BuildMenu(const std::vector<MenuEntry>& entries) {
 
 }  // namespace
 
+wxString MenuLabel(const std::string& caption) {
+#ifdef __WXMSW__
+  return FromUtf8(caption);  // Windows draws the text after the tab as it stands
+#else
+  return FromUtf8(MnemonicBeforeKeyText(caption));
+#endif
+}
+
 wxMenuBar* BuildMenuBar() {
   auto* bar = new wxMenuBar;
   for (const MenuEntry& top : MainMenu()) {
-    bar->Append(BuildMenu(top.children), ToolkitLabel(top.caption));
+    bar->Append(BuildMenu(top.children), MenuLabel(top.caption));
   }
   return bar;
 }

@@ -2,6 +2,9 @@
 // Menu 128, tool bar 128 and accelerator table 128 built from core's tables.
 
 #include <wx/accel.h>
+#include <wx/string.h>
+
+#include <string>
 
 class wxMenuBar;
 class wxToolBar;
@@ -31,5 +34,7 @@ wxMenuBar* BuildMenuBar();
 // Adds the buttons and separators in order; tool tips from the command strings.
 bool LoadToolBar(wxToolBar& bar);
 wxAcceleratorTable BuildAccelerators();
+// A menu caption of core's tables as the toolkit takes it.
+wxString MenuLabel(const std::string& caption);
 
 }  // namespace velmora

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/CommandTable.h"
 #include "seams/CommandIds.h"
 
 namespace velmora {
@@ -43,6 +44,9 @@ CommandState CommandRouter::StateOf(int id) const {
     state.check = CheckMark::Unchanged;
   }
   state.enabled = state.enabled && AnyTargetHandles(id);
+  if (id == cmd::kUndo || id == cmd::kRedo) {
+    state.caption = UndoCaption(id, state.enabled ? state.stepName : std::string());
+  }
   return state;
 }
 

@@ -12,6 +12,9 @@ namespace {
 
 using Kind = MenuEntry::Kind;
 
+constexpr const char* kUndoCaption = "元に戻す\tCtrl+Z(&U)";
+constexpr const char* kRedoCaption = "やり直し\tCtrl+Y(&R)";
+
 MenuEntry Item(const char* caption, int id) {
   return {Kind::Item, caption, id, {}};
 }
@@ -55,7 +58,8 @@ std::vector<MenuEntry> BuildMainMenu() {
                Submenu("チャンネル開放(&R)", ChannelItems(kReleaseChannel)), Separator(),
                Item("プロパティ(&P)...", kProperties), Separator(),
                Item("アプリケーションの終了(&X)", kExit)}),
-      Submenu("編集(&E)", {Submenu("モノラル変換(&M)", ChannelItems(kConvertToMono)),
+      Submenu("編集(&E)", {Item(kUndoCaption, kUndo), Item(kRedoCaption, kRedo), Separator(),
+                           Submenu("モノラル変換(&M)", ChannelItems(kConvertToMono)),
                            Submenu("切り詰め(&T)", ChannelItems(kTrim))}),
       Submenu("録音/再生(&G)",
               {Item("再生\tCtrl+P(&P)", kPlay), Item("録音\tCtrl+R(&R)", kRecord),
@@ -91,6 +95,8 @@ const FixedText kFixedTexts[] = {
     {cmd::kSaveBetweenMarks, "開始マークと終了マークの間のデータを保存", ""},
     {cmd::kProperties, "編集中のデータのプロパティを表示", ""},
     {cmd::kExit, "アプリケーションを終了し、ファイルの保存を指示", "終了"},
+    {cmd::kUndo, "直前の操作を元に戻す", ""},
+    {cmd::kRedo, "元に戻した操作をやり直す", ""},
     {cmd::kPlay, "ミキシング後のデータを再生", "再生"},
     {cmd::kRecord, "新しいチャンネルのデータを録音", "録音"},
     {cmd::kStop, "録音/再生処理を停止", "停止"},
@@ -189,10 +195,17 @@ const std::vector<int>& ToolBarLayout() {
 const std::vector<Accelerator>& Accelerators() {
   using namespace cmd;
   static const std::vector<Accelerator> table = {
-      {true, 'N', kNew},    {true, 'O', kOpen},  {true, 'S', kSave},  {true, 'P', kPlay},
-      {true, 'R', kRecord}, {false, ' ', kStop}, {true, 'T', kPause},
+      {true, 'N', kNew},   {true, 'O', kOpen},   {true, 'S', kSave},
+      {true, 'P', kPlay},  {true, 'R', kRecord}, {false, ' ', kStop},
+      {true, 'T', kPause}, {true, 'Z', kUndo},   {true, 'Y', kRedo},
   };
   return table;
+}
+
+std::string UndoCaption(int id, const std::string& stepName) {
+  const bool undo = id == cmd::kUndo;
+  if (stepName.empty()) return undo ? kUndoCaption : kRedoCaption;
+  return Format(undo ? "元に戻す: %s\tCtrl+Z(&U)" : "やり直し: %s\tCtrl+Y(&R)", stepName.c_str());
 }
 
 std::string MnemonicBeforeKeyText(const std::string& caption) {

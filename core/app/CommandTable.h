@@ -41,6 +41,10 @@ struct Accelerator {
 };
 const std::vector<Accelerator>& Accelerators();
 
+// The Undo or Redo item's caption naming the step it would take back or do again
+// ("元に戻す: 切り詰め (Ch2)\tCtrl+Z(&U)"); the plain caption when there is none.
+std::string UndoCaption(int id, const std::string& stepName);
+
 // Menu captions keep their key text and mnemonic after the tab ("開く...\tCtrl+O(&O)"). Toolkits
 // that draw the key text themselves from a parsable "\tCtrl+O" need the mnemonic before the tab:
 // "開く...(&O)\tCtrl+O". Captions without a tab stay as they are.

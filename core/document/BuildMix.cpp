@@ -14,9 +14,11 @@ namespace velmora {
 namespace {
 
 // End mark after a rebuild: a mark the user set survives while it lies inside the new mix; an
-// unset one (0 or the previous last frame, or no previous mix) follows the new end.
-uint32_t SettleEndMark(uint32_t endMark, bool hadMix, uint32_t previousFrames, uint32_t frames) {
-  const bool userSet = hadMix && endMark != 0 && endMark != previousFrames - 1;
+// unset one (0 or the previous last frame, or no previous mix unless the mark was `restored`)
+// follows the new end.
+uint32_t SettleEndMark(uint32_t endMark, bool hadMix, bool restored, uint32_t previousFrames,
+                       uint32_t frames) {
+  const bool userSet = (hadMix || restored) && endMark != 0 && endMark != previousFrames - 1;
   return userSet && endMark < frames ? endMark : frames - 1;
 }
 
@@ -91,7 +93,8 @@ MixBuild CVelmoraDoc::BuildMix(std::optional<uint32_t> blockFrames, bool runInWo
 
   mixFrames_ = job.frames;
   mixFormat_ = plan.format;
-  endMark_ = SettleEndMark(endMark_, hadMix, previousFrames, mixFrames_);
+  endMark_ = SettleEndMark(endMark_, hadMix, endMarkRestored_, previousFrames, mixFrames_);
+  endMarkRestored_ = false;
   // The marks are the user-interface thread's: they are settled here rather than by the kernel,
   // and the kernel mixes from the position the plan settled.
   position_ = job.position;

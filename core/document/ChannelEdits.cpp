@@ -97,22 +97,54 @@ int32_t FadeEdges(int32_t value, int64_t s, int64_t c, int64_t n, int64_t fi, in
   return value;
 }
 
-void CopyTrimmed(const ChannelSlot& slot, const TrimPlan& plan, uint8_t* out) {
+// Frames [first, first + count) of the trimmed channel, written to `out`.
+void CopyTrimmed(const ChannelSlot& slot, const TrimPlan& plan, int64_t first, int64_t count,
+                 uint8_t* out) {
   const int64_t c = slot.IsStereo() ? 2 : 1;
   const int64_t n = plan.Length();
-  const int64_t samples = c * n;
   if (slot.Is16Bit()) {
     const uint8_t* in = slot.data.data() + 2 * c * plan.head;
-    for (int64_t s = 0; s < samples; ++s) {
-      Put16(out + 2 * s, FadeEdges(Sample16(in + 2 * s), s, c, n, plan.fadeIn, plan.fadeOut));
+    for (int64_t s = c * first; s < c * (first + count); ++s) {
+      Put16(out + 2 * (s - c * first),
+            FadeEdges(Sample16(in + 2 * s), s, c, n, plan.fadeIn, plan.fadeOut));
     }
   } else {
     const uint8_t* in = slot.data.data() + c * plan.head;
-    for (int64_t s = 0; s < samples; ++s) {
-      out[s] =
+    for (int64_t s = c * first; s < c * (first + count); ++s) {
+      out[s - c * first] =
           static_cast<uint8_t>(FadeEdges(in[s] - 128, s, c, n, plan.fadeIn, plan.fadeOut) + 128);
     }
   }
+}
+
+// The trim as a change of the channel's ends: the faded edges of what it keeps replace all it
+// cuts or fades, and the frames between stay where they are.
+bool PlanEnds(const ChannelSlot& slot, const TrimPlan& plan, TrimChange& change) {
+  const int64_t n = plan.Length();
+  const int64_t headFrames = std::min(plan.fadeIn, n);
+  const int64_t tailFrames = std::min(plan.fadeOut, n - headFrames);
+  const std::size_t frameBytes = static_cast<std::size_t>(slot.FrameBytes());
+  if (!change.head.Allocate(frameBytes * static_cast<std::size_t>(headFrames)) ||
+      !change.tail.Allocate(frameBytes * static_cast<std::size_t>(tailFrames))) {
+    return false;
+  }
+  CopyTrimmed(slot, plan, 0, headFrames, change.head.data());
+  CopyTrimmed(slot, plan, n - tailFrames, tailFrames, change.tail.data());
+  change.dropHead = static_cast<uint32_t>(plan.head + headFrames);
+  change.dropTail = static_cast<uint32_t>(slot.frames - (plan.tail - tailFrames));
+
+  // The level of the trimmed channel, from its three parts.
+  const int bits = slot.header.bitsPerSample;
+  const uint64_t samplesPerFrame = slot.IsStereo() ? 2 : 1;
+  const uint64_t middleFrames = static_cast<uint64_t>(n - headFrames - tailFrames);
+  const int32_t peak =
+      std::max({PeakOfSamples(change.head.data(), samplesPerFrame * headFrames, bits),
+                PeakOfSamples(slot.data.data() + frameBytes * change.dropHead,
+                              samplesPerFrame * middleFrames, bits),
+                PeakOfSamples(change.tail.data(), samplesPerFrame * tailFrames, bits)});
+  change.autoLevel = AutoLevelFromPeak(peak, bits);
+  change.level = change.autoLevel;
+  return true;
 }
 
 }  // namespace
@@ -142,7 +174,7 @@ bool CVelmoraDoc::ConvertToMono(int index) {
   edited.header.avgBytesPerSec = edited.header.samplesPerSec * bytesPerSample;
   edited.dataChunk.size = edited.frames * static_cast<uint32_t>(bytesPerSample);
   edited.header.riffSize = edited.dataChunk.size + 36;
-  Apply(ChannelContentChange{index, std::move(edited), ChannelEvent::Edited});
+  ApplyStep(ChangeList(ChannelContentChange{index, std::move(edited), ChannelEvent::Edited}));
   return true;
 }
 
@@ -162,23 +194,20 @@ void CVelmoraDoc::TrimToMarks(int index) {
     ui_.ShowError(kOutOfChannel);
     return;
   }
-  const int64_t frameBytes = slot.FrameBytes();
-  ByteBuffer kept;
-  if (!kept.Allocate(static_cast<std::size_t>(frameBytes * plan.Length()))) {
+  TrimChange trim{index, 0, 0, {}, {}, 0, 0, slot.offset};
+  if (!PlanEnds(slot, plan, trim)) {
     ui_.ShowError(msg::kOutOfMemory);
     return;
   }
-  CopyTrimmed(slot, plan, kept.data());
-
-  ChannelSlot edited = slot.WithSamples(std::move(kept));
-  edited.frames = static_cast<uint32_t>(plan.Length());
-  edited.autoLevel = AutoLevelFromSamples(edited.data.data(), edited.frames, edited.header.channels,
-                                          edited.header.bitsPerSample);
-  edited.level = edited.autoLevel;
   if (plan.headCut && mixRate > 0) {
-    edited.offset = static_cast<int32_t>(static_cast<int64_t>(startMark_) * 1000 / mixRate);
+    trim.offset = static_cast<int32_t>(static_cast<int64_t>(startMark_) * 1000 / mixRate);
   }
-  Apply(ChannelContentChange{index, std::move(edited), ChannelEvent::Edited});
+  ApplyStep(ChangeList(std::move(trim)));
+  if (applyFailed_) {
+    applyFailed_ = false;
+    ui_.ShowError(msg::kOutOfMemory);
+    return;
+  }
   UpdateAllViews(DocumentNotice::Content(index, ChannelEvent::Edited));
 }
 
@@ -193,7 +222,7 @@ bool CVelmoraDoc::ReleaseChannel(int index) {
   }
   // The channel's fade settings are the document's and stay; with no channel left the mix, the
   // marks and the output format go too.
-  Apply(ChannelContentChange{index, ChannelSlot{}, ChannelEvent::Released});
+  ApplyStep(ChangeList(ChannelContentChange{index, ChannelSlot{}, ChannelEvent::Released}));
   if (HasAnyChannel()) SetModifiedFlag(true);
   UpdateAllViews(DocumentNotice::Content(index, ChannelEvent::Released));
   return true;

@@ -122,6 +122,17 @@ Rule RuleFor(const CVelmoraDoc& doc, int id) {
       r.keepCheckWhenDisabled = true;
       return r;
     }
+    case kUndo:
+    case kRedo: {
+      // Not while recording, as no other edit is; a step that puts back or takes away a whole
+      // channel only when nothing plays or builds, as loading and releasing.
+      const UndoHistory& history = doc.history();
+      const bool undo = id == kUndo;
+      const bool can = undo ? history.CanUndo() : history.CanRedo();
+      const bool replaces = undo ? history.UndoReplacesAChannel() : history.RedoReplacesAChannel();
+      return Enabled(can && doc.transportState() != TransportState::Recording &&
+                     (idle || !replaces));
+    }
     case kGoToStart:
     case kGoToEnd:
       return Enabled(hasMix);
@@ -149,6 +160,8 @@ CommandState QueryCommandState(const CVelmoraDoc& doc, int commandId) {
   } else {
     state.check = rule.checked ? CheckMark::On : CheckMark::Off;
   }
+  if (commandId == cmd::kUndo) state.stepName = doc.history().UndoName();
+  if (commandId == cmd::kRedo) state.stepName = doc.history().RedoName();
   return state;
 }
 

@@ -2,9 +2,12 @@
 
 #include "document/DocumentChange.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "document/VelmoraDoc.h"
+#include "io/Format.h"
 
 namespace velmora {
 
@@ -84,6 +87,45 @@ DocumentChange CVelmoraDoc::ApplyOne(ChannelContentChange change) {
   return change;
 }
 
+DocumentChange CVelmoraDoc::ApplyOne(TrimChange change) {
+  // A background build reads the samples being replaced.
+  WaitForWorker(false);
+  ChannelSlot& slot = slots_[change.channel];
+  const std::size_t frameBytes = static_cast<std::size_t>(std::max(slot.FrameBytes(), 1));
+  const std::size_t headBytes = std::size_t{change.dropHead} * frameBytes;
+  const std::size_t keptEnd = std::size_t{slot.frames - change.dropTail} * frameBytes;
+  const std::size_t middleBytes = keptEnd - headBytes;
+  TrimChange undo{change.channel,
+                  static_cast<uint32_t>(change.head.size() / frameBytes),
+                  static_cast<uint32_t>(change.tail.size() / frameBytes),
+                  {},
+                  {},
+                  slot.level,
+                  slot.autoLevel,
+                  slot.offset};
+  ByteBuffer samples;
+  if (!undo.head.Allocate(headBytes) || !undo.tail.Allocate(slot.data.size() - keptEnd) ||
+      !samples.Allocate(change.head.size() + middleBytes + change.tail.size())) {
+    // Nothing changes: the change stays as it was, to be tried again.
+    applyFailed_ = true;
+    return change;
+  }
+  std::memcpy(undo.head.data(), slot.data.data(), headBytes);
+  std::memcpy(undo.tail.data(), slot.data.data() + keptEnd, undo.tail.size());
+  uint8_t* to = samples.data();
+  std::memcpy(to, change.head.data(), change.head.size());
+  to += change.head.size();
+  std::memcpy(to, slot.data.data() + headBytes, middleBytes);
+  std::memcpy(to + middleBytes, change.tail.data(), change.tail.size());
+  slot.data = std::move(samples);
+  slot.frames = static_cast<uint32_t>(slot.data.size() / frameBytes);
+  slot.level = change.level;
+  slot.autoLevel = change.autoLevel;
+  slot.offset = change.offset;
+  SetMixStale(true);
+  return undo;
+}
+
 DocumentNotice NoticeOf(const DocumentChange& change) {
   struct Visitor {
     DocumentNotice operator()(const LevelChange& c) const {
@@ -104,9 +146,56 @@ DocumentNotice NoticeOf(const DocumentChange& change) {
     DocumentNotice operator()(const ChannelContentChange& c) const {
       return DocumentNotice::Content(c.channel, c.why);
     }
+    DocumentNotice operator()(const TrimChange& c) const {
+      return DocumentNotice::Content(c.channel, ChannelEvent::Edited);
+    }
     DocumentNotice operator()(const MonoPlaybackChange&) const { return DocumentNotice::Refresh(); }
     DocumentNotice operator()(const MarksChange&) const { return DocumentNotice::Refresh(); }
     DocumentNotice operator()(const OutputPathChange&) const { return DocumentNotice::Refresh(); }
+  };
+  return std::visit(Visitor{}, change);
+}
+
+std::string StepNameOf(const DocumentChange& change) {
+  struct Visitor {
+    static std::string OfChannel(const char* what, int channel) {
+      return channel == kWholeMix ? Format("%s (全体)", what)
+                                  : Format("%s (Ch%d)", what, channel + 1);
+    }
+    std::string operator()(const LevelChange& c) const { return OfChannel("レベル", c.channel); }
+    std::string operator()(const BalanceChange& c) const {
+      return OfChannel("バランス", c.channel);
+    }
+    std::string operator()(const OffsetChange& c) const {
+      return OfChannel("オフセット", c.channel);
+    }
+    std::string operator()(const SelectionChange& c) const {
+      return OfChannel("チャンネル選択", c.channel);
+    }
+    std::string operator()(const FadeChange& c) const {
+      return OfChannel(c.direction == FadeChange::Direction::In ? "フェードイン" : "フェードアウト",
+                       c.index);
+    }
+    std::string operator()(const MonoPlaybackChange&) const { return "モノラル再生"; }
+    std::string operator()(const MarksChange&) const { return "マーク"; }
+    std::string operator()(const OutputPathChange&) const { return "保存先"; }
+    std::string operator()(const TrimChange& c) const { return OfChannel("切り詰め", c.channel); }
+    std::string operator()(const ChannelContentChange& c) const {
+      switch (c.why) {
+        case ChannelEvent::Loaded:
+          return OfChannel("読み込み", c.channel);
+        case ChannelEvent::Recorded:
+        case ChannelEvent::Recovered:
+          return OfChannel("録音", c.channel);
+        case ChannelEvent::Edited:
+          return OfChannel("モノラル変換", c.channel);
+        case ChannelEvent::Released:
+          return OfChannel("解放", c.channel);
+        case ChannelEvent::Restored:
+          break;
+      }
+      return OfChannel("チャンネル", c.channel);
+    }
   };
   return std::visit(Visitor{}, change);
 }

@@ -1,12 +1,14 @@
 #pragma once
 // Changes to the document as values. The document applies one (CVelmoraDoc::Apply) and hands back
-// the change that undoes it, holding what it replaced: the old setting, or a channel's whole
-// former content (a released channel's samples). A history of changes needs nothing else of the
-// document, and the document changes only this way.
+// the change that undoes it, holding what it replaced: the old setting, a channel's whole
+// former content (a released channel's samples), or the ends a trim cut. A history of changes needs
+// nothing else of the document, and the document changes only this way.
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <variant>
+#include <vector>
 
 #include "document/ChannelSlot.h"
 #include "mixdown/FadeCurve.h"
@@ -57,11 +59,37 @@ struct ChannelContentChange {
   ChannelEvent why = ChannelEvent::Loaded;
 };
 
-using DocumentChange =
-    std::variant<LevelChange, BalanceChange, OffsetChange, SelectionChange, FadeChange,
-                 MonoPlaybackChange, MarksChange, OutputPathChange, ChannelContentChange>;
+// A channel's ends replaced, its middle kept as it is: `dropHead` frames off the start and
+// `dropTail` off the end (with any bytes past the last whole frame), then `head` put before and
+// `tail` after what is left, and the level, automatic level and offset set. A trim and what
+// undoes it hold only the channel's ends, never its whole samples.
+struct TrimChange {
+  int channel = 0;
+  uint32_t dropHead = 0;
+  uint32_t dropTail = 0;
+  ByteBuffer head;
+  ByteBuffer tail;
+  int32_t level = 0;
+  int32_t autoLevel = 0;
+  int32_t offset = 0;
+};
+
+using DocumentChange = std::variant<LevelChange, BalanceChange, OffsetChange, SelectionChange,
+                                    FadeChange, MonoPlaybackChange, MarksChange, OutputPathChange,
+                                    ChannelContentChange, TrimChange>;
+
+// Changes in a list, moved in (a change may hold samples, which are never copied).
+template <typename... Changes>
+std::vector<DocumentChange> ChangeList(Changes&&... changes) {
+  std::vector<DocumentChange> list;
+  list.reserve(sizeof...(Changes));
+  (list.emplace_back(std::forward<Changes>(changes)), ...);
+  return list;
+}
 
 // What the views are told of a change once it is applied.
 DocumentNotice NoticeOf(const DocumentChange& change);
+// What the Edit menu calls a change the user made, with its channel: "レベル (Ch1)".
+std::string StepNameOf(const DocumentChange& change);
 
 }  // namespace velmora

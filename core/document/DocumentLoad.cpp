@@ -39,7 +39,9 @@ bool CVelmoraDoc::LoadIntoSlot(int index, const std::string& path) {
   content.path = path;
   const bool loaded = ReadChannel(content);
   if (loaded) {
-    Apply(ChannelContentChange{index, std::move(content), ChannelEvent::Loaded});
+    // The marks go with a load; the step brings them back with the channel's former content.
+    ApplyStep(ChangeList(ChannelContentChange{index, std::move(content), ChannelEvent::Loaded},
+                         MarksChange{0, 0}));
     CompleteLoad();
     if (GetPathName().empty()) SetPathName(path);
   }
@@ -71,6 +73,7 @@ void CVelmoraDoc::CompleteLoad() {
   UpdateOutputFormat();
   SetMixStale(true);
   startMark_ = endMark_ = position_ = 0;
+  endMarkRestored_ = false;
   transportState_ = TransportState::Stopped;
   paused_ = false;
 }

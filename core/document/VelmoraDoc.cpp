@@ -22,34 +22,6 @@ void CVelmoraDoc::WaitForWorker(bool askToStop) {
   }
 }
 
-void CVelmoraDoc::SetLevel(int index, int32_t level) {
-  Apply(LevelChange{index, level});
-}
-
-void CVelmoraDoc::SetBalance(int index, int32_t balance) {
-  Apply(BalanceChange{index, balance});
-}
-
-void CVelmoraDoc::SetOffset(int index, int32_t milliseconds) {
-  Apply(OffsetChange{index, milliseconds});
-}
-
-void CVelmoraDoc::SetSelected(int index, bool selected) {
-  Apply(SelectionChange{index, selected});
-}
-
-void CVelmoraDoc::SetMonoPlayback(bool on) {
-  Apply(MonoPlaybackChange{on});
-}
-
-void CVelmoraDoc::SetFadeIn(int index, FadeSetting fade) {
-  Apply(FadeChange{FadeChange::Direction::In, index, fade});
-}
-
-void CVelmoraDoc::SetFadeOut(int index, FadeSetting fade) {
-  Apply(FadeChange{FadeChange::Direction::Out, index, fade});
-}
-
 void CVelmoraDoc::SetMixStale(bool stale) {
   if (stale) {
     changeCount_.fetch_add(1, std::memory_order_acq_rel);
@@ -112,6 +84,8 @@ bool CVelmoraDoc::OnNewDocument() {
   fadeIn_.fill(FadeSetting{});
   fadeOut_.fill(FadeSetting{});
   SetTitle(msg::kUntitled);
+  history_.Clear();
+  endMarkRestored_ = false;
   for (const int i : emptied) UpdateAllViews(DocumentNotice::Content(i, ChannelEvent::Released));
   return true;
 }

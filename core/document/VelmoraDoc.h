@@ -14,6 +14,7 @@
 #include "document/DocumentChange.h"
 #include "document/MixPlan.h"
 #include "document/MixWorker.h"
+#include "document/UndoHistory.h"
 #include "document/WavHeader.h"
 #include "io/ByteBuffer.h"
 #include "io/Failure.h"
@@ -134,7 +135,17 @@ class CVelmoraDoc {
   // panel keeps them in range); every change but the marks and the output path makes the mix
   // stale. The views are not told: the caller tells them, with NoticeOf(change) or more.
   DocumentChange Apply(DocumentChange change);
-  // A channel's mixer parameters (index 0..3), applied as changes.
+  // Applies `changes` in order as one step the user can undo, named `name` (absent: after the
+  // first change). A step with `mergeKey` joins the newest step recorded just before with the
+  // same key: a setting moved in many moves is undone at once.
+  void ApplyStep(std::vector<DocumentChange> changes, std::string name = {},
+                 std::optional<int> mergeKey = std::nullopt);
+  // The newest step taken back or done again, the views told; false when there was none or it
+  // could not be applied (the user is told, the step stays).
+  bool Undo();
+  bool Redo();
+  const UndoHistory& history() const { return history_; }
+  // A channel's mixer parameters (index 0..3), applied as steps the user can undo.
   void SetLevel(int index, int32_t level);
   void SetBalance(int index, int32_t balance);
   void SetOffset(int index, int32_t milliseconds);
@@ -152,8 +163,8 @@ class CVelmoraDoc {
   void SetPaused(bool paused) { paused_ = paused; }
   void SetPosition(uint32_t frame) { position_ = frame; }
   // Each mark on its own, as a change of the marks.
-  void SetStartMark(uint32_t frame) { Apply(MarksChange{frame, endMark_}); }
-  void SetEndMark(uint32_t frame) { Apply(MarksChange{startMark_, frame}); }
+  void SetStartMark(uint32_t frame);
+  void SetEndMark(uint32_t frame);
 
   // ---- Life cycle ----
   void UpdateOutputFormat();
@@ -237,6 +248,13 @@ class CVelmoraDoc {
   DocumentChange ApplyOne(MarksChange change);
   DocumentChange ApplyOne(OutputPathChange change);
   DocumentChange ApplyOne(ChannelContentChange change);
+  DocumentChange ApplyOne(TrimChange change);
+  // Applies the changes in order; the step that takes them back, the marks included when they
+  // moved with a channel's content.
+  UndoStep ApplyAll(std::vector<DocumentChange> changes, std::string name);
+  bool TakeBack(bool undo);
+  // False for a setting that already has the value the change gives it.
+  bool WouldChange(const DocumentChange& change) const;
 
   // ---- Fields ----
   // User-interface thread only, read and written. A worker build works from a copy of the
@@ -262,6 +280,12 @@ class CVelmoraDoc {
   FadeSettings fadeIn_{};
   FadeSettings fadeOut_{};
   uint32_t mixBlockFrames_ = 0;
+  UndoHistory history_;
+  // Set by a change that could not get the memory it needed and changed nothing.
+  bool applyFailed_ = false;
+  // An undo brought the marks back with channels whose mix had gone: the next build keeps the
+  // end mark as the user set it.
+  bool endMarkRestored_ = false;
 
   // The mix. The user-interface thread allocates, replaces and frees these only while no worker
   // build runs. A worker build writes the contents: mixBuffer_'s bytes (the user-interface

@@ -224,7 +224,7 @@ bool MixerPanel::HandlesCommand(int id) const {
   return id == ctl::kMakeMix || id == cmd::kCorrections || id == cmd::kMonoPlayback ||
          cmd::ChannelOf(id, cmd::kSelectChannel) >= 0 ||
          cmd::ChannelOf(id, cmd::kReleaseChannel) >= 0 ||
-         cmd::ChannelOf(id, cmd::kConvertToMono) >= 0;
+         cmd::ChannelOf(id, cmd::kConvertToMono) >= 0 || id == cmd::kUndo || id == cmd::kRedo;
 }
 
 bool MixerPanel::OnCommand(int id) {
@@ -236,6 +236,13 @@ bool MixerPanel::OnCommand(int id) {
     if (!CommandEnabled(id)) return true;
     MakeMix();
     if (doc_.correctionCount() != 0) corrections_.Show(doc_);
+    return true;
+  }
+  if (id == cmd::kUndo || id == cmd::kRedo) {
+    if (!CommandEnabled(id)) return true;
+    // The document tells the views; the mix, stale again, is rebuilt as after any edit.
+    const bool done = id == cmd::kUndo ? doc_.Undo() : doc_.Redo();
+    if (done && doc_.mixStale()) MarkMixStale(true);
     return true;
   }
   if (id == cmd::kMonoPlayback) {

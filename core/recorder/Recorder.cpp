@@ -529,8 +529,8 @@ bool Recorder::StoreTake() {
   appliedLatencyMs_ = placement.latencyMs;
   if (recovery_) recovery_->SetPlacement(placement);
 
-  doc_.Apply(ChannelContentChange{index, std::move(take), ChannelEvent::Recorded});
-  doc_.Apply(MarksChange{doc_.startMark(), 0});
+  doc_.ApplyStep(ChangeList(ChannelContentChange{index, std::move(take), ChannelEvent::Recorded},
+                            MarksChange{doc_.startMark(), 0}));
   // Counts a change, so a background build started before (along the recording) cannot make
   // the mix current without the take.
   panel_.MarkMixStale(true);

@@ -376,6 +376,43 @@ TEST_F(ShellWindowTest, StatesAndMarksFollowTheDocument) {
   Doc().SetTransportState(TransportState::Stopped);
 }
 
+TEST_F(ShellWindowTest, UndoAndRedoItemsNameTheirStepAndCtrlZUndoes) {
+  Start();
+  wxMenuBar* menu = frame->GetMenuBar();
+  const auto label = [&](int id) { return menu->FindItem(ToWxId(id))->GetItemLabel(); };
+  UpdateUi();
+  EXPECT_FALSE(menu->IsEnabled(ToWxId(cmd::kUndo)));
+  EXPECT_EQ(label(cmd::kUndo), Wx("元に戻す(&U)\tCtrl+Z"));
+
+  fakeUi->openChoices = {Wav("take.wav")};
+  Send(cmd::kOpen);
+  ASSERT_TRUE(Doc().slot(0).HasData());
+  const int32_t loaded = Doc().slot(0).level;
+  Doc().SetLevel(0, 20);
+  UpdateUi();
+  EXPECT_TRUE(menu->IsEnabled(ToWxId(cmd::kUndo)));
+  EXPECT_EQ(label(cmd::kUndo), Wx("元に戻す: レベル (Ch1)(&U)\tCtrl+Z"));
+  EXPECT_FALSE(menu->IsEnabled(ToWxId(cmd::kRedo)));
+
+  frame->Raise();
+  frame->SetFocus();
+  wxUIActionSimulator keys;
+  keys.MouseMove(frame->GetScreenPosition() + wxPoint(40, frame->GetSize().y / 2));
+  for (int i = 0; i < 20 && !frame->IsActive(); ++i) Pump();
+  keys.Char('Z', wxMOD_CONTROL);
+  Pump();
+  EXPECT_EQ(Doc().slot(0).level, loaded) << "Ctrl+Z undid the level";
+  UpdateUi();
+  EXPECT_EQ(label(cmd::kUndo), Wx("元に戻す: 読み込み (Ch1)(&U)\tCtrl+Z"));
+  EXPECT_EQ(label(cmd::kRedo), Wx("やり直し: レベル (Ch1)(&R)\tCtrl+Y"));
+
+  Send(cmd::kRedo);
+  EXPECT_EQ(Doc().slot(0).level, 20);
+  UpdateUi();
+  EXPECT_EQ(label(cmd::kRedo), Wx("やり直し(&R)\tCtrl+Y"));
+  EXPECT_FALSE(menu->IsEnabled(ToWxId(cmd::kRedo)));
+}
+
 TEST_F(ShellWindowTest, AcceleratorsAndKeysReachTheRouteOnceAndNeverWhenDisabled) {
   Start();
   const wxAcceleratorTable* table = frame->GetAcceleratorTable();

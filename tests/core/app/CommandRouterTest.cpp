@@ -7,6 +7,7 @@
 
 #include "app/CommandRouter.h"
 #include "seams/CommandIds.h"
+#include "support/DocumentFixture.h"
 #include "support/FakeUi.h"
 
 namespace velmora {
@@ -131,6 +132,39 @@ TEST_F(CommandRouterTest, CommandWithoutARuleIsEnabledOnlyWhenATargetRunsIt) {
   EXPECT_EQ(router.StateOf(kExtra).check, CheckMark::Unchanged);
   EXPECT_EQ(router.Execute(kExtra), RouteResult::Done);
   EXPECT_EQ(log, (std::vector<std::string>{"frame:40001"}));
+}
+
+TEST_F(CommandRouterTest, UndoAndRedoNameTheirStepAndWaitForTheTransport) {
+  Recorder panel("panel", log, {cmd::kUndo, cmd::kRedo});
+  router.Add(RouteLevel::View, &panel);
+  const auto caption = [this](int id) { return router.StateOf(id).caption; };
+  EXPECT_FALSE(router.StateOf(cmd::kUndo).enabled);
+  EXPECT_EQ(caption(cmd::kUndo), "元に戻す\tCtrl+Z(&U)");
+  EXPECT_EQ(caption(cmd::kRedo), "やり直し\tCtrl+Y(&R)");
+
+  test::PutSilence(doc, 0, {}, 100);
+  test::PutSilence(doc, 1, {}, 100);
+  doc.SetLevel(0, 50);
+  EXPECT_TRUE(router.StateOf(cmd::kUndo).enabled);
+  EXPECT_EQ(caption(cmd::kUndo), "元に戻す: レベル (Ch1)\tCtrl+Z(&U)");
+  ASSERT_TRUE(doc.Undo());
+  EXPECT_EQ(caption(cmd::kUndo), "元に戻す\tCtrl+Z(&U)");
+  EXPECT_EQ(caption(cmd::kRedo), "やり直し: レベル (Ch1)\tCtrl+Y(&R)");
+
+  doc.SetTransportState(TransportState::Recording);
+  EXPECT_FALSE(router.StateOf(cmd::kRedo).enabled) << "no redo while recording";
+  EXPECT_EQ(router.Execute(cmd::kRedo), RouteResult::Disabled);
+  doc.SetTransportState(TransportState::Playing);
+  EXPECT_TRUE(router.StateOf(cmd::kRedo).enabled) << "a setting may come back while playing";
+
+  // A whole channel back or away only while nothing plays, as release and load.
+  doc.SetTransportState(TransportState::Stopped);
+  ASSERT_TRUE(doc.ReleaseChannel(1));
+  EXPECT_EQ(caption(cmd::kUndo), "元に戻す: 解放 (Ch2)\tCtrl+Z(&U)");
+  doc.SetTransportState(TransportState::Playing);
+  EXPECT_FALSE(router.StateOf(cmd::kUndo).enabled);
+  doc.SetTransportState(TransportState::Stopped);
+  EXPECT_TRUE(router.StateOf(cmd::kUndo).enabled);
 }
 
 }  // namespace

@@ -75,9 +75,9 @@ TEST(CommandTable, ToolBarAndAcceleratorsInTheirOrder) {
     keys.push_back(std::string(a.ctrl ? "Ctrl+" : "") + static_cast<char>(a.key) + "=" +
                    std::to_string(a.id));
   }
-  EXPECT_EQ(keys,
-            (std::vector<std::string>{"Ctrl+N=57600", "Ctrl+O=57601", "Ctrl+S=57603",
-                                      "Ctrl+P=32778", "Ctrl+R=32781", " =32779", "Ctrl+T=32780"}));
+  EXPECT_EQ(keys, (std::vector<std::string>{"Ctrl+N=57600", "Ctrl+O=57601", "Ctrl+S=57603",
+                                            "Ctrl+P=32778", "Ctrl+R=32781", " =32779",
+                                            "Ctrl+T=32780", "Ctrl+Z=57643", "Ctrl+Y=57644"}));
 }
 
 // Every command whose rule ever gives a mark is built as a check item, and no other.

@@ -101,6 +101,33 @@ class PanelTest : public ::testing::Test {
 
 // ---- Sliders ----
 
+TEST_F(PanelTest, UndoAndRedoOfASliderMoveSetTheSliderAndMakeTheMixStale) {
+  Load("a.wav");
+  const int32_t loaded = doc.slot(0).level;
+  form.Drag(ctl::kLevel[0], 30);
+  panel.OnScroll(ctl::kLevel[0], ScrollCode::EndScroll);
+  panel.OnScroll(ctl::kLevel[0], ScrollCode::LineDown);  // the same slider: the same step
+  ASSERT_EQ(doc.slot(0).level, 31);
+  doc.SetMixStale(false);
+  form.Enable(ctl::kMakeMix, false);
+
+  EXPECT_TRUE(panel.OnCommand(cmd::kUndo));
+  EXPECT_EQ(doc.slot(0).level, loaded);
+  EXPECT_EQ(C(ctl::kLevel[0]).position, loaded);
+  EXPECT_TRUE(doc.mixStale());
+  EXPECT_TRUE(C(ctl::kMakeMix).enabled);
+
+  doc.SetMixStale(false);
+  EXPECT_TRUE(panel.OnCommand(cmd::kRedo));
+  EXPECT_EQ(C(ctl::kLevel[0]).position, 31);
+  EXPECT_TRUE(doc.mixStale());
+
+  doc.SetTransportState(TransportState::Recording);
+  EXPECT_TRUE(panel.OnCommand(cmd::kUndo));
+  EXPECT_EQ(doc.slot(0).level, 31) << "no undo while recording";
+  doc.SetTransportState(TransportState::Stopped);
+}
+
 struct StripScroll {
   const char* name;
   const int* ids;
@@ -438,7 +465,8 @@ TEST_F(PanelTest, ClaimsExactlyTheCommandsItRuns) {
     EXPECT_EQ(panel.HandlesCommand(id), panel.OnCommand(id)) << id;
     claimed += panel.HandlesCommand(id) ? 1 : 0;
   }
-  EXPECT_EQ(claimed, 15) << "make-mix, corrections, mono, four each of select, release, convert";
+  EXPECT_EQ(claimed, 17)
+      << "make-mix, corrections, mono, undo, redo, four each of select, release, convert";
 }
 
 TEST_F(PanelTest, MakeMixSetsThePositionRangeAndDisablesTheButton) {

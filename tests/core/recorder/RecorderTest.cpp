@@ -126,6 +126,23 @@ TEST_F(RecorderTest, RecordsIntoTheFirstEmptyChannelAndStopJoinsTheChunks) {
   EXPECT_TRUE(ui.messages.empty()) << ui.Texts().front();
 }
 
+TEST_F(RecorderTest, AStoredTakeIsOneStepThatUndoTakesOutAndRedoPutsBack) {
+  test::PutSilence(doc, 0, {}, 1000);
+  recorder.OnCommand(cmd::kRecord);
+  Record(10);
+  transport.Stop();
+  const std::vector<uint8_t> take = Take(1);
+  ASSERT_FALSE(take.empty());
+  EXPECT_EQ(doc.history().UndoName(), "録音 (Ch2)");
+
+  ASSERT_TRUE(doc.Undo());
+  EXPECT_FALSE(Slot(1).HasData());
+  EXPECT_TRUE(Slot(0).HasData());
+  ASSERT_TRUE(doc.Redo());
+  EXPECT_EQ(Take(1), take);
+  EXPECT_TRUE(Slot(1).path.empty()) << "still a take no file holds";
+}
+
 TEST_F(RecorderTest, ExactlyOneHundredTwentyEightBlocksFillOneChunk) {
   recorder.Record();
   Record(128);
