@@ -23,8 +23,9 @@ Change Swap(Change change, Value& field, Value Change::*value) {
 }  // namespace
 
 DocumentChange CVelmoraDoc::Apply(DocumentChange change) {
-  return std::visit([this](auto&& one) -> DocumentChange { return ApplyOne(std::move(one)); },
-                    std::move(change));
+  // `change` is this call's own: each alternative is moved out of it.
+  return std::visit([this](auto& one) -> DocumentChange { return ApplyOne(std::move(one)); },
+                    change);
 }
 
 DocumentChange CVelmoraDoc::ApplyOne(LevelChange change) {
