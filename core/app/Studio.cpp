@@ -1,7 +1,5 @@
 #include "app/Studio.h"
 
-#include <algorithm>
-
 #include "seams/Ui.h"
 
 namespace velmora {
@@ -53,7 +51,7 @@ void Studio::MakeMetronome(const MetronomeSeams& seams) {
       std::make_unique<Metronome>(context_.ui, seams.form, seams.timers, seams.display, audio_);
   metronome_->OnInitDialog(seams.displayBase, seams.workAreaHeight);
   metronome_->SetOutputDevice(settings_.outputDevice);
-  AddOutputDeviceOwner(metronome_.get());
+  devices_.AddOutputDeviceOwner(metronome_.get());
 }
 
 Studio::~Studio() {
@@ -65,21 +63,10 @@ Studio::~Studio() {
 
 void Studio::AdoptSurvey(const DeviceSurvey& survey) {
   const std::string note = MissingDevicesNote(FallBackFromMissingDevices(survey, settings_));
-  for (OutputDeviceOwner* owner : outputOwners_) owner->SetOutputDevice(settings_.outputDevice);
+  if (metronome_) metronome_->SetOutputDevice(settings_.outputDevice);
   panel_.AdoptDeviceSurvey(survey);
   surveyAdopted_ = true;
   if (!note.empty() && showStatus_) showStatus_(note);
-}
-
-void Studio::AddOutputDeviceOwner(OutputDeviceOwner* owner) {
-  outputOwners_.push_back(owner);
-  devices_.AddOutputDeviceOwner(owner);
-}
-
-void Studio::RemoveOutputDeviceOwner(OutputDeviceOwner* owner) {
-  outputOwners_.erase(std::remove(outputOwners_.begin(), outputOwners_.end(), owner),
-                      outputOwners_.end());
-  devices_.RemoveOutputDeviceOwner(owner);
 }
 
 }  // namespace velmora

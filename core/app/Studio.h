@@ -88,9 +88,6 @@ class Studio {
   // other owners (the metronome) follow.
   void AdoptSurvey(const DeviceSurvey& survey);
   bool surveyAdopted() const { return surveyAdopted_; }
-  // Owners of a device of their own follow the output device chosen.
-  void AddOutputDeviceOwner(OutputDeviceOwner* owner);
-  void RemoveOutputDeviceOwner(OutputDeviceOwner* owner);
 
   ViewSettings& settings() { return settings_; }
   const ViewContext& context() const { return context_; }
@@ -127,7 +124,6 @@ class Studio {
   ViewDialogCommands dialogCommands_;
   DeviceCommand devices_;
   std::unique_ptr<Metronome> metronome_;
-  std::vector<OutputDeviceOwner*> outputOwners_;
   bool surveyAdopted_ = false;
 
   std::vector<CommandTarget*> commandTargets_;

@@ -62,7 +62,7 @@ bool CVelmoraDoc::WouldChange(const DocumentChange& change) const {
     bool operator()(const FadeChange& c) const {
       const FadeSetting& now =
           (c.direction == FadeChange::Direction::In ? doc.fadeIn() : doc.fadeOut())[c.index];
-      return now.curve != c.fade.curve || now.time != c.fade.time;
+      return now != c.fade;
     }
     bool operator()(const MonoPlaybackChange& c) const { return doc.monoPlayback() != c.on; }
     bool operator()(const MarksChange& c) const {

@@ -1,7 +1,9 @@
 #include "document/ProjectFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <iterator>
 #include <sstream>
 #include <string_view>
 
@@ -15,18 +17,23 @@ namespace {
 
 constexpr std::string_view kMagic = "velmora-project";
 
-// A path's line breaks and '%' as %0A, %0D and %25, so that every value fits its line.
+// A path's '%' and line breaks as %25, %0A and %0D, so that every value fits its line.
+struct Escape {
+  char plain;
+  std::string_view code;
+};
+constexpr Escape kEscapes[] = {{'%', "25"}, {'\n', "0A"}, {'\r', "0D"}};
+
 std::string EscapePath(const std::string& path) {
   std::string out;
   for (const char c : path) {
-    if (c == '%') {
-      out += "%25";
-    } else if (c == '\n') {
-      out += "%0A";
-    } else if (c == '\r') {
-      out += "%0D";
-    } else {
+    const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                      [c](const Escape& e) { return e.plain == c; });
+    if (escape == std::end(kEscapes)) {
       out += c;
+    } else {
+      out += '%';
+      out += escape->code;
     }
   }
   return out;
@@ -40,15 +47,10 @@ bool UnescapePath(std::string_view text, std::string& path) {
       continue;
     }
     const std::string_view code = text.substr(i + 1, 2);
-    if (code == "25") {
-      path += '%';
-    } else if (code == "0A") {
-      path += '\n';
-    } else if (code == "0D") {
-      path += '\r';
-    } else {
-      return false;
-    }
+    const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                      [code](const Escape& e) { return e.code == code; });
+    if (escape == std::end(kEscapes)) return false;
+    path += escape->plain;
     i += 2;
   }
   return true;
@@ -179,10 +181,9 @@ bool operator==(const ProjectChannel& a, const ProjectChannel& b) {
 }
 
 bool operator==(const Project& a, const Project& b) {
-  return a.channels == b.channels && a.fadeIn.curve == b.fadeIn.curve &&
-         a.fadeIn.time == b.fadeIn.time && a.fadeOut.curve == b.fadeOut.curve &&
-         a.fadeOut.time == b.fadeOut.time && a.startMark == b.startMark && a.endMark == b.endMark &&
-         a.monoPlayback == b.monoPlayback && a.outputPath == b.outputPath;
+  return a.channels == b.channels && a.fadeIn == b.fadeIn && a.fadeOut == b.fadeOut &&
+         a.startMark == b.startMark && a.endMark == b.endMark && a.monoPlayback == b.monoPlayback &&
+         a.outputPath == b.outputPath;
 }
 
 Project ProjectOf(const CVelmoraDoc& doc) {

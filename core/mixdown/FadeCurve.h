@@ -13,6 +13,13 @@ struct FadeSetting {
   int32_t time = 0;  // milliseconds, 0..100000; 0 = no fade
 };
 
+inline bool operator==(const FadeSetting& a, const FadeSetting& b) {
+  return a.curve == b.curve && a.time == b.time;
+}
+inline bool operator!=(const FadeSetting& a, const FadeSetting& b) {
+  return !(a == b);
+}
+
 // One fade per channel (index 0..3) and one for the whole mix (index kWholeMix).
 constexpr int kWholeMix = 4;
 using FadeSettings = std::array<FadeSetting, kWholeMix + 1>;
